@@ -1,0 +1,14 @@
+// Values computed at query time (COMPUTED value nodes).
+#ifndef ZMD_COMPUTED_H
+#define ZMD_COMPUTED_H
+
+#include "env.h"
+
+// Produces the value of a computed type (low 16 bits of type). ZMD_OK with the
+// value and its size; ZMD_MORE_DATA with the size when the buffer is absent or
+// too small; ZMD_NOT_FOUND, writing nothing, for a type it does not serve; a
+// negative code when the record lacks what the type needs.
+int32_t ComputeValue(const ZMD_Env *env, uint32_t type, const ZMD_SettingsRecord *pRecord,
+                     uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
+
+#endif // ZMD_COMPUTED_H
