@@ -2,6 +2,7 @@
 // the catalogue, names, per-choice values, membership and default marks.
 #include <vector>
 
+#include "access.h"
 #include "drv_fixture.h"
 #include "drv_internal.h"
 
@@ -39,6 +40,13 @@ TEST_F(DrvTest, OfferedPaperSizesWithPerChoiceValues)
         EXPECT_EQ(item.nDefault, kFill);
     }
     EXPECT_EQ(r.ints[28], 0) << "the caller's record is not touched";
+
+    // The driver export's frame hands list keys to the same handler.
+    Bytes viaFrame = filled(60);
+    size = 0;
+    ASSERT_EQ(ZMD_AccessDataBase(&env, ZMD_DB_DRV, 0x1010, &r.rec, 60, viaFrame.data(), &size), ZMD_OK);
+    EXPECT_EQ(size, 60u);
+    EXPECT_EQ(viaFrame, buf);
 }
 
 TEST_F(DrvTest, ListAnswerLeavesItsSizeAfterOneLargeCall)
