@@ -19,6 +19,7 @@ struct FakePlatform {
     long closes = 0;
     long removes = 0; // successful deletions
     long writes = 0;  // successful writes
+    long ioCalls = 0; // read and write attempts (shortIoAt counts these)
 
     // Failure injection (1-based; 0 = never).
     long failAllocAt = 0;  // the n-th allocation returns null
@@ -31,6 +32,8 @@ struct FakePlatform {
     long openHandles = 0;
 
     FakePlatform();
+    FakePlatform(const FakePlatform &) = delete;
+    FakePlatform &operator=(const FakePlatform &) = delete;
     const CalPlatform *platform() const { return &table; }
     void resetCounts(); // clears counters and failure settings, keeps the state
 };

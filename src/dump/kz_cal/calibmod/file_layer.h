@@ -70,6 +70,9 @@ int16_t fileOpenNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, int1
 int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // fileAssign then fileRecreate.
 int16_t fileRecreateNamed(FileRef *file, const KZ_WCHAR *dir, const char *name);
+// fileAssign, then tries to open the file read-only and closes it again.
+// 1 when it opened, 0 when it did not, -138 when no path could be built.
+int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name);
 
 // Reads the whole file into bf->buffer (exact size, not terminated) and sets
 // bf->length. The buffer must be empty (memReset) beforehand. 0; -2 when the

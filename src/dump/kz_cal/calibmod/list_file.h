@@ -11,14 +11,16 @@
 
 #define CAL_LINE_BUFFER 128 // a formatted line (the longest is 61 bytes)
 
-// Builds ctx->listFileName from listPrefix and listNumber.
-void listBuildName(CalibContext *ctx);
+// Builds ctx->listFileName from listPrefix and listNumber. False (and an
+// empty name) when the prefix holds a zero byte, '/', '\\' or ':'.
+bool listBuildName(CalibContext *ctx);
 // Reads and parses the list, finds the request key, allocates a name when
-// needed; sets state (1, 2 or 3) and chosenNameBuf. 0 or -108. The list text
-// is released before it returns.
+// needed; sets state (1, 2 or 3) and chosenNameBuf. 0, -108, or -128 when
+// listPrefix or sourceName yield no usable name. The list text is released
+// before it returns.
 int16_t listDecide(CalibContext *ctx);
 // Builds the list file's name and reads the file whole into ctx->listFile.
-// Codes of fileReadAll: 0, -2, -138, -108.
+// Codes of fileReadAll: 0, -2, -138, -108; -128 for an unusable prefix.
 int16_t listRead(CalibContext *ctx);
 // Splits the text of ctx->listFile into lines and parses each into a new
 // entry array. 0; -1 for a malformed line (entryCount 0); -108.
