@@ -1,7 +1,6 @@
 // Line and field splitting, trimming, decimal parsing and formatting.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -89,6 +88,9 @@ TEST(SplitFields, FieldsAreTrimmedAndCounted) {
     EXPECT_EQ(r.rc, CAL_OK);
     EXPECT_EQ(r.values, (std::vector<std::string>{"1", "2", "3", "4", "abc1.dat"}));
 
+    r = fields("\t1,   ,3,4,a b ");
+    EXPECT_EQ(r.values, (std::vector<std::string>{"\t1", "", "3", "4", "a b"})) << "blanks only, not tabs";
+
     r = fields("1,2,3");
     EXPECT_EQ(r.rc, CAL_OK);
     EXPECT_EQ(r.values.size(), 3u);
@@ -102,15 +104,6 @@ TEST(SplitFields, FifthCommaIsAnError) {
     Fields r = fields("1,2,3,4,abc1.dat,x");
     EXPECT_EQ(r.rc, CAL_FAIL);
     EXPECT_EQ(r.values.size(), 5u);
-}
-
-TEST(TrimSpaces, OnlyBlanksAreTrimmed) {
-    std::string s = "  a b\t  ";
-    EXPECT_STREQ(trimSpaces(s.data()), "a b\t");
-    std::string blanks = "    ";
-    EXPECT_STREQ(trimSpaces(blanks.data()), "");
-    std::string tab = "\tx";
-    EXPECT_STREQ(trimSpaces(tab.data()), "\tx");
 }
 
 TEST(ParseNumber, ReadingRules) {
@@ -129,28 +122,6 @@ TEST(ParseNumber, ReadingRules) {
         EXPECT_EQ(parseNumber(c.text, &v), c.rc) << c.text;
         EXPECT_EQ(v, c.value) << c.text;
     }
-}
-
-TEST(FormatUnsigned, DigitsAndTerminator) {
-    char buf[16];
-    memset(buf, 'x', sizeof buf);
-    EXPECT_EQ(formatUnsigned(buf, 0), 1);
-    EXPECT_STREQ(buf, "0");
-    EXPECT_EQ(formatUnsigned(buf, 1000000000u), 10);
-    EXPECT_STREQ(buf, "1000000000");
-    EXPECT_EQ(formatUnsigned(buf, 4294967295u), 10);
-    EXPECT_STREQ(buf, "4294967295");
-    EXPECT_EQ(formatUnsigned(buf, 105), 3);
-    EXPECT_STREQ(buf, "105");
-}
-
-TEST(ZeroFill, NonPositiveCountDoesNothing) {
-    char buf[4] = {'a', 'b', 'c', 'd'};
-    zeroFill(buf, -3);
-    zeroFill(buf, 0);
-    EXPECT_EQ(buf[0], 'a');
-    zeroFill(buf, 3);
-    EXPECT_EQ(std::string(buf, 4), std::string("\0\0\0d", 4));
 }
 
 } // namespace
