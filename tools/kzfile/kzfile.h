@@ -32,6 +32,11 @@ void putU32(Bytes &b, size_t at, uint32_t v);
 uint16_t getU16(const Bytes &b, size_t at);
 uint32_t getU32(const Bytes &b, size_t at);
 void appendU32(Bytes &b, uint32_t v);
+// The same in either order: bigEndian stands for a file whose numbers are
+// swapped relative to a little-endian host (table bodies only).
+void putU16(Bytes &b, size_t at, uint16_t v, bool bigEndian);
+void putU32(Bytes &b, size_t at, uint32_t v, bool bigEndian);
+uint16_t getU16(const Bytes &b, size_t at, bool bigEndian);
 
 // ---- Table bodies -------------------------------------------------------
 
@@ -40,12 +45,13 @@ int kzdbRecordSize(int layout);
 // A KZDB body: header (layout, record count, word2) and one record per id,
 // each filled with a pattern derived from seed and the record index, with the
 // KZHT id at the layout's place (32-bit at 64 or 36, 16-bit at 22).
-Bytes kzdbBody(int layout, const std::vector<int32_t> &kzhtIds, uint32_t seed = 1, uint32_t word2 = 0);
+Bytes kzdbBody(int layout, const std::vector<int32_t> &kzhtIds, uint32_t seed = 1, uint32_t word2 = 0,
+               bool bigEndian = false);
 
 // A curve of 256 entries: a + k * step, k = 0..255 (wrapping in 16 bits).
 Curve rampCurve(int16_t a, int16_t step);
 // A plain KZHT body: the curves one after another, little-endian.
-Bytes plainBody(const std::vector<Curve> &curves);
+Bytes plainBody(const std::vector<Curve> &curves, bool bigEndian = false);
 
 // One item of a tagged body. For tag 0xDC with planeRef >= 0 the value is
 // replaced by the position of plane item planeRef.
@@ -67,7 +73,8 @@ std::vector<TaggedItem> standardItems(size_t planes);
 // A tagged body: header (magic, word, item count, word), the items, then each
 // plane item (64 bytes) followed by its 512-byte curve. Unread words are
 // filled with a pattern.
-Bytes taggedBody(const std::vector<TaggedItem> &items, const std::vector<TaggedPlane> &planes);
+Bytes taggedBody(const std::vector<TaggedItem> &items, const std::vector<TaggedPlane> &planes,
+                 bool bigEndian = false);
 // Body offset of plane item i in a body made by taggedBody.
 size_t taggedPlaneOffset(size_t itemCount, size_t plane);
 
@@ -152,8 +159,8 @@ bool inspect(const Bytes &file, FileInfo *info, std::string *error);
 const EntryInfo *findTable(const FileInfo &info, uint32_t tag, uint16_t id);
 KzdbInfo inspectKzdb(const Bytes &file, const EntryInfo &e);
 KzhtInfo inspectKzht(const Bytes &file, const EntryInfo &e);
-// The 256 entries at a file offset (little-endian).
-Curve curveAt(const Bytes &file, size_t offset);
+// The 256 entries at a file offset (little-endian unless bigEndian).
+Curve curveAt(const Bytes &file, size_t offset, bool bigEndian = false);
 // A readable listing of everything above.
 std::string describe(const Bytes &file);
 

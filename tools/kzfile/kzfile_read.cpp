@@ -129,10 +129,10 @@ KzhtInfo inspectKzht(const Bytes &file, const EntryInfo &e) {
     return h;
 }
 
-Curve curveAt(const Bytes &file, size_t offset) {
+Curve curveAt(const Bytes &file, size_t offset, bool bigEndian) {
     Curve c(kCurveEntries, 0);
     for (int k = 0; k < kCurveEntries && fits(file, offset + 2ull * k, 2); ++k)
-        c[k] = static_cast<int16_t>(getU16(file, offset + 2 * k));
+        c[k] = static_cast<int16_t>(getU16(file, offset + 2 * k, bigEndian));
     return c;
 }
 

@@ -21,6 +21,20 @@ uint32_t getU32(const Bytes &b, size_t at) {
            (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
 
+void putU16(Bytes &b, size_t at, uint16_t v, bool bigEndian) {
+    putU16(b, at, bigEndian ? static_cast<uint16_t>((v >> 8) | (v << 8)) : v);
+}
+
+void putU32(Bytes &b, size_t at, uint32_t v, bool bigEndian) {
+    if (bigEndian) v = (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+    putU32(b, at, v);
+}
+
+uint16_t getU16(const Bytes &b, size_t at, bool bigEndian) {
+    uint16_t v = getU16(b, at);
+    return bigEndian ? static_cast<uint16_t>((v >> 8) | (v << 8)) : v;
+}
+
 void appendU32(Bytes &b, uint32_t v) {
     size_t at = b.size();
     b.resize(at + 4);
@@ -36,18 +50,18 @@ int kzdbRecordSize(int layout) {
     }
 }
 
-Bytes kzdbBody(int layout, const std::vector<int32_t> &kzhtIds, uint32_t seed, uint32_t word2) {
+Bytes kzdbBody(int layout, const std::vector<int32_t> &kzhtIds, uint32_t seed, uint32_t word2, bool bigEndian) {
     int size = kzdbRecordSize(layout);
     Bytes b(12 + kzhtIds.size() * static_cast<size_t>(size));
-    putU32(b, 0, static_cast<uint32_t>(layout));
-    putU32(b, 4, static_cast<uint32_t>(kzhtIds.size()));
-    putU32(b, 8, word2);
+    putU32(b, 0, static_cast<uint32_t>(layout), bigEndian);
+    putU32(b, 4, static_cast<uint32_t>(kzhtIds.size()), bigEndian);
+    putU32(b, 8, word2, bigEndian);
     for (size_t r = 0; r < kzhtIds.size(); ++r) {
         size_t at = 12 + r * size;
         for (int k = 0; k < size; ++k) b[at + k] = static_cast<uint8_t>(seed * 37 + r * 11 + k * 7 + 1);
-        if (layout == 0) putU32(b, at + 64, static_cast<uint32_t>(kzhtIds[r]));
-        if (layout == 1) putU32(b, at + 36, static_cast<uint32_t>(kzhtIds[r]));
-        if (layout == 2) putU16(b, at + 22, static_cast<uint16_t>(kzhtIds[r]));
+        if (layout == 0) putU32(b, at + 64, static_cast<uint32_t>(kzhtIds[r]), bigEndian);
+        if (layout == 1) putU32(b, at + 36, static_cast<uint32_t>(kzhtIds[r]), bigEndian);
+        if (layout == 2) putU16(b, at + 22, static_cast<uint16_t>(kzhtIds[r]), bigEndian);
     }
     return b;
 }
@@ -60,18 +74,18 @@ Curve rampCurve(int16_t a, int16_t step) {
 
 namespace {
 
-void putCurve(Bytes &b, size_t at, const Curve &c) {
+void putCurve(Bytes &b, size_t at, const Curve &c, bool bigEndian) {
     for (int k = 0; k < kCurveEntries; ++k)
-        putU16(b, at + 2 * k, static_cast<uint16_t>(k < static_cast<int>(c.size()) ? c[k] : 0));
+        putU16(b, at + 2 * k, static_cast<uint16_t>(k < static_cast<int>(c.size()) ? c[k] : 0), bigEndian);
 }
 
 size_t align4(size_t n) { return (n + 3) & ~static_cast<size_t>(3); }
 
 } // namespace
 
-Bytes plainBody(const std::vector<Curve> &curves) {
+Bytes plainBody(const std::vector<Curve> &curves, bool bigEndian) {
     Bytes b(curves.size() * kCurveBytes);
-    for (size_t i = 0; i < curves.size(); ++i) putCurve(b, i * kCurveBytes, curves[i]);
+    for (size_t i = 0; i < curves.size(); ++i) putCurve(b, i * kCurveBytes, curves[i], bigEndian);
     return b;
 }
 
@@ -87,28 +101,29 @@ size_t taggedPlaneOffset(size_t itemCount, size_t plane) {
     return 16 + 8 * itemCount + plane * (kPlaneItemSize + kCurveBytes);
 }
 
-Bytes taggedBody(const std::vector<TaggedItem> &items, const std::vector<TaggedPlane> &planes) {
+Bytes taggedBody(const std::vector<TaggedItem> &items, const std::vector<TaggedPlane> &planes, bool bigEndian) {
     Bytes b(taggedPlaneOffset(items.size(), planes.size()));
-    putU32(b, 0, kTaggedMagic);
+    putU32(b, 0, kTaggedMagic, bigEndian);
     putU32(b, 4, 0xA5A5A5A5u);
-    putU32(b, 8, static_cast<uint32_t>(items.size()));
+    putU32(b, 8, static_cast<uint32_t>(items.size()), bigEndian);
     putU32(b, 12, 0x5A5A5A5Au);
     for (size_t i = 0; i < items.size(); ++i) {
         uint32_t value = items[i].value;
         if (items[i].tag == 0xDC && items[i].planeRef >= 0)
             value = static_cast<uint32_t>(taggedPlaneOffset(items.size(), static_cast<size_t>(items[i].planeRef)));
         // The low 24 bits of a tag word are not read; fill them.
-        putU32(b, 16 + 8 * i, (static_cast<uint32_t>(items[i].tag) << 24) | (0x00ABCD00u + static_cast<uint32_t>(i)));
-        putU32(b, 20 + 8 * i, value);
+        putU32(b, 16 + 8 * i, (static_cast<uint32_t>(items[i].tag) << 24) | (0x00ABCD00u + static_cast<uint32_t>(i)),
+               bigEndian);
+        putU32(b, 20 + 8 * i, value, bigEndian);
     }
     for (size_t p = 0; p < planes.size(); ++p) {
         size_t at = taggedPlaneOffset(items.size(), p);
         for (int k = 0; k < kPlaneItemSize; ++k) b[at + k] = static_cast<uint8_t>(0xC0 + p * 3 + k);
-        putU32(b, at + 24, planes[p].slotTag);
-        putU32(b, at + 28, static_cast<uint32_t>(planes[p].slot));
-        putU32(b, at + 56, planes[p].descriptor);
-        putU32(b, at + 60, static_cast<uint32_t>(planes[p].curveOffset));
-        putCurve(b, at + kPlaneItemSize, planes[p].curve);
+        putU32(b, at + 24, planes[p].slotTag, bigEndian);
+        putU32(b, at + 28, static_cast<uint32_t>(planes[p].slot), bigEndian);
+        putU32(b, at + 56, planes[p].descriptor, bigEndian);
+        putU32(b, at + 60, static_cast<uint32_t>(planes[p].curveOffset), bigEndian);
+        putCurve(b, at + kPlaneItemSize, planes[p].curve, bigEndian);
     }
     return b;
 }
