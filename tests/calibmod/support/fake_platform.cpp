@@ -19,6 +19,7 @@ bool ioIsShort(FakePlatform *f, long &ioCount) {
 
 bool fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
     FakePlatform *f = self(ctx);
+    f->lastPath = path;
     if (fileOpFails(f)) {
         return false;
     }
@@ -32,6 +33,7 @@ bool fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
 
 bool fakeRemove(void *ctx, const KZ_WCHAR *path) {
     FakePlatform *f = self(ctx);
+    f->lastPath = path;
     if (fileOpFails(f)) {
         return false;
     }

@@ -5,6 +5,7 @@
 #define KZ_TEST_FAKE_PLATFORM_H
 
 #include <cstdint>
+#include <string>
 
 #include "cal_platform.h"
 
@@ -26,6 +27,9 @@ struct FakePlatform {
     long failFileOpAt = 0; // the n-th file operation fails
     long shortIoAt = 0;    // the n-th read or write succeeds but moves one byte fewer
     long failAllocsFrom = 0; // every allocation from the n-th on fails
+
+    // The path of the last open or delete, as the backend received it.
+    std::basic_string<KZ_WCHAR> lastPath;
 
     // State now.
     long outstandingAllocs = 0;

@@ -53,6 +53,7 @@ int16_t listParse(CalibContext *ctx) {
 
     ctx->entryCount = 0;
     ctx->entries = nullptr;
+    memRelease(&ctx->entryBlock); // an earlier array, if any
     memReset(&ctx->entryBlock);
     if (memAllocBlock(static_cast<uint32_t>(table.count) * sizeof(ListEntry), &ctx->entryBlock) != CAL_OK) {
         return CAL_ERR_NO_MEMORY;
