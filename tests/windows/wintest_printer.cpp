@@ -76,19 +76,12 @@ static void printerTeardown(TestPrinter *p) {
     DeleteFileW(p->dataFile);
 }
 
-// Stores the port-mode value (or removes it when value is negative).
-static bool setPortMode(const TestPrinter *p, long value) {
+// Stores the port-mode value with the printer.
+static bool setPortMode(const TestPrinter *p, DWORD value) {
     HANDLE h = nullptr;
     if (!OpenPrinterW(const_cast<wchar_t *>(p->name), &h, nullptr))
         return false;
-    DWORD rc;
-    if (value < 0) {
-        rc = DeletePrinterDataW(h, const_cast<wchar_t *>(kPortModeValue));
-        rc = rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
-    } else {
-        DWORD v = (DWORD)value;
-        rc = SetPrinterDataW(h, const_cast<wchar_t *>(kPortModeValue), REG_DWORD, reinterpret_cast<BYTE *>(&v), 4);
-    }
+    DWORD rc = SetPrinterDataW(h, const_cast<wchar_t *>(kPortModeValue), REG_DWORD, reinterpret_cast<BYTE *>(&value), 4);
     ClosePrinter(h);
     return rc == ERROR_SUCCESS;
 }
@@ -153,8 +146,8 @@ void checkDepbasePrinter(WinTest *t, const DepbaseApi *api) {
         recordInit(&s, 0, 95);
         s.rec.pwszPrinterName = p.name;
 
-        // Opened by name; no value stored: the trailing default, the ECP block.
-        expect(t, setPortMode(&p, -1), "could not clear the port-mode value");
+        // Opened by name; the new printer stores no value: the trailing
+        // default, the ECP block.
         checkSequence(t, api, &s.rec, kEcpBlock, sizeof kEcpBlock - 1, "no stored value");
         expect(t, setPortMode(&p, 0), "could not store the port-mode value");
         checkSequence(t, api, &s.rec, kNibbleBlock, sizeof kNibbleBlock - 1, "stored value 0");
