@@ -46,6 +46,21 @@ int32_t LookupTopNode(const ZMD_ImageView *image, uint32_t key, ZMD_Node *top)
     if (!image->keys || !image->keyNodes || image->counts.keys == 0)
         return ZMD_ERROR;
     const uint16_t wanted = static_cast<uint16_t>(key & 0xFFFFu);
+    // The key table is ascending: a binary search finds the first entry not
+    // below the key, which in an ascending table is also the first match of a
+    // scan. Only when that misses is the table scanned, so that a table out
+    // of order still answers as a plain first-match scan would.
+    uint32_t lo = 0;
+    uint32_t hi = image->counts.keys;
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (image->keys[mid] < wanted)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo < image->counts.keys && image->keys[lo] == wanted)
+        return GetNode(image, image->keyNodes[lo], top) ? ZMD_OK : ZMD_ERROR;
     for (uint32_t i = 0; i < image->counts.keys; ++i) {
         if (image->keys[i] == wanted)
             return GetNode(image, image->keyNodes[i], top) ? ZMD_OK : ZMD_ERROR;
