@@ -320,6 +320,25 @@ void Collect(const ZMD_ImageView *image, uint64_t index, std::set<uint64_t> &see
     }
 }
 
+// The keys of the key table, and the export keys that the image answers
+// without a tree of their own (the driver's command sequences and parameter
+// set come from the driver query tables): every key of an export range that
+// answers anything but ZMD_NO_KEY to an all-zero record. In key order.
+std::vector<uint16_t> CandidateKeys(const ZMD_ImageView *image, const SweepAsk &ask)
+{
+    std::set<uint16_t> inTable(image->keys, image->keys + image->counts.keys);
+    std::set<uint16_t> keys(inTable);
+    for (uint32_t key = 1; key < 0x7000; ++key) {
+        SweepQuery q;
+        if (inTable.count(static_cast<uint16_t>(key)) || !SweepDatabaseOf(static_cast<uint16_t>(key), &q.database))
+            continue;
+        Apply(Constraints(), nullptr, &q);
+        if (ask(static_cast<uint16_t>(key), q.database, &q.record) != ZMD_NO_KEY)
+            keys.insert(static_cast<uint16_t>(key));
+    }
+    return std::vector<uint16_t>(keys.begin(), keys.end());
+}
+
 } // namespace
 
 void SweepQuery::bind()
@@ -369,10 +388,11 @@ std::vector<SweepQuery> BuildSweep(const ZMD_ImageView *image, const SweepAsk &a
     // key) is tried again starting from each of them.
     std::map<uint32_t, std::vector<Constraints>> answeredBy;
     std::vector<std::pair<size_t, uint16_t>> retry; // position in out, key
+    const std::vector<uint16_t> candidates = CandidateKeys(image, ask);
     for (int round = 0; round < 2; ++round) {
-        const size_t keys = round == 0 ? image->counts.keys : retry.size();
+        const size_t keys = round == 0 ? candidates.size() : retry.size();
         for (uint32_t k = 0; k < keys; ++k) {
-            const uint16_t key = round == 0 ? image->keys[k] : retry[k].second;
+            const uint16_t key = round == 0 ? candidates[k] : retry[k].second;
             SweepQuery q;
             q.key = key;
             if (!SweepDatabaseOf(key, &q.database))
