@@ -1,0 +1,77 @@
+// The frame of the six access exports, and the generic lookup-and-extract
+// path that every database but the driver's takes directly.
+#include "access.h"
+
+#include "drv_query.h"
+#include "engine.h"
+#include "extract.h"
+
+namespace {
+
+struct KeyRange {
+    uint32_t first;
+    uint32_t last;
+};
+
+// Keys 0x5001..0x5FFF are internal to the driver queries; no export takes them.
+const KeyRange kRanges[] = {
+    {0x0001, 0x0FFF}, // root
+    {0x1001, 0x1FFF}, // driver
+    {0x2001, 0x2FFF}, // language monitor
+    {0x3001, 0x3FFF}, // maintenance
+    {0x4001, 0x4FFF}, // PA
+    {0x6001, 0x6FFF}, // status monitor
+};
+
+} // namespace
+
+int32_t ZMD_LookupAndExtract(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                             void *pBuffer, uint32_t *pcbSize)
+{
+    ZMD_Node node;
+    int32_t r = ZMD_FindKey(env, key, pRecord, &node);
+    if (r != ZMD_OK)
+        return r;
+    return ZMD_ExtractValue(env, pRecord, cbBuffer, pBuffer, pcbSize, node);
+}
+
+// The record is checked before the key range; a key out of range touches
+// nothing. Without a caller's handle the printer is opened by name for this
+// call only (a failed open is not reported: only rules that read printer data
+// fail later) and closed again whatever the result. A caller's handle is
+// used as it is and never closed.
+int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, ZMD_SettingsRecord *pRecord,
+                           uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+{
+    if (!pRecord)
+        return ZMD_BAD_RECORD;
+    if (!env || !env->image || !env->platform || database >= sizeof kRanges / sizeof kRanges[0])
+        return ZMD_ERROR;
+    const uint32_t key16 = key & 0xFFFFu;
+    if (key16 < kRanges[database].first || key16 > kRanges[database].last)
+        return ZMD_NOT_FOUND;
+    // The size word is written on success and on ZMD_MORE_DATA; without one
+    // there is nowhere to answer.
+    if (!pcbSize)
+        return ZMD_ERROR;
+
+    ZMD_SettingsRecord request = *pRecord;
+    const ZMD_Platform *platform = env->platform;
+    void *opened = nullptr;
+    if (!pRecord->hPrinter && pRecord->pwszPrinterName) {
+        void *handle = nullptr;
+        if (platform->openPrinter(platform->ctx, pRecord->pwszPrinterName, &handle))
+            opened = handle;
+        request.hPrinter = opened;
+    }
+
+    int32_t r;
+    if (database == ZMD_DB_DRV)
+        r = QueryDrvDataBase(env, key16, &request, cbBuffer, pBuffer, pcbSize);
+    else
+        r = ZMD_LookupAndExtract(env, key16, &request, cbBuffer, pBuffer, pcbSize);
+
+    if (opened)
+        platform->closePrinter(platform->ctx, opened);
+    return r;
+}

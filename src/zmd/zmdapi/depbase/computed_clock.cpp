@@ -1,0 +1,37 @@
+// Type 5: the printer's clock-setting command with the current local time.
+#include <cstdio>
+#include <cstring>
+
+#include "computed_ops.h"
+
+namespace {
+
+// ESC [ K, length 2, data 00 1F, then the text frame; the 14 characters
+// "yyyymmddhhmmss" at bytes 43 to 56 are replaced by the local time.
+const char kClockTemplate[ZMD_CLOCK_COMMAND_SIZE + 1] =
+    "\x1B\x5B\x4B\x02\x00\x00\x1F"
+    "KZLSTART\nControlMode=Common\nSetTime=yyyymmddhhmmss\nKZLEND\n";
+const uint32_t kTimeOffset = 43;
+const int kTimeLength = 14;
+
+} // namespace
+
+int32_t MakeSetTimeCommand(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+{
+    if (env == nullptr || env->platform == nullptr || pcbSize == nullptr) {
+        return ZMD_ERROR;
+    }
+    ZMD_LocalTime now = {};
+    env->platform->getLocalTime(env->platform->ctx, &now);
+    char text[64];
+    int length = std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day,
+                               now.hour, now.minute, now.second);
+    // A field beyond its width (a year past 9999, a month of 100) cannot be sent.
+    if (length != kTimeLength) {
+        return ZMD_ERROR;
+    }
+    uint8_t command[ZMD_CLOCK_COMMAND_SIZE];
+    std::memcpy(command, kClockTemplate, sizeof command);
+    std::memcpy(command + kTimeOffset, text, kTimeLength);
+    return ZMD_DeliverComputed(command, sizeof command, cbBuffer, pBuffer, pcbSize);
+}

@@ -1,0 +1,123 @@
+// Command sequences (keys 0x1018 to 0x101D): a printer command string made of
+// parts that are chosen one by one. A part whose tree yields nothing is left out.
+#include "drv_internal.h"
+#include "engine.h"
+#include "extract.h"
+
+namespace {
+
+// Finds the key in the sequence table.
+bool findSequence(const ZMD_ImageView *image, uint32_t key, uint32_t *index)
+{
+    for (uint32_t s = 0; s < image->counts.seqKeys; ++s) {
+        if (image->seqKeys[s] == key) {
+            *index = s;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Evaluates every part into its slot; an empty slot (first word 0) is a part
+// that yields nothing.
+int32_t choosePartsInto(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t start, uint32_t nParts,
+                        ZMD_Node *slots)
+{
+    const ZMD_ImageView *image = env->image;
+    for (uint32_t m = 0; m < nParts; ++m) {
+        uint64_t pos = static_cast<uint64_t>(start) + m;
+        if (pos >= image->counts.seqParts) {
+            return ZMD_ERROR;
+        }
+        uint32_t index = image->seqParts[pos];
+        if (index >= image->counts.nodes) {
+            return ZMD_ERROR;
+        }
+        slots[m].w0 = 0;
+        const ZMD_Node part = image->nodes[index];
+        int32_t r = ZMD_EvaluateNode(env, ZMD_SEQUENCE_TAG_KEY, pRecord, part.w0, part.w1, &slots[m]);
+        if (r == ZMD_NOT_FOUND) {
+            slots[m].w0 = 0;
+        } else if (r != ZMD_OK) {
+            return r;
+        }
+    }
+    return ZMD_OK;
+}
+
+// Size pass, then (with a buffer that holds the whole) the fill pass.
+int32_t assemble(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, const ZMD_Node *slots, uint32_t nParts,
+                 uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+{
+    uint64_t total = 0;
+    for (uint32_t m = 0; m < nParts; ++m) {
+        if (slots[m].w0 == 0) {
+            continue;
+        }
+        uint32_t size = 0;
+        int32_t r = ZMD_ExtractValue(env, pRecord, 0, nullptr, &size, slots[m]);
+        if (r != ZMD_OK && r != ZMD_MORE_DATA) {
+            return r;
+        }
+        total += size;
+    }
+    if (total > UINT32_MAX) {
+        return ZMD_ERROR;
+    }
+    // A size query is a size query whatever cbBuffer claims.
+    if (pBuffer == nullptr || total > cbBuffer) {
+        *pcbSize = static_cast<uint32_t>(total);
+        return ZMD_MORE_DATA;
+    }
+    auto *out = static_cast<uint8_t *>(pBuffer);
+    uint32_t written = 0;
+    for (uint32_t m = 0; m < nParts; ++m) {
+        if (slots[m].w0 == 0) {
+            continue;
+        }
+        uint32_t size = 0;
+        int32_t r = ZMD_ExtractValue(env, pRecord, cbBuffer - written, out + written, &size, slots[m]);
+        if (r == ZMD_MORE_DATA) {
+            return ZMD_ERROR; // a part grew between the passes
+        }
+        if (r != ZMD_OK) {
+            return r;
+        }
+        written += size;
+    }
+    *pcbSize = written;
+    return ZMD_OK;
+}
+
+} // namespace
+
+int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
+                                 uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+{
+    if (pcbSize == nullptr) {
+        return ZMD_ERROR;
+    }
+    const ZMD_ImageView *image = env->image;
+    if (image->seqKeys == nullptr || image->seqPartCounts == nullptr || image->seqStarts == nullptr ||
+        image->seqParts == nullptr || image->nodes == nullptr) {
+        return ZMD_NOT_FOUND;
+    }
+    uint32_t s = 0;
+    if (!findSequence(image, key, &s)) {
+        return ZMD_NOT_FOUND;
+    }
+    uint32_t nParts = image->seqPartCounts[s];
+    const ZMD_Platform *platform = env->platform;
+    // Never a zero-byte request: a sequence without parts still takes one slot.
+    auto *slots = static_cast<ZMD_Node *>(
+        platform->alloc(platform->ctx, sizeof(ZMD_Node) * (nParts != 0 ? nParts : 1u)));
+    if (slots == nullptr) {
+        return ZMD_ERROR;
+    }
+    int32_t r = choosePartsInto(env, pRecord, image->seqStarts[s], nParts, slots);
+    if (r == ZMD_OK) {
+        r = assemble(env, pRecord, slots, nParts, cbBuffer, pBuffer, pcbSize);
+    }
+    platform->free(platform->ctx, slots);
+    return r;
+}

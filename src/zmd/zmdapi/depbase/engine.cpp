@@ -1,0 +1,326 @@
+// Key lookup and rule-tree evaluation.
+//
+// A key's tree is walked from its top node; the first value node reached
+// that carries the key is the answer. ZMD_NOT_FOUND means "this subtree has
+// no value for the key": sequences go on to their next child, every other
+// result stops the walk and travels up unchanged. Every node index, pool
+// offset and case-range index is checked against its table before use, so a
+// malformed image answers ZMD_ERROR instead of reading outside a table.
+#include "engine.h"
+
+#include "extract.h"
+
+namespace {
+
+// The image's trees are at most 17 nodes deep; anything far deeper can only
+// come from a cycle in a malformed image, which would otherwise exhaust the
+// stack.
+const unsigned kMaxDepth = 256;
+
+// The root database key whose tree names the printer-data values.
+const uint32_t kValueNameKey = 0x0008;
+
+struct Walk {
+    const ZMD_Env *env;
+    uint32_t key; // low 16 bits of the requested key
+    const ZMD_SettingsRecord *record;
+    ZMD_Node *out;
+};
+
+int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth);
+
+// Fetches node `index`; false when the node table is missing or the index is
+// not below the node count.
+bool GetNode(const ZMD_ImageView *image, uint64_t index, ZMD_Node *node)
+{
+    if (!image->nodes || index >= image->counts.nodes)
+        return false;
+    *node = image->nodes[index];
+    return true;
+}
+
+// Steps 1 to 3 of the key lookup: the key's top node, ZMD_NO_KEY when the key
+// table lacks the key, ZMD_ERROR when the table is malformed.
+int32_t LookupTopNode(const ZMD_ImageView *image, uint32_t key, ZMD_Node *top)
+{
+    if (!image->keys || !image->keyNodes || image->counts.keys == 0)
+        return ZMD_ERROR;
+    const uint16_t wanted = static_cast<uint16_t>(key & 0xFFFFu);
+    for (uint32_t i = 0; i < image->counts.keys; ++i) {
+        if (image->keys[i] == wanted)
+            return GetNode(image, image->keyNodes[i], top) ? ZMD_OK : ZMD_ERROR;
+    }
+    return ZMD_NO_KEY;
+}
+
+bool GetIntSetting(const ZMD_SettingsRecord *record, uint32_t index, int32_t *value)
+{
+    if (!record || !record->pnInts || index >= record->cInts)
+        return false;
+    *value = record->pnInts[index];
+    return true;
+}
+
+// Evaluates `count` contiguous nodes from `first` in order; the first result
+// that is not ZMD_NOT_FOUND wins.
+int32_t EvalSequence(const Walk &w, uint32_t first, uint32_t count, unsigned depth)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        ZMD_Node child;
+        if (!GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child))
+            return ZMD_ERROR;
+        int32_t r = Eval(w, child, depth + 1);
+        if (r != ZMD_NOT_FOUND)
+            return r;
+    }
+    return ZMD_NOT_FOUND;
+}
+
+// A SWITCH: WHEN children are taken when the integer setting equals their
+// value, every other child unconditionally; several may be tried in order.
+int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth)
+{
+    const uint32_t first = ZMD_NodeOperand(node.w0);
+    const uint32_t setting = ZMD_NodeHigh(node.w1);
+    const uint32_t count = ZMD_NodeLow(node.w1);
+    for (uint32_t i = 0; i < count; ++i) {
+        ZMD_Node child;
+        if (!GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child))
+            return ZMD_ERROR;
+        if (ZMD_NodeKindOf(child.w0) == ZMD_KIND_WHEN) {
+            int32_t v;
+            if (!GetIntSetting(w.record, setting, &v))
+                return ZMD_BAD_INT_SETTING;
+            if (v != static_cast<int32_t>(ZMD_NodeHigh(child.w1)))
+                continue;
+        }
+        int32_t r = Eval(w, child, depth + 1);
+        if (r != ZMD_NOT_FOUND)
+            return r;
+    }
+    return ZMD_NOT_FOUND;
+}
+
+// Evaluates the target named by a case's operand.
+int32_t EvalTarget(const Walk &w, ZMD_Node caseNode, unsigned depth)
+{
+    ZMD_Node target;
+    if (!GetNode(w.env->image, ZMD_NodeOperand(caseNode.w0), &target))
+        return ZMD_ERROR;
+    return Eval(w, target, depth + 1);
+}
+
+// The case scan of the integer selectors: CASE_EQUAL, CASE_DEFAULT and
+// CASE_RANGE in order; the first match decides, its result unchanged.
+int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, unsigned depth)
+{
+    const ZMD_ImageView *image = w.env->image;
+    for (uint32_t i = 0; i < count; ++i) {
+        ZMD_Node c;
+        if (!GetNode(image, static_cast<uint64_t>(first) + i, &c))
+            return ZMD_ERROR;
+        bool match = false;
+        switch (ZMD_NodeKindOf(c.w0)) {
+        case ZMD_KIND_CASE_EQUAL:
+            match = static_cast<uint32_t>(v) == c.w1;
+            break;
+        case ZMD_KIND_CASE_DEFAULT:
+            match = true;
+            break;
+        case ZMD_KIND_CASE_RANGE: {
+            const uint64_t at = c.w1;
+            if (!image->int32Pool || at + 1 >= image->counts.int32Pool)
+                return ZMD_ERROR;
+            match = image->int32Pool[at] <= v && v <= image->int32Pool[at + 1];
+            break;
+        }
+        default:
+            return ZMD_ERROR;
+        }
+        if (match)
+            return EvalTarget(w, c, depth);
+    }
+    return ZMD_NOT_FOUND;
+}
+
+// Length of s, looking at no more than limit + 1 characters: enough to tell
+// whether it equals limit.
+uint32_t BoundedLength(const char *s, uint32_t limit)
+{
+    uint32_t n = 0;
+    while (n <= limit && s[n] != '\0')
+        ++n;
+    return n;
+}
+
+int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
+{
+    const ZMD_ImageView *image = w.env->image;
+    const uint32_t first = ZMD_NodeOperand(node.w0);
+    const uint32_t setting = ZMD_NodeHigh(node.w1);
+    const uint32_t count = ZMD_NodeLow(node.w1);
+    for (uint32_t i = 0; i < count; ++i) {
+        ZMD_Node c;
+        if (!GetNode(image, static_cast<uint64_t>(first) + i, &c))
+            return ZMD_ERROR;
+        const uint32_t kind = ZMD_NodeKindOf(c.w0);
+        if (kind == ZMD_KIND_CASE_DEFAULT)
+            return EvalTarget(w, c, depth);
+        if (kind != ZMD_KIND_CASE_STRING)
+            return ZMD_ERROR;
+
+        ZMD_Node str;
+        if (!GetNode(image, c.w1, &str) || ZMD_NodeKindOf(str.w0) != ZMD_KIND_BYTES)
+            return ZMD_ERROR;
+        const ZMD_SettingsRecord *rec = w.record;
+        if (!rec || !rec->ppszStrings || setting >= rec->cStrings)
+            return ZMD_BAD_STRING_SETTING;
+        const uint64_t offset = ZMD_NodeOperand(str.w0);
+        const uint32_t length = ZMD_NodeLow(str.w1);
+        if (!image->caseStringPool || offset + length > image->counts.caseStringPool)
+            return ZMD_ERROR;
+        const char *value = rec->ppszStrings[setting] ? rec->ppszStrings[setting] : "";
+        if (BoundedLength(value, length) == length &&
+            ZMD_CompareChars(image->caseStringPool + offset, value, length))
+            return EvalTarget(w, c, depth);
+    }
+    return ZMD_NOT_FOUND;
+}
+
+// SELECT_PRINTER_DATA: the selector picks a value name from root key 0x0008,
+// evaluated internally with a root-shaped record; the value stored under that
+// name with the printer selects the case. An absent value follows a trailing
+// CASE_DEFAULT, if any.
+int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
+{
+    const ZMD_Env *env = w.env;
+    const uint32_t first = ZMD_NodeOperand(node.w0);
+    const uint32_t selector = ZMD_NodeHigh(node.w1);
+    const uint32_t count = ZMD_NodeLow(node.w1);
+
+    ZMD_Node top;
+    int32_t r = LookupTopNode(env->image, kValueNameKey, &top);
+    if (r != ZMD_OK)
+        return r;
+
+    ZMD_SettingsRecord *names = ZMD_CreateSettingsRecord(env, ZMD_DB_ROOT, nullptr);
+    if (!names)
+        return ZMD_ERROR;
+    names->pnInts[0] = static_cast<int32_t>(selector);
+    ZMD_Node nameNode{0, 0};
+    const Walk inner{env, kValueNameKey, names, &nameNode};
+    r = Eval(inner, top, depth + 1);
+    ZMD_FreeSettingsRecord(env, names);
+    if (r != ZMD_OK)
+        return ZMD_ERROR;
+
+    if (!w.record || !w.record->hPrinter)
+        return ZMD_BAD_RECORD;
+
+    int32_t v = 0;
+    r = ZMD_ReadPrinterDword(env, w.record->hPrinter, nameNode.w0, nameNode.w1, &v);
+    if (r == 0)
+        return ScanIntCases(w, first, count, v, depth);
+    if (r != 1)
+        return r;
+    if (count == 0)
+        return ZMD_NOT_FOUND;
+    ZMD_Node last;
+    if (!GetNode(env->image, static_cast<uint64_t>(first) + count - 1, &last))
+        return ZMD_ERROR;
+    if (ZMD_NodeKindOf(last.w0) != ZMD_KIND_CASE_DEFAULT)
+        return ZMD_NOT_FOUND;
+    return EvalTarget(w, last, depth);
+}
+
+int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
+{
+    if (depth > kMaxDepth)
+        return ZMD_ERROR;
+    const uint32_t kind = ZMD_NodeKindOf(node.w0);
+    const uint32_t operand = ZMD_NodeOperand(node.w0);
+    switch (kind) {
+    case ZMD_KIND_BYTES:
+    case ZMD_KIND_INT32_ARRAY:
+    case ZMD_KIND_INT8_ARRAY:
+    case ZMD_KIND_INT16_ARRAY:
+    case ZMD_KIND_UINT8_ARRAY:
+    case ZMD_KIND_UINT16_ARRAY:
+    case ZMD_KIND_TEXT:
+    case ZMD_KIND_COMPUTED:
+        // A value of another key is passed over; the value is not read here.
+        if (ZMD_NodeHigh(node.w1) != w.key)
+            return ZMD_NOT_FOUND;
+        *w.out = node;
+        return ZMD_OK;
+
+    case ZMD_KIND_LIST:
+    case ZMD_KIND_WHEN:
+    case ZMD_KIND_CASE_EQUAL:
+    case ZMD_KIND_CASE_DEFAULT:
+        // Evaluated as nodes these are plain sequences; WHEN's value is only
+        // compared by its SWITCH.
+        return EvalSequence(w, operand, ZMD_NodeLow(node.w1), depth);
+
+    case ZMD_KIND_SWITCH:
+        return EvalSwitch(w, node, depth);
+
+    case ZMD_KIND_SELECT_INT: {
+        int32_t v;
+        if (!GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v))
+            return ZMD_BAD_INT_SETTING;
+        return ScanIntCases(w, operand, ZMD_NodeLow(node.w1), v, depth);
+    }
+
+    case ZMD_KIND_SELECT_MASKED: {
+        ZMD_Node mask;
+        if (!GetNode(w.env->image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK)
+            return ZMD_ERROR;
+        int32_t v;
+        if (!GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v))
+            return ZMD_BAD_INT_SETTING;
+        v = static_cast<int32_t>(static_cast<uint32_t>(v) & mask.w1);
+        return ScanIntCases(w, ZMD_NodeOperand(mask.w0), ZMD_NodeLow(node.w1), v, depth);
+    }
+
+    case ZMD_KIND_SELECT_COUNTRY: {
+        int32_t v;
+        if (ZMD_GetUserCountryCode(w.env, ZMD_NodeHigh(node.w1), &v) != 0)
+            return ZMD_ERROR;
+        return ScanIntCases(w, operand, ZMD_NodeLow(node.w1), v, depth);
+    }
+
+    case ZMD_KIND_SELECT_PRINTER_DATA:
+        return EvalSelectPrinterData(w, node, depth);
+
+    case ZMD_KIND_SELECT_STRING:
+        return EvalSelectString(w, node, depth);
+
+    default:
+        // CASE_STRING, MASK and CASE_RANGE are only read by their selectors;
+        // kind 0 and kinds above 21 do not exist.
+        return ZMD_ERROR;
+    }
+}
+
+} // namespace
+
+int32_t ZMD_FindKey(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, ZMD_Node *out)
+{
+    if (!env || !env->image)
+        return ZMD_ERROR;
+    ZMD_Node top;
+    int32_t r = LookupTopNode(env->image, key, &top);
+    if (r != ZMD_OK)
+        return r;
+    return ZMD_EvaluateNode(env, key, pRecord, top.w0, top.w1, out);
+}
+
+int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t w0,
+                         uint32_t w1, ZMD_Node *out)
+{
+    if (!out || !env || !env->image)
+        return ZMD_ERROR;
+    const Walk w{env, key & 0xFFFFu, pRecord, out};
+    return Eval(w, ZMD_Node{w0, w1}, 0);
+}

@@ -1,0 +1,83 @@
+// Settings records of a database's shape, built by the library for its own
+// internal queries.
+#include "extract.h"
+
+namespace {
+
+const ZMD_RecordShape kShapes[] = {
+    {1, 1},  // root
+    {0, 95}, // driver
+    {5, 13}, // language monitor
+    {0, 1},  // maintenance
+    {0, 4},  // PA
+    {8, 16}, // status monitor
+};
+
+size_t AlignUp(size_t n, size_t a) { return (n + a - 1) / a * a; }
+
+} // namespace
+
+bool ZMD_GetRecordShape(uint32_t database, ZMD_RecordShape *shape)
+{
+    if (!shape || database >= sizeof kShapes / sizeof kShapes[0])
+        return false;
+    *shape = kShapes[database];
+    return true;
+}
+
+// One zero-filled heap block: the record, then the integer array, then the
+// string-pointer array. With a source, the handle, the reserved word and the
+// leading settings (pointers, not strings) are copied; the printer name never
+// is. The record may point at the source's strings and must not outlive it.
+ZMD_SettingsRecord *ZMD_CreateSettingsRecord(const ZMD_Env *env, uint32_t database, const ZMD_SettingsRecord *src)
+{
+    ZMD_RecordShape shape;
+    if (!env || !env->platform || !ZMD_GetRecordShape(database, &shape))
+        return nullptr;
+    const size_t intsAt = sizeof(ZMD_SettingsRecord);
+    const size_t stringsAt = AlignUp(intsAt + shape.cInts * sizeof(int32_t), alignof(const char *));
+    const size_t size = stringsAt + shape.cStrings * sizeof(const char *);
+    const ZMD_Platform *platform = env->platform;
+    unsigned char *block = static_cast<unsigned char *>(platform->alloc(platform->ctx, size));
+    if (!block)
+        return nullptr;
+
+    ZMD_SettingsRecord *rec = reinterpret_cast<ZMD_SettingsRecord *>(block);
+    rec->hPrinter = src ? src->hPrinter : nullptr;
+    rec->dwReserved = src ? src->dwReserved : 0;
+    rec->pwszPrinterName = nullptr;
+
+    rec->cStrings = shape.cStrings;
+    rec->ppszStrings = nullptr;
+    if (shape.cStrings != 0) {
+        const char **strings = reinterpret_cast<const char **>(block + stringsAt);
+        for (uint32_t i = 0; i < shape.cStrings; ++i)
+            strings[i] = nullptr;
+        if (src && src->ppszStrings) {
+            const uint32_t n = src->cStrings < shape.cStrings ? src->cStrings : shape.cStrings;
+            for (uint32_t i = 0; i < n; ++i)
+                strings[i] = src->ppszStrings[i];
+        }
+        rec->ppszStrings = strings;
+    }
+
+    rec->cInts = shape.cInts;
+    rec->pnInts = nullptr;
+    if (shape.cInts != 0) {
+        int32_t *ints = reinterpret_cast<int32_t *>(block + intsAt);
+        if (src && src->pnInts) {
+            const uint32_t n = src->cInts < shape.cInts ? src->cInts : shape.cInts;
+            for (uint32_t i = 0; i < n; ++i)
+                ints[i] = src->pnInts[i];
+        }
+        rec->pnInts = ints;
+    }
+    return rec;
+}
+
+void ZMD_FreeSettingsRecord(const ZMD_Env *env, ZMD_SettingsRecord *pRecord)
+{
+    if (!pRecord || !env || !env->platform)
+        return;
+    env->platform->free(env->platform->ctx, pRecord);
+}

@@ -1,0 +1,214 @@
+// Command sequences and the parameter set of the driver database.
+#include <vector>
+
+#include "drv_fixture.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class SequenceTest : public DrvTest {
+protected:
+    void SetUp() override
+    {
+        DrvTest::SetUp();
+        r.ints[5] = 1;
+        r.ints[29] = 10000;
+        r.ints[30] = 15000;
+    }
+};
+
+const Bytes kSequence1019 = {0x1B, 0x28, 0x62, 0x01, 0x00, 0x01, // fixed part
+                             0xA1,                               // chosen by setting 5
+                             0x1B, 0x28, 0x70, 0x08, 0x00, 0x01, 0x50, 0x00, 0x00, 0x00, 0xDD, 0x00, 0x00,
+                             0x6C, 0x34};                        // the WHEN part, its value not compared
+
+TEST_F(SequenceTest, PartsInOrderWithTheSizeProtocol)
+{
+    uint32_t size = 0;
+    EXPECT_EQ(query(0x1019, 0, nullptr, &size), ZMD_MORE_DATA);
+    EXPECT_EQ(size, kSequence1019.size());
+
+    Bytes small(kSequence1019.size() - 1, 0xEE);
+    size = 0;
+    EXPECT_EQ(query(0x1019, static_cast<uint32_t>(small.size()), small.data(), &size), ZMD_MORE_DATA);
+    EXPECT_EQ(size, kSequence1019.size());
+    EXPECT_EQ(small, Bytes(small.size(), 0xEE));
+
+    Bytes buf(100, 0xEE);
+    size = 0;
+    ASSERT_EQ(query(0x1019, 100, buf.data(), &size), ZMD_OK);
+    ASSERT_EQ(size, kSequence1019.size());
+    EXPECT_EQ(Bytes(buf.begin(), buf.begin() + size), kSequence1019);
+    EXPECT_EQ(buf[size], 0xEE);
+
+    // A part that yields nothing is left out.
+    r.ints[5] = 2;
+    ASSERT_EQ(query(0x1019, 100, buf.data(), &size), ZMD_OK);
+    EXPECT_EQ(size, kSequence1019.size() - 1);
+    r.ints[5] = 3;
+    ASSERT_EQ(query(0x1019, 100, buf.data(), &size), ZMD_OK);
+    EXPECT_EQ(size, kSequence1019.size() + 1);
+    EXPECT_EQ(buf[6], 0xC3);
+    EXPECT_EQ(buf[7], 0xC3);
+}
+
+TEST_F(SequenceTest, NullBufferIsASizeQueryWhateverItsClaimedSize)
+{
+    uint32_t size = 0;
+    EXPECT_EQ(query(0x1019, 0xFFFFFFFFu, nullptr, &size), ZMD_MORE_DATA);
+    EXPECT_EQ(size, kSequence1019.size());
+    // An empty sequence too.
+    size = 7;
+    EXPECT_EQ(query(0x101A, 1000, nullptr, &size), ZMD_MORE_DATA);
+    EXPECT_EQ(size, 0u);
+}
+
+TEST_F(SequenceTest, AllPartsEmptyGivesNothing)
+{
+    Bytes buf(8, 0xEE);
+    uint32_t size = 7;
+    EXPECT_EQ(query(0x101A, 8, buf.data(), &size), ZMD_OK);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(buf, Bytes(8, 0xEE));
+    EXPECT_EQ(query(0x101A, 0, buf.data(), &size), ZMD_OK);
+    r.ints[5] = 99;
+    EXPECT_EQ(query(0x101A, 8, buf.data(), &size), ZMD_OK);
+    EXPECT_EQ(size, 1u);
+    EXPECT_EQ(buf[0], 0x99);
+}
+
+TEST_F(SequenceTest, PrinterDataAndClockParts)
+{
+    fake.localTime = ZMD_LocalTime{2026, 12, 7, 3, 9, 41};
+    r.rec.hPrinter = fake.addPrinter("P");
+    fake.setDword("P", "XvnUI_CustomECPMode", 0);
+    Bytes buf(200, 0);
+    uint32_t size = 0;
+    ASSERT_EQ(query(0x1018, 200, buf.data(), &size), ZMD_OK);
+    ASSERT_EQ(size, 66u);
+    EXPECT_EQ(buf[65], 'N');
+    EXPECT_EQ(std::string(buf.begin() + 43, buf.begin() + 57), "20261207030941");
+
+    fake.setDword("P", "XvnUI_CustomECPMode", 1);
+    ASSERT_EQ(query(0x1018, 200, buf.data(), &size), ZMD_OK);
+    EXPECT_EQ(size, 68u);
+    fake.removeValue("P", "XvnUI_CustomECPMode");
+    ASSERT_EQ(query(0x1018, 200, buf.data(), &size), ZMD_OK);
+    EXPECT_EQ(size, 68u) << "no stored value: the default case";
+
+    // A part that fails ends the query with its code; the slots are freed (TearDown).
+    r.rec.hPrinter = nullptr;
+    size = 5;
+    EXPECT_EQ(query(0x1018, 200, buf.data(), &size), ZMD_BAD_RECORD);
+    EXPECT_EQ(size, 5u);
+}
+
+TEST_F(SequenceTest, FailuresInTheSizeAndFillPasses)
+{
+    Bytes buf(100, 0);
+    uint32_t size = 5;
+    r.resize(30); // the computed page format needs 53 settings
+    EXPECT_EQ(query(0x1019, 100, buf.data(), &size), ZMD_BAD_INT_SETTING);
+    r.resize(5); // the part chosen by setting 5 cannot be chosen
+    EXPECT_EQ(query(0x1019, 100, buf.data(), &size), ZMD_BAD_INT_SETTING);
+    EXPECT_EQ(size, 5u);
+}
+
+TEST_F(SequenceTest, MalformedSequenceTable)
+{
+    Bytes buf(100, 0);
+    uint32_t size = 5;
+    EXPECT_EQ(query(0x101B, 100, buf.data(), &size), ZMD_NOT_FOUND) << "not in the sequence table";
+    view.seqParts = nullptr;
+    EXPECT_EQ(query(0x1019, 100, buf.data(), &size), ZMD_NOT_FOUND);
+    view = image.b.view();
+    view.nodes = nullptr;
+    EXPECT_EQ(query(0x1019, 100, buf.data(), &size), ZMD_NOT_FOUND);
+    view = image.b.view();
+    view.counts.seqParts = 6; // the part of 0x1018 at position 6 lies beyond the table
+    EXPECT_EQ(query(0x1018, 100, buf.data(), &size), ZMD_ERROR);
+    view = image.b.view();
+    image.b.seqParts[0] = view.counts.nodes;
+    EXPECT_EQ(query(0x1019, 100, buf.data(), &size), ZMD_ERROR);
+    EXPECT_EQ(size, 5u);
+}
+
+class ParameterSetTest : public DrvTest {
+protected:
+    void SetUp() override
+    {
+        DrvTest::SetUp();
+        select(1, 0, 1, 2, 1, 0);
+    }
+    void select(int32_t s4, int32_t s9, int32_t s5, int32_t s8, int32_t s6, int32_t s81)
+    {
+        r.ints[4] = s4;
+        r.ints[9] = s9;
+        r.ints[5] = s5;
+        r.ints[8] = s8;
+        r.ints[6] = s6;
+        r.ints[81] = s81;
+    }
+};
+
+Bytes parameterSet(uint8_t a, uint8_t c)
+{
+    Bytes out(48, a);
+    out.insert(out.end(), 40, 0xB0);
+    out.insert(out.end(), 36, c);
+    out.insert(out.end(), 48, 0xD0);
+    out.insert(out.end(), 20, 0xEE); // left as the caller had them
+    return out;
+}
+
+TEST_F(ParameterSetTest, FirstMatchingRowPicksTheBlocks)
+{
+    uint32_t size = 0;
+    EXPECT_EQ(query(0x101E, 0, nullptr, &size), ZMD_MORE_DATA);
+    EXPECT_EQ(size, 192u);
+    Bytes buf(191, 0xEE);
+    EXPECT_EQ(query(0x101E, 191, buf.data(), &size), ZMD_MORE_DATA);
+    EXPECT_EQ(buf, Bytes(191, 0xEE));
+
+    buf.assign(192, 0xEE);
+    size = 0;
+    ASSERT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_OK);
+    EXPECT_EQ(size, 192u);
+    EXPECT_EQ(buf, parameterSet(0xA1, 0xC2));
+
+    // Selectors are signed 16-bit values compared with the whole setting.
+    select(-1, 0, 1, 2, 1, -300);
+    buf.assign(192, 0xEE);
+    ASSERT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_OK);
+    EXPECT_EQ(buf, parameterSet(0xA0, 0xC1));
+    select(0xFFFF, 0, 1, 2, 1, -300);
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_NOT_FOUND);
+}
+
+TEST_F(ParameterSetTest, NoRowAndBadInput)
+{
+    Bytes buf(192, 0xEE);
+    uint32_t size = 7;
+    select(1, 0, 1, 2, 1, 1);
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_NOT_FOUND);
+    EXPECT_EQ(size, 7u);
+    EXPECT_EQ(buf, Bytes(192, 0xEE));
+
+    select(5, 5, 5, 5, 5, 5); // a row whose block A index lies beyond its table
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_ERROR);
+    EXPECT_EQ(buf, Bytes(192, 0xEE));
+
+    r.resize(81);
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_BAD_INT_SETTING);
+    EXPECT_EQ(QueryDrvDataBase(&env, 0x101E, nullptr, 192, buf.data(), &size), ZMD_ERROR);
+    r.resize(95);
+    view.blocksC = nullptr;
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_ERROR);
+    view = image.b.view();
+    view.selectionRows = nullptr;
+    EXPECT_EQ(query(0x101E, 0, nullptr, &size), ZMD_ERROR);
+    EXPECT_EQ(size, 7u);
+}
+
+} // namespace
