@@ -2,6 +2,7 @@
 // the catalogue, names, per-choice values, membership and default marks.
 #include <vector>
 
+#include "access.h"
 #include "drv_fixture.h"
 #include "drv_internal.h"
 
@@ -39,6 +40,13 @@ TEST_F(DrvTest, OfferedPaperSizesWithPerChoiceValues)
         EXPECT_EQ(item.nDefault, kFill);
     }
     EXPECT_EQ(r.ints[28], 0) << "the caller's record is not touched";
+
+    // The driver export's frame hands list keys to the same handler.
+    Bytes viaFrame = filled(60);
+    size = 0;
+    ASSERT_EQ(ZMD_AccessDataBase(&env, ZMD_DB_DRV, 0x1010, &r.rec, 60, viaFrame.data(), &size), ZMD_OK);
+    EXPECT_EQ(size, 60u);
+    EXPECT_EQ(viaFrame, buf);
 }
 
 TEST_F(DrvTest, ListAnswerLeavesItsSizeAfterOneLargeCall)
@@ -280,15 +288,19 @@ TEST_F(DrvTest, PerChoiceValuesNeedTheirSetting)
 TEST_F(DrvTest, PerChoiceValueLargerThanAnInteger)
 {
     // 0x500E answering two integers for id 9.
+    ZMD_Node *id9 = nullptr;
     for (ZMD_Node &node : image.b.nodes) {
         if (ZMD_NodeKindOf(node.w0) == ZMD_KIND_INT16_ARRAY && ZMD_NodeHigh(node.w1) == 0x500E &&
             image.b.int16Pool[ZMD_NodeOperand(node.w0)] == 15700) {
-            node.w1 = ZMD_MakeW1(0x500E, 2);
+            id9 = &node;
         }
     }
+    ASSERT_NE(id9, nullptr);
+    id9->w1 = ZMD_MakeW1(0x500E, 2);
     Bytes buf(60, 0);
     uint32_t size = 0;
     EXPECT_EQ(query(0x1010, 60, buf.data(), &size), ZMD_ERROR);
+    id9->w1 = ZMD_MakeW1(0x500E, 1);
     // A choice for which the per-choice key has no value ends the completion.
     for (ZMD_Node &node : image.b.nodes) {
         if (ZMD_NodeKindOf(node.w0) == ZMD_KIND_CASE_EQUAL && node.w1 == 256) {
@@ -310,7 +322,7 @@ TEST_F(DrvTest, ChoiceListsWithTheirOwnCompletion)
         EXPECT_EQ(item.nNameId, 0x101 + i);
         EXPECT_EQ(item.nValue1, 11 * (i + 1));
         EXPECT_EQ(item.nDefault, i == 2 ? 7 : 0);
-        EXPECT_EQ(item.nValue2, i == 0 ? 0 : 0x77777777);
+        EXPECT_EQ(item.nValue2, 0x77777777) << "word 3 is beyond the vacated words 1 and 2";
     }
     EXPECT_EQ(r.ints[8], 0);
 
