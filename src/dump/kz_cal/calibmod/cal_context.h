@@ -1,0 +1,50 @@
+// CalibContext: the state of one KZCalibration call.
+//
+// Taken zero-filled from the global heap after the request has been
+// validated, released with every buffer it owns before the call returns.
+#ifndef KZ_CAL_CONTEXT_H
+#define KZ_CAL_CONTEXT_H
+
+#include <cstdint>
+
+#include "cal_platform.h"
+#include "calibmod.h"
+#include "file_layer.h"
+#include "list_entry.h"
+#include "mem_block.h"
+#include "table_work.h"
+
+// The list file's name: five prefix bytes, up to ten digits (a negative
+// listNumber is written as its unsigned 32-bit value), ".ini", a terminator.
+#define CAL_LIST_NAME_SIZE 20
+
+struct CalibContext {
+    const CalibRequest *request;
+    CalibNames *names;
+    const int16_t *adjustIds;
+    const KZ_WCHAR *sourceDir;
+    const KZ_WCHAR *calibDir;
+    uint8_t byteOrder; // 1: numbers in the files are in host order; 2: swapped on reading and writing
+    int16_t state;     // CAL_STATE_*
+    char listFileName[CAL_LIST_NAME_SIZE];
+    BufferedFile listFile; // while the list is parsed its buffer holds the text
+    int16_t entryCount;
+    ListEntry *entries;  // entryCount parsed entries, owned by entryBlock
+    MemBlock entryBlock;
+    char chosenNameBuf[CAL_NAME_SIZE]; // the copy that answers this request
+    char *chosenName;                  // points to chosenNameBuf
+    TableWork table;                   // used only by the table update
+    const CalPlatform *platform;       // the host this call runs on
+};
+
+// Fills a zero-filled context for one call: the five arguments, the host
+// (null: the default backend) bound to every file and block of the context,
+// byteOrder 1, no entries, empty names, chosenName -> chosenNameBuf.
+void contextInit(CalibContext *ctx, const CalPlatform *platform, const CalibRequest *request,
+                 CalibNames *names, const int16_t *adjustIds, const KZ_WCHAR *sourceDir,
+                 const KZ_WCHAR *calibDir);
+// Frees what the context owns (the entry array, a list text or table body
+// still held) and leaves it holding nothing; the context itself is not freed.
+void contextReleaseBuffers(CalibContext *ctx);
+
+#endif // KZ_CAL_CONTEXT_H

@@ -1,0 +1,39 @@
+// Result codes, states and the acceptance configuration of calibmod.
+#ifndef KZ_CAL_TYPES_H
+#define KZ_CAL_TYPES_H
+
+#include <cstdint>
+
+#include "calibmod.h" // CAL_OK, CAL_ERR_REQUEST, CAL_ERR_NO_MEMORY, CAL_ERR_FILE
+
+// Internal codes; they never leave KZCalibration.
+#define CAL_ERR_OPEN (-2) // a file cannot be opened (fileReadAll)
+#define CAL_FAIL (-1)     // a test failed: malformed list, no entry, missing copy, pass-through id
+#define CAL_EQUAL 1       // identification strings equal
+
+// The state of one call, set by the decision and the presence check.
+#define CAL_STATE_NONE 0
+#define CAL_STATE_FOUND 1     // an entry has the request key; chosenName is its name
+#define CAL_STATE_NEW_LIST 2  // no usable list; a fresh name, the list is written anew
+#define CAL_STATE_NEW_ENTRY 3 // list read, key not in it; a fresh name, a line is added
+#define CAL_STATE_REFRESH 4   // the listed copy is missing or stale; made again, list unchanged
+
+// Adjustment ids with a fixed meaning.
+#define CAL_NEUTRAL_ID 0               // always accepted; leaves a slot's curves unchanged
+#define CAL_PASS_THROUGH_ID (-8)       // answered at once, without calibration, while enabled
+#define CAL_PASS_THROUGH_DISABLED (-1) // in passThroughId: the pass-through is off
+
+// What a request must satisfy; compiled into the module (calAcceptance()).
+struct CalAcceptance {
+    int16_t modeCount;
+    const int16_t *modes; // accepted values of CalibRequest::mode
+    int16_t neutralId;
+    int16_t passThroughId; // CAL_PASS_THROUGH_DISABLED turns the pass-through off
+    int16_t idCount;
+    const int16_t *ids; // accepted adjustment ids besides the neutral and pass-through ones
+};
+
+// The module's configuration: mode 1; ids -3 and 3; pass-through -8 enabled.
+const CalAcceptance *calAcceptance();
+
+#endif // KZ_CAL_TYPES_H

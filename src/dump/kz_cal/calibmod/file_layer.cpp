@@ -1,0 +1,225 @@
+// The file layer: opens, positioned reads and writes, size, recreation.
+#include "file_layer.h"
+
+#include <cstring>
+
+#include "cal_types.h"
+#include "file_path.h"
+
+namespace {
+
+const CalPlatform *hostOf(const FileRef *file) { return calPlatformOr(file->platform); }
+
+// Builds the path and opens it with kind; the path is released before returning.
+int16_t openPath(FileRef *file, CalOpenKind kind) {
+    file->handle = nullptr;
+    FilePath path;
+    int16_t rc = pathBuild(file, &path);
+    if (rc == CAL_OK) {
+        const CalPlatform *p = hostOf(file);
+        CalHandle h = nullptr;
+        if (p->open(p->ctx, path.path, kind, &h) && h != nullptr) {
+            file->handle = h;
+        } else {
+            rc = CAL_ERR_FILE;
+        }
+    }
+    pathRelease(&path);
+    return rc;
+}
+
+} // namespace
+
+void fileInit(FileRef *file, const CalPlatform *platform) {
+    memset(file->name, 0, sizeof file->name);
+    file->handle = nullptr;
+    file->dir = nullptr;
+    file->platform = platform;
+}
+
+void bufferedFileInit(BufferedFile *bf, const CalPlatform *platform) {
+    fileInit(&bf->file, platform);
+    bf->length = 0;
+    bf->offset = 0;
+    memInit(&bf->buffer, platform);
+}
+
+void fileAssign(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+    if (dir != nullptr) {
+        file->dir = dir;
+    }
+    memset(file->name, 0, sizeof file->name);
+    if (name == nullptr) {
+        return;
+    }
+    size_t len = strnlen(name, CAL_FILE_NAME_SIZE);
+    if (len < CAL_FILE_NAME_SIZE) { // too long: left empty, so no open reaches a shortened name
+        memcpy(file->name, name, len);
+    }
+}
+
+int16_t fileOpen(FileRef *file, int16_t mode) {
+    if (mode == CAL_MODE_READ) {
+        return openPath(file, CAL_OPEN_READ);
+    }
+    if (mode == CAL_MODE_READ_WRITE) {
+        return openPath(file, CAL_OPEN_READ_WRITE);
+    }
+    file->handle = nullptr;
+    return CAL_ERR_FILE;
+}
+
+int16_t fileRecreate(FileRef *file) {
+    FilePath path;
+    int16_t rc = pathBuild(file, &path);
+    if (rc == CAL_OK) {
+        const CalPlatform *p = hostOf(file);
+        CalHandle h = nullptr;
+        // An existing file that can be opened for writing is deleted; one that
+        // cannot stays, and the creation below then fails.
+        if (p->open(p->ctx, path.path, CAL_OPEN_PROBE_WRITE, &h) && h != nullptr) {
+            p->close(p->ctx, h);
+            if (!p->remove(p->ctx, path.path)) {
+                rc = CAL_ERR_FILE;
+            }
+        }
+        if (rc == CAL_OK) {
+            h = nullptr;
+            if (p->open(p->ctx, path.path, CAL_OPEN_CREATE_NEW, &h) && h != nullptr) {
+                p->close(p->ctx, h);
+            } else {
+                rc = CAL_ERR_FILE;
+            }
+        }
+    }
+    pathRelease(&path);
+    return rc;
+}
+
+void fileClose(FileRef *file) {
+    if (file->handle != nullptr) {
+        const CalPlatform *p = hostOf(file);
+        p->close(p->ctx, file->handle);
+        file->handle = nullptr;
+    }
+}
+
+int16_t fileSeek(FileRef *file, int32_t offset) {
+    if (file->handle == nullptr || offset < 0) {
+        return CAL_ERR_FILE;
+    }
+    const CalPlatform *p = hostOf(file);
+    return p->seek(p->ctx, file->handle, static_cast<uint32_t>(offset)) ? CAL_OK : CAL_ERR_FILE;
+}
+
+int16_t fileRead(FileRef *file, void *buffer, int32_t count) {
+    if (file->handle == nullptr || count < 0 || (buffer == nullptr && count > 0)) {
+        return CAL_ERR_FILE;
+    }
+    const CalPlatform *p = hostOf(file);
+    uint32_t got = 0;
+    if (!p->read(p->ctx, file->handle, buffer, static_cast<uint32_t>(count), &got) ||
+        got != static_cast<uint32_t>(count)) {
+        return CAL_ERR_FILE;
+    }
+    return CAL_OK;
+}
+
+int16_t fileWrite(FileRef *file, const void *buffer, int32_t count) {
+    if (file->handle == nullptr || count < 0 || (buffer == nullptr && count > 0)) {
+        return CAL_ERR_FILE;
+    }
+    const CalPlatform *p = hostOf(file);
+    uint32_t written = 0;
+    // A short write is a failure: on a full disk it would leave a truncated
+    // copy or list line behind while reporting success.
+    if (!p->write(p->ctx, file->handle, buffer, static_cast<uint32_t>(count), &written) ||
+        written != static_cast<uint32_t>(count)) {
+        return CAL_ERR_FILE;
+    }
+    return CAL_OK;
+}
+
+int32_t fileSize(FileRef *file) {
+    if (file->handle == nullptr) {
+        return CAL_ERR_FILE;
+    }
+    const CalPlatform *p = hostOf(file);
+    uint32_t size = 0;
+    if (!p->size(p->ctx, file->handle, &size) || size > 0x7FFFFFFFu) {
+        return CAL_ERR_FILE;
+    }
+    return static_cast<int32_t>(size);
+}
+
+int16_t fileOpenNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode) {
+    fileAssign(file, dir, name);
+    return fileOpen(file, mode);
+}
+
+int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+    return fileOpenNamed(file, dir, name, CAL_MODE_READ_WRITE);
+}
+
+int16_t fileRecreateNamed(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+    fileAssign(file, dir, name);
+    return fileRecreate(file);
+}
+
+int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+    fileAssign(file, dir, name);
+    FilePath path;
+    int16_t rc = pathBuild(file, &path);
+    if (rc == CAL_OK) {
+        const CalPlatform *p = hostOf(file);
+        CalHandle h = nullptr;
+        rc = 0;
+        if (p->open(p->ctx, path.path, CAL_OPEN_READ, &h) && h != nullptr) {
+            p->close(p->ctx, h);
+            rc = 1;
+        }
+    }
+    pathRelease(&path);
+    return rc;
+}
+
+int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name) {
+    if (fileOpenNamed(&bf->file, dir, name, CAL_MODE_READ) != CAL_OK) {
+        return CAL_ERR_OPEN;
+    }
+    int16_t rc = CAL_OK;
+    int32_t size = fileSize(&bf->file);
+    if (size <= 0) {
+        rc = CAL_ERR_FILE; // empty, or the size is unknown
+    } else if (memAllocBlock(static_cast<uint32_t>(size), &bf->buffer) != CAL_OK) {
+        rc = CAL_ERR_NO_MEMORY;
+    } else {
+        bf->length = size;
+        if (fileSeek(&bf->file, 0) != CAL_OK || fileRead(&bf->file, bf->buffer.data, size) != CAL_OK) {
+            rc = CAL_ERR_FILE;
+        }
+    }
+    fileClose(&bf->file);
+    return rc;
+}
+
+int16_t fileWriteAt(BufferedFile *bf, const KZ_WCHAR *dir, const char *name) {
+    if (fileOpenNamed(&bf->file, dir, name, CAL_MODE_READ_WRITE) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    int16_t rc = CAL_OK;
+    if (bf->offset == -1) {
+        int32_t size = fileSize(&bf->file);
+        if (size < 0) {
+            rc = CAL_ERR_FILE;
+        } else {
+            bf->offset = size;
+        }
+    }
+    if (rc == CAL_OK && (fileSeek(&bf->file, bf->offset) != CAL_OK ||
+                         fileWrite(&bf->file, bf->buffer.data, bf->length) != CAL_OK)) {
+        rc = CAL_ERR_FILE;
+    }
+    fileClose(&bf->file);
+    return rc;
+}

@@ -1,0 +1,90 @@
+// The file layer: files known by a directory (wide string) and an 8-bit name.
+//
+// Every open builds the full path afresh (directory, separator, name
+// converted with the system code page) in two zero-filled buffers and frees
+// both before it returns. Composite operations (fileReadAll, fileWriteAt,
+// fileRecreate) open and close within themselves. All operations return 0
+// or a negative code: CAL_ERR_FILE (-138) for any file failure, CAL_ERR_OPEN
+// (-2) when fileReadAll cannot open, CAL_ERR_NO_MEMORY (-108) when
+// fileReadAll has no memory for the data.
+#ifndef KZ_FILE_LAYER_H
+#define KZ_FILE_LAYER_H
+
+#include <cstdint>
+
+#include "cal_platform.h"
+#include "mem_block.h"
+
+#define CAL_FILE_NAME_SIZE 32 // FileRef::name, terminator included
+
+struct FileRef {
+    char name[CAL_FILE_NAME_SIZE]; // 8-bit, zero-terminated; set by fileAssign
+    CalHandle handle;              // the open file between fileOpen and fileClose; null when none
+    const KZ_WCHAR *dir;           // borrowed from the caller, never freed here
+    const CalPlatform *platform;   // the host it runs on; null means the default backend
+};
+
+struct BufferedFile {
+    FileRef file;
+    int32_t length;  // bytes read by fileReadAll, or to write by fileWriteAt
+    int32_t offset;  // where fileWriteAt writes; -1 means the end of the file
+    MemBlock buffer; // fileReadAll reads into it; fileWriteAt writes from its data,
+                     // which the caller may point at a buffer of its own
+};
+
+#define CAL_MODE_READ 0
+#define CAL_MODE_READ_WRITE 1
+
+// Clears the record (no name, no directory, not open) and binds it to a host.
+void fileInit(FileRef *file, const CalPlatform *platform);
+// fileInit of the file and an empty buffer on the same host; length and offset 0.
+void bufferedFileInit(BufferedFile *bf, const CalPlatform *platform);
+
+// Sets dir when one is given (null keeps the old one) and copies the name.
+// A name that does not fit (31 characters at most) leaves the name empty,
+// so that every later open fails instead of reaching a shortened name.
+void fileAssign(FileRef *file, const KZ_WCHAR *dir, const char *name);
+// Opens the existing file: mode 0 read-only (others may read), 1 read-write
+// (others may read and write). Never creates a file. 0 or -138 (also for any
+// other mode, no directory, an empty name or one holding '/', '\\' or ':',
+// "." or "..", and no memory for the path).
+int16_t fileOpen(FileRef *file, int16_t mode);
+// Deletes the file if it exists and can be opened for writing, creates it new
+// and empty, and closes it. 0 or -138.
+int16_t fileRecreate(FileRef *file);
+// Closes handle when it is not null; the handle is cleared so that a second
+// close does nothing.
+void fileClose(FileRef *file);
+// Positions at offset bytes from the start. 0 or -138 (negative offsets too).
+int16_t fileSeek(FileRef *file, int32_t offset);
+// Reads exactly count bytes. 0 or -138 (a short read too).
+int16_t fileRead(FileRef *file, void *buffer, int32_t count);
+// Writes exactly count bytes. 0 or -138 (a short write too).
+int16_t fileWrite(FileRef *file, const void *buffer, int32_t count);
+// The file's size (0 to 2^31 - 1), or -138.
+int32_t fileSize(FileRef *file);
+
+// fileAssign then fileOpen.
+int16_t fileOpenNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode);
+// fileOpenNamed with mode 1; the caller closes with fileClose.
+int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name);
+// fileAssign then fileRecreate.
+int16_t fileRecreateNamed(FileRef *file, const KZ_WCHAR *dir, const char *name);
+// fileAssign, then tries to open the file read-only and closes it again.
+// 1 when it opened, 0 when it did not, -138 when no path could be built.
+int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name);
+
+// Reads the whole file into bf->buffer (exact size, not terminated) and sets
+// bf->length. The buffer must be empty (memReset) beforehand. 0; -2 when the
+// file cannot be opened; -138 for an empty file or a failed size, position or
+// read; -108 without memory or with the buffer in use. Nothing is allocated
+// for an empty file; on a failure after the allocation the buffer stays
+// allocated and the caller frees it with memRelease. The file is closed on
+// every path.
+int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name);
+// Opens the existing file read-write and writes bf->length bytes from
+// bf->buffer.data at bf->offset; an offset of -1 is first replaced by the
+// file's size. 0 or -138. The file is closed on every path.
+int16_t fileWriteAt(BufferedFile *bf, const KZ_WCHAR *dir, const char *name);
+
+#endif // KZ_FILE_LAYER_H

@@ -1,0 +1,88 @@
+// The decision: list file name, reading, key search, name allocation.
+#include <cstring>
+
+#include "cal_types.h"
+#include "list_file.h"
+#include "name_alloc.h"
+#include "text_util.h"
+
+bool listBuildName(CalibContext *ctx) {
+    char *out = ctx->listFileName;
+    zeroFill(out, CAL_LIST_NAME_SIZE);
+    const char *prefix = ctx->names->listPrefix;
+    for (int i = 0; i < 5; ++i) {
+        char c = prefix[i];
+        if (c == 0 || c == '/' || c == '\\' || c == ':') {
+            zeroFill(out, CAL_LIST_NAME_SIZE);
+            return false; // the list would not be a file of calibDir
+        }
+        out[i] = c;
+    }
+    // Widened with its sign and written unsigned: -1 gives 4294967295, so
+    // the longest name has 19 characters.
+    char digits[12];
+    int16_t n = formatUnsigned(digits, static_cast<uint32_t>(static_cast<int32_t>(ctx->request->listNumber)));
+    int pos = 5;
+    for (int16_t pad = n; pad < 3; ++pad) {
+        out[pos++] = '0';
+    }
+    memcpy(out + pos, digits, static_cast<size_t>(n));
+    pos += n;
+    memcpy(out + pos, ".ini", 4);
+    return true;
+}
+
+int16_t listRead(CalibContext *ctx) {
+    if (!listBuildName(ctx)) {
+        return CAL_ERR_REQUEST;
+    }
+    return fileReadAll(&ctx->listFile, ctx->calibDir, ctx->listFileName);
+}
+
+namespace {
+
+// Steps 2 to 5 of the decision; the caller releases the text.
+int16_t decide(CalibContext *ctx) {
+    int16_t rc = listRead(ctx);
+    if (rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_REQUEST) {
+        return rc;
+    }
+    int16_t mode = CAL_STATE_NEW_LIST; // missing, empty or unreadable
+    if (rc == CAL_OK) {
+        rc = listParse(ctx);
+        if (rc == CAL_ERR_NO_MEMORY) {
+            return rc;
+        }
+        if (rc == CAL_OK) {
+            int16_t index = -1;
+            if (listFind(ctx, &index) == CAL_OK) {
+                const char *name = ctx->entries[index].name;
+                for (int i = 0; i < CAL_NAME_SIZE; ++i) {
+                    ctx->chosenNameBuf[i] = name[i];
+                    if (name[i] == 0) {
+                        break;
+                    }
+                }
+                ctx->state = CAL_STATE_FOUND;
+                return CAL_OK;
+            }
+            mode = CAL_STATE_NEW_ENTRY;
+        } // else a malformed line: no usable list
+    }
+    rc = nameAllocate(ctx, mode);
+    if (rc == CAL_OK) {
+        ctx->state = mode;
+    }
+    return rc;
+}
+
+} // namespace
+
+int16_t listDecide(CalibContext *ctx) {
+    memReset(&ctx->listFile.buffer);
+    int16_t rc = decide(ctx);
+    memRelease(&ctx->listFile.buffer);
+    memReset(&ctx->listFile.buffer);
+    ctx->listFile.length = 0;
+    return rc;
+}

@@ -1,0 +1,51 @@
+// The calibration list file: one line per calibrated copy, five fields
+// "listNumber,param1,param2,param3,name" ending in CR LF, in calibDir under
+// the name prefix + number (at least three digits) + ".ini".
+#ifndef KZ_LIST_FILE_H
+#define KZ_LIST_FILE_H
+
+#include <cstdint>
+
+#include "cal_context.h"
+#include "list_entry.h"
+
+#define CAL_LINE_BUFFER 128 // a formatted line (the longest is 61 bytes)
+
+// Builds ctx->listFileName from listPrefix and listNumber. False (and an
+// empty name) when the prefix holds a zero byte, '/', '\\' or ':'.
+bool listBuildName(CalibContext *ctx);
+// Reads and parses the list, finds the request key, allocates a name when
+// needed; sets state (1, 2 or 3) and chosenNameBuf. 0, -108, or -128 when
+// listPrefix or sourceName yield no usable name. The list text is released
+// before it returns.
+int16_t listDecide(CalibContext *ctx);
+// Builds the list file's name and reads the file whole into ctx->listFile.
+// Codes of fileReadAll: 0, -2, -138, -108; -128 for an unusable prefix.
+int16_t listRead(CalibContext *ctx);
+// Splits the text of ctx->listFile into lines and parses each into a new
+// entry array. 0; -1 for a malformed line (entryCount 0); -108.
+int16_t listParse(CalibContext *ctx);
+// Parses one zero-terminated line (length bytes) into entry. 0 or -1.
+int16_t listParseLine(char *line, int16_t length, ListEntry *entry);
+// The first entry with the request key: 0 and its index, or -1 and index -1.
+int16_t listFind(CalibContext *ctx, int16_t *index);
+// Zero-fills size bytes and writes one line with CR LF. Returns its length;
+// 0 when it does not fit (size below 62 always fits any line).
+int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t param1, int32_t param2,
+                       int32_t param3, const char *name);
+// listFormatLine with the request's key and chosenName.
+int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size);
+// Writes the list after a new copy has been made: listRewrite when an entry
+// was dropped, else listWriteNewLine. 0 or -138.
+int16_t listUpdate(CalibContext *ctx);
+// Writes the list anew: the kept entries in order, the new line last.
+int16_t listRewrite(CalibContext *ctx);
+// State 2: recreates the list with the new line only. State 3: appends the
+// new line, first ending an unterminated last line with CR LF.
+int16_t listWriteNewLine(CalibContext *ctx);
+
+// True when name (at most 16 bytes read) is usable as a copy name in
+// calibDir: 1 to 15 characters, no '/', '\\' or ':', not "." or "..".
+bool listNameIsSafe(const char *name);
+
+#endif // KZ_LIST_FILE_H

@@ -1,0 +1,88 @@
+// Parsing the list text into entries, and finding the request's entry.
+#include <cstring>
+
+#include "cal_types.h"
+#include "list_file.h"
+#include "text_util.h"
+
+bool listNameIsSafe(const char *name) {
+    size_t len = strnlen(name, CAL_NAME_SIZE);
+    if (len == 0 || len >= CAL_NAME_SIZE) {
+        return false;
+    }
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) {
+        return false;
+    }
+    return strpbrk(name, "/\\:") == nullptr;
+}
+
+int16_t listParseLine(char *line, int16_t length, ListEntry *entry) {
+    char *fields[CAL_FIELD_MAX];
+    int16_t count = 0;
+    if (splitFields(line, length, fields, &count) != CAL_OK || count != CAL_FIELD_MAX) {
+        return CAL_FAIL;
+    }
+    int32_t values[4];
+    for (int i = 0; i < 4; ++i) {
+        if (parseNumber(fields[i], &values[i]) != CAL_OK) {
+            return CAL_FAIL;
+        }
+    }
+    // The name must name a file inside calibDir: anything else would make the
+    // module read or write elsewhere.
+    if (!listNameIsSafe(fields[4])) {
+        return CAL_FAIL;
+    }
+    entry->listNumber = static_cast<int16_t>(values[0]);
+    entry->param1 = values[1];
+    entry->param2 = values[2];
+    entry->param3 = values[3];
+    memset(entry->name, 0, sizeof entry->name);
+    for (int i = 0; i < CAL_NAME_SIZE; ++i) {
+        entry->name[i] = fields[4][i];
+        if (fields[4][i] == 0) {
+            break;
+        }
+    }
+    return CAL_OK;
+}
+
+int16_t listParse(CalibContext *ctx) {
+    LineTable table;
+    splitLines(static_cast<char *>(ctx->listFile.buffer.data), ctx->listFile.length, &table);
+
+    ctx->entryCount = 0;
+    ctx->entries = nullptr;
+    memRelease(&ctx->entryBlock); // an earlier array, if any
+    memReset(&ctx->entryBlock);
+    if (memAllocBlock(static_cast<uint32_t>(table.count) * sizeof(ListEntry), &ctx->entryBlock) != CAL_OK) {
+        return CAL_ERR_NO_MEMORY;
+    }
+    ListEntry *entries = static_cast<ListEntry *>(ctx->entryBlock.data);
+    for (int16_t i = 0; i < table.count; ++i) {
+        if (listParseLine(table.starts[i], table.lengths[i], &entries[i]) != CAL_OK) {
+            // One malformed line makes the whole list unusable.
+            memRelease(&ctx->entryBlock);
+            memReset(&ctx->entryBlock);
+            return CAL_FAIL;
+        }
+        entries[i].lineNo = static_cast<int16_t>(i + 1);
+    }
+    ctx->entries = entries;
+    ctx->entryCount = table.count;
+    return CAL_OK;
+}
+
+int16_t listFind(CalibContext *ctx, int16_t *index) {
+    const CalibRequest *r = ctx->request;
+    for (int16_t i = 0; i < ctx->entryCount; ++i) {
+        const ListEntry &e = ctx->entries[i];
+        if (e.listNumber == r->listNumber && e.param1 == r->param1 && e.param2 == r->param2 &&
+            e.param3 == r->param3) {
+            *index = i;
+            return CAL_OK;
+        }
+    }
+    *index = -1;
+    return CAL_FAIL;
+}

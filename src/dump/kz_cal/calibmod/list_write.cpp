@@ -1,0 +1,142 @@
+// Writing the list file after a new copy has been made.
+#include <cstring>
+
+#include "cal_types.h"
+#include "list_file.h"
+#include "text_util.h"
+
+namespace {
+
+// Writes length bytes of data at offset (-1: the end) of the list file.
+int16_t writeListBytes(CalibContext *ctx, const char *data, int16_t length, int32_t offset) {
+    BufferedFile *bf = &ctx->listFile;
+    memReset(&bf->buffer);
+    bf->buffer.data = const_cast<char *>(data);
+    bf->length = length;
+    bf->offset = offset;
+    int16_t rc = fileWriteAt(bf, ctx->calibDir, ctx->listFileName);
+    memReset(&bf->buffer); // the data was borrowed, not allocated
+    bf->length = 0;
+    return rc == CAL_OK ? CAL_OK : CAL_ERR_FILE;
+}
+
+// 1 when the list file's last byte does not end a line (so a line appended
+// now would run into it), 0 when it does or the file is empty, -138 on failure.
+int16_t lastLineOpen(CalibContext *ctx) {
+    FileRef *f = &ctx->listFile.file;
+    if (fileOpenNamed(f, ctx->calibDir, ctx->listFileName, CAL_MODE_READ) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    int16_t rc = 0;
+    int32_t size = fileSize(f);
+    char last = '\n';
+    if (size < 0) {
+        rc = CAL_ERR_FILE;
+    } else if (size > 0) {
+        if (fileSeek(f, size - 1) != CAL_OK || fileRead(f, &last, 1) != CAL_OK) {
+            rc = CAL_ERR_FILE;
+        } else if (last != '\r' && last != '\n' && last != 0) {
+            rc = 1;
+        }
+    }
+    fileClose(f);
+    return rc;
+}
+
+} // namespace
+
+int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t param1, int32_t param2,
+                       int32_t param3, const char *name) {
+    zeroFill(buffer, size);
+    size_t nameLength = strnlen(name, CAL_NAME_SIZE);
+    // At most four ten-digit numbers, four commas, the name, CR LF.
+    if (size < 0 || static_cast<size_t>(size) < 4 * 10 + 4 + nameLength + 2) {
+        return 0; // does not fit
+    }
+    int16_t n = formatUnsigned(buffer, static_cast<uint32_t>(static_cast<int32_t>(listNumber)));
+    const int32_t params[3] = {param1, param2, param3};
+    for (int i = 0; i < 3; ++i) {
+        buffer[n++] = ',';
+        n = static_cast<int16_t>(n + formatUnsigned(buffer + n, static_cast<uint32_t>(params[i])));
+    }
+    buffer[n++] = ',';
+    memcpy(buffer + n, name, nameLength);
+    n = static_cast<int16_t>(n + nameLength);
+    buffer[n++] = '\r';
+    buffer[n++] = '\n';
+    return n;
+}
+
+int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size) {
+    const CalibRequest *r = ctx->request;
+    return listFormatLine(buffer, size, r->listNumber, r->param1, r->param2, r->param3, ctx->chosenName);
+}
+
+int16_t listUpdate(CalibContext *ctx) {
+    for (int16_t i = 0; i < ctx->entryCount; ++i) {
+        if (ctx->entries[i].lineNo == CAL_LINE_DROPPED) {
+            return listRewrite(ctx);
+        }
+    }
+    return listWriteNewLine(ctx);
+}
+
+int16_t listRewrite(CalibContext *ctx) {
+    FileRef *f = &ctx->listFile.file;
+    if (fileRecreateNamed(f, ctx->calibDir, ctx->listFileName) != CAL_OK ||
+        fileOpenNamed(f, ctx->calibDir, ctx->listFileName, CAL_MODE_READ_WRITE) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    if (fileSeek(f, 0) != CAL_OK) {
+        fileClose(f);
+        return CAL_ERR_FILE;
+    }
+    char line[CAL_LINE_BUFFER];
+    for (int16_t i = 0; i < ctx->entryCount; ++i) {
+        const ListEntry &e = ctx->entries[i];
+        if (e.lineNo == CAL_LINE_DROPPED) {
+            continue;
+        }
+        int16_t n = listFormatLine(line, sizeof line, e.listNumber, e.param1, e.param2, e.param3, e.name);
+        if (fileWrite(f, line, n) != CAL_OK) {
+            break; // the kept lines end here; the new line still decides
+        }
+    }
+    int16_t n = listFormatNewLine(ctx, line, sizeof line);
+    int16_t rc = (n > 0 && fileWrite(f, line, n) == CAL_OK) ? CAL_OK : CAL_ERR_FILE;
+    fileClose(f);
+    return rc;
+}
+
+int16_t listWriteNewLine(CalibContext *ctx) {
+    // Room for a CR LF that ends an unterminated last line, then the line.
+    char line[2 + CAL_LINE_BUFFER];
+    int16_t n = listFormatNewLine(ctx, line + 2, CAL_LINE_BUFFER);
+    if (n <= 0) {
+        return CAL_ERR_FILE;
+    }
+    if (ctx->state == CAL_STATE_NEW_LIST) {
+        if (fileRecreateNamed(&ctx->listFile.file, ctx->calibDir, ctx->listFileName) != CAL_OK) {
+            return CAL_ERR_FILE;
+        }
+        return writeListBytes(ctx, line + 2, n, 0);
+    }
+    if (ctx->state != CAL_STATE_NEW_ENTRY) {
+        return CAL_ERR_FILE; // only a new list or a new entry adds a line
+    }
+    // Appending to a last line without an end would run the two together and
+    // make the whole list malformed on the next call: end it first, in the
+    // same write.
+    int16_t open = lastLineOpen(ctx);
+    if (open < 0) {
+        return CAL_ERR_FILE;
+    }
+    const char *start = line + 2;
+    if (open == 1) {
+        line[0] = '\r';
+        line[1] = '\n';
+        start = line;
+        n = static_cast<int16_t>(n + 2);
+    }
+    return writeListBytes(ctx, start, n, -1);
+}

@@ -1,0 +1,132 @@
+// Allocation of a new copy name for a request that has no list entry.
+#include <cstring>
+
+#include "cal_types.h"
+#include "list_file.h"
+#include "name_alloc.h"
+
+namespace {
+
+// The name alphabet; candidates start at its second character.
+const char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+const int kCandidates = 35;
+
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// True when a similar entry already uses candidate c at the varied position.
+bool takenByEntry(const CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied, char c) {
+    for (int16_t k = 0; k < count; ++k) {
+        if (lower(ctx->entries[similar[k]].name[varied]) == c) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// True when a file of the candidate name already exists in calibDir (another
+// list's copy, or one left unlisted); also when that cannot be found out, so
+// that a copy is never made over a file in doubt.
+bool takenByFile(CalibContext *ctx) {
+    FileRef probe;
+    fileInit(&probe, ctx->platform);
+    return fileProbe(&probe, ctx->calibDir, ctx->chosenNameBuf) != 0;
+}
+
+// Puts the first candidate that is neither used by a similar entry nor an
+// existing file at the varied position. False when all are taken.
+bool takeFreeCandidate(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied) {
+    for (int i = 1; i <= kCandidates; ++i) {
+        char c = kAlphabet[i];
+        if (takenByEntry(ctx, similar, count, varied, c)) {
+            continue;
+        }
+        ctx->chosenNameBuf[varied] = c;
+        if (!takenByFile(ctx)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void nameCopyLower(char *dst, const char *src, int16_t *length, int16_t *varied) {
+    *length = CAL_NAME_SIZE;
+    *varied = -1;
+    int16_t lastDot = -1;
+    for (int16_t i = 0; i < CAL_NAME_SIZE; ++i) {
+        dst[i] = lower(src[i]);
+        if (src[i] == 0) {
+            *length = i;
+            break;
+        }
+        if (src[i] == '.') {
+            lastDot = i;
+        }
+    }
+    if (lastDot > 0) {
+        *varied = static_cast<int16_t>(lastDot - 1);
+    }
+}
+
+int16_t nameCollectSimilar(const CalibContext *ctx, int16_t length, int16_t varied,
+                           int16_t similar[CAL_SIMILAR_MAX]) {
+    const char *source = ctx->names->sourceName;
+    int16_t count = 0;
+    for (int16_t i = 0; i < ctx->entryCount && count < CAL_SIMILAR_MAX; ++i) {
+        const char *name = ctx->entries[i].name;
+        bool same = true;
+        for (int16_t k = 0; k < length && same; ++k) {
+            if (k != varied && upper(name[k]) != upper(source[k])) {
+                same = false;
+            }
+        }
+        if (same) {
+            similar[count++] = i;
+        }
+    }
+    return count;
+}
+
+void nameRecycleOldest(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied) {
+    int16_t oldest = similar[0];
+    for (int16_t k = 1; k < count; ++k) {
+        if (ctx->entries[similar[k]].lineNo < ctx->entries[oldest].lineNo) {
+            oldest = similar[k];
+        }
+    }
+    ctx->entries[oldest].lineNo = CAL_LINE_DROPPED;
+    ctx->chosenNameBuf[varied] = ctx->entries[oldest].name[varied]; // as stored, not lower-cased
+}
+
+int16_t nameAllocate(CalibContext *ctx, int16_t mode) {
+    int16_t length = 0;
+    int16_t varied = -1;
+    memset(ctx->chosenNameBuf, 0, sizeof ctx->chosenNameBuf);
+    nameCopyLower(ctx->chosenNameBuf, ctx->names->sourceName, &length, &varied);
+    // No terminator within 16 bytes, no character before the last '.', or a
+    // name that would leave calibDir: there is no copy name to give.
+    if (length >= CAL_NAME_SIZE || varied < 0 || !listNameIsSafe(ctx->chosenNameBuf)) {
+        memset(ctx->chosenNameBuf, 0, sizeof ctx->chosenNameBuf);
+        return CAL_ERR_REQUEST;
+    }
+
+    int16_t similar[CAL_SIMILAR_MAX];
+    int16_t count = 0;
+    if (mode == CAL_STATE_NEW_ENTRY) {
+        count = nameCollectSimilar(ctx, length, varied, similar);
+    }
+    if (takeFreeCandidate(ctx, similar, count, varied)) {
+        return CAL_OK;
+    }
+    if (count == 0) {
+        ctx->chosenNameBuf[varied] = kAlphabet[1]; // every candidate's file exists
+        return CAL_OK;
+    }
+    nameRecycleOldest(ctx, similar, count, varied);
+    if (!listNameIsSafe(ctx->chosenNameBuf)) {
+        return CAL_ERR_REQUEST;
+    }
+    return CAL_OK;
+}

@@ -1,0 +1,182 @@
+// The POSIX backend of the calibmod platform seam (Linux development builds).
+//
+// Paths arrive as UTF-16 (directory, separator '/', name) and are converted
+// to UTF-8. The name part reaches UTF-16 through toWide, which keeps ASCII
+// and carries every other byte as U+DC00 + byte; the conversion here turns
+// those back into the byte, so names are passed through as bytes. Open modes
+// map to O_RDONLY / O_RDWR / O_WRONLY; share modes are not emulated.
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cal_platform.h"
+
+namespace {
+
+// Writes the UTF-8 form of the NUL-terminated UTF-16 path into a new
+// malloc'ed string. Null on invalid UTF-16 (a lone surrogate other than the
+// escaped bytes) or without memory.
+char *pathToUtf8(const KZ_WCHAR *path) {
+    size_t units = 0;
+    while (path[units] != 0) {
+        ++units;
+    }
+    char *out = static_cast<char *>(malloc(units * 3 + 1)); // 3 bytes per unit at most
+    if (out == nullptr) {
+        return nullptr;
+    }
+    size_t n = 0;
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t c = path[i];
+        if (c >= 0xDC80 && c <= 0xDCFF) { // an escaped byte of the name
+            out[n++] = static_cast<char>(c - 0xDC00);
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(path[i + 1]) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            free(out);
+            return nullptr;
+        }
+        if (c < 0x80) {
+            out[n++] = static_cast<char>(c);
+        } else if (c < 0x800) {
+            out[n++] = static_cast<char>(0xC0 | (c >> 6));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out[n++] = static_cast<char>(0xE0 | (c >> 12));
+            out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else { // a pair takes two units and gives four bytes
+            out[n++] = static_cast<char>(0xF0 | (c >> 18));
+            out[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    out[n] = 0;
+    return out;
+}
+
+int fdOf(CalHandle h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)) - 1; }
+CalHandle handleOf(int fd) { return reinterpret_cast<CalHandle>(static_cast<intptr_t>(fd) + 1); }
+
+bool posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
+    int flags;
+    switch (kind) {
+    case CAL_OPEN_READ: flags = O_RDONLY; break;
+    case CAL_OPEN_READ_WRITE: flags = O_RDWR; break;
+    case CAL_OPEN_PROBE_WRITE: flags = O_WRONLY; break;
+    case CAL_OPEN_CREATE_NEW: flags = O_WRONLY | O_CREAT | O_EXCL; break;
+    default: return false;
+    }
+    char *p = pathToUtf8(path);
+    if (p == nullptr) {
+        return false;
+    }
+    int fd;
+    do {
+        fd = open(p, flags | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    free(p);
+    if (fd < 0) {
+        return false;
+    }
+    // Like CreateFileW, only plain files open: a directory does not.
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return false;
+    }
+    *out = handleOf(fd);
+    return true;
+}
+
+bool posixRemove(void *, const KZ_WCHAR *path) {
+    char *p = pathToUtf8(path);
+    if (p == nullptr) {
+        return false;
+    }
+    bool ok = unlink(p) == 0;
+    free(p);
+    return ok;
+}
+
+bool posixSeek(void *, CalHandle h, uint32_t offset) {
+    return lseek(fdOf(h), static_cast<off_t>(offset), SEEK_SET) != static_cast<off_t>(-1);
+}
+
+bool posixRead(void *, CalHandle h, void *buf, uint32_t count, uint32_t *got) {
+    uint32_t done = 0;
+    while (done < count) {
+        ssize_t n = read(fdOf(h), static_cast<char *>(buf) + done, count - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            *got = done;
+            return false;
+        }
+        if (n == 0) {
+            break; // end of file
+        }
+        done += static_cast<uint32_t>(n);
+    }
+    *got = done;
+    return true;
+}
+
+bool posixWrite(void *, CalHandle h, const void *buf, uint32_t count, uint32_t *written) {
+    uint32_t done = 0;
+    while (done < count) {
+        ssize_t n = write(fdOf(h), static_cast<const char *>(buf) + done, count - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            *written = done;
+            return n == 0; // no progress without an error: report the short count
+        }
+        done += static_cast<uint32_t>(n);
+    }
+    *written = done;
+    return true;
+}
+
+bool posixSize(void *, CalHandle h, uint32_t *out) {
+    struct stat st;
+    if (fstat(fdOf(h), &st) != 0 || st.st_size < 0 || st.st_size >= 0xFFFFFFFFLL) {
+        return false;
+    }
+    *out = static_cast<uint32_t>(st.st_size);
+    return true;
+}
+
+void posixClose(void *, CalHandle h) { close(fdOf(h)); }
+
+int posixToWide(void *, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen) {
+    if (srcLen <= 0 || dstLen < srcLen) {
+        return 0;
+    }
+    for (int i = 0; i < srcLen; ++i) {
+        unsigned char b = static_cast<unsigned char>(src[i]);
+        dst[i] = static_cast<KZ_WCHAR>(b < 0x80 ? b : 0xDC00 + b);
+    }
+    return srcLen;
+}
+
+void *posixAlloc(void *, size_t size) { return calloc(size == 0 ? 1 : size, 1); }
+void posixFree(void *, void *p) { free(p); }
+
+const CalPlatform kPosixPlatform = {
+    nullptr,   u'/',      posixOpen,  posixRemove, posixSeek,  posixRead, posixWrite,
+    posixSize, posixClose, posixToWide, posixAlloc, posixFree,
+};
+
+} // namespace
+
+const CalPlatform *calDefaultPlatform() { return &kPosixPlatform; }

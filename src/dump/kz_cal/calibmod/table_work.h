@@ -1,0 +1,42 @@
+// The table work area of CalibContext: the opened calibrated copy with at
+// most one loaded table body, and the list of distinct KZHT table ids.
+#ifndef KZ_TABLE_WORK_H
+#define KZ_TABLE_WORK_H
+
+#include <cstdint>
+
+#include "file_layer.h"
+#include "mem_block.h"
+
+#define CAL_TABLE_ID_MAX 256
+
+// One table asked for by kind and id, with the body read for it.
+struct TableRequest {
+    char kindName[8];  // "KZDB" or "KZHT"; travels for identification only
+    uint16_t tableId;  // 16-bit id in the table directory
+    int32_t kindTag;   // 8 (KZDB) or 20 (KZHT): also the header offset of its directory
+    uint8_t *body;     // the body read, null when none
+    int32_t bodySize;  // its size in bytes
+    MemBlock bodyBlock; // owns the body buffer
+};
+
+// The opened copy and its one loaded body.
+struct TableFile {
+    FileRef file;
+    TableRequest request;
+    uint8_t *loadedBody;  // null when no body is loaded
+    int32_t loadedSize;
+};
+
+// The distinct KZHT table ids, in the order first met.
+struct TableIdList {
+    int16_t count;
+    int32_t ids[CAL_TABLE_ID_MAX];
+};
+
+struct TableWork {
+    TableFile tableFile;
+    TableIdList tableIds;
+};
+
+#endif // KZ_TABLE_WORK_H

@@ -1,0 +1,289 @@
+// The file and memory layer over a real directory, through the counting platform.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cal_types.h"
+#include "fake_platform.h"
+#include "file_layer.h"
+#include "mem_block.h"
+#include "temp_dir.h"
+
+namespace {
+
+class FileLayerTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        EXPECT_EQ(fake.openHandles, 0) << "a file was left open";
+        EXPECT_EQ(fake.outstandingAllocs, 0) << "a buffer was left allocated";
+    }
+    void initBuffered(BufferedFile *bf) { bufferedFileInit(bf, fake.platform()); }
+
+    FakePlatform fake;
+    TempDir dir;
+};
+
+TEST_F(FileLayerTest, MemBlockLifecycle) {
+    MemBlock b;
+    memInit(&b, fake.platform());
+    void *out = reinterpret_cast<void *>(1);
+    ASSERT_EQ(memAlloc(8, &b, &out), CAL_OK);
+    EXPECT_EQ(out, b.handle);
+    EXPECT_EQ(static_cast<char *>(out)[7], 0) << "zero-filled";
+    memFreeIf(&b, nullptr);
+    EXPECT_EQ(fake.outstandingAllocs, 1);
+    memFreeIf(&b, out);
+    EXPECT_EQ(b.handle, nullptr);
+
+    // A block in use is not allocated again.
+    memReset(&b);
+    ASSERT_EQ(memAllocBlock(4, &b), CAL_OK);
+    long before = fake.allocs;
+    EXPECT_EQ(memAllocBlock(4, &b), CAL_ERR_NO_MEMORY);
+    EXPECT_EQ(fake.allocs, before);
+    memRelease(&b);
+    memRelease(&b); // data is still set, handle is not: nothing more happens
+    EXPECT_EQ(fake.outstandingAllocs, 0);
+
+    memReset(&b);
+    fake.failAllocAt = fake.allocs + 1;
+    out = reinterpret_cast<void *>(1);
+    EXPECT_EQ(memAlloc(4, &b, &out), CAL_ERR_NO_MEMORY);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(b.handle, nullptr);
+}
+
+TEST_F(FileLayerTest, OpenNeverCreatesAndClosesOnce) {
+    FileRef f;
+    fileInit(&f, fake.platform());
+    EXPECT_EQ(fileOpenNamed(&f, dir.wide(), "missing.dat", CAL_MODE_READ), CAL_ERR_FILE);
+    EXPECT_EQ(fileOpenNamed(&f, dir.wide(), "missing.dat", CAL_MODE_READ_WRITE), CAL_ERR_FILE);
+    EXPECT_FALSE(dir.exists("missing.dat"));
+
+    dir.write("a.dat", "abc");
+    EXPECT_EQ(fileOpenNamed(&f, dir.wide(), "a.dat", 2), CAL_ERR_FILE) << "no third mode";
+    ASSERT_EQ(fileOpenForUpdate(&f, dir.wide(), "a.dat"), CAL_OK);
+    fileClose(&f);
+    fileClose(&f);
+    EXPECT_EQ(fake.closes, 1);
+}
+
+TEST_F(FileLayerTest, PathIsBuiltWithOneSeparatorEachTime) {
+    FileRef f;
+    fileInit(&f, fake.platform());
+    dir.write("a.dat", "abc");
+    ASSERT_EQ(fileOpenNamed(&f, dir.wide(), "a.dat", CAL_MODE_READ), CAL_OK);
+    fileClose(&f);
+    EXPECT_EQ(fake.lastPath, toWideString(dir.path() + "/a.dat"));
+
+    // A trailing separator is kept: the path then holds two, passed on unchanged.
+    std::basic_string<KZ_WCHAR> trailing = toWideString(dir.path() + "/");
+    ASSERT_EQ(fileOpenNamed(&f, trailing.c_str(), "a.dat", CAL_MODE_READ), CAL_OK);
+    fileClose(&f);
+    EXPECT_EQ(fake.lastPath, toWideString(dir.path() + "//a.dat"));
+}
+
+TEST_F(FileLayerTest, NamesThatWouldLeaveTheDirectoryAreRefused) {
+    std::string sub = dir.makeSubdir("sub");
+    std::basic_string<KZ_WCHAR> subWide = toWideString(sub);
+    dir.write("outside.dat", "x");
+    FileRef f;
+    fileInit(&f, fake.platform());
+    for (const char *name : {"../outside.dat", "..\\outside.dat", "c:x", ".", "..", ""}) {
+        EXPECT_EQ(fileOpenNamed(&f, subWide.c_str(), name, CAL_MODE_READ), CAL_ERR_FILE) << name;
+        EXPECT_EQ(fileRecreateNamed(&f, subWide.c_str(), name), CAL_ERR_FILE) << name;
+    }
+    EXPECT_EQ(dir.read("outside.dat"), "x");
+    EXPECT_EQ(fake.opens, 0);
+
+    // No directory, and a name too long for the record.
+    EXPECT_EQ(fileOpenNamed(&f, nullptr, "a.dat", CAL_MODE_READ), CAL_ERR_FILE);
+    std::string longName(40, 'n');
+    dir.write(longName.substr(0, 31), "x");
+    EXPECT_EQ(fileOpenNamed(&f, dir.wide(), longName.c_str(), CAL_MODE_READ), CAL_ERR_FILE);
+}
+
+TEST_F(FileLayerTest, NonAsciiNamesPassThroughAsBytes) {
+    const char name[] = "t\xe9st\xc3\xa9.dat"; // one Latin-1 byte, one UTF-8 pair
+    FileRef f;
+    fileInit(&f, fake.platform());
+    ASSERT_EQ(fileRecreateNamed(&f, dir.wide(), name), CAL_OK);
+    EXPECT_TRUE(dir.exists(name));
+    EXPECT_EQ(dir.list().size(), 1u);
+}
+
+TEST_F(FileLayerTest, RecreateMissingAndExisting) {
+    FileRef f;
+    fileInit(&f, fake.platform());
+    ASSERT_EQ(fileRecreateNamed(&f, dir.wide(), "n.dat"), CAL_OK);
+    EXPECT_TRUE(dir.exists("n.dat"));
+    EXPECT_EQ(fake.removes, 0);
+
+    dir.write("n.dat", "old contents");
+    ASSERT_EQ(fileRecreateNamed(&f, dir.wide(), "n.dat"), CAL_OK);
+    EXPECT_EQ(fake.removes, 1);
+    EXPECT_TRUE(dir.exists("n.dat"));
+    EXPECT_EQ(dir.read("n.dat"), "");
+}
+
+TEST_F(FileLayerTest, RecreateLeavesAFileThatCannotBeWritten) {
+    // The write probe fails (read-only, or held without write sharing): the
+    // file is not deleted and the creation of a new one fails.
+    dir.write("ro.dat", "keep");
+    FileRef f;
+    fileInit(&f, fake.platform());
+    fake.failFileOpAt = 2; // 1: name conversion, 2: the probe
+    EXPECT_EQ(fileRecreateNamed(&f, dir.wide(), "ro.dat"), CAL_ERR_FILE);
+    EXPECT_EQ(fake.removes, 0);
+    EXPECT_EQ(dir.read("ro.dat"), "keep");
+
+    if (geteuid() != 0) { // the same with real permissions
+        fake.resetCounts();
+        chmod(dir.file("ro.dat").c_str(), 0444);
+        EXPECT_EQ(fileRecreateNamed(&f, dir.wide(), "ro.dat"), CAL_ERR_FILE);
+        EXPECT_EQ(dir.read("ro.dat"), "keep");
+    }
+}
+
+TEST_F(FileLayerTest, ReadAllReadsExactlyAndEmptyFileAllocatesNothing) {
+    BufferedFile bf;
+    initBuffered(&bf);
+    dir.write("d.bin", std::string("a\0b\r\n", 5));
+    ASSERT_EQ(fileReadAll(&bf, dir.wide(), "d.bin"), CAL_OK);
+    EXPECT_EQ(bf.length, 5);
+    EXPECT_EQ(std::string(static_cast<char *>(bf.buffer.data), 5), std::string("a\0b\r\n", 5));
+    memRelease(&bf.buffer);
+    memReset(&bf.buffer);
+
+    dir.write("empty.bin", "");
+    long allocs = fake.allocs;
+    EXPECT_EQ(fileReadAll(&bf, dir.wide(), "empty.bin"), CAL_ERR_FILE);
+    EXPECT_EQ(bf.buffer.data, nullptr);
+    EXPECT_EQ(fake.outstandingAllocs, 0);
+    EXPECT_EQ(fake.allocs - allocs, 2) << "only the two path buffers";
+
+    EXPECT_EQ(fileReadAll(&bf, dir.wide(), "missing.bin"), CAL_ERR_OPEN);
+
+    // A block still in use is not overwritten.
+    ASSERT_EQ(memAllocBlock(1, &bf.buffer), CAL_OK);
+    EXPECT_EQ(fileReadAll(&bf, dir.wide(), "d.bin"), CAL_ERR_NO_MEMORY);
+    memRelease(&bf.buffer);
+}
+
+TEST_F(FileLayerTest, ShortReadFailsAndBufferStaysForTheCaller) {
+    BufferedFile bf;
+    initBuffered(&bf);
+    dir.write("d.bin", "0123456789");
+    fake.shortIoAt = 1;
+    EXPECT_EQ(fileReadAll(&bf, dir.wide(), "d.bin"), CAL_ERR_FILE);
+    EXPECT_NE(bf.buffer.data, nullptr);
+    EXPECT_EQ(fake.outstandingAllocs, 1);
+    memRelease(&bf.buffer);
+}
+
+TEST_F(FileLayerTest, WriteAtOffsetAndAtTheEnd) {
+    BufferedFile bf;
+    initBuffered(&bf);
+    dir.write("t.bin", "0123456789");
+    char data[] = "AB";
+    bf.buffer.data = data;
+    bf.length = 2;
+    bf.offset = -1;
+    ASSERT_EQ(fileWriteAt(&bf, dir.wide(), "t.bin"), CAL_OK);
+    EXPECT_EQ(bf.offset, 10);
+    EXPECT_EQ(dir.read("t.bin"), "0123456789AB");
+
+    bf.offset = 3;
+    ASSERT_EQ(fileWriteAt(&bf, dir.wide(), "t.bin"), CAL_OK);
+    EXPECT_EQ(dir.read("t.bin"), "012AB56789AB");
+
+    EXPECT_EQ(fileWriteAt(&bf, dir.wide(), "missing.bin"), CAL_ERR_FILE);
+    EXPECT_FALSE(dir.exists("missing.bin"));
+
+    bf.offset = -5;
+    EXPECT_EQ(fileWriteAt(&bf, dir.wide(), "t.bin"), CAL_ERR_FILE);
+    memReset(&bf.buffer);
+}
+
+TEST_F(FileLayerTest, ShortWriteIsAFailure) {
+    BufferedFile bf;
+    initBuffered(&bf);
+    dir.write("t.bin", "");
+    char data[] = "line\r\n";
+    bf.buffer.data = data;
+    bf.length = 6;
+    bf.offset = 0;
+    fake.shortIoAt = 1;
+    EXPECT_EQ(fileWriteAt(&bf, dir.wide(), "t.bin"), CAL_ERR_FILE);
+    memReset(&bf.buffer);
+}
+
+TEST_F(FileLayerTest, EveryFailingStepOfTheCompositesIsReported) {
+    dir.write("d.bin", "0123456789");
+    char data[] = "xy";
+    for (long n = 1;; ++n) {
+        fake.resetCounts();
+        fake.failFileOpAt = n;
+        BufferedFile bf;
+        initBuffered(&bf);
+        int16_t rc = fileReadAll(&bf, dir.wide(), "d.bin");
+        memRelease(&bf.buffer);
+        if (fake.fileOps < n) {
+            EXPECT_EQ(rc, CAL_OK);
+            break;
+        }
+        EXPECT_TRUE(rc == CAL_ERR_OPEN || rc == CAL_ERR_FILE) << "op " << n << " rc " << rc;
+        EXPECT_EQ(fake.openHandles, 0) << "op " << n;
+    }
+    for (long n = 1;; ++n) {
+        fake.resetCounts();
+        fake.failFileOpAt = n;
+        BufferedFile bf;
+        initBuffered(&bf);
+        bf.buffer.data = data;
+        bf.length = 2;
+        bf.offset = -1;
+        int16_t rc = fileWriteAt(&bf, dir.wide(), "d.bin");
+        if (fake.fileOps < n) {
+            EXPECT_EQ(rc, CAL_OK);
+            break;
+        }
+        EXPECT_EQ(rc, CAL_ERR_FILE) << "op " << n;
+        EXPECT_EQ(fake.openHandles, 0) << "op " << n;
+    }
+    for (long n = 1;; ++n) {
+        fake.resetCounts();
+        fake.failAllocAt = n;
+        FileRef f;
+        fileInit(&f, fake.platform());
+        int16_t rc = fileRecreateNamed(&f, dir.wide(), "r.bin");
+        if (fake.allocs < n) {
+            EXPECT_EQ(rc, CAL_OK);
+            break;
+        }
+        EXPECT_EQ(rc, CAL_ERR_FILE) << "alloc " << n;
+        EXPECT_EQ(fake.outstandingAllocs, 0) << "alloc " << n;
+    }
+}
+
+TEST_F(FileLayerTest, ReadsAreExactAndDirectoriesAreNotFiles) {
+    FileRef f;
+    fileInit(&f, fake.platform());
+    char b[4];
+    dir.write("a.bin", "abcd");
+    ASSERT_EQ(fileOpenNamed(&f, dir.wide(), "a.bin", CAL_MODE_READ), CAL_OK);
+    EXPECT_EQ(fileSize(&f), 4);
+    ASSERT_EQ(fileSeek(&f, 2), CAL_OK);
+    EXPECT_EQ(fileRead(&f, b, 3), CAL_ERR_FILE) << "only two bytes are left";
+    EXPECT_EQ(fileWrite(&f, b, 1), CAL_ERR_FILE) << "opened read-only";
+    fileClose(&f);
+    EXPECT_EQ(fileRead(&f, b, 1), CAL_ERR_FILE) << "closed";
+
+    dir.makeSubdir("sub");
+    EXPECT_EQ(fileOpenNamed(&f, dir.wide(), "sub", CAL_MODE_READ), CAL_ERR_FILE);
+}
+
+} // namespace

@@ -1,0 +1,151 @@
+// Allocation of copy names: the examples, recycling, and names already on disk.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "cal_call.h"
+#include "cal_types.h"
+#include "fake_platform.h"
+#include "list_file.h"
+#include "name_alloc.h"
+#include "temp_dir.h"
+
+namespace {
+
+const char kCandidates[] = "123456789abcdefghijklmnopqrstuvwxyz";
+
+class NameAllocTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        EXPECT_EQ(fake.openHandles, 0);
+    }
+    // Decides over the given list text for a call with the given source.
+    CalCall &decideOver(const std::string &text, const char *source = "Table0.dat") {
+        if (!text.empty()) {
+            dir.write("abcde007.ini", text);
+        }
+        call_.reset(new CalCall(fake.platform(), dir.wide(), source));
+        EXPECT_EQ(listDecide(&call_->ctx), CAL_OK);
+        return *call_;
+    }
+
+    FakePlatform fake;
+    TempDir dir;
+    std::unique_ptr<CalCall> call_;
+};
+
+TEST_F(NameAllocTest, CopyLowerFindsTheVariedPosition) {
+    char out[16];
+    int16_t length = 0;
+    int16_t varied = 0;
+    nameCopyLower(out, "Table0.dat", &length, &varied);
+    EXPECT_STREQ(out, "table0.dat");
+    EXPECT_EQ(length, 10);
+    EXPECT_EQ(varied, 5);
+
+    nameCopyLower(out, "A.B.C", &length, &varied);
+    EXPECT_EQ(varied, 2) << "the last '.' counts";
+    nameCopyLower(out, ".dat", &length, &varied);
+    EXPECT_EQ(varied, -1);
+    nameCopyLower(out, "nodot", &length, &varied);
+    EXPECT_EQ(varied, -1);
+    nameCopyLower(out, "0123456789abc.ef", &length, &varied);
+    EXPECT_EQ(length, 16) << "no terminator in 16";
+}
+
+TEST_F(NameAllocTest, Examples) {
+    CalCall &fresh = decideOver("");
+    EXPECT_EQ(fresh.ctx.state, CAL_STATE_NEW_LIST);
+    EXPECT_STREQ(fresh.ctx.chosenName, "table1.dat");
+
+    CalCall &noSimilar = decideOver("1,0,0,0,other1.dat\r\n");
+    EXPECT_EQ(noSimilar.ctx.state, CAL_STATE_NEW_ENTRY);
+    EXPECT_STREQ(noSimilar.ctx.chosenName, "table1.dat");
+
+    CalCall &two = decideOver("1,0,0,0,table1.dat\r\n2,0,0,0,TABLE2.dat\r\n");
+    EXPECT_STREQ(two.ctx.chosenName, "table3.dat");
+
+    CalCall &map = decideOver("", "Map.dat");
+    EXPECT_STREQ(map.ctx.chosenName, "ma1.dat");
+}
+
+TEST_F(NameAllocTest, SimilarMeansEqualButForTheVariedPosition) {
+    // Longer names that agree in the source's positions are similar too;
+    // names that differ elsewhere are not.
+    CalCall &c = decideOver("1,0,0,0,table1.datx\r\n2,0,0,0,tablf2.dat\r\n3,0,0,0,Table3.DAT\r\n");
+    int16_t similar[CAL_SIMILAR_MAX];
+    EXPECT_EQ(nameCollectSimilar(&c.ctx, 10, 5, similar), 2);
+    EXPECT_EQ(similar[0], 0);
+    EXPECT_EQ(similar[1], 2);
+    EXPECT_STREQ(c.ctx.chosenName, "table2.dat");
+}
+
+std::string allCandidates(char oldest) {
+    std::string text = "1,0,0,0,unrelated1.dat\r\n";
+    // The oldest similar entry uses `oldest` in upper case; the others follow in order.
+    text += "2,0,0,0,table" + std::string(1, static_cast<char>(oldest - 'a' + 'A')) + ".dat\r\n";
+    for (const char *p = kCandidates; *p; ++p) {
+        if (*p != oldest) {
+            text += "3," + std::to_string(p - kCandidates) + ",0,0,table" + std::string(1, *p) + ".dat\r\n";
+        }
+    }
+    return text;
+}
+
+TEST_F(NameAllocTest, AllCandidatesTakenRecyclesTheOldest) {
+    std::string text = allCandidates('q');
+    CalCall &c = decideOver(text);
+    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
+    EXPECT_STREQ(c.ctx.chosenName, "tableQ.dat") << "its character as stored";
+    EXPECT_EQ(c.ctx.entries[1].lineNo, CAL_LINE_DROPPED);
+
+    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    std::string expected = text;
+    expected.erase(expected.find("2,0,0,0,tableQ.dat\r\n"), 20);
+    expected += "7,1,2,3,tableQ.dat\r\n";
+    EXPECT_EQ(dir.read("abcde007.ini"), expected);
+}
+
+TEST_F(NameAllocTest, ExistingFilesAreTakenInANewList) {
+    // Another list's copies share the directory: they are not overwritten.
+    dir.write("table1.dat", "other list");
+    dir.write("table2.dat", "other list");
+    CalCall &c = decideOver("");
+    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_LIST);
+    EXPECT_STREQ(c.ctx.chosenName, "table3.dat");
+
+    for (const char *p = kCandidates; *p; ++p) {
+        dir.write(std::string("table") + *p + ".dat", "x");
+    }
+    CalCall &full = decideOver("");
+    EXPECT_STREQ(full.ctx.chosenName, "table1.dat") << "all exist: the first candidate";
+}
+
+TEST_F(NameAllocTest, ExistingFilesAreTakenForANewEntry) {
+    dir.write("table2.dat", "another list's copy");
+    CalCall &c = decideOver("1,0,0,0,table1.dat\r\n");
+    EXPECT_STREQ(c.ctx.chosenName, "table3.dat");
+
+    // Files and entries together take every candidate: the oldest similar
+    // entry is recycled.
+    for (const char *p = kCandidates; *p; ++p) {
+        dir.write(std::string("table") + *p + ".dat", "x");
+    }
+    CalCall &full = decideOver("5,0,0,0,unrelated1.dat\r\n6,0,0,0,tablez.dat\r\n7,0,0,0,table4.dat\r\n");
+    EXPECT_STREQ(full.ctx.chosenName, "tablez.dat");
+    EXPECT_EQ(full.ctx.entries[1].lineNo, CAL_LINE_DROPPED);
+    EXPECT_EQ(full.ctx.entries[2].lineNo, 3);
+}
+
+TEST_F(NameAllocTest, SourceNamesWithoutACopyNameAreRefused) {
+    for (const char *source : {"nodot", ".dat", "0123456789abcdef", "a/b.dat", "x:y.dat"}) {
+        call_.reset(new CalCall(fake.platform(), dir.wide(), source));
+        EXPECT_EQ(listDecide(&call_->ctx), CAL_ERR_REQUEST) << source;
+        EXPECT_EQ(call_->ctx.state, CAL_STATE_NONE) << source;
+        EXPECT_STREQ(call_->ctx.chosenName, "") << source;
+    }
+    EXPECT_TRUE(dir.list().empty());
+}
+
+} // namespace
