@@ -418,10 +418,11 @@ TEST(ShippedMaintenance, CrossReferences)
     for (int32_t cls : {1, 2}) {
         std::vector<int32_t> recs = db.ask(0x300C, {{0, cls}}).ints();
         ASSERT_EQ(recs.size(), cls == 1 ? 112u : 128u);
-        if (cls == 1)
+        if (cls == 1) {
             EXPECT_EQ(std::vector<int32_t>(recs.begin(), recs.begin() + 16),
                       (std::vector<int32_t>{13118, 13119, 13105, 13117, 0, -3, 7, 1121, 1207, -35, -30, -7, 0, 20, 4,
                                             0}));
+        }
         for (size_t r = 0; r < recs.size() / 16; ++r) {
             const int32_t word = recs[16 * r + 7];
             const std::set<int32_t> regi = {0, 1121, 1122, 1123, 1124, 1131, 1132, 1133, 1141, 1142};

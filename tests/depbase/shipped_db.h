@@ -111,8 +111,9 @@ public:
         a.bytes.assign(size, 0);
         uint32_t got = 0xDEADBEEF;
         a.rc = call(key, rec, size, a.bytes.empty() ? &dummy_ : a.bytes.data(), &got);
-        if (a.rc == ZMD_OK)
+        if (a.rc == ZMD_OK) {
             EXPECT_EQ(got, size) << "key 0x" << std::hex << key << ": size differs between the two calls";
+        }
         a.size = size;
         return a;
     }

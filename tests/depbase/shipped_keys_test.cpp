@@ -572,8 +572,9 @@ TEST(ShippedKeys, KeyTableHoldsExactlyTheShippedKeys)
         EXPECT_EQ(img->keys[i], kShippedKeys[i]) << "position " << i;
     // Key 0x5008 starts at node 0, the list of every key's tree.
     for (size_t i = 0; i < n; ++i)
-        if (img->keys[i] == 0x5008)
+        if (img->keys[i] == 0x5008) {
             EXPECT_EQ(img->keyNodes[i], 0u);
+        }
 }
 
 TEST(ShippedKeys, DriverQueryTablesHaveTheirShippedSizes)
@@ -606,8 +607,9 @@ TEST(ShippedKeys, EveryKeyAnswersItsValue)
             ASSERT_EQ(ZMD_FindKey(&db.env, c.key, rec.get(), &node), ZMD_OK);
             EXPECT_EQ(ZMD_NodeKindOf(node.w0), c.kind);
             EXPECT_EQ(ZMD_NodeHigh(node.w1), c.key);
-            if (c.count != 0)
+            if (c.count != 0) {
                 EXPECT_EQ(ZMD_NodeLow(node.w1), c.count);
+            }
         }
         switch (c.expect.mode) {
         case Expect::PAYLOAD:
@@ -616,10 +618,11 @@ TEST(ShippedKeys, EveryKeyAnswersItsValue)
         case Expect::NAME: {
             std::string s = a.text();
             EXPECT_NE(s, "<bad text>");
-            if (c.expect.size != 0)
+            if (c.expect.size != 0) {
                 EXPECT_EQ(s.size() + 1, c.expect.size) << s;
-            else
+            } else {
                 EXPECT_GE(s.size(), 4u) << s;
+            }
             EXPECT_TRUE(s.size() >= c.expect.suffix.size() &&
                         s.compare(s.size() - c.expect.suffix.size(), std::string::npos, c.expect.suffix) == 0)
                 << s;
