@@ -77,4 +77,7 @@ std::string DbcPrintView(const ZMD_ImageView &view);
 int DbcDatabaseOfKey(uint32_t key);
 const char *DbcDatabaseName(int database);
 
+// Hex of a key, "0x1019".
+std::string DbcHexKey(uint32_t key);
+
 #endif // DBC_H

@@ -120,7 +120,4 @@ void DbcLayoutProgram(DbcProgram *prog, DbcImage *out);
 // The source node a node stands for once `use` is followed (-1 for a dangling use).
 int DbcResolve(const DbcProgram &prog, int node);
 
-// Hex of a key, "0x1019".
-std::string DbcHexKey(uint32_t key);
-
 #endif // DBC_AST_H

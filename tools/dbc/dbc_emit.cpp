@@ -3,19 +3,9 @@
 #include <cstdio>
 
 #include "dbc.h"
+#include "dbc_format.h"
 
 namespace {
-
-const char *KindName(uint32_t k)
-{
-    static const char *const names[] = {"?",           "BYTES",        "INT32_ARRAY",  "INT8_ARRAY",
-                                        "INT16_ARRAY", "UINT8_ARRAY",  "UINT16_ARRAY", "TEXT",
-                                        "LIST",        "SWITCH",       "WHEN",         "SELECT_INT",
-                                        "SELECT_STRING", "SELECT_PRINTER_DATA", "SELECT_COUNTRY", "CASE_EQUAL",
-                                        "CASE_STRING", "CASE_DEFAULT", "COMPUTED",     "SELECT_MASKED",
-                                        "MASK",        "CASE_RANGE"};
-    return k <= 21 ? names[k] : "?";
-}
 
 std::string Fmt(const char *f, unsigned long long a)
 {
@@ -27,7 +17,7 @@ std::string Fmt(const char *f, unsigned long long a)
 std::string Describe(const ZMD_Node &n)
 {
     uint32_t k = ZMD_NodeKindOf(n.w0), op = ZMD_NodeOperand(n.w0), hi = ZMD_NodeHigh(n.w1), lo = ZMD_NodeLow(n.w1);
-    std::string s = KindName(k);
+    std::string s = DbcKindName(k);
     if ((k >= ZMD_KIND_BYTES && k <= ZMD_KIND_TEXT) || k == ZMD_KIND_COMPUTED)
         return s + " key " + Fmt("0x%04llX", hi) + ", " + std::to_string(lo) + (k == ZMD_KIND_COMPUTED ? "" : " at " + std::to_string(op));
     switch (k) {

@@ -96,7 +96,7 @@ void PrintValue(Printer *pr, int indent, const std::string &lead, uint32_t idx, 
             }
             line += (line.empty() ? "" : (line == name ? " " : ", ")) + num;
         }
-        more.insert(more.begin(), line);
+        more.push_back(line);
     };
     if (k == ZMD_KIND_COMPUTED) {
         more.push_back("computed " + std::to_string(cnt));
