@@ -20,6 +20,9 @@ bool ioIsShort(FakePlatform *f, long &ioCount) {
 bool fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
     FakePlatform *f = self(ctx);
     f->lastPath = path;
+    if (kind != CAL_OPEN_READ) {
+        f->touched.push_back(path);
+    }
     if (fileOpFails(f)) {
         return false;
     }
@@ -34,6 +37,7 @@ bool fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
 bool fakeRemove(void *ctx, const KZ_WCHAR *path) {
     FakePlatform *f = self(ctx);
     f->lastPath = path;
+    f->touched.push_back(path);
     if (fileOpFails(f)) {
         return false;
     }
@@ -133,4 +137,5 @@ FakePlatform::FakePlatform() : real(calDefaultPlatform()) {
 void FakePlatform::resetCounts() {
     allocs = fileOps = opens = closes = removes = writes = ioCalls = 0;
     failAllocAt = failFileOpAt = shortIoAt = failAllocsFrom = 0;
+    touched.clear();
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cal_platform.h"
 
@@ -30,6 +31,9 @@ struct FakePlatform {
 
     // The path of the last open or delete, as the backend received it.
     std::basic_string<KZ_WCHAR> lastPath;
+    // Every path opened for writing, created or deleted (attempts included),
+    // in order; cleared by resetCounts.
+    std::vector<std::basic_string<KZ_WCHAR>> touched;
 
     // State now.
     long outstandingAllocs = 0;

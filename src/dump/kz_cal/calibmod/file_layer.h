@@ -74,6 +74,10 @@ int16_t fileRecreateNamed(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // 1 when it opened, 0 when it did not, -138 when no path could be built.
 int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name);
 
+// fileAssign, then deletes the file. 0, or -138 when it cannot be deleted
+// (missing included) or no path could be built.
+int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name);
+
 // Reads the whole file into bf->buffer (exact size, not terminated) and sets
 // bf->length. The buffer must be empty (memReset) beforehand. 0; -2 when the
 // file cannot be opened; -138 for an empty file or a failed size, position or

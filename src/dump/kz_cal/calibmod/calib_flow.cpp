@@ -1,0 +1,102 @@
+// The decision flow of KZCalibration.
+//
+// States: the decision sets 1 (the key is listed), 2 (no usable list) or 3
+// (the key is not listed); the presence and currency checks turn 1 into 4
+// (the listed copy is missing or stale). State 1 ends the call with the
+// listed name; 2, 3 and 4 copy the source and update its tables; 2 and 3
+// then record the copy in the list file, 4 leaves the list as it is.
+#include "byte_order.h"
+#include "cal_types.h"
+#include "calib_flow.h"
+#include "curve_update.h"
+#include "list_file.h"
+
+namespace {
+
+// Steps 5 to 10 on a created context: the decision, the checks of a listed
+// copy, the copy, the table update and the list update.
+int16_t runFlow(CalibContext *ctx) {
+    int16_t rc = listDecide(ctx);
+    if (rc != CAL_OK) {
+        return rc;
+    }
+    if (ctx->state == CAL_STATE_FOUND) {
+        if (copyPresence(ctx) != CAL_OK || copyCurrency(ctx) != CAL_EQUAL) {
+            ctx->state = CAL_STATE_REFRESH;
+        }
+    }
+    if (ctx->state == CAL_STATE_FOUND) {
+        return CAL_OK; // the listed copy is current
+    }
+    bool created = false;
+    rc = copySource(ctx, &created);
+    if (rc == CAL_OK) {
+        rc = updateTableFile(ctx);
+    }
+    if (rc == CAL_OK && ctx->state != CAL_STATE_REFRESH) {
+        rc = listUpdate(ctx);
+    }
+    if (rc != CAL_OK && created) {
+        // A copy left behind half made would carry the source's
+        // identification string and be taken as current by a later call;
+        // one left without its list line could never be found again. Either
+        // way the next call is to make it anew.
+        copyDiscard(ctx);
+    }
+    return rc;
+}
+
+// The codes the export may answer; anything else is a file failure.
+int16_t exportCode(int16_t rc) {
+    if (rc == CAL_OK || rc == CAL_ERR_REQUEST || rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_FILE) {
+        return rc;
+    }
+    return CAL_ERR_FILE;
+}
+
+} // namespace
+
+void nameReturn(CalibNames *names, const char *from) {
+    for (int i = 0; i < CAL_NAME_SIZE; ++i) {
+        names->resultName[i] = 0;
+    }
+    for (int i = 0; i < CAL_NAME_SIZE; ++i) {
+        names->resultName[i] = from[i];
+        if (from[i] == 0) {
+            break;
+        }
+    }
+}
+
+int16_t calibrateWith(const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
+                      const int16_t *adjustIds, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir) {
+    // Steps 1 to 3: nothing is opened or allocated before the request has
+    // passed, and a pass-through request is answered with the caller's file.
+    int16_t rc = requestCheck(request, names, adjustIds, sourceDir, calibDir);
+    if (rc != CAL_OK || passThroughTest(request, adjustIds) == CAL_FAIL) {
+        if (names != nullptr) {
+            nameReturn(names, names->sourceName);
+        }
+        return rc;
+    }
+
+    // Step 4: the context, zero-filled from the global heap.
+    MemBlock block;
+    memInit(&block, platform);
+    void *memory = nullptr;
+    if (memAlloc(sizeof(CalibContext), &block, &memory) != CAL_OK) {
+        nameReturn(names, names->sourceName);
+        return CAL_ERR_NO_MEMORY;
+    }
+    CalibContext *ctx = static_cast<CalibContext *>(memory);
+    contextInit(ctx, platform, request, names, adjustIds, sourceDir, calibDir);
+    ctx->byteOrder = byteOrderFlag(hostByteOrder());
+
+    rc = exportCode(runFlow(ctx));
+
+    // Steps 11 and 12: the name to use, then everything released.
+    nameReturn(names, rc == CAL_OK ? ctx->chosenName : names->sourceName);
+    contextReleaseBuffers(ctx);
+    memFreeIf(&block, ctx);
+    return rc;
+}

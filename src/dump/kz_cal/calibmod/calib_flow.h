@@ -1,0 +1,78 @@
+// The flow of one KZCalibration call and its steps.
+//
+// validate the request -> pass-through answer -> context -> decision (list
+// file) -> copy presence and currency -> copy -> table update -> list update
+// -> name return -> context release. Every step returns a 16-bit code; the
+// call itself answers only CAL_OK, CAL_ERR_REQUEST, CAL_ERR_NO_MEMORY or
+// CAL_ERR_FILE, and always leaves a usable file name in resultName.
+#ifndef KZ_CALIB_FLOW_H
+#define KZ_CALIB_FLOW_H
+
+#include <cstdint>
+
+#include "cal_context.h"
+#include "cal_platform.h"
+#include "calibmod.h"
+
+// KZCalibration on a given host (null: the default backend). The export
+// calls it with the default; tests pass a counting or failing platform.
+int16_t calibrateWith(const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
+                      const int16_t *adjustIds, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir);
+
+// ---- Validation (calib_validate.cpp) -------------------------------------
+
+// mode is in the accepted mode list. 0 or CAL_ERR_REQUEST.
+int16_t modeCheck(const CalibRequest *request);
+// Every id in a slot that the mode uses is NEUTRAL_ID, the pass-through id
+// while it is enabled, or in the accepted id list; other slots are not read.
+// 0 or CAL_ERR_REQUEST.
+int16_t idCheck(const CalibRequest *request, const int16_t *adjustIds);
+// sourceName names a file of sourceDir with a place to vary for its copies
+// (1 to 15 characters and a terminator, no '/', '\\' or ':', a '.' after the
+// first character), and listPrefix is five characters that keep the list
+// file inside calibDir (no zero byte, '/', '\\' or ':'). 0 or CAL_ERR_REQUEST.
+int16_t namesCheck(const CalibNames *names);
+// The whole request: no null argument, then modeCheck, idCheck, namesCheck.
+// 0 or CAL_ERR_REQUEST. Nothing but the argument records is read.
+int16_t requestCheck(const CalibRequest *request, const CalibNames *names, const int16_t *adjustIds,
+                     const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir);
+// CAL_FAIL when the pass-through is enabled and an id in use equals it,
+// else 0.
+int16_t passThroughTest(const CalibRequest *request, const int16_t *adjustIds);
+
+// ---- The copy and its checks (copy_check.cpp, copy_make.cpp) -------------
+
+// The identification string of a calibration data file, as located in it:
+// its text is length bytes at offset (length 0: empty).
+struct IdentString {
+    int32_t offset;
+    int32_t length;
+};
+
+// Opens name in dir read-only into file and locates its identification
+// string: the block position at byte 4, the signed length at block + 4, the
+// text from block + 8. A length of 0 or less is an empty string; a text that
+// does not lie inside the file makes the string unreadable. 0 with the file
+// left open, or CAL_ERR_FILE with it closed.
+int16_t identOpen(FileRef *file, const KZ_WCHAR *dir, const char *name, IdentString *ident);
+// 0 when chosenName can be opened for reading in calibDir, else CAL_FAIL.
+int16_t copyPresence(CalibContext *ctx);
+// Compares the identification strings of the source and the copy whole,
+// length and bytes. CAL_EQUAL when they are the same; 0 when they differ or
+// the copy's cannot be read; CAL_ERR_FILE when the source's cannot be read.
+int16_t copyCurrency(CalibContext *ctx);
+// Copies sourceName in sourceDir to chosenName in calibDir through one
+// buffer that holds the whole file. *created tells whether the copy file was
+// (re)created, so that a failure after that point can discard it.
+// 0 or CAL_ERR_FILE.
+int16_t copySource(CalibContext *ctx, bool *created);
+// Deletes chosenName in calibDir. 0 or CAL_ERR_FILE.
+int16_t copyDiscard(CalibContext *ctx);
+
+// ---- Name return (calib_flow.cpp) ----------------------------------------
+
+// Zero-fills the 16 bytes of resultName, then copies from up to and
+// including its terminator, 16 characters at most.
+void nameReturn(CalibNames *names, const char *from);
+
+#endif // KZ_CALIB_FLOW_H

@@ -1,0 +1,124 @@
+// Whether an existing copy can answer the request: it must be present in
+// calibDir and carry the source's identification string.
+#include <cstring>
+
+#include "byte_order.h"
+#include "cal_types.h"
+#include "calib_flow.h"
+
+namespace {
+
+// Text is compared in pieces of this size, so that a string of any length is
+// compared whole without a buffer of its size.
+const int32_t kCompareChunk = 256;
+
+// The 32-bit number stored at offset, converted to host order.
+int16_t readNumberAt(FileRef *file, int64_t offset, int32_t *value) {
+    if (offset < 0 || offset > 0x7FFFFFFF || fileSeek(file, static_cast<int32_t>(offset)) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    uint8_t bytes[4];
+    if (fileRead(file, bytes, 4) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    if (hostByteOrder() != 0) {
+        swapBytes(bytes, 4, 4);
+    }
+    memcpy(value, bytes, 4);
+    return CAL_OK;
+}
+
+int16_t identLocate(FileRef *file, IdentString *ident) {
+    int32_t size = fileSize(file);
+    if (size < 0) {
+        return CAL_ERR_FILE;
+    }
+    int32_t block = 0;
+    int32_t length = 0;
+    if (readNumberAt(file, 4, &block) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    // The block position is an unsigned 32-bit offset.
+    int64_t at = static_cast<int64_t>(static_cast<uint32_t>(block));
+    if (readNumberAt(file, at + 4, &length) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    ident->offset = static_cast<int32_t>(at + 8);
+    ident->length = length > 0 ? length : 0;
+    if (at + 8 + ident->length > size) {
+        return CAL_ERR_FILE; // the text would run past the end of the file
+    }
+    return CAL_OK;
+}
+
+// CAL_EQUAL when the two texts (of equal length) agree byte for byte, 0 when
+// they differ or the copy cannot be read, CAL_ERR_FILE when the source
+// cannot be read.
+int16_t compareText(FileRef *source, FileRef *copy, const IdentString &a, const IdentString &b) {
+    if (a.length == 0) {
+        return CAL_EQUAL;
+    }
+    if (fileSeek(source, a.offset) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    if (fileSeek(copy, b.offset) != CAL_OK) {
+        return 0;
+    }
+    uint8_t left[kCompareChunk];
+    uint8_t right[kCompareChunk];
+    for (int32_t done = 0; done < a.length;) {
+        int32_t n = a.length - done < kCompareChunk ? a.length - done : kCompareChunk;
+        if (fileRead(source, left, n) != CAL_OK) {
+            return CAL_ERR_FILE;
+        }
+        if (fileRead(copy, right, n) != CAL_OK || memcmp(left, right, static_cast<size_t>(n)) != 0) {
+            return 0;
+        }
+        done += n;
+    }
+    return CAL_EQUAL;
+}
+
+} // namespace
+
+int16_t identOpen(FileRef *file, const KZ_WCHAR *dir, const char *name, IdentString *ident) {
+    ident->offset = 0;
+    ident->length = 0;
+    if (fileOpenNamed(file, dir, name, CAL_MODE_READ) != CAL_OK) {
+        fileClose(file);
+        return CAL_ERR_FILE;
+    }
+    if (identLocate(file, ident) != CAL_OK) {
+        fileClose(file);
+        return CAL_ERR_FILE;
+    }
+    return CAL_OK;
+}
+
+int16_t copyPresence(CalibContext *ctx) {
+    FileRef probe;
+    fileInit(&probe, ctx->platform);
+    return fileProbe(&probe, ctx->calibDir, ctx->chosenName) == 1 ? CAL_OK : CAL_FAIL;
+}
+
+int16_t copyCurrency(CalibContext *ctx) {
+    FileRef source;
+    FileRef copy;
+    fileInit(&source, ctx->platform);
+    fileInit(&copy, ctx->platform);
+    IdentString a;
+    IdentString b;
+    if (identOpen(&source, ctx->sourceDir, ctx->names->sourceName, &a) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    if (identOpen(&copy, ctx->calibDir, ctx->chosenName, &b) != CAL_OK) {
+        fileClose(&source);
+        return 0;
+    }
+    // Whole strings: a different length is a different string, whatever the
+    // first bytes hold.
+    int16_t rc = a.length == b.length ? compareText(&source, &copy, a, b) : 0;
+    fileClose(&copy);
+    fileClose(&source);
+    return rc;
+}
