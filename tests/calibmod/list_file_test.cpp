@@ -212,7 +212,38 @@ TEST_F(ListFileTest, OnlyTheFirst128LinesAreRead) {
     EXPECT_EQ(c.ctx.entryCount, 128);
     EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
     ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
-    EXPECT_EQ(list(), text + "7,1,2,3,table1.dat\r\n") << "appended as line 201";
+    // Appended as line 201 the new entry would never be read: the list is
+    // written anew with the newest 127 of the lines read and the new line.
+    std::string expected;
+    for (int i = 1; i < 128; ++i) {
+        expected += "100," + std::to_string(i) + ",0,0,x" + std::to_string(i % 10) + ".dat\r\n";
+    }
+    EXPECT_EQ(list(), expected + "7,1,2,3,table1.dat\r\n");
+    CalCall &again = call();
+    ASSERT_EQ(decide(again), CAL_OK);
+    EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
+}
+
+// Text that the reader stops at or cannot end well: a line appended after it
+// would be lost or would spoil the list, so the list is written anew.
+TEST_F(ListFileTest, ListWithUnreadTextIsRewrittenNotAppended) {
+    const std::string cases[] = {
+        std::string("1,0,0,0,a1.dat\r\n\0garbage\r\n", 28), // a zero byte ends the reading
+        "1,0,0,0,a1.dat\r\nnot a line",                   // an unended last line that is no line
+        "1,0,0,0,a1.dat\r\n2,0,0,0,b1.dat,extra",         // one with a sixth field
+    };
+    for (const std::string &text : cases) {
+        dir.write("abcde007.ini", text);
+        CalCall &c = call();
+        ASSERT_EQ(decide(c), CAL_OK);
+        ASSERT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
+        ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+        EXPECT_EQ(list(), "1,0,0,0,a1.dat\r\n7,1,2,3,table1.dat\r\n");
+        CalCall &again = call();
+        ASSERT_EQ(decide(again), CAL_OK);
+        EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
+        EXPECT_STREQ(again.ctx.chosenName, "table1.dat");
+    }
 }
 
 TEST_F(ListFileTest, RewriteKeepsTheReadLinesInOrderAndAddsTheNewOneLast) {

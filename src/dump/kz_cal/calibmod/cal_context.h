@@ -31,6 +31,10 @@ struct CalibContext {
     int16_t entryCount;
     ListEntry *entries;  // entryCount parsed entries, owned by entryBlock
     MemBlock entryBlock;
+    // The list text holds bytes its parse did not see (a zero byte, lines
+    // beyond the 128th or past the scanned length, an unended last line): a
+    // line appended to it would not be read back, so the list is rewritten.
+    bool listPartial;
     char chosenNameBuf[CAL_NAME_SIZE]; // the copy that answers this request
     char *chosenName;                  // points to chosenNameBuf
     TableWork table;                   // used only by the table update

@@ -47,9 +47,48 @@ int16_t listParseLine(char *line, int16_t length, ListEntry *entry) {
     return CAL_OK;
 }
 
+namespace {
+
+// True when splitLines will not see the whole text, so that a line appended
+// to it would not be read back: a zero byte ends its scan, it stops after
+// 32767 bytes (and after 128 lines, which listParse checks), and a last line
+// without an end is not recorded. Such a last line is harmless when it is a
+// good line (the append ends it first, and it is read from then on); any
+// other would turn the list malformed once ended.
+bool textPartlyUnread(const char *text, int32_t length) {
+    if (text == nullptr || length <= 0) {
+        return false;
+    }
+    if (length > 32767 || memchr(text, 0, static_cast<size_t>(length)) != nullptr) {
+        return true;
+    }
+    int32_t start = length;
+    while (start > 0 && text[start - 1] != '\r' && text[start - 1] != '\n') {
+        --start;
+    }
+    const int32_t rest = length - start;
+    if (rest == 0) {
+        return false;
+    }
+    char line[CAL_LINE_BUFFER];
+    if (rest >= static_cast<int32_t>(sizeof line)) {
+        return true;
+    }
+    memcpy(line, text + start, static_cast<size_t>(rest));
+    line[rest] = 0;
+    ListEntry entry;
+    return listParseLine(line, static_cast<int16_t>(rest), &entry) != CAL_OK;
+}
+
+} // namespace
+
 int16_t listParse(CalibContext *ctx) {
     LineTable table;
+    ctx->listPartial = textPartlyUnread(static_cast<const char *>(ctx->listFile.buffer.data), ctx->listFile.length);
     splitLines(static_cast<char *>(ctx->listFile.buffer.data), ctx->listFile.length, &table);
+    if (table.count >= CAL_LINE_MAX) {
+        ctx->listPartial = true; // lines after the 128th are not read
+    }
 
     ctx->entryCount = 0;
     ctx->entries = nullptr;

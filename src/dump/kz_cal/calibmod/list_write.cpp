@@ -73,6 +73,9 @@ int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size) {
 }
 
 int16_t listUpdate(CalibContext *ctx) {
+    if (ctx->state == CAL_STATE_NEW_ENTRY && ctx->listPartial) {
+        return listRewrite(ctx); // an appended line would never be read back
+    }
     for (int16_t i = 0; i < ctx->entryCount; ++i) {
         if (ctx->entries[i].lineNo == CAL_LINE_DROPPED) {
             return listRewrite(ctx);
@@ -91,10 +94,21 @@ int16_t listRewrite(CalibContext *ctx) {
         fileClose(f);
         return CAL_ERR_FILE;
     }
+    // The new line must be among the 128 lines a reader records: the oldest
+    // kept entries give way when the list is full.
+    int16_t kept = 0;
+    for (int16_t i = 0; i < ctx->entryCount; ++i) {
+        kept = static_cast<int16_t>(kept + (ctx->entries[i].lineNo != CAL_LINE_DROPPED));
+    }
+    int16_t skip = kept > CAL_LINE_MAX - 1 ? static_cast<int16_t>(kept - (CAL_LINE_MAX - 1)) : 0;
     char line[CAL_LINE_BUFFER];
     for (int16_t i = 0; i < ctx->entryCount; ++i) {
         const ListEntry &e = ctx->entries[i];
         if (e.lineNo == CAL_LINE_DROPPED) {
+            continue;
+        }
+        if (skip > 0) {
+            --skip;
             continue;
         }
         int16_t n = listFormatLine(line, sizeof line, e.listNumber, e.param1, e.param2, e.param3, e.name);
