@@ -50,11 +50,12 @@ int16_t listParseLine(char *line, int16_t length, ListEntry *entry) {
 namespace {
 
 // True when splitLines will not see the whole text, so that a line appended
-// to it would not be read back: a zero byte ends its scan, it stops after
-// 32767 bytes (and after 128 lines, which listParse checks), and a last line
-// without an end is not recorded. Such a last line is harmless when it is a
-// good line (the append ends it first, and it is read from then on); any
-// other would turn the list malformed once ended.
+// to it would not be read back as written: a zero byte ends its scan, it
+// stops after 32767 bytes (and after 128 lines, which listParse checks), and
+// a last line without an end is not recorded. Ending such a line and
+// appending would bring in an entry the decision never saw: one with the
+// request key would shadow the new line, one naming the new copy would share
+// it, and one that is no line would spoil the whole list.
 bool textPartlyUnread(const char *text, int32_t length) {
     if (text == nullptr || length <= 0) {
         return false;
@@ -62,22 +63,8 @@ bool textPartlyUnread(const char *text, int32_t length) {
     if (length > 32767 || memchr(text, 0, static_cast<size_t>(length)) != nullptr) {
         return true;
     }
-    int32_t start = length;
-    while (start > 0 && text[start - 1] != '\r' && text[start - 1] != '\n') {
-        --start;
-    }
-    const int32_t rest = length - start;
-    if (rest == 0) {
-        return false;
-    }
-    char line[CAL_LINE_BUFFER];
-    if (rest >= static_cast<int32_t>(sizeof line)) {
-        return true;
-    }
-    memcpy(line, text + start, static_cast<size_t>(rest));
-    line[rest] = 0;
-    ListEntry entry;
-    return listParseLine(line, static_cast<int16_t>(rest), &entry) != CAL_OK;
+    const char last = text[length - 1];
+    return last != '\r' && last != '\n';
 }
 
 } // namespace
