@@ -148,4 +148,18 @@ TEST_F(NameAllocTest, SourceNamesWithoutACopyNameAreRefused) {
     EXPECT_TRUE(dir.list().empty());
 }
 
+// A copy name must read back from its list line as written; one that would
+// not (a comma splits it, blanks at its ends are trimmed) is refused before
+// a line is written, so the list never turns malformed.
+TEST_F(NameAllocTest, SourceNamesWhoseCopyNameWouldNotReadBackAreRefused) {
+    for (const char *source : {"a,b.dat", "..,3", " lead.dat", "x.da ", "x.da\r"}) {
+        call_.reset(new CalCall(fake.platform(), dir.wide(), source));
+        EXPECT_EQ(listDecide(&call_->ctx), CAL_ERR_REQUEST) << source;
+    }
+    for (const char *name : {"a,1.dat", " a1.dat", "a1.dat ", "a1\n.dat"})
+        EXPECT_FALSE(listNameIsSafe(name)) << name;
+    EXPECT_TRUE(listNameIsSafe("a 1.dat"));
+    EXPECT_TRUE(dir.list().empty());
+}
+
 } // namespace

@@ -45,7 +45,8 @@ int16_t listRewrite(CalibContext *ctx);
 int16_t listWriteNewLine(CalibContext *ctx);
 
 // True when name (at most 16 bytes read) is usable as a copy name in
-// calibDir: 1 to 15 characters, no '/', '\\' or ':', not "." or "..".
+// calibDir and survives its list line: 1 to 15 characters, no '/', '\\',
+// ':', ',', CR or LF, no blank at either end, not "." or "..".
 bool listNameIsSafe(const char *name);
 
 #endif // KZ_LIST_FILE_H

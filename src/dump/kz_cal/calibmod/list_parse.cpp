@@ -13,7 +13,13 @@ bool listNameIsSafe(const char *name) {
     if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) {
         return false;
     }
-    return strpbrk(name, "/\\:") == nullptr;
+    // A name must also read back from its list line as written: a comma
+    // would start another field, CR or LF another line, and blanks at either
+    // end are trimmed away on reading.
+    if (name[0] == ' ' || name[len - 1] == ' ') {
+        return false;
+    }
+    return strpbrk(name, "/\\:,\r\n") == nullptr;
 }
 
 int16_t listParseLine(char *line, int16_t length, ListEntry *entry) {
