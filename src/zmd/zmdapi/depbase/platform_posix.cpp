@@ -224,7 +224,7 @@ bool PosixGetPrinterData(void *, void *handle, const ZMD_WCHAR *valueName, void 
     char name[kNameMax];
     if (!ToUtf8(valueName, name, sizeof name))
         return false;
-    uint32_t value;
+    uint32_t value = 0;
     if (!LookUpValue(static_cast<PosixPrinter *>(handle)->path, name, &value))
         return false;
     if (cbNeeded)
