@@ -230,7 +230,7 @@ TEST_F(ListFileTest, OnlyTheFirst128LinesAreRead) {
 // would be lost or would spoil the list, so the list is written anew.
 TEST_F(ListFileTest, ListWithUnreadTextIsRewrittenNotAppended) {
     const std::string cases[] = {
-        std::string("1,0,0,0,a1.dat\r\n\0garbage\r\n", 28), // a zero byte ends the reading
+        std::string("1,0,0,0,a1.dat\r\n\0garbage\r\n", 26), // a zero byte ends the reading
         "1,0,0,0,a1.dat\r\nnot a line",                   // an unended last line that is no line
         "1,0,0,0,a1.dat\r\n2,0,0,0,table1.dat",           // one naming the copy about to be made
     };
