@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -116,6 +117,16 @@ TEST_F(DepbaseConcurrency, EightThreadsAnswerAsOneThreadDoes)
     std::vector<Answer> expected;
     for (const Query &q : queries)
         expected.push_back(Ask(q));
+    // Answers that carry the time of day (the clock part of a command
+    // sequence) change from one second to the next: asked again a second
+    // later they show, and only their result and size are compared.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    for (size_t i = 0; i < queries.size(); ++i) {
+        if (!(Ask(queries[i]) == expected[i])) {
+            queries[i].clockDependent = true;
+            expected[i] = Ask(queries[i]);
+        }
+    }
 
     const int kThreads = 8;
     const int kPasses = 6;
