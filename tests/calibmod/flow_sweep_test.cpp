@@ -25,6 +25,9 @@ struct SweepCase {
     bool shortIo;                             // also sweep short reads and writes
 };
 
+// Test names and failure messages show the case by its name.
+void PrintTo(const SweepCase &c, std::ostream *os) { *os << c.name; }
+
 std::string similarList() {
     std::string list;
     const char *c = "123456789abcdefghijklmnopqrstuvwxyz";
