@@ -15,6 +15,7 @@ struct TableRequest {
     char kindName[8];  // "KZDB" or "KZHT"; travels for identification only
     uint16_t tableId;  // 16-bit id in the table directory
     int32_t kindTag;   // 8 (KZDB) or 20 (KZHT): also the header offset of its directory
+    uint8_t notListed; // set by tableLocate when the directory has no entry for the table
     uint8_t *body;     // the body read, null when none
     int32_t bodySize;  // its size in bytes
     MemBlock bodyBlock; // owns the body buffer

@@ -1,0 +1,43 @@
+// The KZDB table database of a calibration data file and the scan that
+// collects the KZHT tables it names.
+//
+// A KZDB body is a 12-byte header (record layout in the low 16 bits of word
+// 0, signed record count in word 1, word 2 unused) followed by packed
+// records of one of three layouts. The one field read from a record is the
+// id of the KZHT table it refers to.
+#ifndef KZ_TABLE_DB_H
+#define KZ_TABLE_DB_H
+
+#include <cstdint>
+
+#include "cal_context.h"
+
+#define DB_KIND_0 0 // 164-byte records; KZHT id: 32-bit word at 64
+#define DB_KIND_1 1 // 296-byte records; KZHT id: 32-bit word at 36
+#define DB_KIND_2 2 // 300-byte records; KZHT id: signed 16-bit field at 22
+
+#define DB_HEADER_SIZE 12
+#define DB_DATABASE_COUNT 30
+#define DB_ID_BASE 1000
+
+// The record size of a layout, or 0 for a layout of no defined size.
+int32_t dbRecordSize(int16_t layout);
+
+// The 30 database numbers in scan order; KZDB table ids are 1000 + number.
+extern const int16_t kDatabaseNumbers[DB_DATABASE_COUNT];
+
+// Loads the KZDB table dbId into the context's table file record, converts
+// its header and records to host order, and hands out the header, the first
+// record and the layout. The body stays loaded; the caller releases it with
+// tableRelease. Codes: 0; CAL_FAIL when the table is not in the directory or
+// its body cannot hold its header or its records (nothing stays loaded);
+// otherwise the failure of tableLoad (CAL_ERR_FILE, CAL_ERR_NO_MEMORY).
+int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout);
+
+// Rebuilds the context's table-id list from the 30 KZDB tables: distinct
+// KZHT ids in the order first met. Tables that are absent or malformed are
+// skipped. 0; CAL_FAIL when the 256th distinct id is met (the list is full);
+// CAL_ERR_FILE or CAL_ERR_NO_MEMORY when a table cannot be read.
+int16_t collectTableIds(CalibContext *ctx);
+
+#endif // KZ_TABLE_DB_H

@@ -1,0 +1,47 @@
+// Tables of a calibration data file: locating one through its directory,
+// reading its body into memory and writing the body back in place.
+//
+// File layout (little-endian words): the header word at offset 8 locates the
+// KZDB directory, the one at offset 20 the KZHT directory (both may point at
+// one shared directory). A directory is a signed entry count and 12-byte
+// entries (kind tag, 16-bit id, 16 unused bits, table position); a table is a
+// 32-bit body size followed by the body. The kind tag of a kind equals the
+// header offset of its directory word. Directory words, counts, entries and
+// size words are read as stored; only bodies are converted.
+#ifndef KZ_TABLE_FILE_H
+#define KZ_TABLE_FILE_H
+
+#include <cstdint>
+
+#include "file_layer.h"
+#include "table_work.h"
+
+#define TABLE_KIND_KZDB 8
+#define TABLE_KIND_KZHT 20
+#define TABLE_DIR_ENTRY_SIZE 12
+
+// The body size of the requested table, with the file positioned at its
+// first byte; or CAL_ERR_FILE / CAL_ERR_NO_MEMORY. The first entry whose
+// kind tag and id both match wins. A count of 0 or less, or no match, gives
+// CAL_ERR_FILE with request->notListed set. A directory or body that does not
+// fit inside the file, or a negative body size, gives CAL_ERR_FILE.
+int32_t tableLocate(FileRef *file, TableRequest *request);
+// Reads the requested body into a new zero-filled buffer owned by
+// request->bodyBlock and sets body and bodySize. 0, CAL_ERR_FILE or
+// CAL_ERR_NO_MEMORY; on failure nothing stays allocated.
+int16_t tableReadBody(FileRef *file, TableRequest *request);
+// Writes request->body over the stored body of the same table, after a fresh
+// directory walk. CAL_ERR_FILE (and nothing written) when the table cannot be
+// located or its stored size differs from expectedSize; 0 otherwise.
+int16_t tableWriteBody(FileRef *file, TableRequest *request, int32_t expectedSize);
+
+// Reads the body of the table (kind name, id, kind tag) into the record; on
+// success the record's loaded body is set. On failure no body is loaded.
+int16_t tableLoad(TableFile *table, const char *kindName, uint16_t tableId, int32_t kindTag);
+// Writes the loaded body back over the table (kind name, id, kind tag), which
+// must still have the size that tableLoad read.
+int16_t tableStore(TableFile *table, const char *kindName, uint16_t tableId, int32_t kindTag);
+// Frees the loaded body, if any; the record then holds none.
+void tableRelease(TableFile *table);
+
+#endif // KZ_TABLE_FILE_H

@@ -1,0 +1,209 @@
+// Locating, loading and storing tables through the directories.
+#include "table_fixture.h"
+
+#include <cstring>
+
+#include "cal_types.h"
+#include "table_file.h"
+
+namespace {
+
+using kzfile::Bytes;
+using kzfile::FileSpec;
+
+class TableFileTest : public TableTest {
+protected:
+    TableRequest req{};
+
+    int32_t locate(uint16_t id, int32_t tag) {
+        std::memset(&req, 0, sizeof req);
+        memInit(&req.bodyBlock, fake.platform());
+        req.tableId = id;
+        req.kindTag = tag;
+        return tableLocate(&ctx.table.tableFile.file, &req);
+    }
+    // The first body byte of the table that tableLocate found.
+    uint8_t nextByte() {
+        uint8_t b = 0;
+        EXPECT_EQ(0, fileRead(&ctx.table.tableFile.file, &b, 1));
+        return b;
+    }
+    void TearDown() override {
+        tableRelease(&ctx.table.tableFile);
+        closeTableFile();
+        EXPECT_EQ(0, fake.outstandingAllocs);
+        EXPECT_EQ(0, fake.openHandles);
+    }
+};
+
+Bytes bodyOf(uint8_t fill, size_t n) { return Bytes(n, fill); }
+
+TEST_F(TableFileTest, SeparateDirectoriesFindEachKind) {
+    FileSpec spec;
+    spec.tables = {kzdbTable(1000, bodyOf(0x11, 40)), kzhtTable(1201, bodyOf(0x22, 24))};
+    writeFile(spec);
+    openTableFile();
+    EXPECT_EQ(40, locate(1000, 8));
+    EXPECT_EQ(0x11, nextByte());
+    EXPECT_EQ(24, locate(1201, 20));
+    EXPECT_EQ(0x22, nextByte());
+    // Each kind is looked up only in its own directory.
+    EXPECT_EQ(CAL_ERR_FILE, locate(1201, 8));
+    EXPECT_EQ(1, req.notListed);
+}
+
+TEST_F(TableFileTest, SharedDirectoryFindsBothKinds) {
+    FileSpec spec;
+    spec.sharedDirectory = true;
+    spec.tables = {kzhtTable(1201, bodyOf(0x22, 8)), kzdbTable(1000, bodyOf(0x11, 16))};
+    writeFile(spec);
+    openTableFile();
+    EXPECT_EQ(16, locate(1000, 8));
+    EXPECT_EQ(8, locate(1201, 20));
+}
+
+TEST_F(TableFileTest, FirstOfDuplicateEntriesWins) {
+    FileSpec spec;
+    spec.tables = {kzhtTable(1201, bodyOf(0xA1, 8)), kzhtTable(1201, bodyOf(0xB2, 12))};
+    writeFile(spec);
+    openTableFile();
+    EXPECT_EQ(8, locate(1201, 20));
+    EXPECT_EQ(0xA1, nextByte());
+}
+
+TEST_F(TableFileTest, KindTagMustMatch) {
+    FileSpec spec;
+    spec.sharedDirectory = true;
+    kzfile::Table wrong = kzdbTable(1005, bodyOf(1, 12));
+    wrong.tag = kzfile::kTagKzht; // a KZHT entry with the id of a database
+    spec.tables = {wrong, kzhtTable(1201, bodyOf(2, 12))};
+    spec.tables[1].tag = kzfile::kTagKzdb;
+    writeFile(spec);
+    openTableFile();
+    EXPECT_EQ(CAL_ERR_FILE, locate(1005, 8));
+    EXPECT_EQ(CAL_ERR_FILE, locate(1201, 20));
+    EXPECT_EQ(12, locate(1005, 20));
+}
+
+TEST_F(TableFileTest, EmptyNegativeAndOversizedDirectories) {
+    FileSpec spec;
+    spec.tables = {kzdbTable(1000, bodyOf(1, 12)), kzhtTable(1201, bodyOf(2, 12))};
+    spec.kzdbCount = 0;
+    spec.kzhtCount = 0xFFFFFFFFll; // -1
+    writeFile(spec);
+    openTableFile();
+    EXPECT_EQ(CAL_ERR_FILE, locate(1000, 8));
+    EXPECT_EQ(1, req.notListed);
+    EXPECT_EQ(CAL_ERR_FILE, locate(1201, 20));
+    EXPECT_EQ(1, req.notListed);
+    closeTableFile();
+
+    // A count whose entries would lie past the end of the file is a damaged
+    // directory: nothing is allocated for it. 0x15555556 * 12 wraps 32 bits.
+    for (int64_t count : {40ll, 0x10000000ll, 0x15555556ll, 0x7FFFFFFFll}) {
+        spec.kzdbCount = count;
+        writeFile(spec);
+        openTableFile();
+        long allocsBefore = fake.allocs;
+        EXPECT_EQ(CAL_ERR_FILE, locate(1000, 8)) << count;
+        EXPECT_EQ(0, req.notListed);
+        EXPECT_EQ(allocsBefore, fake.allocs) << count;
+        closeTableFile();
+    }
+}
+
+TEST_F(TableFileTest, BodySizeMustFitTheFile) {
+    FileSpec spec;
+    spec.tables = {kzhtTable(1201, bodyOf(2, 16)), kzhtTable(1203, bodyOf(3, 16)), kzhtTable(1204, bodyOf(4, 16))};
+    spec.tables[0].sizeWord = 0xFFFFFF76; // -138 as a stored size
+    spec.tables[1].sizeWord = 0x7FFFFFF0;
+    writeFile(spec);
+    openTableFile();
+    EXPECT_EQ(CAL_ERR_FILE, locate(1201, 20));
+    EXPECT_EQ(CAL_ERR_FILE, locate(1203, 20));
+    EXPECT_EQ(16, locate(1204, 20));
+    long allocsBefore = fake.allocs;
+    EXPECT_EQ(CAL_ERR_FILE, tableLoad(&ctx.table.tableFile, "KZHT", 1203, 20));
+    EXPECT_EQ(allocsBefore + 1, fake.allocs); // the directory, never the body
+    EXPECT_EQ(nullptr, ctx.table.tableFile.loadedBody);
+}
+
+TEST_F(TableFileTest, LoadAndStoreLeaveTheBytesIdentical) {
+    FileSpec spec;
+    spec.tables = {kzdbTable(1000, kzfile::kzdbBody(2, {1201, 1203})), kzhtTable(1201, bodyOf(7, 2048))};
+    writeFile(spec);
+    for (uint8_t order : {1, 2}) {
+        ctx.byteOrder = order;
+        openTableFile();
+        TableFile *tf = &ctx.table.tableFile;
+        ASSERT_EQ(0, tableLoad(tf, "KZHT", 1201, 20));
+        ASSERT_NE(nullptr, tf->loadedBody);
+        EXPECT_EQ(2048, tf->loadedSize);
+        EXPECT_EQ(Bytes(2048, 7), Bytes(tf->loadedBody, tf->loadedBody + 2048));
+        EXPECT_EQ(0, tableStore(tf, "KZHT", 1201, 20));
+        tableRelease(tf);
+        EXPECT_EQ(nullptr, tf->loadedBody);
+        tableRelease(tf); // nothing loaded: nothing happens
+        closeTableFile();
+        EXPECT_EQ(written, readBack());
+    }
+}
+
+TEST_F(TableFileTest, ChangedSizeWordBlocksTheStore) {
+    FileSpec spec;
+    spec.tables = {kzhtTable(1201, bodyOf(7, 64))};
+    writeFile(spec);
+    openTableFile();
+    TableFile *tf = &ctx.table.tableFile;
+    ASSERT_EQ(0, tableLoad(tf, "KZHT", 1201, 20));
+    std::memset(tf->loadedBody, 0x55, 64);
+
+    // Another writer shrinks the stored size in the meantime.
+    kzfile::FileInfo info;
+    ASSERT_TRUE(kzfile::inspect(written, &info, nullptr));
+    Bytes changed = written;
+    kzfile::putU32(changed, info.kzhtDir.entries[0].position, 60);
+    closeTableFile();
+    writeFile(changed);
+    openTableFile();
+    EXPECT_EQ(CAL_ERR_FILE, tableStore(tf, "KZHT", 1201, 20));
+    closeTableFile();
+    EXPECT_EQ(changed, readBack());
+}
+
+TEST_F(TableFileTest, LoadFailuresLeaveNothingLoaded) {
+    FileSpec spec;
+    spec.tables = {kzhtTable(1201, bodyOf(7, 64))};
+    writeFile(spec);
+    openTableFile();
+    TableFile *tf = &ctx.table.tableFile;
+
+    fake.failAllocAt = fake.allocs + 2; // the directory buffer, then the body
+    EXPECT_EQ(CAL_ERR_NO_MEMORY, tableLoad(tf, "KZHT", 1201, 20));
+    EXPECT_EQ(nullptr, tf->loadedBody);
+    EXPECT_EQ(0, fake.outstandingAllocs);
+
+    fake.failAllocAt = fake.allocs + 1; // the directory buffer
+    EXPECT_EQ(CAL_ERR_NO_MEMORY, tableLoad(tf, "KZHT", 1201, 20));
+
+    fake.failAllocAt = 0;
+    fake.shortIoAt = fake.ioCalls + 4; // kind word, count, entries, size word, body
+    EXPECT_EQ(CAL_ERR_FILE, tableLoad(tf, "KZHT", 1201, 20));
+    fake.shortIoAt = fake.ioCalls + 5;
+    EXPECT_EQ(CAL_ERR_FILE, tableLoad(tf, "KZHT", 1201, 20));
+    EXPECT_EQ(nullptr, tf->loadedBody);
+    EXPECT_EQ(0, fake.outstandingAllocs);
+
+    // A store whose directory walk runs out of memory reports a file failure.
+    fake.shortIoAt = 0;
+    ASSERT_EQ(0, tableLoad(tf, "KZHT", 1201, 20));
+    fake.failAllocAt = fake.allocs + 1;
+    EXPECT_EQ(CAL_ERR_FILE, tableStore(tf, "KZHT", 1201, 20));
+    // Loading again without a release frees the earlier body first.
+    fake.failAllocAt = 0;
+    ASSERT_EQ(0, tableLoad(tf, "KZHT", 1201, 20));
+    ASSERT_EQ(0, tableLoad(tf, "KZHT", 1201, 20));
+    EXPECT_EQ(1, fake.outstandingAllocs);
+}
+
+} // namespace

@@ -1,0 +1,79 @@
+// What the loader sees: the export and import tables of a loaded DLL, and the
+// calling convention of its exports (who removes the arguments).
+#include <cstring>
+
+#include "wintest.h"
+
+static const IMAGE_DATA_DIRECTORY *dataDirectory(HMODULE module, int index) {
+    const uint8_t *base = reinterpret_cast<const uint8_t *>(module);
+    const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+    const IMAGE_NT_HEADERS32 *nt = reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + dos->e_lfanew);
+    return &nt->OptionalHeader.DataDirectory[index];
+}
+
+// The DLL exports exactly the given names, by name, and nothing else.
+void checkExportTable(WinTest *t, HMODULE module, const char *const *names, int count) {
+    const uint8_t *base = reinterpret_cast<const uint8_t *>(module);
+    const IMAGE_DATA_DIRECTORY *dir = dataDirectory(module, IMAGE_DIRECTORY_ENTRY_EXPORT);
+    if (!expect(t, dir->VirtualAddress != 0, "no export directory"))
+        return;
+    const IMAGE_EXPORT_DIRECTORY *exp = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base + dir->VirtualAddress);
+    expect(t, exp->NumberOfNames == (DWORD)count, "%lu exported names, want %d", (unsigned long)exp->NumberOfNames,
+           count);
+    expect(t, exp->NumberOfFunctions == (DWORD)count, "%lu exported functions, want %d",
+           (unsigned long)exp->NumberOfFunctions, count);
+    const DWORD *nameRvas = reinterpret_cast<const DWORD *>(base + exp->AddressOfNames);
+    for (DWORD i = 0; i < exp->NumberOfNames; i++) {
+        const char *name = reinterpret_cast<const char *>(base + nameRvas[i]);
+        bool known = false;
+        for (int k = 0; k < count; k++)
+            known = known || std::strcmp(name, names[k]) == 0;
+        expect(t, known, "unexpected export \"%s\"", name);
+    }
+    for (int k = 0; k < count; k++) {
+        expect(t, GetProcAddress(module, names[k]) != nullptr, "GetProcAddress(\"%s\") failed", names[k]);
+        char decorated[64];
+        wsprintfA(decorated, "_%s@20", names[k]);
+        expect(t, GetProcAddress(module, decorated) == nullptr, "decorated name \"%s\" is exported", decorated);
+        expect(t, GetProcAddress(module, decorated + 1) == nullptr, "decorated name \"%s\" is exported",
+               decorated + 1);
+    }
+    expect(t, GetProcAddress(module, "DllMain") == nullptr, "DllMain is exported");
+}
+
+// Every DLL the module imports from is one of the allowed system DLLs.
+void checkImportTable(WinTest *t, HMODULE module, const char *const *allowed, int count) {
+    const uint8_t *base = reinterpret_cast<const uint8_t *>(module);
+    const IMAGE_DATA_DIRECTORY *dir = dataDirectory(module, IMAGE_DIRECTORY_ENTRY_IMPORT);
+    if (dir->VirtualAddress == 0)
+        return;
+    const IMAGE_IMPORT_DESCRIPTOR *imp = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base + dir->VirtualAddress);
+    for (; imp->Name != 0; imp++) {
+        const char *dll = reinterpret_cast<const char *>(base + imp->Name);
+        bool ok = false;
+        for (int k = 0; k < count; k++)
+            ok = ok || lstrcmpiA(dll, allowed[k]) == 0;
+        expect(t, ok, "imports from \"%s\", which is not a system DLL it may use", dll);
+    }
+}
+
+// Pushes the five arguments, calls, and measures the stack pointer after the
+// return: a __stdcall callee leaves it where it was before the pushes.
+__attribute__((noinline)) int32_t callMeasuringStack(void *fn, const uint32_t args[5], uint32_t *bytesRemoved) {
+    int32_t result;
+    uint32_t left;
+    __asm__ __volatile__("movl %%esp, %%edi\n\t"
+                         "pushl 16(%%esi)\n\t"
+                         "pushl 12(%%esi)\n\t"
+                         "pushl 8(%%esi)\n\t"
+                         "pushl 4(%%esi)\n\t"
+                         "pushl (%%esi)\n\t"
+                         "call *%%ebx\n\t"
+                         "subl %%esp, %%edi\n\t"
+                         "addl %%edi, %%esp\n\t"
+                         : "=a"(result), "=D"(left), "+S"(args), "+b"(fn)
+                         :
+                         : "ecx", "edx", "memory", "cc");
+    *bytesRemoved = 20 - left;
+    return result;
+}
