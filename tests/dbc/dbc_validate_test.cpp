@@ -184,3 +184,57 @@ TEST(DbcCatalogue, ListsEveryKeyWithItsAnswers)
 }
 
 } // namespace
+
+namespace {
+
+std::string Catalogue(const std::string &text)
+{
+    DbcImage img = Compile(text);
+    ZMD_ImageView view;
+    DbcMakeView(img, &view);
+    std::string md;
+    EXPECT_TRUE(DbcWriteCatalogue(view, &md)) << md;
+    return md;
+}
+
+void ExpectRow(const std::string &md, const std::string &row)
+{
+    EXPECT_NE(md.find("| " + row + " |"), std::string::npos) << "missing row: " << row << "\n" << md;
+}
+
+TEST(DbcCatalogue, SettingsReachEveryCaseAndDefaultsAvoidEarlierCases)
+{
+    std::string md = Catalogue("key 0x0008\n  select_int int 0\n    case 0: text \"a\"\n    case 1..5: text \"b\"\n"
+                               "    case 2: text \"hidden\"\n    default: text \"c\"\n"
+                               "key 0x2013\n  select_masked int 2 mask 0xFF00\n    case 0: int8 5\n    case 0x0B00: int8 1\n"
+                               "    default: int8 0\n"
+                               "key 0x2001\n  select_string str 1\n    case \"\": int8 1\n    default: int8 2\n"
+                               "key 0x1007\n  switch int 9\n    when 0: int8 24\n    when 1: int8 8\n"
+                               "key 0x100A\n  select_int int 5\n    case 1\n      select_int int 5\n        case 1: int8 1\n"
+                               "        case 2: int8 2\n");
+    ExpectRow(md, "int 0 = 0 | ZMD_OK | \"a\"");
+    ExpectRow(md, "int 0 = 1 | ZMD_OK | \"b\"");
+    ExpectRow(md, "int 0 = 6 | ZMD_OK | \"c\"");
+    EXPECT_EQ(md.find("hidden"), std::string::npos); // case 2 is never reached after 1..5
+    ExpectRow(md, "int 2 = 2816 | ZMD_OK | 1");
+    ExpectRow(md, "int 2 = 256 | ZMD_OK | 0"); // 0 to 255 are taken by case 0 through the mask
+    ExpectRow(md, "str 1 = \"\" | ZMD_OK | 1");
+    ExpectRow(md, "str 1 = \"?\" | ZMD_OK | 2");
+    ExpectRow(md, "int 9 = 0 | ZMD_OK | 24");
+    ExpectRow(md, "int 9 = 1 | ZMD_OK | 8");
+    ExpectRow(md, "int 5 = 0 | ZMD_NOT_FOUND | ");
+    ExpectRow(md, "int 5 = 1 | ZMD_OK | 1");
+    EXPECT_EQ(md.find("int 5 = 2"), std::string::npos);
+    EXPECT_NE(md.find("Kind × count: INT8_ARRAY × 1. Chosen by: integer 2."), std::string::npos) << md;
+}
+
+TEST(DbcCatalogue, PrinterDataRowsStoreTheValueOrNothing)
+{
+    std::string md = Catalogue("key 0x0008\n  select_int int 0\n    case 2: text \"XvnUI_CustomECPMode\"\n"
+                               "key 0x1001\n  select_printer_data item 2\n    case 0: int8 1\n    default: int8 2\n");
+    ExpectRow(md, "item 2 = 0 | ZMD_OK | 1");
+    ExpectRow(md, "item 2 not stored | ZMD_OK | 2");
+    EXPECT_NE(md.find("Chosen by: printer-data item 2."), std::string::npos) << md;
+}
+
+} // namespace

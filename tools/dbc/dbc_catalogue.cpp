@@ -74,6 +74,8 @@ bool IntValueFor(const ZMD_ImageView &v, uint32_t start, uint32_t j, uint32_t ma
         candidates.push_back(hi);
     } else {
         for (int64_t x = 0; x <= 64; ++x) candidates.push_back(x);
+        for (int b = 0; b < 32; ++b)
+            if (mask & (1u << b)) candidates.push_back(static_cast<int64_t>(1u << b));
         candidates.push_back(-1);
         candidates.push_back(0x7FFF);
     }
