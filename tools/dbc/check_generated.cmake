@@ -1,0 +1,22 @@
+# Regenerates the image and the key catalogue into OUT_DIR and fails on any
+# difference with the committed files.
+string(REPLACE "|" ";" SOURCES "${SOURCES}")
+file(MAKE_DIRECTORY ${OUT_DIR})
+foreach(_what compile catalogue)
+  if(_what STREQUAL "compile")
+    set(_out ${OUT_DIR}/image_data.cpp)
+    set(_committed ${IMAGE})
+  else()
+    set(_out ${OUT_DIR}/keys.md)
+    set(_committed ${CATALOGUE})
+  endif()
+  execute_process(COMMAND ${DBC} ${_what} -o ${_out} ${SOURCES} RESULT_VARIABLE _rc ERROR_VARIABLE _err)
+  if(NOT _rc EQUAL 0)
+    message(FATAL_ERROR "dbc ${_what} failed:\n${_err}")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${_out} ${_committed} RESULT_VARIABLE _diff)
+  if(NOT _diff EQUAL 0)
+    message(FATAL_ERROR "${_committed} is not what the database sources give (fresh copy: ${_out}); "
+                        "run: cmake --build --preset debug --target dbc_regenerate")
+  endif()
+endforeach()
