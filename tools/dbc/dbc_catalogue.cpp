@@ -39,7 +39,10 @@ struct Walk {
     uint32_t key;
     std::vector<Path> paths;
     bool truncated;
+    size_t visits = 0; // shared subtrees can make the ways through a tree many
 };
+
+const size_t kMaxVisits = 200000;
 
 const Constraint *Known(const Path &path, int type, uint32_t index)
 {
@@ -74,6 +77,8 @@ bool IntValueFor(const ZMD_ImageView &v, uint32_t start, uint32_t j, uint32_t ma
         candidates.push_back(hi);
     } else {
         for (int64_t x = 0; x <= 64; ++x) candidates.push_back(x);
+        for (int b = 0; b < 32; ++b)
+            if (mask & (1u << b)) candidates.push_back(static_cast<int64_t>(1u << b));
         candidates.push_back(-1);
         candidates.push_back(0x7FFF);
     }
@@ -190,7 +195,7 @@ void StringSelector(Walk *w, uint32_t index, uint32_t start, uint32_t count, Pat
 void Enumerate(Walk *w, uint32_t node, Path *path, int depth)
 {
     const ZMD_ImageView &v = w->v;
-    if (w->paths.size() >= kMaxPaths) {
+    if (w->paths.size() >= kMaxPaths || ++w->visits > kMaxVisits) {
         w->truncated = true;
         return;
     }
@@ -345,10 +350,12 @@ Answer Ask(const ZMD_ImageView &view, uint32_t key, int database, const Path &pa
     a.count = ZMD_NodeLow(node.w1);
     std::vector<uint8_t> buf(4096);
     uint32_t size = 0;
-    if (database == 1) {
-        r = QueryDrvDataBase(&env, key, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size);
-    } else if (r == ZMD_OK) {
-        r = ZMD_ExtractValue(&env, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size, node);
+    int32_t found = r;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (database == 1) r = QueryDrvDataBase(&env, key, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size);
+        else if (found == ZMD_OK) r = ZMD_ExtractValue(&env, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size, node);
+        if (r != ZMD_MORE_DATA) break;
+        buf.assign(size, 0);
     }
     a.result = DbcResultName(r);
     if (r == ZMD_OK) {

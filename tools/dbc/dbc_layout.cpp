@@ -356,6 +356,7 @@ void DbcLayoutProgram(DbcProgram *prog, DbcImage *out)
         else out->keyNodes.push_back(l.home.at(NodeIid(&l, root)));
     }
     for (const DbcSequenceDef &s : prog->sequences) {
+        if (s.parts.size() > 0xFFFF) DbcError(prog, s.loc, "a sequence holds at most 65535 parts");
         out->seqKeys.push_back(static_cast<uint16_t>(s.key));
         out->seqPartCounts.push_back(static_cast<uint16_t>(s.parts.size()));
         out->seqStarts.push_back(static_cast<uint32_t>(out->seqParts.size()));

@@ -10,11 +10,19 @@
 namespace {
 
 const int kMaxDepth = 64;
+const size_t kMaxOutput = 16u << 20; // a malformed view may share nodes without end
 
 struct Printer {
     const ZMD_ImageView &v;
     std::string out;
 };
+
+bool Full(Printer *pr)
+{
+    if (pr->out.size() < kMaxOutput) return false;
+    if (pr->out.compare(pr->out.size() - 12, 12, "truncated>\n") != 0) pr->out += "# <output truncated>\n";
+    return true;
+}
 
 std::string Hex(uint32_t v, int width)
 {
@@ -172,6 +180,7 @@ void PrintNode(Printer *pr, int indent, const std::string &lead, uint32_t idx, i
 {
     const ZMD_ImageView &v = pr->v;
     std::string pad(static_cast<size_t>(indent), ' ');
+    if (Full(pr)) return;
     if (idx >= v.counts.nodes) {
         pr->out += pad + lead + "# <node " + std::to_string(idx) + " beyond the node table>\n";
         return;

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,7 +82,9 @@ void TempDir::write(const std::string &name, const std::string &bytes) const {
 
 std::string TempDir::read(const std::string &name) const {
     std::ifstream in(file(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ostringstream out;
+    if (in) out << in.rdbuf();
+    return out.str();
 }
 
 bool TempDir::exists(const std::string &name) const {

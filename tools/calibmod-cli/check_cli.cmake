@@ -1,0 +1,52 @@
+# calibmod-cli end to end: help, command-line errors, and a calibration of the
+# shipped sample in WORK, checked through what the commands print and their
+# exit status. Arguments: CLI (the program), SAMPLE (samples/Table0.dat), WORK.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/source ${WORK}/calib)
+file(COPY ${SAMPLE} DESTINATION ${WORK}/source)
+
+# run(<expected exit status> <regex the output must match> args...)
+function(run status regex)
+  execute_process(COMMAND ${CLI} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc STREQUAL "${status}")
+    message(FATAL_ERROR "calibmod-cli ${ARGN}: exit ${rc}, want ${status}\n${out}${err}")
+  endif()
+  if(NOT "${out}${err}" MATCHES "${regex}")
+    message(FATAL_ERROR "calibmod-cli ${ARGN}: output does not match '${regex}':\n${out}${err}")
+  endif()
+endfunction()
+
+run(0 "calibrate.*inspect.*list.*make-sample" --help)
+foreach(cmd calibrate inspect list make-sample)
+  run(0 "Usage: calibmod-cli ${cmd}" ${cmd} --help)
+endforeach()
+run(2 "no command given")
+run(2 "unknown command 'frobnicate'" frobnicate)
+run(2 "--source-dir is required" calibrate --source T.dat --calib-dir ${WORK})
+run(2 "unknown option '--colour'" calibrate --colour 1)
+run(2 "--ids: '1,2,3,4,5,6,7' is not" calibrate --ids 1,2,3,4,5,6,7)
+run(2 "--mode: 'one' is not a 16-bit number" calibrate --mode one)
+run(2 "--param1 needs a value" calibrate --param1)
+run(2 "longer than five characters" calibrate --prefix abcdef)
+run(2 "--kzht: '300' is not a number from 1 to 255" make-sample --kzht 300 ${WORK}/x.dat)
+run(2 "PREFIX must have five characters" list ${WORK} abc 1)
+run(2 "cannot open" inspect ${WORK}/missing.dat)
+
+set(req --source-dir ${WORK}/source --source Table0.dat --calib-dir ${WORK}/calib --prefix abcde
+        --list-number 7 --param1 1 --param2 2 --param3 3 --ids -3,0,3,-3)
+run(0 "CAL_OK \\(0\\).*state: +2 \\(new list\\).*use: +table1.dat" calibrate ${req})
+run(0 "state: +1 \\(found\\).*use: +table1.dat" calibrate ${req})
+run(0 "table1.dat +present, current \\(source Table0.dat\\)" list ${WORK}/calib abcde 7 --source-dir ${WORK}/source)
+run(0 "curves replaced, [0-9]+ unchanged, 0 bytes differ outside the curves"
+    inspect ${WORK}/calib/table1.dat --against ${WORK}/source/Table0.dat)
+file(REMOVE ${WORK}/calib/table1.dat)
+run(0 "state: +4 \\(refresh\\): the listed copy was missing" calibrate ${req})
+run(0 "state: +3 \\(new entry\\).*use: +table2.dat" calibrate ${req} --param1 9)
+run(0 "pass-through.*use: +Table0.dat" calibrate ${req} --ids 0,-8,0,0)
+run(1 "CAL_ERR_REQUEST \\(-128\\).*use: +Table0.dat" calibrate ${req} --mode 2)
+file(WRITE ${WORK}/calib/abcde008.ini "8,1,2\r\n")
+run(1 "malformed \\(3 fields instead of five\\).*unusable" list ${WORK}/calib abcde 8)
+
+run(0 "wrote .*, 20 KZHT tables" make-sample --kzht 20 --shared ${WORK}/shared.dat)
+run(0 "one shared directory.*1202 +plain" inspect ${WORK}/shared.dat)
+file(REMOVE_RECURSE ${WORK})

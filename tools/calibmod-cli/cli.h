@@ -1,0 +1,67 @@
+// calibmod-cli: shared declarations of the commands and their helpers.
+#ifndef CALIBMOD_CLI_H
+#define CALIBMOD_CLI_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "calibmod.h"
+
+namespace cli {
+
+// Exit codes.
+const int kOk = 0;      // the command did what was asked
+const int kFailed = 1;  // it ran, but the answer is a failure (a result code, a damaged file)
+const int kUsage = 2;   // bad command line, unreadable input
+
+// Each command takes the arguments after its name.
+int cmdCalibrate(const std::vector<std::string> &args);
+int cmdInspect(const std::vector<std::string> &args);
+int cmdList(const std::vector<std::string> &args);
+int cmdMakeSample(const std::vector<std::string> &args);
+
+// Prints "calibmod-cli: message" and a pointer to the command's help on
+// stderr; returns kUsage.
+int usageError(const std::string &command, const std::string &message);
+// True when the arguments ask for help (-h or --help anywhere).
+bool wantsHelp(const std::vector<std::string> &args);
+
+// A whole decimal number (optionally negative, or 0x hex) within [min, max].
+bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out);
+// The value of option args[*i] (the next argument); advances *i. False
+// with a message when it is missing.
+bool optionValue(const std::vector<std::string> &args, size_t *i, std::string *value, std::string *error);
+
+// UTF-8 to the module's NUL-terminated wide strings; one trailing '/' is dropped.
+std::basic_string<KZ_WCHAR> wideDir(const std::string &utf8);
+
+// The name of a result code ("CAL_OK", ...), or "unknown".
+const char *resultCodeName(int code);
+
+// The identification string of a calibration data file on disk: true when
+// it could be read (the file exists and the string lies inside it).
+bool readIdent(const std::string &path, std::string *ident);
+
+// What one KZCalibration call did to the calibration directory, worked out
+// from the directory before and after the call (cli_state.cpp).
+struct DirSnapshot {
+    struct Entry {
+        std::string name;
+        int64_t size;
+        int64_t mtimeNs;
+        uint64_t inode;
+    };
+    bool exists = false;
+    std::vector<Entry> files;
+    bool listExists = false;
+    std::string listText;
+};
+DirSnapshot snapshotDir(const std::string &dir, const std::string &listName);
+// A line that says which state the call reached, or why that cannot be told.
+std::string describeState(const DirSnapshot &before, const DirSnapshot &after, int16_t result,
+                          const std::string &resultName, const std::string &sourceName, bool passThrough);
+
+} // namespace cli
+
+#endif // CALIBMOD_CLI_H

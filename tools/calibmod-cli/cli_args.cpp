@@ -1,0 +1,121 @@
+// calibmod-cli: command-line helpers shared by the commands.
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli.h"
+#include "kzfile.h"
+
+namespace cli {
+
+int usageError(const std::string &command, const std::string &message) {
+    std::fprintf(stderr, "calibmod-cli: %s\n", message.c_str());
+    std::fprintf(stderr, "Try 'calibmod-cli %s%s--help'.\n", command.c_str(), command.empty() ? "" : " ");
+    return kUsage;
+}
+
+bool wantsHelp(const std::vector<std::string> &args) {
+    for (const std::string &a : args)
+        if (a == "-h" || a == "--help") return true;
+    return false;
+}
+
+bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out) {
+    size_t at = 0;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
+    int base = 10;
+    if (text.size() > at + 1 && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X')) {
+        base = 16;
+        at += 2;
+    }
+    if (at >= text.size()) return false;
+    int64_t value = 0;
+    for (; at < text.size(); ++at) {
+        char c = text[at];
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return false;
+        if (value > (INT64_MAX - digit) / base) return false;
+        value = value * base + digit;
+    }
+    if (negative) value = -value;
+    if (value < min || value > max) return false;
+    *out = value;
+    return true;
+}
+
+bool optionValue(const std::vector<std::string> &args, size_t *i, std::string *value, std::string *error) {
+    if (*i + 1 >= args.size()) {
+        *error = "option " + args[*i] + " needs a value";
+        return false;
+    }
+    *value = args[++*i];
+    return true;
+}
+
+std::basic_string<KZ_WCHAR> wideDir(const std::string &utf8) {
+    std::string s = utf8;
+    if (s.size() > 1 && s.back() == '/') s.pop_back();
+    std::basic_string<KZ_WCHAR> out;
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        uint32_t cp = c;
+        size_t n = 1;
+        if (c >= 0xF0) {
+            cp = c & 0x07;
+            n = 4;
+        } else if (c >= 0xE0) {
+            cp = c & 0x0F;
+            n = 3;
+        } else if (c >= 0xC0) {
+            cp = c & 0x1F;
+            n = 2;
+        }
+        for (size_t k = 1; k < n && i + k < s.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<KZ_WCHAR>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<KZ_WCHAR>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<KZ_WCHAR>(cp));
+        }
+        i += n;
+    }
+    return out;
+}
+
+const char *resultCodeName(int code) {
+    switch (code) {
+    case CAL_OK: return "CAL_OK";
+    case CAL_ERR_REQUEST: return "CAL_ERR_REQUEST";
+    case CAL_ERR_NO_MEMORY: return "CAL_ERR_NO_MEMORY";
+    case CAL_ERR_FILE: return "CAL_ERR_FILE";
+    default: return "unknown";
+    }
+}
+
+bool readIdent(const std::string &path, std::string *ident) {
+    // As the module reads it: the block position at byte 4, a signed length
+    // at block + 4 (0 or less: empty), the text from block + 8.
+    kzfile::Bytes b;
+    if (!kzfile::readFile(path, &b, nullptr) || b.size() < 8) return false;
+    uint64_t block = kzfile::getU32(b, 4);
+    if (block + 8 > b.size()) return false;
+    int32_t length = static_cast<int32_t>(kzfile::getU32(b, block + 4));
+    if (length <= 0) {
+        ident->clear();
+        return true;
+    }
+    if (block + 8 + static_cast<uint64_t>(length) > b.size()) return false;
+    ident->assign(b.begin() + static_cast<long>(block) + 8, b.begin() + static_cast<long>(block) + 8 + length);
+    return true;
+}
+
+} // namespace cli

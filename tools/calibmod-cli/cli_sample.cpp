@@ -1,0 +1,77 @@
+// calibmod-cli make-sample: writes a sample calibration data file.
+#include <cstdio>
+
+#include "cli.h"
+#include "sample_build.h"
+
+namespace cli {
+
+namespace {
+
+const char kHelp[] =
+    "Usage: calibmod-cli make-sample [options] OUT\n"
+    "\n"
+    "Writes a calibration data file to OUT: all 30 KZDB table databases over the\n"
+    "three record layouts, naming KZHT curve tables in plain and tagged form, the\n"
+    "nine with built-in curves first, then tables without. The same options always\n"
+    "write the same bytes (samples/Table0.dat is the default sample).\n"
+    "\n"
+    "  --ident TEXT     the identification string (default \"KZ-CAL SAMPLE 1\")\n"
+    "  --kzht N         number of KZHT tables, 1 to 255 (default 13)\n"
+    "  --size MIB       pad with tables the module does not read to at least MIB\n"
+    "                   MiB, 1 to 1024\n"
+    "  --shared         one directory for both table kinds (default: two)\n"
+    "  --large          a file to benchmark with: --kzht 200 --size 32\n"
+    "  -h, --help       this text\n";
+
+} // namespace
+
+int cmdMakeSample(const std::vector<std::string> &args) {
+    if (wantsHelp(args)) {
+        std::fputs(kHelp, stdout);
+        return kOk;
+    }
+    sample::Options o;
+    std::string out;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        std::string v, error;
+        int64_t n = 0;
+        if (a == "--large") {
+            o.kzhtTables = 200;
+            o.minSizeMiB = 32;
+        } else if (a == "--shared") {
+            o.sharedDirectory = true;
+        } else if (a == "--ident" || a == "--kzht" || a == "--size") {
+            if (!optionValue(args, &i, &v, &error)) return usageError("make-sample", error);
+            if (a == "--ident") {
+                o.ident = v;
+            } else if (a == "--kzht") {
+                if (!parseNumber(v, 1, sample::kMaxKzhtTables, &n))
+                    return usageError("make-sample", "--kzht: '" + v + "' is not a number from 1 to 255");
+                o.kzhtTables = static_cast<int>(n);
+            } else {
+                if (!parseNumber(v, 1, sample::kMaxSizeMiB, &n))
+                    return usageError("make-sample", "--size: '" + v + "' is not a number from 1 to 1024");
+                o.minSizeMiB = static_cast<int>(n);
+            }
+        } else if (!a.empty() && a[0] == '-') {
+            return usageError("make-sample", "unknown option '" + a + "'");
+        } else if (out.empty()) {
+            out = a;
+        } else {
+            return usageError("make-sample", "more than one OUT given");
+        }
+    }
+    if (out.empty()) return usageError("make-sample", "no OUT file given");
+    kzfile::Bytes bytes = sample::build(o);
+    std::string error;
+    if (!kzfile::writeFile(out, bytes, &error)) {
+        std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
+        return kFailed;
+    }
+    std::printf("wrote %s: %zu bytes, %d KZHT tables\n", out.c_str(), bytes.size(), o.kzhtTables);
+    return kOk;
+}
+
+} // namespace cli
