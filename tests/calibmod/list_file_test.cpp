@@ -89,6 +89,42 @@ TEST_F(ListFileTest, LineEndsOnlyGiveANewEntryAppended) {
     EXPECT_EQ(list(), "\r\n\r\n7,1,2,3,table1.dat\r\n");
 }
 
+TEST_F(ListFileTest, UnterminatedLastLineIsEndedBeforeAnAppend) {
+    dir.write("abcde007.ini", "1,0,0,0,a1.dat\r\n9,9,9,9,x1.dat");
+    CalCall &c = call();
+    ASSERT_EQ(decide(c), CAL_OK);
+    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
+    EXPECT_EQ(c.ctx.entryCount, 1) << "the last line without an end is not read";
+    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    EXPECT_EQ(list(), "1,0,0,0,a1.dat\r\n9,9,9,9,x1.dat\r\n7,1,2,3,table1.dat\r\n");
+
+    // The next call reads all three lines and finds its entry.
+    CalCall &again = call();
+    ASSERT_EQ(decide(again), CAL_OK);
+    EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
+    EXPECT_EQ(again.ctx.entryCount, 3);
+    EXPECT_STREQ(again.ctx.chosenName, "table1.dat");
+}
+
+TEST_F(ListFileTest, UnterminatedLastLineIsDroppedWhenEndingItWouldHideTheNewLine) {
+    // 127 read lines, the unended 128th, then the new line would be the
+    // 129th, which no reader records.
+    std::string text;
+    for (int i = 0; i < 127; ++i) {
+        text += "100," + std::to_string(i) + ",0,0,x1.dat\r\n";
+    }
+    dir.write("abcde007.ini", text + "9,9,9,9,y1.dat");
+    CalCall &c = call();
+    ASSERT_EQ(decide(c), CAL_OK);
+    ASSERT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
+    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    const std::string made = c.ctx.chosenName;
+    CalCall &again = call(); // ends the first call
+    ASSERT_EQ(decide(again), CAL_OK);
+    EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
+    EXPECT_EQ(again.ctx.chosenName, made);
+}
+
 TEST_F(ListFileTest, UnterminatedLastLineIsDroppedByARewrite) {
     // The unended line was never read: it carries the request key, and ended
     // and kept it would answer the next call instead of the new entry.
@@ -233,6 +269,7 @@ TEST_F(ListFileTest, ListWithUnreadTextIsRewrittenNotAppended) {
         std::string("1,0,0,0,a1.dat\r\n\0garbage\r\n", 26), // a zero byte ends the reading
         "1,0,0,0,a1.dat\r\nnot a line",                   // an unended last line that is no line
         "1,0,0,0,a1.dat\r\n2,0,0,0,table1.dat",           // one naming the copy about to be made
+        "1,0,0,0,a1.dat\r\n2,0,0,0,TABLE1.DAT",           // the same name in other case
     };
     for (const std::string &text : cases) {
         dir.write("abcde007.ini", text);

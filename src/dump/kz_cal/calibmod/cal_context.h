@@ -32,9 +32,13 @@ struct CalibContext {
     ListEntry *entries;  // entryCount parsed entries, owned by entryBlock
     MemBlock entryBlock;
     // The list text holds bytes its parse did not see (a zero byte, lines
-    // beyond the 128th or past the scanned length, an unended last line): a
-    // line appended to it would not be read back, so the list is rewritten.
+    // beyond the 128th or past the scanned length): a line appended to it
+    // would not be read back, so the list is rewritten.
     bool listPartial;
+    // The last line of the list text has no line end, so it was not read:
+    // 0 none, 1 a good line (parsed into openLine), -1 not a good line.
+    int16_t openLineState;
+    ListEntry openLine;
     char chosenNameBuf[CAL_NAME_SIZE]; // the copy that answers this request
     char *chosenName;                  // points to chosenNameBuf
     TableWork table;                   // used only by the table update

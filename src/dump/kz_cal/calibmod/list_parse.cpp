@@ -56,28 +56,46 @@ int16_t listParseLine(char *line, int16_t length, ListEntry *entry) {
 namespace {
 
 // True when splitLines will not see the whole text, so that a line appended
-// to it would not be read back as written: a zero byte ends its scan, it
-// stops after 32767 bytes (and after 128 lines, which listParse checks), and
-// a last line without an end is not recorded. Ending such a line and
-// appending would bring in an entry the decision never saw: one with the
-// request key would shadow the new line, one naming the new copy would share
-// it, and one that is no line would spoil the whole list.
+// to it would not be read back: a zero byte ends its scan, and it stops after
+// 32767 bytes (and after 128 lines, which listParse checks).
 bool textPartlyUnread(const char *text, int32_t length) {
     if (text == nullptr || length <= 0) {
         return false;
     }
-    if (length > 32767 || memchr(text, 0, static_cast<size_t>(length)) != nullptr) {
-        return true;
+    return length > 32767 || memchr(text, 0, static_cast<size_t>(length)) != nullptr;
+}
+
+// A last line without a line end is not read by splitLines. Parses it on its
+// own (without touching the text) so that the writer can decide whether it
+// may be ended and kept: 0 there is none, 1 it is a good line, -1 it is not.
+int16_t parseOpenLine(const char *text, int32_t length, ListEntry *entry) {
+    if (text == nullptr || length <= 0 || length > 32767) {
+        return 0;
     }
-    const char last = text[length - 1];
-    return last != '\r' && last != '\n';
+    int32_t start = length;
+    while (start > 0 && text[start - 1] != '\r' && text[start - 1] != '\n' && text[start - 1] != 0) {
+        --start;
+    }
+    const int32_t rest = length - start;
+    if (rest == 0) {
+        return 0;
+    }
+    char line[CAL_LINE_BUFFER];
+    if (rest >= static_cast<int32_t>(sizeof line)) {
+        return -1;
+    }
+    memcpy(line, text + start, static_cast<size_t>(rest));
+    line[rest] = 0;
+    return listParseLine(line, static_cast<int16_t>(rest), entry) == CAL_OK ? 1 : -1;
 }
 
 } // namespace
 
 int16_t listParse(CalibContext *ctx) {
     LineTable table;
-    ctx->listPartial = textPartlyUnread(static_cast<const char *>(ctx->listFile.buffer.data), ctx->listFile.length);
+    const char *text = static_cast<const char *>(ctx->listFile.buffer.data);
+    ctx->listPartial = textPartlyUnread(text, ctx->listFile.length);
+    ctx->openLineState = parseOpenLine(text, ctx->listFile.length, &ctx->openLine);
     splitLines(static_cast<char *>(ctx->listFile.buffer.data), ctx->listFile.length, &table);
     if (table.count >= CAL_LINE_MAX) {
         ctx->listPartial = true; // lines after the 128th are not read

@@ -43,6 +43,39 @@ int16_t lastLineOpen(CalibContext *ctx) {
     return rc;
 }
 
+// Whether an unended last line may be ended and kept when the new line is
+// appended. The decision never saw it: kept, a line with the request's key
+// would answer the next call instead of the new one, a line naming the new
+// copy would share it, one that is no line would spoil the whole list, and
+// one that is the 128th line would push the new line out of reading. Such a
+// line is dropped by rewriting the list instead.
+bool openLineKeepable(const CalibContext *ctx) {
+    if (ctx->openLineState == 0) {
+        return true;
+    }
+    if (ctx->openLineState < 0 || ctx->entryCount + 2 > CAL_LINE_MAX) {
+        return false;
+    }
+    const ListEntry &e = ctx->openLine;
+    const CalibRequest *r = ctx->request;
+    if (e.listNumber == r->listNumber && e.param1 == r->param1 && e.param2 == r->param2 && e.param3 == r->param3) {
+        return false;
+    }
+    for (int i = 0; i < CAL_NAME_SIZE; ++i) {
+        char a = e.name[i];
+        char b = ctx->chosenName[i];
+        a = (a >= 'A' && a <= 'Z') ? static_cast<char>(a - 'A' + 'a') : a;
+        b = (b >= 'A' && b <= 'Z') ? static_cast<char>(b - 'A' + 'a') : b;
+        if (a != b) {
+            return true;
+        }
+        if (a == 0) {
+            return false;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t param1, int32_t param2,
@@ -73,8 +106,8 @@ int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size) {
 }
 
 int16_t listUpdate(CalibContext *ctx) {
-    if (ctx->state == CAL_STATE_NEW_ENTRY && ctx->listPartial) {
-        return listRewrite(ctx); // an appended line would never be read back
+    if (ctx->state == CAL_STATE_NEW_ENTRY && (ctx->listPartial || !openLineKeepable(ctx))) {
+        return listRewrite(ctx); // an appended line would not be read back as the answer
     }
     for (int16_t i = 0; i < ctx->entryCount; ++i) {
         if (ctx->entries[i].lineNo == CAL_LINE_DROPPED) {
