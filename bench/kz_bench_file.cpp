@@ -40,8 +40,8 @@ kzfile::Bytes kzhtBody(int index, int32_t id) {
 } // namespace
 
 kzfile::Bytes benchCalibrationFile(size_t totalBytes) {
-    kzfile::FileSpec spec;
-    spec.ident = "KZ-CAL BENCH 200";
+    kzfile::FileSpec fileDesc;
+    fileDesc.ident = "KZ-CAL BENCH 200";
     // KZHT ids 1200-1399: the nine with built-in curves (1201-1218) among them.
     std::vector<int32_t> ids;
     for (int i = 0; i < kBenchKzhtTables; ++i) ids.push_back(1200 + i);
@@ -49,15 +49,15 @@ kzfile::Bytes benchCalibrationFile(size_t totalBytes) {
     for (int n = 0; n < 30; ++n) {
         std::vector<int32_t> named;
         for (size_t i = static_cast<size_t>(n); i < ids.size(); i += 30) named.push_back(ids[i]);
-        spec.tables.push_back(table(kzfile::kTagKzdb, static_cast<uint16_t>(1000 + kDatabaseNumbers[n]),
+        fileDesc.tables.push_back(table(kzfile::kTagKzdb, static_cast<uint16_t>(1000 + kDatabaseNumbers[n]),
                                     kzfile::kzdbBody(n % 3, named, static_cast<uint32_t>(n + 1))));
     }
     for (size_t i = 0; i < ids.size(); ++i)
-        spec.tables.push_back(table(kzfile::kTagKzht, static_cast<uint16_t>(ids[i]),
+        fileDesc.tables.push_back(table(kzfile::kTagKzht, static_cast<uint16_t>(ids[i]),
                                     kzhtBody(static_cast<int>(i), ids[i])));
     // Bulk data (halftone and other tables the module does not read) fills
     // the file up to its size, in 1 MiB bodies that no directory names.
-    size_t have = kzfile::buildFile(spec).size();
+    size_t have = kzfile::buildFile(fileDesc).size();
     uint32_t seed = 0x9E3779B9u;
     while (have + 8 < totalBytes) {
         size_t n = totalBytes - have - 8;
@@ -68,8 +68,8 @@ kzfile::Bytes benchCalibrationFile(size_t totalBytes) {
             bulk[k] = static_cast<uint8_t>(seed >> 24);
         }
         have += bulk.size() + 4;
-        spec.tables.push_back(table(0x40, 0, std::move(bulk), false));
+        fileDesc.tables.push_back(table(0x40, 0, std::move(bulk), false));
         if (n < 16) break;
     }
-    return kzfile::buildFile(spec);
+    return kzfile::buildFile(fileDesc);
 }

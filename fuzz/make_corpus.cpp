@@ -58,10 +58,10 @@ Bytes plain(int count) {
 // A small data file: three table databases (one per layout) naming plain
 // and tagged tables, with and without built-in curves.
 Bytes dataFile(bool shared, const std::string &ident = "KZ-CAL SAMPLE 1") {
-    kzfile::FileSpec spec;
-    spec.ident = ident;
-    spec.sharedDirectory = shared;
-    spec.tables = {
+    kzfile::FileSpec fileDesc;
+    fileDesc.ident = ident;
+    fileDesc.sharedDirectory = shared;
+    fileDesc.tables = {
         table(kzfile::kTagKzdb, 1000, kzfile::kzdbBody(0, {1201, 1207}, 1)),
         table(kzfile::kTagKzdb, 1001, kzfile::kzdbBody(1, {1202, 1218}, 2)),
         table(kzfile::kTagKzdb, 1128, kzfile::kzdbBody(2, {1300}, 3)),
@@ -71,7 +71,7 @@ Bytes dataFile(bool shared, const std::string &ident = "KZ-CAL SAMPLE 1") {
         table(kzfile::kTagKzht, 1218, tagged({2, 5})),
         table(kzfile::kTagKzht, 1300, plain(6)),
     };
-    return kzfile::buildFile(spec);
+    return kzfile::buildFile(fileDesc);
 }
 
 Bytes u16le(uint16_t v) { return Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }

@@ -53,9 +53,9 @@ const int16_t *builtInCurve(int32_t tableId, int16_t id, int16_t curveNumber) {
 } // namespace
 
 Bytes flowSource(const std::string &ident) {
-    kzfile::FileSpec spec;
-    spec.ident = ident;
-    spec.tables = {
+    kzfile::FileSpec fileDesc;
+    fileDesc.ident = ident;
+    fileDesc.tables = {
         table(kzfile::kTagKzdb, 1000, kzfile::kzdbBody(0, {1201, 1207}, 1)),
         table(kzfile::kTagKzdb, 1001, kzfile::kzdbBody(1, {1202, 1218, 1201}, 2)),
         table(kzfile::kTagKzdb, 1128, kzfile::kzdbBody(2, {1209, 1300}, 3)),
@@ -66,7 +66,7 @@ Bytes flowSource(const std::string &ident) {
         table(kzfile::kTagKzht, 1209, kzfile::plainBody(curves(40, 4))),
         table(kzfile::kTagKzht, 1300, kzfile::plainBody(curves(50, 6))),
     };
-    return kzfile::buildFile(spec);
+    return kzfile::buildFile(fileDesc);
 }
 
 Bytes expectedCopy(const Bytes &source, const int16_t ids[4]) {

@@ -137,12 +137,12 @@ TEST(FlowInput, IdentificationBeyondTheFileIsUnreadable) {
 // A source whose table database names a KZHT table that is not in the
 // file: the table update fails after the copy has been made.
 Bytes brokenSource(const std::string &ident) {
-    kzfile::FileSpec spec;
-    spec.ident = ident;
+    kzfile::FileSpec fileDesc;
+    fileDesc.ident = ident;
     kzfile::Table db{kzfile::kTagKzdb, 1000, kzfile::kzdbBody(0, {1201, 1203})};
     kzfile::Table ht{kzfile::kTagKzht, 1201, kzfile::plainBody(std::vector<kzfile::Curve>(4, kzfile::rampCurve(0, 9)))};
-    spec.tables = {db, ht};
-    return kzfile::buildFile(spec);
+    fileDesc.tables = {db, ht};
+    return kzfile::buildFile(fileDesc);
 }
 
 TEST(FlowInput, FailedRefreshLeavesNoCopyToBeFoundCurrent) {

@@ -7,7 +7,7 @@ namespace {
 
 using kzfile::Bytes;
 
-kzfile::FileSpec spec(bool shared) {
+kzfile::FileSpec fileDesc(bool shared) {
     kzfile::FileSpec s;
     s.sharedDirectory = shared;
     kzfile::Table db{kzfile::kTagKzdb, 1005, kzfile::kzdbBody(2, {1201, -2})};
@@ -22,7 +22,7 @@ kzfile::FileSpec spec(bool shared) {
 
 TEST(KzFile, WritesWhatItReads) {
     for (bool shared : {false, true}) {
-        Bytes file = kzfile::buildFile(spec(shared));
+        Bytes file = kzfile::buildFile(fileDesc(shared));
         kzfile::FileInfo info;
         ASSERT_TRUE(kzfile::inspect(file, &info, nullptr));
         EXPECT_EQ("KZ-CAL SAMPLE 1", info.ident);
@@ -45,7 +45,7 @@ TEST(KzFile, WritesWhatItReads) {
 }
 
 TEST(KzFile, ReaderStaysInsideTruncatedFiles) {
-    Bytes file = kzfile::buildFile(spec(false));
+    Bytes file = kzfile::buildFile(fileDesc(false));
     for (size_t n = 0; n < file.size(); ++n) {
         Bytes cut(file.begin(), file.begin() + n);
         std::string text = kzfile::describe(cut); // must not read past the end

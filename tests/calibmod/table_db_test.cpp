@@ -24,8 +24,8 @@ protected:
         const TableIdList &l = ctx.table.tableIds;
         return std::vector<int32_t>(l.ids, l.ids + l.count);
     }
-    int16_t collect(const FileSpec &spec) {
-        writeFile(spec);
+    int16_t collect(const FileSpec &fileDesc) {
+        writeFile(fileDesc);
         openTableFile();
         int16_t rc = collectTableIds(&ctx);
         EXPECT_EQ(nullptr, ctx.table.tableFile.loadedBody);
@@ -50,9 +50,9 @@ int sourceOf(int k) {
 TEST_F(TableDbTest, Kind2RecordSwapPattern) {
     // Stored big-endian: swapped relative to this host.
     Bytes body = kzfile::kzdbBody(DB_KIND_2, {1201, 1203}, 5, 0x01020304, true);
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, body)};
-    writeFile(spec);
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, body)};
+    writeFile(fileDesc);
     openTableFile();
     ctx.byteOrder = 2;
     uint8_t *header = nullptr, *records = nullptr;
@@ -75,9 +75,9 @@ TEST_F(TableDbTest, Kind2RecordSwapPattern) {
 
 TEST_F(TableDbTest, HostOrderConvertsNothing) {
     Bytes body = kzfile::kzdbBody(DB_KIND_1, {1201}, 9);
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, body)};
-    writeFile(spec);
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, body)};
+    writeFile(fileDesc);
     openTableFile();
     uint8_t *header = nullptr, *records = nullptr;
     int16_t layout = -1;
@@ -87,52 +87,52 @@ TEST_F(TableDbTest, HostOrderConvertsNothing) {
 }
 
 TEST_F(TableDbTest, MissingDatabasesGiveAnEmptyList) {
-    FileSpec spec;
+    FileSpec fileDesc;
     // Ids next to the scanned ones are not databases.
-    spec.tables = {kzdbTable(1019, kzfile::kzdbBody(0, {1201})), kzdbTable(1023, kzfile::kzdbBody(0, {1203})),
+    fileDesc.tables = {kzdbTable(1019, kzfile::kzdbBody(0, {1201})), kzdbTable(1023, kzfile::kzdbBody(0, {1203})),
                    kzdbTable(1103, kzfile::kzdbBody(0, {1204})), kzdbTable(999, kzfile::kzdbBody(0, {1206})),
                    kzhtTable(1000, kzfile::kzdbBody(0, {1207}))};
     ctx.table.tableIds.count = 17; // rebuilt from scratch
-    EXPECT_EQ(0, collect(spec));
+    EXPECT_EQ(0, collect(fileDesc));
     EXPECT_TRUE(ids().empty());
 }
 
 TEST_F(TableDbTest, IdsInScanOrderListedOnce) {
-    FileSpec spec;
+    FileSpec fileDesc;
     // Directory order does not matter; the database numbers do.
-    spec.tables = {kzdbTable(1128, kzfile::kzdbBody(DB_KIND_0, {1400, 1201})),
+    fileDesc.tables = {kzdbTable(1128, kzfile::kzdbBody(DB_KIND_0, {1400, 1201})),
                    kzdbTable(1100, kzfile::kzdbBody(DB_KIND_2, {1203, -2, 1201})),
                    kzdbTable(1005, kzfile::kzdbBody(DB_KIND_1, {1300, 1201, 1300, 0x104B1})),
                    kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, {1201, 1201})),
                    kzdbTable(1027, kzfile::kzdbBody(7, {})), // a layout without records
                    kzhtTable(1201, Bytes(2048, 0))};
-    spec.tables[4].body = Bytes(12 + 600, 0);
-    kzfile::putU32(spec.tables[4].body, 0, 0x00020007); // only the low 16 bits count
-    kzfile::putU32(spec.tables[4].body, 4, 2);
-    EXPECT_EQ(0, collect(spec));
+    fileDesc.tables[4].body = Bytes(12 + 600, 0);
+    kzfile::putU32(fileDesc.tables[4].body, 0, 0x00020007); // only the low 16 bits count
+    kzfile::putU32(fileDesc.tables[4].body, 4, 2);
+    EXPECT_EQ(0, collect(fileDesc));
     EXPECT_EQ((std::vector<int32_t>{1201, 1300, 0x104B1, 1203, -2, 1400}), ids());
 }
 
 TEST_F(TableDbTest, MalformedDatabasesAreSkipped) {
-    FileSpec spec;
+    FileSpec fileDesc;
     Bytes tooMany = kzfile::kzdbBody(DB_KIND_0, {1203, 1204});
     kzfile::putU32(tooMany, 4, 3); // three records declared, two present
     Bytes wrapping = kzfile::kzdbBody(DB_KIND_2, {1206});
     kzfile::putU32(wrapping, 4, 0x80000001u); // negative: no records
     Bytes huge = kzfile::kzdbBody(DB_KIND_1, {1207});
     kzfile::putU32(huge, 4, 0x00E2E2E3u); // count * 296 wraps 32 bits
-    spec.tables = {kzdbTable(1000, tooMany), kzdbTable(1001, Bytes(8, 0)), kzdbTable(1002, wrapping),
+    fileDesc.tables = {kzdbTable(1000, tooMany), kzdbTable(1001, Bytes(8, 0)), kzdbTable(1002, wrapping),
                    kzdbTable(1003, huge), kzdbTable(1004, kzfile::kzdbBody(DB_KIND_0, {1201}))};
-    EXPECT_EQ(0, collect(spec));
+    EXPECT_EQ(0, collect(fileDesc));
     EXPECT_EQ((std::vector<int32_t>{1201}), ids());
 }
 
 TEST_F(TableDbTest, CountAbove32767IsSkipped) {
     std::vector<int32_t> many(32768, 1201);
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, many)),
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, many)),
                    kzdbTable(1001, kzfile::kzdbBody(DB_KIND_0, std::vector<int32_t>(32767, 1203)))};
-    EXPECT_EQ(0, collect(spec));
+    EXPECT_EQ(0, collect(fileDesc));
     EXPECT_EQ((std::vector<int32_t>{1203}), ids());
 }
 
@@ -141,26 +141,26 @@ TEST_F(TableDbTest, The256thDistinctIdFillsTheList) {
     for (int i = 0; i < 200; ++i) first.push_back(2000 + i);
     for (int i = 0; i < 55; ++i) second.push_back(3000 + i);
     second.push_back(2000); // already listed
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, first)),
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, first)),
                    kzdbTable(1001, kzfile::kzdbBody(DB_KIND_2, second))};
-    EXPECT_EQ(0, collect(spec));
+    EXPECT_EQ(0, collect(fileDesc));
     EXPECT_EQ(255, ctx.table.tableIds.count);
 
     // One more distinct id, as the very last record of the scan.
     second.push_back(4000);
-    spec.tables[1] = kzdbTable(1128, kzfile::kzdbBody(DB_KIND_2, second));
-    EXPECT_EQ(CAL_FAIL, collect(spec));
+    fileDesc.tables[1] = kzdbTable(1128, kzfile::kzdbBody(DB_KIND_2, second));
+    EXPECT_EQ(CAL_FAIL, collect(fileDesc));
     EXPECT_EQ(256, ctx.table.tableIds.count);
     EXPECT_EQ(4000, ctx.table.tableIds.ids[255]);
     EXPECT_EQ(written, readBack()); // the scan only reads
 }
 
 TEST_F(TableDbTest, ReadFaultsStopTheScan) {
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, {1201})),
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, {1201})),
                    kzdbTable(1001, kzfile::kzdbBody(DB_KIND_0, {1203}))};
-    writeFile(spec);
+    writeFile(fileDesc);
     openTableFile();
     long base = fake.allocs;
     fake.failAllocAt = base + 4; // the second database's body

@@ -39,9 +39,9 @@ protected:
 Bytes bodyOf(uint8_t fill, size_t n) { return Bytes(n, fill); }
 
 TEST_F(TableFileTest, SeparateDirectoriesFindEachKind) {
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, bodyOf(0x11, 40)), kzhtTable(1201, bodyOf(0x22, 24))};
-    writeFile(spec);
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, bodyOf(0x11, 40)), kzhtTable(1201, bodyOf(0x22, 24))};
+    writeFile(fileDesc);
     openTableFile();
     EXPECT_EQ(40, locate(1000, 8));
     EXPECT_EQ(0x11, nextByte());
@@ -53,32 +53,32 @@ TEST_F(TableFileTest, SeparateDirectoriesFindEachKind) {
 }
 
 TEST_F(TableFileTest, SharedDirectoryFindsBothKinds) {
-    FileSpec spec;
-    spec.sharedDirectory = true;
-    spec.tables = {kzhtTable(1201, bodyOf(0x22, 8)), kzdbTable(1000, bodyOf(0x11, 16))};
-    writeFile(spec);
+    FileSpec fileDesc;
+    fileDesc.sharedDirectory = true;
+    fileDesc.tables = {kzhtTable(1201, bodyOf(0x22, 8)), kzdbTable(1000, bodyOf(0x11, 16))};
+    writeFile(fileDesc);
     openTableFile();
     EXPECT_EQ(16, locate(1000, 8));
     EXPECT_EQ(8, locate(1201, 20));
 }
 
 TEST_F(TableFileTest, FirstOfDuplicateEntriesWins) {
-    FileSpec spec;
-    spec.tables = {kzhtTable(1201, bodyOf(0xA1, 8)), kzhtTable(1201, bodyOf(0xB2, 12))};
-    writeFile(spec);
+    FileSpec fileDesc;
+    fileDesc.tables = {kzhtTable(1201, bodyOf(0xA1, 8)), kzhtTable(1201, bodyOf(0xB2, 12))};
+    writeFile(fileDesc);
     openTableFile();
     EXPECT_EQ(8, locate(1201, 20));
     EXPECT_EQ(0xA1, nextByte());
 }
 
 TEST_F(TableFileTest, KindTagMustMatch) {
-    FileSpec spec;
-    spec.sharedDirectory = true;
+    FileSpec fileDesc;
+    fileDesc.sharedDirectory = true;
     kzfile::Table wrong = kzdbTable(1005, bodyOf(1, 12));
     wrong.tag = kzfile::kTagKzht; // a KZHT entry with the id of a database
-    spec.tables = {wrong, kzhtTable(1201, bodyOf(2, 12))};
-    spec.tables[1].tag = kzfile::kTagKzdb;
-    writeFile(spec);
+    fileDesc.tables = {wrong, kzhtTable(1201, bodyOf(2, 12))};
+    fileDesc.tables[1].tag = kzfile::kTagKzdb;
+    writeFile(fileDesc);
     openTableFile();
     EXPECT_EQ(CAL_ERR_FILE, locate(1005, 8));
     EXPECT_EQ(CAL_ERR_FILE, locate(1201, 20));
@@ -86,11 +86,11 @@ TEST_F(TableFileTest, KindTagMustMatch) {
 }
 
 TEST_F(TableFileTest, EmptyNegativeAndOversizedDirectories) {
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, bodyOf(1, 12)), kzhtTable(1201, bodyOf(2, 12))};
-    spec.kzdbCount = 0;
-    spec.kzhtCount = 0xFFFFFFFFll; // -1
-    writeFile(spec);
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, bodyOf(1, 12)), kzhtTable(1201, bodyOf(2, 12))};
+    fileDesc.kzdbCount = 0;
+    fileDesc.kzhtCount = 0xFFFFFFFFll; // -1
+    writeFile(fileDesc);
     openTableFile();
     EXPECT_EQ(CAL_ERR_FILE, locate(1000, 8));
     EXPECT_EQ(1, req.notListed);
@@ -101,8 +101,8 @@ TEST_F(TableFileTest, EmptyNegativeAndOversizedDirectories) {
     // A count whose entries would lie past the end of the file is a damaged
     // directory: nothing is allocated for it. 0x15555556 * 12 wraps 32 bits.
     for (int64_t count : {40ll, 0x10000000ll, 0x15555556ll, 0x7FFFFFFFll}) {
-        spec.kzdbCount = count;
-        writeFile(spec);
+        fileDesc.kzdbCount = count;
+        writeFile(fileDesc);
         openTableFile();
         long allocsBefore = fake.allocs;
         EXPECT_EQ(CAL_ERR_FILE, locate(1000, 8)) << count;
@@ -113,11 +113,11 @@ TEST_F(TableFileTest, EmptyNegativeAndOversizedDirectories) {
 }
 
 TEST_F(TableFileTest, BodySizeMustFitTheFile) {
-    FileSpec spec;
-    spec.tables = {kzhtTable(1201, bodyOf(2, 16)), kzhtTable(1203, bodyOf(3, 16)), kzhtTable(1204, bodyOf(4, 16))};
-    spec.tables[0].sizeWord = 0xFFFFFF76; // -138 as a stored size
-    spec.tables[1].sizeWord = 0x7FFFFFF0;
-    writeFile(spec);
+    FileSpec fileDesc;
+    fileDesc.tables = {kzhtTable(1201, bodyOf(2, 16)), kzhtTable(1203, bodyOf(3, 16)), kzhtTable(1204, bodyOf(4, 16))};
+    fileDesc.tables[0].sizeWord = 0xFFFFFF76; // -138 as a stored size
+    fileDesc.tables[1].sizeWord = 0x7FFFFFF0;
+    writeFile(fileDesc);
     openTableFile();
     EXPECT_EQ(CAL_ERR_FILE, locate(1201, 20));
     EXPECT_EQ(CAL_ERR_FILE, locate(1203, 20));
@@ -129,9 +129,9 @@ TEST_F(TableFileTest, BodySizeMustFitTheFile) {
 }
 
 TEST_F(TableFileTest, LoadAndStoreLeaveTheBytesIdentical) {
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, kzfile::kzdbBody(2, {1201, 1203})), kzhtTable(1201, bodyOf(7, 2048))};
-    writeFile(spec);
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(2, {1201, 1203})), kzhtTable(1201, bodyOf(7, 2048))};
+    writeFile(fileDesc);
     for (uint8_t order : {1, 2}) {
         ctx.byteOrder = order;
         openTableFile();
@@ -150,9 +150,9 @@ TEST_F(TableFileTest, LoadAndStoreLeaveTheBytesIdentical) {
 }
 
 TEST_F(TableFileTest, ChangedSizeWordBlocksTheStore) {
-    FileSpec spec;
-    spec.tables = {kzhtTable(1201, bodyOf(7, 64))};
-    writeFile(spec);
+    FileSpec fileDesc;
+    fileDesc.tables = {kzhtTable(1201, bodyOf(7, 64))};
+    writeFile(fileDesc);
     openTableFile();
     TableFile *tf = &ctx.table.tableFile;
     ASSERT_EQ(0, tableLoad(tf, "KZHT", 1201, 20));
@@ -172,9 +172,9 @@ TEST_F(TableFileTest, ChangedSizeWordBlocksTheStore) {
 }
 
 TEST_F(TableFileTest, LoadFailuresLeaveNothingLoaded) {
-    FileSpec spec;
-    spec.tables = {kzhtTable(1201, bodyOf(7, 64))};
-    writeFile(spec);
+    FileSpec fileDesc;
+    fileDesc.tables = {kzhtTable(1201, bodyOf(7, 64))};
+    writeFile(fileDesc);
     openTableFile();
     TableFile *tf = &ctx.table.tableFile;
 

@@ -30,7 +30,7 @@ protected:
 
     // Writes the file under fileName and remembers its bytes.
     void writeFile(const kzfile::Bytes &bytes);
-    void writeFile(const kzfile::FileSpec &spec) { writeFile(kzfile::buildFile(spec)); }
+    void writeFile(const kzfile::FileSpec &fileDesc) { writeFile(kzfile::buildFile(fileDesc)); }
     kzfile::Bytes readBack() const;
     // Opens the file for update into the context's table file record.
     void openTableFile();
@@ -45,7 +45,7 @@ protected:
 kzfile::Curve builtIn(int32_t tableId, int16_t id, int16_t curveNumber);
 // A distinct, recognisable curve for a plane (never equal to a built-in one).
 kzfile::Curve planeCurve(int n);
-// A table of a file spec.
+// A table of a file fileDesc.
 kzfile::Table kzdbTable(uint16_t id, kzfile::Bytes body);
 kzfile::Table kzhtTable(uint16_t id, kzfile::Bytes body);
 

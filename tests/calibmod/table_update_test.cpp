@@ -28,8 +28,8 @@ std::vector<kzfile::TaggedPlane> planesFor(std::initializer_list<int32_t> slots)
 FileSpec sampleSpec(bool big) {
     std::vector<Curve> four = {planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)};
     std::vector<Curve> six = {planeCurve(4), planeCurve(5), planeCurve(6), planeCurve(7), planeCurve(8), planeCurve(9)};
-    FileSpec spec;
-    spec.tables = {
+    FileSpec fileDesc;
+    fileDesc.tables = {
         kzdbTable(1000, kzfile::kzdbBody(0, {1201, 1207}, 1, 0, big)),
         kzdbTable(1005, kzfile::kzdbBody(2, {1218, 1300, 1201}, 2, 0, big)),
         kzdbTable(1100, kzfile::kzdbBody(1, {1209}, 3, 0, big)),
@@ -39,7 +39,7 @@ FileSpec sampleSpec(bool big) {
         kzhtTable(1300, kzfile::plainBody(six, big)),
         kzhtTable(1209, kzfile::taggedBody(kzfile::standardItems(2), planesFor({2, 1}), big)),
     };
-    return spec;
+    return fileDesc;
 }
 
 class TableUpdateTest : public TableTest {
@@ -143,10 +143,10 @@ TEST_F(TableUpdateTest, SwappedOrderWritesSwappedCurves) {
 }
 
 TEST_F(TableUpdateTest, IdWithUpperBitsIsStoredUnchanged) {
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, kzfile::kzdbBody(0, {0x104B1})),
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(0, {0x104B1})),
                    kzhtTable(1201, kzfile::plainBody({planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)}))};
-    writeFile(spec);
+    writeFile(fileDesc);
     setIds(3, 3, 3, 3);
     fake.resetCounts();
     ASSERT_EQ(CAL_OK, run());
@@ -158,12 +158,12 @@ TEST_F(TableUpdateTest, FailureAtTheThirdTableKeepsTheFirstTwo) {
     std::vector<Curve> four = {planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)};
     std::vector<kzfile::TaggedPlane> bad = planesFor({0});
     bad[0].descriptor = 0x44000200u;
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, kzfile::kzdbBody(0, {1201, 1203, 1204, 1206})), kzhtTable(1201, kzfile::plainBody(four)),
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(0, {1201, 1203, 1204, 1206})), kzhtTable(1201, kzfile::plainBody(four)),
                    kzhtTable(1203, kzfile::plainBody(four)),
                    kzhtTable(1204, kzfile::taggedBody(kzfile::standardItems(1), bad)),
                    kzhtTable(1206, kzfile::plainBody(four))};
-    writeFile(spec);
+    writeFile(fileDesc);
     setIds(-3, -3, -3, -3);
     EXPECT_EQ(CAL_ERR_FILE, run());
     Bytes after = readBack();
@@ -178,10 +178,10 @@ TEST_F(TableUpdateTest, FailureAtTheThirdTableKeepsTheFirstTwo) {
 
 TEST_F(TableUpdateTest, ListedTableMissingFromTheDirectory) {
     std::vector<Curve> four = {planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)};
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, kzfile::kzdbBody(2, {1201, 1203, 1204})), kzhtTable(1201, kzfile::plainBody(four)),
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(2, {1201, 1203, 1204})), kzhtTable(1201, kzfile::plainBody(four)),
                    kzhtTable(1204, kzfile::plainBody(four))};
-    writeFile(spec);
+    writeFile(fileDesc);
     setIds(3, 3, 3, 3);
     EXPECT_EQ(CAL_ERR_FILE, run());
     Bytes after = readBack();
@@ -192,10 +192,10 @@ TEST_F(TableUpdateTest, ListedTableMissingFromTheDirectory) {
 TEST_F(TableUpdateTest, FullListAndMissingCopyFail) {
     std::vector<int32_t> ids;
     for (int i = 0; i < 256; ++i) ids.push_back(1201 + i);
-    FileSpec spec;
-    spec.tables = {kzdbTable(1000, kzfile::kzdbBody(0, ids)),
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(0, ids)),
                    kzhtTable(1201, kzfile::plainBody({planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)}))};
-    writeFile(spec);
+    writeFile(fileDesc);
     setIds(3, 3, 3, 3);
     EXPECT_EQ(CAL_ERR_FILE, run());
     EXPECT_EQ(written, readBack());

@@ -77,9 +77,9 @@ std::vector<uint16_t> kzhtIds(int count) {
 
 kzfile::Bytes build(const Options &options) {
     const std::vector<uint16_t> ids = kzhtIds(options.kzhtTables);
-    kzfile::FileSpec spec;
-    spec.ident = options.ident;
-    spec.sharedDirectory = options.sharedDirectory;
+    kzfile::FileSpec fileDesc;
+    fileDesc.ident = options.ident;
+    fileDesc.sharedDirectory = options.sharedDirectory;
 
     // The databases name the KZHT tables round robin, so every one is named
     // (several times in a small sample), each database at least twice.
@@ -88,20 +88,20 @@ kzfile::Bytes build(const Options &options) {
     for (int j = 0; j < 30; ++j) {
         std::vector<int32_t> named;
         for (size_t r = 0; r < perDatabase + static_cast<size_t>(j % 3); ++r) named.push_back(ids[next++ % ids.size()]);
-        spec.tables.push_back(table(kzfile::kTagKzdb, static_cast<uint16_t>(1000 + kDatabaseNumbers[j]),
+        fileDesc.tables.push_back(table(kzfile::kTagKzdb, static_cast<uint16_t>(1000 + kDatabaseNumbers[j]),
                                     kzfile::kzdbBody(j % 3, named, static_cast<uint32_t>(j + 1))));
     }
-    for (uint16_t id : ids) spec.tables.push_back(table(kzfile::kTagKzht, id, kzhtBody(id)));
+    for (uint16_t id : ids) fileDesc.tables.push_back(table(kzfile::kTagKzht, id, kzhtBody(id)));
 
     if (options.minSizeMiB > 0) {
         const size_t target = static_cast<size_t>(options.minSizeMiB) << 20;
-        size_t size = kzfile::buildFile(spec).size();
+        size_t size = kzfile::buildFile(fileDesc).size();
         for (uint32_t n = 0; size < target; ++n) {
-            spec.tables.push_back(table(kFillerTag, static_cast<uint16_t>(2000 + n), fillerBody(n)));
+            fileDesc.tables.push_back(table(kFillerTag, static_cast<uint16_t>(2000 + n), fillerBody(n)));
             size += kFillerBytes + 4 + 12;
         }
     }
-    return kzfile::buildFile(spec);
+    return kzfile::buildFile(fileDesc);
 }
 
 } // namespace sample

@@ -102,7 +102,7 @@ struct FileSpec {
     int64_t kzhtCount = -1;    // >= 0: written as the KZHT directory count
 };
 
-Bytes buildFile(const FileSpec &spec);
+Bytes buildFile(const FileSpec &fileDesc);
 bool writeFile(const std::string &path, const Bytes &bytes, std::string *error);
 bool readFile(const std::string &path, Bytes *bytes, std::string *error);
 

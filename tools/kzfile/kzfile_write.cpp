@@ -136,11 +136,11 @@ bool inKzhtDirectory(const Table &t) {
     return t.tag == kTagKzht;
 }
 
-void writeDirectory(Bytes &out, const FileSpec &spec, const std::vector<size_t> &members, int64_t countOverride,
+void writeDirectory(Bytes &out, const FileSpec &fileDesc, const std::vector<size_t> &members, int64_t countOverride,
                     std::vector<size_t> *entryAt) {
     appendU32(out, static_cast<uint32_t>(countOverride >= 0 ? countOverride : static_cast<int64_t>(members.size())));
     for (size_t m : members) {
-        const Table &t = spec.tables[m];
+        const Table &t = fileDesc.tables[m];
         (*entryAt)[m] = out.size();
         size_t at = out.size();
         out.resize(at + 12);
@@ -153,39 +153,39 @@ void writeDirectory(Bytes &out, const FileSpec &spec, const std::vector<size_t> 
 
 } // namespace
 
-Bytes buildFile(const FileSpec &spec) {
+Bytes buildFile(const FileSpec &fileDesc) {
     Bytes out(24);
-    putU32(out, 0, spec.word0);
-    putU32(out, 12, spec.reserved12);
-    putU32(out, 16, spec.reserved16);
+    putU32(out, 0, fileDesc.word0);
+    putU32(out, 12, fileDesc.reserved12);
+    putU32(out, 16, fileDesc.reserved16);
 
     putU32(out, 4, static_cast<uint32_t>(out.size()));
     appendU32(out, 0x4B5A4944u); // not read by the module
-    appendU32(out, static_cast<uint32_t>(spec.ident.size()));
-    out.insert(out.end(), spec.ident.begin(), spec.ident.end());
+    appendU32(out, static_cast<uint32_t>(fileDesc.ident.size()));
+    out.insert(out.end(), fileDesc.ident.begin(), fileDesc.ident.end());
     out.resize(align4(out.size()));
 
-    std::vector<size_t> entryAt(spec.tables.size(), 0);
+    std::vector<size_t> entryAt(fileDesc.tables.size(), 0);
     std::vector<size_t> kzdb, kzht;
-    for (size_t i = 0; i < spec.tables.size(); ++i) {
-        if (!spec.tables[i].listed) continue;
-        if (spec.sharedDirectory || !inKzhtDirectory(spec.tables[i]))
+    for (size_t i = 0; i < fileDesc.tables.size(); ++i) {
+        if (!fileDesc.tables[i].listed) continue;
+        if (fileDesc.sharedDirectory || !inKzhtDirectory(fileDesc.tables[i]))
             kzdb.push_back(i);
         else
             kzht.push_back(i);
     }
     putU32(out, 8, static_cast<uint32_t>(out.size()));
-    if (spec.sharedDirectory) {
+    if (fileDesc.sharedDirectory) {
         putU32(out, 20, static_cast<uint32_t>(out.size()));
-        writeDirectory(out, spec, kzdb, spec.kzdbCount, &entryAt);
+        writeDirectory(out, fileDesc, kzdb, fileDesc.kzdbCount, &entryAt);
     } else {
-        writeDirectory(out, spec, kzdb, spec.kzdbCount, &entryAt);
+        writeDirectory(out, fileDesc, kzdb, fileDesc.kzdbCount, &entryAt);
         putU32(out, 20, static_cast<uint32_t>(out.size()));
-        writeDirectory(out, spec, kzht, spec.kzhtCount, &entryAt);
+        writeDirectory(out, fileDesc, kzht, fileDesc.kzhtCount, &entryAt);
     }
 
-    for (size_t i = 0; i < spec.tables.size(); ++i) {
-        const Table &t = spec.tables[i];
+    for (size_t i = 0; i < fileDesc.tables.size(); ++i) {
+        const Table &t = fileDesc.tables[i];
         size_t pos = out.size();
         if (t.listed) putU32(out, entryAt[i] + 8, static_cast<uint32_t>(pos));
         appendU32(out, static_cast<uint32_t>(t.sizeWord >= 0 ? t.sizeWord : static_cast<int64_t>(t.body.size())));
