@@ -1,13 +1,19 @@
 // The counting and failing platform for calibmod tests.
 #include "fake_platform.h"
 
+#include <csignal>
+
 namespace {
 
 FakePlatform *self(void *ctx) { return static_cast<FakePlatform *>(ctx); }
 
-// Counts one file operation; true when it is to fail.
+// Counts one file operation; true when it is to fail. A process that is to
+// be killed at this operation dies here, before the operation is done.
 bool fileOpFails(FakePlatform *f) {
     ++f->fileOps;
+    if (f->killAtFileOp != 0 && f->fileOps == f->killAtFileOp) {
+        raise(SIGKILL);
+    }
     return f->failFileOpAt != 0 && f->fileOps == f->failFileOpAt;
 }
 
@@ -17,35 +23,36 @@ bool ioIsShort(FakePlatform *f, long &ioCount) {
     return f->shortIoAt != 0 && ioCount == f->shortIoAt;
 }
 
-bool fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
+CalIo fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
     FakePlatform *f = self(ctx);
     f->lastPath = path;
-    if (kind != CAL_OPEN_READ) {
+    if (kind != CAL_OPEN_READ && kind != CAL_OPEN_READ_FOLLOW) {
         f->touched.push_back(path);
     }
     if (fileOpFails(f)) {
-        return false;
+        return f->failedOpenIs;
     }
-    if (!f->real->open(f->real->ctx, path, kind, out)) {
-        return false;
+    CalIo io = f->real->open(f->real->ctx, path, kind, out);
+    if (io != CAL_IO_OK) {
+        return io;
     }
     ++f->opens;
     ++f->openHandles;
-    return true;
+    return CAL_IO_OK;
 }
 
-bool fakeRemove(void *ctx, const KZ_WCHAR *path) {
+CalIo fakeRemove(void *ctx, const KZ_WCHAR *path) {
     FakePlatform *f = self(ctx);
     f->lastPath = path;
     f->touched.push_back(path);
     if (fileOpFails(f)) {
-        return false;
+        return CAL_IO_ERROR;
     }
-    if (!f->real->remove(f->real->ctx, path)) {
-        return false;
+    CalIo io = f->real->remove(f->real->ctx, path);
+    if (io == CAL_IO_OK) {
+        ++f->removes;
     }
-    ++f->removes;
-    return true;
+    return io;
 }
 
 bool fakeSeek(void *ctx, CalHandle h, uint32_t offset) {
@@ -85,6 +92,51 @@ void fakeClose(void *ctx, CalHandle h) {
     ++f->closes;
     --f->openHandles;
     f->real->close(f->real->ctx, h);
+}
+
+bool fakeFlush(void *ctx, CalHandle h) {
+    FakePlatform *f = self(ctx);
+    return !fileOpFails(f) && f->real->flush(f->real->ctx, h);
+}
+
+bool fakeTruncate(void *ctx, CalHandle h, uint32_t size) {
+    FakePlatform *f = self(ctx);
+    return !fileOpFails(f) && f->real->truncate(f->real->ctx, h, size);
+}
+
+bool fakeRename(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to) {
+    FakePlatform *f = self(ctx);
+    f->lastPath = to;
+    f->touched.push_back(from);
+    f->touched.push_back(to);
+    if (fileOpFails(f) || !f->real->rename(f->real->ctx, from, to)) {
+        return false;
+    }
+    ++f->renames;
+    return true;
+}
+
+CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) {
+    FakePlatform *f = self(ctx);
+    if (fileOpFails(f)) {
+        return CAL_IO_ERROR;
+    }
+    return f->real->listDir(f->real->ctx, dir, visit, arg);
+}
+
+bool fakeLock(void *ctx, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out) {
+    FakePlatform *f = self(ctx);
+    if (fileOpFails(f) || !f->real->lock(f->real->ctx, dir, f->lockWaitMs >= 0 ? f->lockWaitMs : waitMs, out)) {
+        return false;
+    }
+    ++f->locksHeld;
+    return true;
+}
+
+void fakeUnlock(void *ctx, CalHandle token) {
+    FakePlatform *f = self(ctx);
+    --f->locksHeld;
+    f->real->unlock(f->real->ctx, token);
 }
 
 int fakeToWide(void *ctx, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen) {
@@ -129,13 +181,20 @@ FakePlatform::FakePlatform() : real(calDefaultPlatform()) {
     table.write = fakeWrite;
     table.size = fakeSize;
     table.close = fakeClose;
+    table.flush = fakeFlush;
+    table.truncate = fakeTruncate;
+    table.rename = fakeRename;
+    table.listDir = fakeListDir;
+    table.lock = fakeLock;
+    table.unlock = fakeUnlock;
     table.toWide = fakeToWide;
     table.alloc = fakeAlloc;
     table.free = fakeFree;
 }
 
 void FakePlatform::resetCounts() {
-    allocs = fileOps = opens = closes = removes = writes = ioCalls = 0;
-    failAllocAt = failFileOpAt = shortIoAt = failAllocsFrom = 0;
+    allocs = fileOps = opens = closes = removes = writes = ioCalls = renames = 0;
+    failAllocAt = failFileOpAt = shortIoAt = failAllocsFrom = killAtFileOp = 0;
+    failedOpenIs = CAL_IO_ERROR;
     touched.clear();
 }

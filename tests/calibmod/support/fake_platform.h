@@ -16,11 +16,13 @@ struct FakePlatform {
 
     // Counters since init / resetCounts.
     long allocs = 0;  // allocation attempts
-    long fileOps = 0; // open, remove, seek, read, write, size and toWide attempts
+    long fileOps = 0; // open, remove, seek, read, write, size, flush, truncate, rename,
+                      // listDir, lock and toWide attempts
     long opens = 0;   // successful opens
     long closes = 0;
     long removes = 0; // successful deletions
     long writes = 0;  // successful writes
+    long renames = 0; // successful renames
     long ioCalls = 0; // read and write attempts (shortIoAt counts these)
 
     // Failure injection (1-based; 0 = never).
@@ -28,6 +30,9 @@ struct FakePlatform {
     long failFileOpAt = 0; // the n-th file operation fails
     long shortIoAt = 0;    // the n-th read or write succeeds but moves one byte fewer
     long failAllocsFrom = 0; // every allocation from the n-th on fails
+    long killAtFileOp = 0;   // the process kills itself (SIGKILL) at the n-th file operation
+    CalIo failedOpenIs = CAL_IO_ERROR; // what an open failed by failFileOpAt reports
+    long lockWaitMs = -1;    // >= 0: the wait every lock is given instead of the caller's
 
     // The path of the last open or delete, as the backend received it.
     std::basic_string<KZ_WCHAR> lastPath;
@@ -38,6 +43,7 @@ struct FakePlatform {
     // State now.
     long outstandingAllocs = 0;
     long openHandles = 0;
+    long locksHeld = 0;
 
     FakePlatform();
     FakePlatform(const FakePlatform &) = delete;

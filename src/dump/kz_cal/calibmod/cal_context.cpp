@@ -24,6 +24,7 @@ void contextInit(CalibContext *ctx, const CalPlatform *platform, const CalibRequ
     fileInit(&ctx->table.tableFile.file, platform);
     memInit(&ctx->table.tableFile.request.bodyBlock, platform);
     ctx->platform = platform;
+    ctx->dirLock = nullptr;
 }
 
 void contextReleaseBuffers(CalibContext *ctx) {

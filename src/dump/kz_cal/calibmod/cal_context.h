@@ -43,6 +43,7 @@ struct CalibContext {
     char *chosenName;                  // points to chosenNameBuf
     TableWork table;                   // used only by the table update
     const CalPlatform *platform;       // the host this call runs on
+    CalHandle dirLock;                 // the calibration directory's lock while held, else null
 };
 
 // Fills a zero-filled context for one call: the five arguments, the host

@@ -21,14 +21,34 @@
 // POSIX. Null is never an open file.
 typedef void *CalHandle;
 
-// How a file is opened. The first two are the file layer's modes 0 and 1;
-// the other two serve fileRecreate.
+// How a file is opened. Every kind opens only a regular file, never blocks
+// (a FIFO or device at the name does not hang the call) and, but for
+// CAL_OPEN_READ_FOLLOW, never follows a symbolic link or reparse point at
+// the name: a link there is "not a regular file".
 enum CalOpenKind {
     CAL_OPEN_READ = 0,        // existing file; read access, others may read
     CAL_OPEN_READ_WRITE = 1,  // existing file; read and write, others may read and write
     CAL_OPEN_PROBE_WRITE = 2, // existing file; write access, others may write
-    CAL_OPEN_CREATE_NEW = 3   // new file (fails if it exists); write access, others may write
+    CAL_OPEN_CREATE_NEW = 3,  // new file (fails if anything exists at the name, a link included);
+                              // read and write, others may read
+    CAL_OPEN_APPEND = 4,      // existing file; every write lands at its end, in one piece
+    CAL_OPEN_READ_FOLLOW = 5  // CAL_OPEN_READ through links (the source directory is the caller's)
 };
+
+// What an open, a removal or a directory listing came to. Only CAL_IO_ABSENT
+// means "nothing is there"; every other failure (too many open files, access
+// denied, an I/O error, a sharing violation, a link, a directory or a FIFO at
+// the name) is CAL_IO_ERROR.
+enum CalIo {
+    CAL_IO_OK = 0,
+    CAL_IO_ABSENT = 1,
+    CAL_IO_ERROR = 2
+};
+
+// Called by listDir once per name in the directory ("." and ".." left out),
+// as 8-bit bytes the way toWide turns them back into the same name. Returns
+// false to stop the listing early.
+typedef bool (*CalDirVisit)(void *arg, const char *name);
 
 struct CalPlatform {
     void *ctx; // passed back to every function; the default backends ignore it
@@ -36,20 +56,37 @@ struct CalPlatform {
     // The character that joins a directory and a name: '\\' on Windows, '/' on POSIX.
     KZ_WCHAR separator;
 
-    // Opens the file at the NUL-terminated wide path. Returns true and stores a
-    // non-null handle, or returns false (*out unspecified).
-    bool (*open)(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out);
-    // Deletes the file at the wide path; true on success.
-    bool (*remove)(void *ctx, const KZ_WCHAR *path);
+    // Opens the file at the NUL-terminated wide path. CAL_IO_OK with a
+    // non-null handle in *out; otherwise *out is unspecified.
+    CalIo (*open)(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out);
+    // Deletes the file (or link) at the wide path. CAL_IO_ABSENT when there
+    // was none.
+    CalIo (*remove)(void *ctx, const KZ_WCHAR *path);
     // Positions at offset bytes from the start of the file; true on success.
     bool (*seek)(void *ctx, CalHandle h, uint32_t offset);
-    // Reads up to count bytes; true when the call succeeded, *got = bytes read.
+    // Reads up to count bytes; true when the call succeeded, *got = bytes read
+    // (fewer than count only at the end of the file).
     bool (*read)(void *ctx, CalHandle h, void *buf, uint32_t count, uint32_t *got);
     // Writes count bytes; true when the call succeeded, *written = bytes written.
     bool (*write)(void *ctx, CalHandle h, const void *buf, uint32_t count, uint32_t *written);
     // The file's size in bytes (low 32 bits); true on success.
     bool (*size)(void *ctx, CalHandle h, uint32_t *out);
     void (*close)(void *ctx, CalHandle h);
+    // Makes what was written to the file durable; true on success.
+    bool (*flush)(void *ctx, CalHandle h);
+    // Cuts the file to size bytes; true on success.
+    bool (*truncate)(void *ctx, CalHandle h, uint32_t size);
+    // Renames the file at from onto to in one step, replacing what is at to
+    // (a file or a link, never what a link points to); true on success.
+    bool (*rename)(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to);
+    // Calls visit for every name in the directory at the wide path.
+    // CAL_IO_OK when the whole directory was read (or visit stopped it).
+    CalIo (*listDir)(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg);
+    // Takes the lock of the directory at the wide path: one holder at a time
+    // across threads and processes, waiting at most waitMs milliseconds.
+    // True with a non-null token in *out; release it with unlock.
+    bool (*lock)(void *ctx, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out);
+    void (*unlock)(void *ctx, CalHandle token);
     // Converts srcLen bytes of an 8-bit name to wide characters with the
     // system's ANSI code page. Writes at most dstLen characters (no
     // terminator is added) and returns the number written, 0 on failure.

@@ -5,6 +5,7 @@
 // (the listed copy is missing or stale). State 1 ends the call with the
 // listed name; 2, 3 and 4 copy the source and update its tables; 2 and 3
 // then record the copy in the list file, 4 leaves the list as it is.
+// Calls on one calibration directory are serialised by its lock.
 #include "byte_order.h"
 #include "cal_types.h"
 #include "calib_flow.h"
@@ -13,10 +14,21 @@
 
 namespace {
 
-// Steps 5 to 10 on a created context: the decision, the checks of a listed
-// copy, the copy, the table update and the list update.
+// Steps 5 to 10 on a created context that holds the directory's lock: the
+// decision, the checks of a listed copy, the copy, the table update and the
+// list update.
+//
+// A copy is made complete under a temporary name before anything names it.
+// A refresh then renames it over the stale copy in one step. A new entry
+// first clears its name (an orphan, or the recycled entry's copy, which the
+// old list still names), then writes the list, then renames the copy in: a
+// call stopped at any point leaves every listed name holding its own
+// complete copy or nothing, which the next call for that key makes anew.
 int16_t runFlow(CalibContext *ctx) {
-    int16_t rc = listDecide(ctx);
+    int16_t rc = tempClear(ctx);
+    if (rc == CAL_OK) {
+        rc = listDecide(ctx);
+    }
     if (rc != CAL_OK) {
         return rc;
     }
@@ -28,21 +40,22 @@ int16_t runFlow(CalibContext *ctx) {
     if (ctx->state == CAL_STATE_FOUND) {
         return CAL_OK; // the listed copy is current
     }
-    bool created = false;
-    rc = copySource(ctx, &created);
+    rc = copyMake(ctx);
+    if (rc != CAL_OK) {
+        return rc;
+    }
+    if (ctx->state != CAL_STATE_REFRESH) {
+        rc = copyClearName(ctx);
+        if (rc == CAL_OK) {
+            rc = listUpdate(ctx);
+        }
+    }
     if (rc == CAL_OK) {
-        rc = updateTableFile(ctx);
+        return copyInstall(ctx);
     }
-    if (rc == CAL_OK && ctx->state != CAL_STATE_REFRESH) {
-        rc = listUpdate(ctx);
-    }
-    if (rc != CAL_OK && created) {
-        // A copy left behind half made would carry the source's
-        // identification string and be taken as current by a later call;
-        // one left without its list line could never be found again. Either
-        // way the next call is to make it anew.
-        copyDiscard(ctx);
-    }
+    FileRef gone;
+    fileInit(&gone, ctx->platform);
+    fileRemoveIfPresent(&gone, ctx->calibDir, CAL_TEMP_COPY_NAME);
     return rc;
 }
 
@@ -92,7 +105,15 @@ int16_t calibrateWith(const CalPlatform *platform, const CalibRequest *request, 
     contextInit(ctx, platform, request, names, adjustIds, sourceDir, calibDir);
     ctx->byteOrder = byteOrderFlag(hostByteOrder());
 
-    rc = exportCode(runFlow(ctx));
+    // One call at a time per calibration directory, from the decision to
+    // the list update.
+    rc = dirLock(platform, calibDir, CAL_LOCK_WAIT_MS, &ctx->dirLock);
+    if (rc == CAL_OK) {
+        rc = runFlow(ctx);
+        dirUnlock(platform, ctx->dirLock);
+        ctx->dirLock = nullptr;
+    }
+    rc = exportCode(rc);
 
     // Steps 11 and 12: the name to use, then everything released.
     nameReturn(names, rc == CAL_OK ? ctx->chosenName : names->sourceName);

@@ -81,10 +81,10 @@ int16_t compareText(FileRef *source, FileRef *copy, const IdentString &a, const 
 
 } // namespace
 
-int16_t identOpen(FileRef *file, const KZ_WCHAR *dir, const char *name, IdentString *ident) {
+int16_t identOpen(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode, IdentString *ident) {
     ident->offset = 0;
     ident->length = 0;
-    if (fileOpenNamed(file, dir, name, CAL_MODE_READ) != CAL_OK) {
+    if (fileOpenNamed(file, dir, name, mode) != CAL_OK) {
         fileClose(file);
         return CAL_ERR_FILE;
     }
@@ -108,10 +108,10 @@ int16_t copyCurrency(CalibContext *ctx) {
     fileInit(&copy, ctx->platform);
     IdentString a;
     IdentString b;
-    if (identOpen(&source, ctx->sourceDir, ctx->names->sourceName, &a) != CAL_OK) {
+    if (identOpen(&source, ctx->sourceDir, ctx->names->sourceName, CAL_MODE_READ_SOURCE, &a) != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    if (identOpen(&copy, ctx->calibDir, ctx->chosenName, &b) != CAL_OK) {
+    if (identOpen(&copy, ctx->calibDir, ctx->chosenName, CAL_MODE_READ, &b) != CAL_OK) {
         fileClose(&source);
         return 0;
     }

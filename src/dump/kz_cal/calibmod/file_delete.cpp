@@ -1,4 +1,4 @@
-// Deleting a file of a directory.
+// Deleting and renaming files of a directory.
 #include "cal_types.h"
 #include "file_layer.h"
 #include "file_path.h"
@@ -9,10 +9,48 @@ int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name) {
     int16_t rc = pathBuild(file, &path);
     if (rc == CAL_OK) {
         const CalPlatform *p = calPlatformOr(file->platform);
-        if (!p->remove(p->ctx, path.path)) {
+        if (p->remove(p->ctx, path.path) != CAL_IO_OK) {
             rc = CAL_ERR_FILE;
         }
     }
     pathRelease(&path);
+    return rc;
+}
+
+int16_t fileRemoveIfPresent(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+    fileAssign(file, dir, name);
+    FilePath path;
+    int16_t rc = pathBuild(file, &path);
+    if (rc == CAL_OK) {
+        const CalPlatform *p = calPlatformOr(file->platform);
+        if (p->remove(p->ctx, path.path) == CAL_IO_ERROR) {
+            rc = CAL_ERR_FILE;
+        }
+    }
+    pathRelease(&path);
+    return rc;
+}
+
+int16_t fileRenameNamed(const CalPlatform *platform, const KZ_WCHAR *dir, const char *from, const char *to) {
+    FileRef a;
+    FileRef b;
+    fileInit(&a, platform);
+    fileInit(&b, platform);
+    fileAssign(&a, dir, from);
+    fileAssign(&b, dir, to);
+    FilePath pa;
+    FilePath pb;
+    int16_t rc = pathBuild(&a, &pa);
+    if (rc == CAL_OK) {
+        rc = pathBuild(&b, &pb);
+        if (rc == CAL_OK) {
+            const CalPlatform *p = calPlatformOr(platform);
+            if (!p->rename(p->ctx, pa.path, pb.path)) {
+                rc = CAL_ERR_FILE;
+            }
+        }
+        pathRelease(&pb);
+    }
+    pathRelease(&pa);
     return rc;
 }

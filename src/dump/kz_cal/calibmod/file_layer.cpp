@@ -10,7 +10,8 @@ namespace {
 
 const CalPlatform *hostOf(const FileRef *file) { return calPlatformOr(file->platform); }
 
-// Builds the path and opens it with kind; the path is released before returning.
+// Builds the path and opens it with kind; the path is released before
+// returning. 0, CAL_ERR_OPEN when nothing is at the name, else -138.
 int16_t openPath(FileRef *file, CalOpenKind kind) {
     file->handle = nullptr;
     FilePath path;
@@ -18,14 +19,26 @@ int16_t openPath(FileRef *file, CalOpenKind kind) {
     if (rc == CAL_OK) {
         const CalPlatform *p = hostOf(file);
         CalHandle h = nullptr;
-        if (p->open(p->ctx, path.path, kind, &h) && h != nullptr) {
+        CalIo io = p->open(p->ctx, path.path, kind, &h);
+        if (io == CAL_IO_OK && h != nullptr) {
             file->handle = h;
         } else {
-            rc = CAL_ERR_FILE;
+            rc = io == CAL_IO_ABSENT ? CAL_ERR_OPEN : CAL_ERR_FILE;
         }
     }
     pathRelease(&path);
     return rc;
+}
+
+// The open kind of a file layer mode; false for an unknown mode.
+bool kindOf(int16_t mode, CalOpenKind *kind) {
+    switch (mode) {
+    case CAL_MODE_READ: *kind = CAL_OPEN_READ; return true;
+    case CAL_MODE_READ_WRITE: *kind = CAL_OPEN_READ_WRITE; return true;
+    case CAL_MODE_READ_SOURCE: *kind = CAL_OPEN_READ_FOLLOW; return true;
+    case CAL_MODE_APPEND: *kind = CAL_OPEN_APPEND; return true;
+    default: return false;
+    }
 }
 
 } // namespace
@@ -58,15 +71,22 @@ void fileAssign(FileRef *file, const KZ_WCHAR *dir, const char *name) {
     }
 }
 
+int16_t fileOpenOrAbsent(FileRef *file, int16_t mode) {
+    CalOpenKind kind;
+    if (!kindOf(mode, &kind)) {
+        file->handle = nullptr;
+        return CAL_ERR_FILE;
+    }
+    return openPath(file, kind);
+}
+
 int16_t fileOpen(FileRef *file, int16_t mode) {
-    if (mode == CAL_MODE_READ) {
-        return openPath(file, CAL_OPEN_READ);
-    }
-    if (mode == CAL_MODE_READ_WRITE) {
-        return openPath(file, CAL_OPEN_READ_WRITE);
-    }
-    file->handle = nullptr;
-    return CAL_ERR_FILE;
+    return fileOpenOrAbsent(file, mode) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
+}
+
+int16_t fileCreateNew(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+    fileAssign(file, dir, name);
+    return openPath(file, CAL_OPEN_CREATE_NEW) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
 int16_t fileRecreate(FileRef *file) {
@@ -77,15 +97,15 @@ int16_t fileRecreate(FileRef *file) {
         CalHandle h = nullptr;
         // An existing file that can be opened for writing is deleted; one that
         // cannot stays, and the creation below then fails.
-        if (p->open(p->ctx, path.path, CAL_OPEN_PROBE_WRITE, &h) && h != nullptr) {
+        if (p->open(p->ctx, path.path, CAL_OPEN_PROBE_WRITE, &h) == CAL_IO_OK && h != nullptr) {
             p->close(p->ctx, h);
-            if (!p->remove(p->ctx, path.path)) {
+            if (p->remove(p->ctx, path.path) != CAL_IO_OK) {
                 rc = CAL_ERR_FILE;
             }
         }
         if (rc == CAL_OK) {
             h = nullptr;
-            if (p->open(p->ctx, path.path, CAL_OPEN_CREATE_NEW, &h) && h != nullptr) {
+            if (p->open(p->ctx, path.path, CAL_OPEN_CREATE_NEW, &h) == CAL_IO_OK && h != nullptr) {
                 p->close(p->ctx, h);
             } else {
                 rc = CAL_ERR_FILE;
@@ -123,6 +143,37 @@ int16_t fileRead(FileRef *file, void *buffer, int32_t count) {
         return CAL_ERR_FILE;
     }
     return CAL_OK;
+}
+
+int16_t fileReadSome(FileRef *file, void *buffer, int32_t count, int32_t *got) {
+    *got = 0;
+    if (file->handle == nullptr || count < 0 || (buffer == nullptr && count > 0)) {
+        return CAL_ERR_FILE;
+    }
+    const CalPlatform *p = hostOf(file);
+    uint32_t n = 0;
+    if (!p->read(p->ctx, file->handle, buffer, static_cast<uint32_t>(count), &n) ||
+        n > static_cast<uint32_t>(count)) {
+        return CAL_ERR_FILE;
+    }
+    *got = static_cast<int32_t>(n);
+    return CAL_OK;
+}
+
+int16_t fileFlush(FileRef *file) {
+    if (file->handle == nullptr) {
+        return CAL_ERR_FILE;
+    }
+    const CalPlatform *p = hostOf(file);
+    return p->flush(p->ctx, file->handle) ? CAL_OK : CAL_ERR_FILE;
+}
+
+int16_t fileTruncate(FileRef *file, int32_t size) {
+    if (file->handle == nullptr || size < 0) {
+        return CAL_ERR_FILE;
+    }
+    const CalPlatform *p = hostOf(file);
+    return p->truncate(p->ctx, file->handle, static_cast<uint32_t>(size)) ? CAL_OK : CAL_ERR_FILE;
 }
 
 int16_t fileWrite(FileRef *file, const void *buffer, int32_t count) {
@@ -173,10 +224,12 @@ int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name) {
     if (rc == CAL_OK) {
         const CalPlatform *p = hostOf(file);
         CalHandle h = nullptr;
-        rc = 0;
-        if (p->open(p->ctx, path.path, CAL_OPEN_READ, &h) && h != nullptr) {
+        CalIo io = p->open(p->ctx, path.path, CAL_OPEN_READ, &h);
+        if (io == CAL_IO_OK && h != nullptr) {
             p->close(p->ctx, h);
             rc = 1;
+        } else {
+            rc = io == CAL_IO_ABSENT ? 0 : CAL_ERR_FILE;
         }
     }
     pathRelease(&path);
@@ -184,8 +237,10 @@ int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name) {
 }
 
 int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name) {
-    if (fileOpenNamed(&bf->file, dir, name, CAL_MODE_READ) != CAL_OK) {
-        return CAL_ERR_OPEN;
+    fileAssign(&bf->file, dir, name);
+    int16_t opened = fileOpenOrAbsent(&bf->file, CAL_MODE_READ);
+    if (opened != CAL_OK) {
+        return opened;
     }
     int16_t rc = CAL_OK;
     int32_t size = fileSize(&bf->file);
@@ -219,6 +274,24 @@ int16_t fileWriteAt(BufferedFile *bf, const KZ_WCHAR *dir, const char *name) {
     if (rc == CAL_OK && (fileSeek(&bf->file, bf->offset) != CAL_OK ||
                          fileWrite(&bf->file, bf->buffer.data, bf->length) != CAL_OK)) {
         rc = CAL_ERR_FILE;
+    }
+    fileClose(&bf->file);
+    return rc;
+}
+
+int16_t fileReadHead(BufferedFile *bf, const KZ_WCHAR *dir, const char *name, int32_t limit) {
+    bf->length = 0;
+    fileAssign(&bf->file, dir, name);
+    int16_t rc = fileOpenOrAbsent(&bf->file, CAL_MODE_READ);
+    if (rc != CAL_OK) {
+        return rc;
+    }
+    if (limit <= 0 || memAllocBlock(static_cast<uint32_t>(limit), &bf->buffer) != CAL_OK) {
+        rc = CAL_ERR_NO_MEMORY;
+    } else {
+        int32_t got = 0;
+        rc = fileReadSome(&bf->file, bf->buffer.data, limit, &got);
+        bf->length = rc == CAL_OK ? got : 0;
     }
     fileClose(&bf->file);
     return rc;

@@ -36,7 +36,8 @@ int16_t listRead(CalibContext *ctx) {
     if (!listBuildName(ctx)) {
         return CAL_ERR_REQUEST;
     }
-    return fileReadAll(&ctx->listFile, ctx->calibDir, ctx->listFileName);
+    // Only as much as is parsed, and one byte more to tell that more follows.
+    return fileReadHead(&ctx->listFile, ctx->calibDir, ctx->listFileName, CAL_LIST_READ_MAX + 1);
 }
 
 namespace {
@@ -44,11 +45,13 @@ namespace {
 // Steps 2 to 5 of the decision; the caller releases the text.
 int16_t decide(CalibContext *ctx) {
     int16_t rc = listRead(ctx);
-    if (rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_REQUEST) {
-        return rc;
+    if (rc != CAL_OK && rc != CAL_ERR_OPEN) {
+        // Only a list that is not there is no list: one that cannot be
+        // opened or read is left as it is, with every entry it holds.
+        return rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_REQUEST ? rc : CAL_ERR_FILE;
     }
-    int16_t mode = CAL_STATE_NEW_LIST; // missing, empty or unreadable
-    if (rc == CAL_OK) {
+    int16_t mode = CAL_STATE_NEW_LIST; // missing or empty
+    if (rc == CAL_OK && ctx->listFile.length > 0) {
         rc = listParse(ctx);
         if (rc == CAL_ERR_NO_MEMORY) {
             return rc;

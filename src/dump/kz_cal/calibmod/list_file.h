@@ -10,23 +10,36 @@
 #include "list_entry.h"
 
 #define CAL_LINE_BUFFER 128 // a formatted line (the longest is 61 bytes)
+#define CAL_LIST_READ_MAX 32767 // no byte of a list beyond these is ever parsed
 
 // Builds ctx->listFileName from listPrefix and listNumber. False (and an
 // empty name) when the prefix holds a zero byte, '/', '\\' or ':'.
 bool listBuildName(CalibContext *ctx);
 // Reads and parses the list, finds the request key, allocates a name when
-// needed; sets state (1, 2 or 3) and chosenNameBuf. 0, -108, or -128 when
-// listPrefix or sourceName yield no usable name. The list text is released
-// before it returns.
+// needed; sets state (1, 2 or 3) and chosenNameBuf. 0; -108; -128 when
+// listPrefix or sourceName yield no usable name; -138 when the list is
+// there but cannot be opened or read, or no name can be given without
+// touching another entry's copy. The list text is released before it
+// returns.
 int16_t listDecide(CalibContext *ctx);
-// Builds the list file's name and reads the file whole into ctx->listFile.
-// Codes of fileReadAll: 0, -2, -138, -108; -128 for an unusable prefix.
+// Builds the list file's name and reads its first CAL_LIST_READ_MAX + 1
+// bytes into ctx->listFile (length 0 for an empty file). Codes of
+// fileReadHead: 0, -2 (nothing there), -138, -108; -128 for an unusable
+// prefix.
 int16_t listRead(CalibContext *ctx);
 // Splits the text of ctx->listFile into lines and parses each into a new
 // entry array. 0; -1 for a malformed line (entryCount 0); -108.
 int16_t listParse(CalibContext *ctx);
 // Parses one zero-terminated line (length bytes) into entry. 0 or -1.
 int16_t listParseLine(char *line, int16_t length, ListEntry *entry);
+// Calls visit with the name of every good line of a list text (length
+// bytes, split in place as listParse does), its unended last line included;
+// malformed lines are passed over.
+typedef void (*ListNameVisit)(void *arg, const char *name);
+void listScanNames(char *text, int32_t length, ListNameVisit visit, void *arg);
+// True when name has the shape of a list file's name: five bytes, at least
+// three digits, ".ini" (in any case).
+bool listNameHasListShape(const char *name);
 // The first entry with the request key: 0 and its index, or -1 and index -1.
 int16_t listFind(CalibContext *ctx, int16_t *index);
 // Zero-fills size bytes and writes one line with CR LF. Returns its length;
@@ -38,10 +51,13 @@ int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size);
 // Writes the list after a new copy has been made: listRewrite when an entry
 // was dropped, else listWriteNewLine. 0 or -138.
 int16_t listUpdate(CalibContext *ctx);
-// Writes the list anew: the kept entries in order, the new line last.
+// Writes the list anew under CAL_TEMP_LIST_NAME (the kept entries in order,
+// the new line last), makes it durable and renames it over the list. On
+// failure the old list stays whole and the temporary file is removed.
 int16_t listRewrite(CalibContext *ctx);
-// State 2: recreates the list with the new line only. State 3: appends the
-// new line, first ending an unterminated last line with CR LF.
+// State 2: the list made anew (as listRewrite) with the new line only.
+// State 3: appends the new line in one write, first ending an unterminated
+// last line with CR LF; a failed append is cut back off.
 int16_t listWriteNewLine(CalibContext *ctx);
 
 // True when name (at most 16 bytes read) is usable as a copy name in

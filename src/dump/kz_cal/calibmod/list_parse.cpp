@@ -123,6 +123,40 @@ int16_t listParse(CalibContext *ctx) {
     return CAL_OK;
 }
 
+void listScanNames(char *text, int32_t length, ListNameVisit visit, void *arg) {
+    // The unended last line first: the split below does not record it, but
+    // its list may still end it and keep it.
+    ListEntry entry;
+    if (parseOpenLine(text, length, &entry) == 1) {
+        visit(arg, entry.name);
+    }
+    LineTable table;
+    splitLines(text, length, &table);
+    for (int16_t i = 0; i < table.count; ++i) {
+        if (listParseLine(table.starts[i], table.lengths[i], &entry) == CAL_OK) {
+            visit(arg, entry.name);
+        }
+    }
+}
+
+bool listNameHasListShape(const char *name) {
+    // Five prefix bytes, at least three digits, ".ini".
+    size_t len = strnlen(name, CAL_FILE_NAME_SIZE);
+    if (len < 5 + 3 + 4 || len >= CAL_FILE_NAME_SIZE) {
+        return false;
+    }
+    const char *ext = name + len - 4;
+    if (ext[0] != '.' || (ext[1] | 0x20) != 'i' || (ext[2] | 0x20) != 'n' || (ext[3] | 0x20) != 'i') {
+        return false;
+    }
+    for (size_t i = 5; i < len - 4; ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
 int16_t listFind(CalibContext *ctx, int16_t *index) {
     const CalibRequest *r = ctx->request;
     for (int16_t i = 0; i < ctx->entryCount; ++i) {

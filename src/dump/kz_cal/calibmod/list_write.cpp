@@ -2,41 +2,40 @@
 #include <cstring>
 
 #include "cal_types.h"
+#include "file_layer.h"
 #include "list_file.h"
 #include "text_util.h"
 
 namespace {
 
-// Writes length bytes of data at offset (-1: the end) of the list file.
-int16_t writeListBytes(CalibContext *ctx, const char *data, int16_t length, int32_t offset) {
-    BufferedFile *bf = &ctx->listFile;
-    memReset(&bf->buffer);
-    bf->buffer.data = const_cast<char *>(data);
-    bf->length = length;
-    bf->offset = offset;
-    int16_t rc = fileWriteAt(bf, ctx->calibDir, ctx->listFileName);
-    memReset(&bf->buffer); // the data was borrowed, not allocated
-    bf->length = 0;
-    return rc == CAL_OK ? CAL_OK : CAL_ERR_FILE;
-}
-
-// 1 when the list file's last byte does not end a line (so a line appended
-// now would run into it), 0 when it does or the file is empty, -138 on failure.
-int16_t lastLineOpen(CalibContext *ctx) {
+// Appends length bytes to the list in one write, first ending an unended
+// last line with the CR LF in front of data (data - 2 must be writable).
+// A write that fails is cut back off, so that the list keeps no part of it.
+int16_t appendListLine(CalibContext *ctx, char *data, int16_t length) {
     FileRef *f = &ctx->listFile.file;
-    if (fileOpenNamed(f, ctx->calibDir, ctx->listFileName, CAL_MODE_READ) != CAL_OK) {
+    if (fileOpenNamed(f, ctx->calibDir, ctx->listFileName, CAL_MODE_APPEND) != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    int16_t rc = 0;
+    int16_t rc = CAL_OK;
     int32_t size = fileSize(f);
     char last = '\n';
     if (size < 0) {
         rc = CAL_ERR_FILE;
-    } else if (size > 0) {
-        if (fileSeek(f, size - 1) != CAL_OK || fileRead(f, &last, 1) != CAL_OK) {
+    } else if (size > 0 && (fileSeek(f, size - 1) != CAL_OK || fileRead(f, &last, 1) != CAL_OK)) {
+        rc = CAL_ERR_FILE;
+    }
+    if (rc == CAL_OK) {
+        // Appending to a last line without an end would run the two together
+        // and make the whole list malformed on the next call.
+        if (last != '\r' && last != '\n' && last != 0) {
+            data -= 2;
+            data[0] = '\r';
+            data[1] = '\n';
+            length = static_cast<int16_t>(length + 2);
+        }
+        if (fileWrite(f, data, length) != CAL_OK || fileFlush(f) != CAL_OK) {
+            fileTruncate(f, size);
             rc = CAL_ERR_FILE;
-        } else if (last != '\r' && last != '\n' && last != 0) {
-            rc = 1;
         }
     }
     fileClose(f);
@@ -117,16 +116,11 @@ int16_t listUpdate(CalibContext *ctx) {
     return listWriteNewLine(ctx);
 }
 
-int16_t listRewrite(CalibContext *ctx) {
-    FileRef *f = &ctx->listFile.file;
-    if (fileRecreateNamed(f, ctx->calibDir, ctx->listFileName) != CAL_OK ||
-        fileOpenNamed(f, ctx->calibDir, ctx->listFileName, CAL_MODE_READ_WRITE) != CAL_OK) {
-        return CAL_ERR_FILE;
-    }
-    if (fileSeek(f, 0) != CAL_OK) {
-        fileClose(f);
-        return CAL_ERR_FILE;
-    }
+namespace {
+
+// Writes the kept entries (the oldest giving way when the list is full) and
+// the new line into the open temporary list.
+int16_t writeLines(CalibContext *ctx, FileRef *f) {
     // The new line must be among the 128 lines a reader records: the oldest
     // kept entries give way when the list is full.
     int16_t kept = 0;
@@ -145,45 +139,58 @@ int16_t listRewrite(CalibContext *ctx) {
             continue;
         }
         int16_t n = listFormatLine(line, sizeof line, e.listNumber, e.param1, e.param2, e.param3, e.name);
-        if (fileWrite(f, line, n) != CAL_OK) {
-            break; // the kept lines end here; the new line still decides
+        if (n <= 0 || fileWrite(f, line, n) != CAL_OK) {
+            return CAL_ERR_FILE;
         }
     }
     int16_t n = listFormatNewLine(ctx, line, sizeof line);
-    int16_t rc = (n > 0 && fileWrite(f, line, n) == CAL_OK) ? CAL_OK : CAL_ERR_FILE;
+    return (n > 0 && fileWrite(f, line, n) == CAL_OK) ? CAL_OK : CAL_ERR_FILE;
+}
+
+} // namespace
+
+int16_t listRewrite(CalibContext *ctx) {
+    FileRef *f = &ctx->listFile.file;
+    if (fileRemoveIfPresent(f, ctx->calibDir, CAL_TEMP_LIST_NAME) != CAL_OK ||
+        fileCreateNew(f, ctx->calibDir, CAL_TEMP_LIST_NAME) != CAL_OK) {
+        fileClose(f);
+        return CAL_ERR_FILE;
+    }
+    int16_t rc = writeLines(ctx, f);
+    if (rc == CAL_OK) {
+        rc = fileFlush(f);
+    }
     fileClose(f);
-    return rc;
+    if (rc == CAL_OK) {
+        rc = fileRenameNamed(ctx->platform, ctx->calibDir, CAL_TEMP_LIST_NAME, ctx->listFileName);
+    }
+    if (rc != CAL_OK) {
+        FileRef gone;
+        fileInit(&gone, ctx->platform);
+        fileRemoveIfPresent(&gone, ctx->calibDir, CAL_TEMP_LIST_NAME);
+        return CAL_ERR_FILE;
+    }
+    return CAL_OK;
 }
 
 int16_t listWriteNewLine(CalibContext *ctx) {
+    if (ctx->state == CAL_STATE_NEW_LIST) {
+        // No entry is kept: whatever stood under the list's name was empty
+        // or not a list.
+        int16_t count = ctx->entryCount;
+        ctx->entryCount = 0;
+        int16_t rc = listRewrite(ctx);
+        ctx->entryCount = count;
+        return rc;
+    }
+    if (ctx->state != CAL_STATE_NEW_ENTRY) {
+        return CAL_ERR_FILE; // only a new list or a new entry adds a line
+    }
     // Room for a CR LF that ends an unterminated last line, then the line.
     char line[2 + CAL_LINE_BUFFER];
     int16_t n = listFormatNewLine(ctx, line + 2, CAL_LINE_BUFFER);
     if (n <= 0) {
         return CAL_ERR_FILE;
     }
-    if (ctx->state == CAL_STATE_NEW_LIST) {
-        if (fileRecreateNamed(&ctx->listFile.file, ctx->calibDir, ctx->listFileName) != CAL_OK) {
-            return CAL_ERR_FILE;
-        }
-        return writeListBytes(ctx, line + 2, n, 0);
-    }
-    if (ctx->state != CAL_STATE_NEW_ENTRY) {
-        return CAL_ERR_FILE; // only a new list or a new entry adds a line
-    }
-    // Appending to a last line without an end would run the two together and
-    // make the whole list malformed on the next call: end it first, in the
-    // same write.
-    int16_t open = lastLineOpen(ctx);
-    if (open < 0) {
-        return CAL_ERR_FILE;
-    }
-    const char *start = line + 2;
-    if (open == 1) {
-        line[0] = '\r';
-        line[1] = '\n';
-        start = line;
-        n = static_cast<int16_t>(n + 2);
-    }
-    return writeListBytes(ctx, start, n, -1);
+    return appendListLine(ctx, line + 2, n);
 }

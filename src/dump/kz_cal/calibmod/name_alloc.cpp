@@ -24,27 +24,34 @@ bool takenByEntry(const CalibContext *ctx, const int16_t *similar, int16_t count
     return false;
 }
 
-// True when a file of the candidate name already exists in calibDir (another
-// list's copy, or one left unlisted); also when that cannot be found out, so
-// that a copy is never made over a file in doubt.
-bool takenByFile(CalibContext *ctx) {
-    FileRef probe;
-    fileInit(&probe, ctx->platform);
-    return fileProbe(&probe, ctx->calibDir, ctx->chosenNameBuf) != 0;
-}
-
-// Puts the first candidate that is neither used by a similar entry nor an
-// existing file at the varied position. False when all are taken.
-bool takeFreeCandidate(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied) {
+// Puts the first candidate that no similar entry uses, no other list names
+// and no file holds at the varied position. Failing that, the first such
+// candidate whose name holds a regular file that no list names (an orphan,
+// left by a call that was stopped, or by hand): reusing it keeps every good
+// entry. False when neither is left.
+bool takeFreeCandidate(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied,
+                       const NameSet *foreign) {
+    char orphan = 0;
     for (int i = 1; i <= kCandidates; ++i) {
         char c = kAlphabet[i];
-        if (takenByEntry(ctx, similar, count, varied, c)) {
+        if (nameSetHas(foreign, c) || takenByEntry(ctx, similar, count, varied, c)) {
             continue;
         }
         ctx->chosenNameBuf[varied] = c;
-        if (!takenByFile(ctx)) {
-            return true;
+        FileRef probe;
+        fileInit(&probe, ctx->platform);
+        int16_t there = fileProbe(&probe, ctx->calibDir, ctx->chosenNameBuf);
+        if (there == 0) {
+            return true; // nothing at the name
         }
+        if (there == 1 && orphan == 0) {
+            orphan = c;
+        }
+        // A link, a directory, a FIFO or a file that cannot be told: taken.
+    }
+    if (orphan != 0) {
+        ctx->chosenNameBuf[varied] = orphan;
+        return true;
     }
     return false;
 }
@@ -117,14 +124,34 @@ int16_t nameAllocate(CalibContext *ctx, int16_t mode) {
     if (mode == CAL_STATE_NEW_ENTRY) {
         count = nameCollectSimilar(ctx, length, varied, similar);
     }
-    if (takeFreeCandidate(ctx, similar, count, varied)) {
+    NameSet foreign;
+    int16_t rc = nameScanDirectory(ctx, length, varied, &foreign);
+    if (rc != CAL_OK) {
+        return rc;
+    }
+    if (takeFreeCandidate(ctx, similar, count, varied, &foreign)) {
         return CAL_OK;
     }
-    if (count == 0) {
-        ctx->chosenNameBuf[varied] = kAlphabet[1]; // every candidate's file exists
-        return CAL_OK;
+    // Every candidate is taken: the oldest similar entry of this list gives
+    // way, unless another list names its copy too.
+    int16_t own = 0;
+    for (int16_t k = 0; k < count; ++k) {
+        if (!nameSetHas(&foreign, ctx->entries[similar[k]].name[varied])) {
+            similar[own++] = similar[k];
+        }
     }
-    nameRecycleOldest(ctx, similar, count, varied);
+    if (own == 0) {
+        return CAL_ERR_FILE; // no name can be given without touching another key's copy
+    }
+    nameRecycleOldest(ctx, similar, own, varied);
+    // Another entry of this list naming the same file would be answered the
+    // new key's curves: it gives way too.
+    for (int16_t k = 0; k < own; ++k) {
+        ListEntry &e = ctx->entries[similar[k]];
+        if (lower(e.name[varied]) == lower(ctx->chosenNameBuf[varied])) {
+            e.lineNo = CAL_LINE_DROPPED;
+        }
+    }
     if (!listNameIsSafe(ctx->chosenNameBuf)) {
         return CAL_ERR_REQUEST;
     }

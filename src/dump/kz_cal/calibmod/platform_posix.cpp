@@ -4,11 +4,16 @@
 // to UTF-8. The name part reaches UTF-16 through toWide, which keeps ASCII
 // and carries every other byte as U+DC00 + byte; the conversion here turns
 // those back into the byte, so names are passed through as bytes. Open modes
-// map to O_RDONLY / O_RDWR / O_WRONLY; share modes are not emulated.
+// map to O_RDONLY / O_RDWR / O_WRONLY; share modes are not emulated: calls on
+// one calibration directory are serialised by the directory lock instead.
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,45 +70,62 @@ char *pathToUtf8(const KZ_WCHAR *path) {
 int fdOf(CalHandle h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)) - 1; }
 CalHandle handleOf(int fd) { return reinterpret_cast<CalHandle>(static_cast<intptr_t>(fd) + 1); }
 
-bool posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
-    int flags;
+// The result of a failed system call: only "no such file" is absence.
+CalIo failure() { return errno == ENOENT ? CAL_IO_ABSENT : CAL_IO_ERROR; }
+
+CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
+    // O_NONBLOCK: a FIFO or device at the name must not hang the call; it is
+    // refused below as not a regular file. O_NOFOLLOW: a link at the name is
+    // never followed out of the directory.
+    int flags = O_NONBLOCK | O_NOFOLLOW;
     switch (kind) {
-    case CAL_OPEN_READ: flags = O_RDONLY; break;
-    case CAL_OPEN_READ_WRITE: flags = O_RDWR; break;
-    case CAL_OPEN_PROBE_WRITE: flags = O_WRONLY; break;
-    case CAL_OPEN_CREATE_NEW: flags = O_WRONLY | O_CREAT | O_EXCL; break;
-    default: return false;
+    case CAL_OPEN_READ: flags |= O_RDONLY; break;
+    case CAL_OPEN_READ_WRITE: flags |= O_RDWR; break;
+    case CAL_OPEN_PROBE_WRITE: flags |= O_WRONLY; break;
+    case CAL_OPEN_CREATE_NEW: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case CAL_OPEN_APPEND: flags |= O_RDWR | O_APPEND; break;
+    case CAL_OPEN_READ_FOLLOW: flags = O_NONBLOCK | O_RDONLY; break;
+    default: return CAL_IO_ERROR;
     }
     char *p = pathToUtf8(path);
     if (p == nullptr) {
-        return false;
+        return CAL_IO_ERROR;
     }
     int fd;
     do {
         fd = open(p, flags | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
+    CalIo io = fd < 0 ? failure() : CAL_IO_OK;
     free(p);
     if (fd < 0) {
-        return false;
+        return io;
     }
-    // Like CreateFileW, only plain files open: a directory does not.
+    // Like CreateFileW on a plain disk file: a directory, FIFO or device does
+    // not count as an open file.
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
-        return false;
+        return CAL_IO_ERROR;
+    }
+    // Reads and writes of a regular file never block; the flag is dropped so
+    // that nothing later depends on it.
+    int fl = fcntl(fd, F_GETFL);
+    if (fl < 0 || fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return CAL_IO_ERROR;
     }
     *out = handleOf(fd);
-    return true;
+    return CAL_IO_OK;
 }
 
-bool posixRemove(void *, const KZ_WCHAR *path) {
+CalIo posixRemove(void *, const KZ_WCHAR *path) {
     char *p = pathToUtf8(path);
     if (p == nullptr) {
-        return false;
+        return CAL_IO_ERROR;
     }
-    bool ok = unlink(p) == 0;
+    CalIo io = unlink(p) == 0 ? CAL_IO_OK : failure();
     free(p);
-    return ok;
+    return io;
 }
 
 bool posixSeek(void *, CalHandle h, uint32_t offset) {
@@ -158,6 +180,103 @@ bool posixSize(void *, CalHandle h, uint32_t *out) {
 
 void posixClose(void *, CalHandle h) { close(fdOf(h)); }
 
+bool posixFlush(void *, CalHandle h) { return fsync(fdOf(h)) == 0; }
+
+bool posixTruncate(void *, CalHandle h, uint32_t size) {
+    int rc;
+    do {
+        rc = ftruncate(fdOf(h), static_cast<off_t>(size));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool posixRename(void *, const KZ_WCHAR *from, const KZ_WCHAR *to) {
+    char *a = pathToUtf8(from);
+    char *b = pathToUtf8(to);
+    bool ok = a != nullptr && b != nullptr && rename(a, b) == 0;
+    free(a);
+    free(b);
+    return ok;
+}
+
+CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) {
+    char *p = pathToUtf8(dir);
+    if (p == nullptr) {
+        return CAL_IO_ERROR;
+    }
+    DIR *d = opendir(p);
+    CalIo io = d == nullptr ? failure() : CAL_IO_OK;
+    free(p);
+    if (d == nullptr) {
+        return io == CAL_IO_ABSENT ? CAL_IO_ERROR : io; // the directory itself must be there
+    }
+    for (;;) {
+        errno = 0;
+        struct dirent *e = readdir(d);
+        if (e == nullptr) {
+            if (errno != 0) {
+                io = CAL_IO_ERROR;
+            }
+            break;
+        }
+        if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) {
+            continue;
+        }
+        if (!visit(arg, e->d_name)) {
+            break;
+        }
+    }
+    closedir(d);
+    return io;
+}
+
+// The lock of a directory is an flock on a descriptor of the directory
+// itself: no lock file, released by the system when a holder dies. Each
+// call opens its own descriptor, so threads of one process exclude each
+// other as processes do.
+bool posixLock(void *, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out) {
+    char *p = pathToUtf8(dir);
+    if (p == nullptr) {
+        return false;
+    }
+    int fd;
+    do {
+        fd = open(p, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    free(p);
+    if (fd < 0) {
+        return false;
+    }
+    struct timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    long pauseUs = 200;
+    for (;;) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            *out = handleOf(fd);
+            return true;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            break;
+        }
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        long long elapsedMs = (now.tv_sec - start.tv_sec) * 1000LL + (now.tv_nsec - start.tv_nsec) / 1000000LL;
+        if (elapsedMs >= static_cast<long long>(waitMs)) {
+            break;
+        }
+        usleep(static_cast<useconds_t>(pauseUs));
+        pauseUs = pauseUs < 20000 ? pauseUs * 2 : 20000;
+    }
+    close(fd);
+    return false;
+}
+
+void posixUnlock(void *, CalHandle token) {
+    int fd = fdOf(token);
+    flock(fd, LOCK_UN);
+    close(fd);
+}
+
 int posixToWide(void *, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen) {
     if (srcLen <= 0 || dstLen < srcLen) {
         return 0;
@@ -173,8 +292,9 @@ void *posixAlloc(void *, size_t size) { return calloc(size == 0 ? 1 : size, 1); 
 void posixFree(void *, void *p) { free(p); }
 
 const CalPlatform kPosixPlatform = {
-    nullptr,   u'/',      posixOpen,  posixRemove, posixSeek,  posixRead, posixWrite,
-    posixSize, posixClose, posixToWide, posixAlloc, posixFree,
+    nullptr,      u'/',          posixOpen,   posixRemove,  posixSeek,   posixRead,  posixWrite,
+    posixSize,    posixClose,    posixFlush,  posixTruncate, posixRename, posixListDir,
+    posixLock,    posixUnlock,   posixToWide, posixAlloc,   posixFree,
 };
 
 } // namespace

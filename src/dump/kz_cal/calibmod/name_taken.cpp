@@ -1,0 +1,126 @@
+// Which candidate names the rest of the calibration directory holds: names
+// that another list file names, and list files themselves. A copy made
+// under such a name would overwrite another key's copy, or a list.
+#include <cstring>
+
+#include "cal_types.h"
+#include "list_file.h"
+#include "name_alloc.h"
+
+namespace {
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool sameNoCase(const char *a, const char *b, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+        if (a[i] == 0) {
+            return true;
+        }
+    }
+    return true;
+}
+
+struct Scan {
+    CalibContext *ctx;
+    int16_t length; // of the candidate names
+    int16_t varied; // the position that varies
+    NameSet taken;  // the characters at the varied position of the names taken
+    MemBlock text;  // the head of another list, CAL_LIST_READ_MAX + 1 bytes
+    int16_t rc;     // the first failure, CAL_OK while there is none
+};
+
+void markName(void *arg, const char *name) {
+    Scan *scan = static_cast<Scan *>(arg);
+    int16_t c = nameVariedChar(scan->ctx->chosenNameBuf, scan->length, scan->varied, name);
+    if (c > 0) {
+        scan->taken.bits[c >> 6] |= 1ull << (c & 63);
+    }
+}
+
+// Reads another list (its head, as its own calls read it) and marks every
+// candidate it names. A list that vanished names nothing; one that is there
+// but cannot be read ends the allocation: its copies are unknown.
+int16_t markListNames(Scan *scan, const char *name) {
+    BufferedFile bf;
+    bufferedFileInit(&bf, scan->ctx->platform);
+    bf.buffer = scan->text;
+    fileAssign(&bf.file, scan->ctx->calibDir, name);
+    int16_t rc = fileOpenOrAbsent(&bf.file, CAL_MODE_READ);
+    if (rc == CAL_ERR_OPEN) {
+        return CAL_OK;
+    }
+    if (rc != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    int32_t got = 0;
+    rc = fileReadSome(&bf.file, bf.buffer.data, CAL_LIST_READ_MAX + 1, &got);
+    fileClose(&bf.file);
+    if (rc != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    listScanNames(static_cast<char *>(bf.buffer.data), got, markName, scan);
+    return CAL_OK;
+}
+
+bool visitName(void *arg, const char *name) {
+    Scan *scan = static_cast<Scan *>(arg);
+    if (!listNameHasListShape(name)) {
+        return true;
+    }
+    markName(scan, name); // a list file is never a copy's place
+    if (sameNoCase(name, scan->ctx->listFileName, CAL_LIST_NAME_SIZE)) {
+        return true; // this call's own list: its entries are in ctx->entries
+    }
+    scan->rc = markListNames(scan, name);
+    return scan->rc == CAL_OK;
+}
+
+} // namespace
+
+int16_t nameVariedChar(const char *pattern, int16_t length, int16_t varied, const char *name) {
+    if (strnlen(name, CAL_NAME_SIZE) != static_cast<size_t>(length)) {
+        return 0;
+    }
+    for (int16_t k = 0; k < length; ++k) {
+        if (k != varied && lower(name[k]) != lower(pattern[k])) {
+            return 0;
+        }
+    }
+    return static_cast<unsigned char>(lower(name[varied]));
+}
+
+bool nameSetHas(const NameSet *set, char c) {
+    unsigned char u = static_cast<unsigned char>(lower(c));
+    return ((set->bits[u >> 6] >> (u & 63)) & 1u) != 0;
+}
+
+int16_t nameScanDirectory(CalibContext *ctx, int16_t length, int16_t varied, NameSet *taken) {
+    memset(taken, 0, sizeof *taken);
+    Scan scan;
+    scan.ctx = ctx;
+    scan.length = length;
+    scan.varied = varied;
+    memset(&scan.taken, 0, sizeof scan.taken);
+    scan.rc = CAL_OK;
+    memInit(&scan.text, ctx->platform);
+    if (memAllocBlock(CAL_LIST_READ_MAX + 1, &scan.text) != CAL_OK) {
+        return CAL_ERR_NO_MEMORY;
+    }
+    // The own list's name, should it be a candidate while the list is not
+    // there yet.
+    markName(&scan, ctx->listFileName);
+    int16_t rc = dirList(ctx->platform, ctx->calibDir, visitName, &scan);
+    memRelease(&scan.text);
+    memReset(&scan.text);
+    if (scan.rc != CAL_OK) {
+        return scan.rc;
+    }
+    if (rc != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    *taken = scan.taken;
+    return CAL_OK;
+}
