@@ -64,7 +64,7 @@ TEST_F(FileLayerTest, OpenNeverCreatesAndClosesOnce) {
     EXPECT_FALSE(dir.exists("missing.dat"));
 
     dir.write("a.dat", "abc");
-    EXPECT_EQ(fileOpenNamed(&f, dir.wide(), "a.dat", 2), CAL_ERR_FILE) << "no third mode";
+    EXPECT_EQ(fileOpenNamed(&f, dir.wide(), "a.dat", 4), CAL_ERR_FILE) << "no fifth mode";
     ASSERT_EQ(fileOpenForUpdate(&f, dir.wide(), "a.dat"), CAL_OK);
     fileClose(&f);
     fileClose(&f);

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "builtin_curves.h"
+#include "cal_types.h"
 #include "calib_flow.h"
 
 namespace {
@@ -158,7 +159,9 @@ std::vector<std::string> touchedNames(const FakePlatform &fake) {
         std::string name;
         for (size_t i = slash == std::string::npos ? 0 : slash + 1; i < path.size(); ++i)
             name.push_back(static_cast<char>(path[i]));
-        names.push_back(name);
+        if (name != CAL_TEMP_COPY_NAME && name != CAL_TEMP_LIST_NAME) {
+            names.push_back(name);
+        }
     }
     return names;
 }

@@ -55,7 +55,8 @@ struct FlowScene {
 };
 
 // The file names (without directory) that the platform saw opened for
-// writing, created or deleted, in order.
+// writing, created, renamed or deleted, in order; the two temporary names
+// of the calibration directory are left out.
 std::vector<std::string> touchedNames(const FakePlatform &fake);
 
 // True when text is made of complete list lines only: each ends in CR LF

@@ -151,11 +151,15 @@ TEST(FlowInput, FailedRefreshLeavesNoCopyToBeFoundCurrent) {
     ASSERT_EQ(CAL_OK, s.call());
     const std::string list = s.list();
 
+    const Bytes old = s.calibFile("table1.dat");
     s.writeSource(brokenSource("KZ-CAL 2"));
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(CAL_ERR_FILE, s.call()) << "call " << i << ": a half-calibrated copy was taken as current";
         EXPECT_EQ(s.sourceNameBytes(), s.resultBytes());
-        EXPECT_FALSE(s.calib.exists("table1.dat"));
+        // The stale copy stays as it was (its string is the old source's, so
+        // it is never current); nothing half made takes its place.
+        EXPECT_EQ(old, s.calibFile("table1.dat"));
+        EXPECT_FALSE(s.calib.exists(CAL_TEMP_COPY_NAME));
         EXPECT_EQ(list, s.list());
     }
     s.writeSource(flowSource("KZ-CAL 3"));

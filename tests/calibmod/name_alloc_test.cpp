@@ -119,7 +119,16 @@ TEST_F(NameAllocTest, ExistingFilesAreTakenInANewList) {
         dir.write(std::string("table") + *p + ".dat", "x");
     }
     CalCall &full = decideOver("");
-    EXPECT_STREQ(full.ctx.chosenName, "table1.dat") << "all exist: the first candidate";
+    EXPECT_STREQ(full.ctx.chosenName, "table1.dat") << "all exist, no list names them: the first orphan";
+
+    // Another list names every candidate: no name is left for a new list.
+    std::string other;
+    for (const char *p = kCandidates; *p; ++p) {
+        other += std::string("9,0,0,0,table") + *p + ".dat\r\n";
+    }
+    dir.write("other001.ini", other);
+    CalCall none(fake.platform(), dir.wide());
+    EXPECT_EQ(listDecide(&none.ctx), CAL_ERR_FILE);
 }
 
 TEST_F(NameAllocTest, ExistingFilesAreTakenForANewEntry) {
@@ -127,15 +136,36 @@ TEST_F(NameAllocTest, ExistingFilesAreTakenForANewEntry) {
     CalCall &c = decideOver("1,0,0,0,table1.dat\r\n");
     EXPECT_STREQ(c.ctx.chosenName, "table3.dat");
 
-    // Files and entries together take every candidate: the oldest similar
-    // entry is recycled.
+    // Unlisted files take no name from a new entry: the first of them is
+    // reused before any entry of the list gives way.
     for (const char *p = kCandidates; *p; ++p) {
         dir.write(std::string("table") + *p + ".dat", "x");
     }
-    CalCall &full = decideOver("5,0,0,0,unrelated1.dat\r\n6,0,0,0,tablez.dat\r\n7,0,0,0,table4.dat\r\n");
+    const char *own = "5,0,0,0,unrelated1.dat\r\n6,0,0,0,tablez.dat\r\n7,0,0,0,table4.dat\r\n";
+    CalCall &orphan = decideOver(own);
+    EXPECT_STREQ(orphan.ctx.chosenName, "table1.dat");
+    EXPECT_EQ(orphan.ctx.entries[1].lineNo, 2);
+
+    // Another list names every other candidate: the oldest similar entry of
+    // this list is recycled, never the other list's copy.
+    std::string other;
+    for (const char *p = kCandidates; *p; ++p) {
+        if (*p != 'z' && *p != '4') {
+            other += std::string("9,0,0,0,TABLE") + *p + ".dat\r\n"; // names compare without case
+        }
+    }
+    dir.write("other001.ini", other);
+    CalCall &full = decideOver(own);
     EXPECT_STREQ(full.ctx.chosenName, "tablez.dat");
     EXPECT_EQ(full.ctx.entries[1].lineNo, CAL_LINE_DROPPED);
     EXPECT_EQ(full.ctx.entries[2].lineNo, 3);
+
+    // The other list names the oldest entry's copy too: the next oldest gives way.
+    dir.write("other001.ini", other + "9,1,1,1,tablez.dat\r\n");
+    CalCall &shared = decideOver(own);
+    EXPECT_STREQ(shared.ctx.chosenName, "table4.dat");
+    EXPECT_EQ(shared.ctx.entries[1].lineNo, 2);
+    EXPECT_EQ(shared.ctx.entries[2].lineNo, CAL_LINE_DROPPED);
 }
 
 TEST_F(NameAllocTest, SourceNamesWithoutACopyNameAreRefused) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cal_platform.h"
+#include "cal_types.h"
 #include "calib_flow.h"
 #include "flow_fixture.h"
 
@@ -29,7 +30,7 @@ struct Recorder {
         table.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
             std::string p;
             for (const KZ_WCHAR *c = path; *c; ++c) p.push_back(static_cast<char>(*c));
-            self(ctx)->opens.push_back((kind == CAL_OPEN_READ ? "r " : "w ") + p);
+            self(ctx)->opens.push_back((kind == CAL_OPEN_READ || kind == CAL_OPEN_READ_FOLLOW ? "r " : "w ") + p);
             return self(ctx)->real->open(self(ctx)->real->ctx, path, kind, out);
         };
         table.remove = [](void *ctx, const KZ_WCHAR *path) {
@@ -105,7 +106,8 @@ TEST(WarmCallFiles, AColdCallTouchesOnlyItsOwnFiles) {
     for (const std::string &o : rec.opens) {
         const std::string path = o.substr(2);
         const bool known = path == s.calib.file("abcde007.ini") || path == s.calib.file(copy) ||
-                           path == s.source.file("Table0.dat");
+                           path == s.source.file("Table0.dat") || path == s.calib.file(CAL_TEMP_COPY_NAME) ||
+                           path == s.calib.file(CAL_TEMP_LIST_NAME);
         EXPECT_TRUE(known) << o;
         if (path == s.source.file("Table0.dat")) {
             EXPECT_EQ('r', o[0]) << "the source is only read";

@@ -25,10 +25,7 @@ namespace {
 // call stopped at any point leaves every listed name holding its own
 // complete copy or nothing, which the next call for that key makes anew.
 int16_t runFlow(CalibContext *ctx) {
-    int16_t rc = tempClear(ctx);
-    if (rc == CAL_OK) {
-        rc = listDecide(ctx);
-    }
+    int16_t rc = listDecide(ctx);
     if (rc != CAL_OK) {
         return rc;
     }
@@ -40,7 +37,12 @@ int16_t runFlow(CalibContext *ctx) {
     if (ctx->state == CAL_STATE_FOUND) {
         return CAL_OK; // the listed copy is current
     }
-    rc = copyMake(ctx);
+    // A call that writes first removes what a stopped call may have left;
+    // a call answered from the list changes nothing.
+    rc = tempClear(ctx);
+    if (rc == CAL_OK) {
+        rc = copyMake(ctx);
+    }
     if (rc != CAL_OK) {
         return rc;
     }

@@ -70,7 +70,7 @@ int32_t dbRecordSize(int16_t layout) {
 int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout) {
     TableFile *tf = &ctx->table.tableFile;
     int16_t rc = tableLoad(tf, "KZDB", dbId, TABLE_KIND_KZDB);
-    if (rc != 0) return tf->request.notListed ? CAL_FAIL : rc;
+    if (rc != 0) return tf->request.notListed || tf->request.malformed ? CAL_FAIL : rc;
 
     uint8_t *body = tf->loadedBody;
     int32_t size = tf->loadedSize;
@@ -107,7 +107,7 @@ int16_t collectTableIds(CalibContext *ctx) {
         int16_t layout = 0;
         int16_t rc = readTableDatabase(ctx, static_cast<uint16_t>(DB_ID_BASE + kDatabaseNumbers[n]), &header,
                                        &records, &layout);
-        if (rc == CAL_FAIL) continue; // not listed, or not a readable database
+        if (rc == CAL_FAIL) continue; // not listed, or malformed in the file
         if (rc != 0) return rc;
         int32_t recordSize = dbRecordSize(layout);
         int32_t count = recordSize > 0 ? headerWord(header, 1) : 0;

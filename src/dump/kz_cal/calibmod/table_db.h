@@ -29,15 +29,20 @@ extern const int16_t kDatabaseNumbers[DB_DATABASE_COUNT];
 // Loads the KZDB table dbId into the context's table file record, converts
 // its header and records to host order, and hands out the header, the first
 // record and the layout. The body stays loaded; the caller releases it with
-// tableRelease. Codes: 0; CAL_FAIL when the table is not in the directory or
-// its body cannot hold its header or its records (nothing stays loaded);
-// otherwise the failure of tableLoad (CAL_ERR_FILE, CAL_ERR_NO_MEMORY).
+// tableRelease. Codes: 0; CAL_FAIL when the file's content rules the table
+// out (nothing stays loaded): it is not in the directory, the file is too
+// short for the directory's header word, its directory, size word or body
+// runs past the end of the file, or its body cannot hold its header or its
+// records. Otherwise the failure of tableLoad: CAL_ERR_NO_MEMORY, or
+// CAL_ERR_FILE for a size, seek or read that the host failed.
 int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout);
 
 // Rebuilds the context's table-id list from the 30 KZDB tables: distinct
-// KZHT ids in the order first met. Tables that are absent or malformed are
-// skipped. 0; CAL_FAIL when the 256th distinct id is met (the list is full);
-// CAL_ERR_FILE or CAL_ERR_NO_MEMORY when a table cannot be read.
+// KZHT ids in the order first met. Tables that are absent or malformed
+// (every CAL_FAIL of readTableDatabase) are skipped and leave no trace. 0;
+// CAL_FAIL when the 256th distinct id is met (the list is full);
+// CAL_ERR_NO_MEMORY when memory runs out and CAL_ERR_FILE when the host
+// fails a size, seek or read: the scan stops there.
 int16_t collectTableIds(CalibContext *ctx);
 
 #endif // KZ_TABLE_DB_H

@@ -12,6 +12,18 @@ int16_t readInt32(FileRef *file, int32_t offset, int32_t *out) {
     return fileRead(file, out, 4) == 0 ? 0 : CAL_ERR_FILE;
 }
 
+// True when the bytes [offset, offset + length) lie inside a file of
+// fileBytes bytes.
+bool inside(int64_t offset, int64_t length, int32_t fileBytes) {
+    return offset >= 0 && length >= 0 && offset + length <= fileBytes;
+}
+
+// The answer for a table that the file's content rules out.
+int32_t malformedTable(TableRequest *request) {
+    request->malformed = 1;
+    return CAL_ERR_FILE;
+}
+
 void fillRequest(TableRequest *request, const char *kindName, uint16_t tableId, int32_t kindTag) {
     std::memset(request->kindName, 0, sizeof request->kindName);
     if (kindName) std::strncpy(request->kindName, kindName, sizeof request->kindName - 1);
@@ -23,20 +35,26 @@ void fillRequest(TableRequest *request, const char *kindName, uint16_t tableId, 
 
 int32_t tableLocate(FileRef *file, TableRequest *request) {
     request->notListed = 0;
+    request->malformed = 0;
     int32_t fileBytes = fileSize(file);
     if (fileBytes < 0) return CAL_ERR_FILE;
 
+    // Every position and length read from the file is checked against its
+    // size before anything is read there, so that a read or a seek that
+    // fails afterwards is the host's failure, never the file's content.
+    if (!inside(request->kindTag, 4, fileBytes)) return malformedTable(request);
     int32_t dirPos, count;
     if (readInt32(file, request->kindTag, &dirPos) != 0) return CAL_ERR_FILE;
+    if (!inside(dirPos, 4, fileBytes)) return malformedTable(request);
     if (readInt32(file, dirPos, &count) != 0) return CAL_ERR_FILE;
     if (count <= 0) {
         request->notListed = 1;
         return CAL_ERR_FILE;
     }
-    // The entries must lie inside the file; a count that does not fit is a
-    // damaged directory, never a buffer to walk past its end.
-    if (static_cast<int64_t>(dirPos) + 4 + static_cast<int64_t>(count) * TABLE_DIR_ENTRY_SIZE > fileBytes)
-        return CAL_ERR_FILE;
+    // A count whose entries would run past the end of the file is a damaged
+    // directory, never a buffer to allocate or walk.
+    if (!inside(static_cast<int64_t>(dirPos) + 4, static_cast<int64_t>(count) * TABLE_DIR_ENTRY_SIZE, fileBytes))
+        return malformedTable(request);
 
     uint32_t entryBytes = static_cast<uint32_t>(count) * TABLE_DIR_ENTRY_SIZE;
     MemBlock entries;
@@ -66,9 +84,10 @@ int32_t tableLocate(FileRef *file, TableRequest *request) {
         return CAL_ERR_FILE;
     }
 
+    if (!inside(tablePos, 4, fileBytes)) return malformedTable(request);
     int32_t size;
     if (readInt32(file, tablePos, &size) != 0) return CAL_ERR_FILE;
-    if (size < 0 || static_cast<int64_t>(tablePos) + 4 + size > fileBytes) return CAL_ERR_FILE;
+    if (size < 0 || !inside(static_cast<int64_t>(tablePos) + 4, size, fileBytes)) return malformedTable(request);
     return size;
 }
 

@@ -22,9 +22,14 @@
 
 // The body size of the requested table, with the file positioned at its
 // first byte; or CAL_ERR_FILE / CAL_ERR_NO_MEMORY. The first entry whose
-// kind tag and id both match wins. A count of 0 or less, or no match, gives
-// CAL_ERR_FILE with request->notListed set. A directory or body that does not
-// fit inside the file, or a negative body size, gives CAL_ERR_FILE.
+// kind tag and id both match wins. CAL_ERR_FILE comes with one of two flags
+// when the file's content, not the host, rules the table out:
+// request->notListed for a directory count of 0 or less or no matching
+// entry; request->malformed for a file too short for the directory's header
+// word, or a directory, size word or body that runs past the end of the
+// file, or a negative body size. Nothing is read or allocated for what lies
+// beyond the end. With neither flag set, CAL_ERR_FILE is a failed size,
+// seek or read of the host.
 int32_t tableLocate(FileRef *file, TableRequest *request);
 // Reads the requested body into a new zero-filled buffer owned by
 // request->bodyBlock and sets body and bodySize. 0, CAL_ERR_FILE or

@@ -15,7 +15,13 @@ struct TableRequest {
     char kindName[8];  // "KZDB" or "KZHT"; travels for identification only
     uint16_t tableId;  // 16-bit id in the table directory
     int32_t kindTag;   // 8 (KZDB) or 20 (KZHT): also the header offset of its directory
-    uint8_t notListed; // set by tableLocate when the directory has no entry for the table
+    // Set by tableLocate when it answers CAL_ERR_FILE although the host did
+    // not fail: the file's content rules the table out. notListed: the
+    // directory has no entry for it. malformed: a header word, the
+    // directory, the size word or the body lies beyond the end of the file,
+    // or the stored size is negative.
+    uint8_t notListed;
+    uint8_t malformed;
     uint8_t *body;     // the body read, null when none
     int32_t bodySize;  // its size in bytes
     MemBlock bodyBlock; // owns the body buffer
