@@ -184,12 +184,16 @@ CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) {
 // then sees WAIT_ABANDONED and goes on). Global namespace, so that every
 // session of the machine shares it; Local where Global cannot be created.
 bool w32Lock(void *, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out) {
-    WCHAR full[1024];
-    DWORD n = GetFullPathNameW(dir, 1024, full, NULL);
+    WCHAR path[1024];
+    DWORD n = GetFullPathNameW(dir, 1024, path, NULL);
     if (n == 0 || n >= 1024) {
         return false;
     }
-    CharUpperBuffW(full, n);
+    WCHAR full[1024];
+    if (LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, path, static_cast<int>(n), full, 1024) !=
+        static_cast<int>(n)) {
+        return false;
+    }
     while (n > 3 && full[n - 1] == L'\\') {
         --n; // "C:\\DIR\\" and "C:\\DIR" are one directory
     }
