@@ -58,6 +58,11 @@ int32_t callMeasuringStack(void *fn, const uint32_t args[5], uint32_t *bytesRemo
 void checkExportTable(WinTest *t, HMODULE module, const char *const *names, int count);
 void checkImportTable(WinTest *t, HMODULE module, const char *const *allowed, int count);
 void checkDepbaseFrame(WinTest *t, const DepbaseApi *api);
+// The calibration directory: rename replacement, the directory's mutex
+// against a second process (this program run with --calibrate-child), links.
+void checkCalibrationDirectory(WinTest *t, KzCalibrationFn calibrate, const wchar_t *dllDir);
+// The child's part: one KZCalibration call; exit code 0 for CAL_OK.
+int calibrateChild(const wchar_t *dllDir, const wchar_t *sourceDir, const wchar_t *calibDir);
 void checkDepbaseValues(WinTest *t, const DepbaseApi *api);
 void checkDepbaseDriverQueries(WinTest *t, const DepbaseApi *api);
 void checkDepbaseUnknownPrinter(WinTest *t, const DepbaseApi *api);

@@ -1,10 +1,13 @@
 // Entry of the Windows test program.
 //
 //   zmd_windows_test [directory of depbase.dll and calibmod.dll]
+//   zmd_windows_test --calibrate-child DLLDIR SOURCEDIR CALIBDIR
+//                    (started by the program itself: one KZCalibration call)
 //
 // The directory defaults to the program's own. Prints "N passed, N failed"
 // last and exits with 1 when any check failed.
 #include <cstdio>
+#include <cstring>
 
 #include "wintest.h"
 
@@ -75,12 +78,20 @@ static void runCalibmod(WinTest *t, const wchar_t *dir) {
     checkExportTable(t, m, names, 1);
     checkImportTable(t, m, imports, 2);
     KzCalibrationFn calibrate = reinterpret_cast<KzCalibrationFn>(findExport(t, m, "KZCalibration"));
-    if (calibrate)
+    if (calibrate) {
         checkCalibration(t, calibrate);
+        checkCalibrationDirectory(t, calibrate, dir);
+    }
     expect(t, FreeLibrary(m) != 0, "FreeLibrary(calibmod.dll) failed");
 }
 
 int main(int argc, char **argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--calibrate-child") == 0) {
+        wchar_t w[3][MAX_PATH];
+        for (int i = 0; i < 3; i++)
+            MultiByteToWideChar(CP_ACP, 0, argv[i + 2], -1, w[i], MAX_PATH);
+        return calibrateChild(w[0], w[1], w[2]);
+    }
     WinTest t = {0, 0, nullptr};
     wchar_t dir[MAX_PATH];
     dllDirectory(argc, argv, dir);
