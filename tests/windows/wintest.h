@@ -50,11 +50,15 @@ struct RecordStore {
 };
 void recordInit(RecordStore *s, uint32_t cStrings, uint32_t cInts);
 
+#ifndef _WIN64
 // Calls a five-argument export through a raw pointer and reports how many
 // bytes of arguments the callee removed from the stack (20 for __stdcall).
+// 32-bit only: on x86-64 there is one convention and the caller cleans up.
 int32_t callMeasuringStack(void *fn, const uint32_t args[5], uint32_t *bytesRemoved);
+#endif
 
 // Groups of checks.
+void checkImageFormat(WinTest *t, HMODULE module);
 void checkExportTable(WinTest *t, HMODULE module, const char *const *names, int count);
 void checkImportTable(WinTest *t, HMODULE module, const char *const *allowed, int count);
 void checkDepbaseFrame(WinTest *t, const DepbaseApi *api);

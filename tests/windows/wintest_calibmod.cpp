@@ -107,12 +107,16 @@ static void checkRequestChecks(WinTest *t, KzCalibrationFn calibrate, const CalD
     int16_t ids[6] = {0, 0, 0, 0, 0, 0};
     CalibNames names;
     namesInit(&names);
+#ifndef _WIN64
     uint32_t removed = 0;
     uint32_t args[5] = {(uint32_t)(uintptr_t)&req, (uint32_t)(uintptr_t)&names, (uint32_t)(uintptr_t)ids,
                         (uint32_t)(uintptr_t)d->source, (uint32_t)(uintptr_t)d->calib};
     int16_t r = (int16_t)callMeasuringStack((void *)calibrate, args, &removed);
-    expect(t, r == CAL_ERR_REQUEST, "mode 2: got %d, want -128", r);
     expect(t, removed == 20, "KZCalibration removed %u bytes of arguments, want 20", removed);
+#else
+    int16_t r = calibrate(&req, &names, ids, d->source, d->calib);
+#endif
+    expect(t, r == CAL_ERR_REQUEST, "mode 2: got %d, want -128", r);
     expectResultName(t, &names, "Table0.dat", "resultName after a rejected request");
 
     req.mode = 1;

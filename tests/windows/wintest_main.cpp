@@ -11,9 +11,15 @@
 
 #include "wintest.h"
 
-// The ZMD_SettingsRecord layout that callers of the 32-bit DLL rely on.
-static_assert(sizeof(void *) == 4, "the Windows test program is built for 32-bit Windows");
-static_assert(sizeof(ZMD_SettingsRecord) == 28, "ZMD_SettingsRecord must be 28 bytes");
+// The ZMD_SettingsRecord layout that callers of each DLL rely on: seven
+// 32-bit fields on i686, natural widths (8-byte handle and pointers) on x86-64.
+#ifdef _WIN64
+static_assert(sizeof(void *) == 8, "x86-64 build");
+static_assert(sizeof(ZMD_SettingsRecord) == 48, "ZMD_SettingsRecord must be 48 bytes on 64-bit Windows");
+#else
+static_assert(sizeof(void *) == 4, "i686 build");
+static_assert(sizeof(ZMD_SettingsRecord) == 28, "ZMD_SettingsRecord must be 28 bytes on 32-bit Windows");
+#endif
 static_assert(sizeof(CalibRequest) == 16 && sizeof(CalibNames) == 37, "calibmod argument records");
 
 static void dllDirectory(int argc, char **argv, wchar_t *dir) {
@@ -49,6 +55,7 @@ static void runDepbase(WinTest *t, const wchar_t *dir) {
     static const char *const names[6] = {"ZMD_AccessRootDataBase", "ZMD_AccessDrvDataBase", "ZMD_AccessLMDataBase",
                                          "ZMD_AccessMntDataBase",  "ZMD_AccessPADataBase",  "ZMD_AccessSMDataBase"};
     static const char *const imports[3] = {"KERNEL32.dll", "WINSPOOL.DRV", "msvcrt.dll"};
+    checkImageFormat(t, m);
     checkExportTable(t, m, names, 6);
     checkImportTable(t, m, imports, 3);
     DepbaseApi api;
@@ -75,6 +82,7 @@ static void runCalibmod(WinTest *t, const wchar_t *dir) {
         return;
     static const char *const names[1] = {"KZCalibration"};
     static const char *const imports[2] = {"KERNEL32.dll", "msvcrt.dll"};
+    checkImageFormat(t, m);
     checkExportTable(t, m, names, 1);
     checkImportTable(t, m, imports, 2);
     KzCalibrationFn calibrate = reinterpret_cast<KzCalibrationFn>(findExport(t, m, "KZCalibration"));

@@ -7,8 +7,25 @@
 static const IMAGE_DATA_DIRECTORY *dataDirectory(HMODULE module, int index) {
     const uint8_t *base = reinterpret_cast<const uint8_t *>(module);
     const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
-    const IMAGE_NT_HEADERS32 *nt = reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + dos->e_lfanew);
+    // IMAGE_NT_HEADERS is the program's own format: PE32 on i686, PE32+ on x86-64.
+    const IMAGE_NT_HEADERS *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
     return &nt->OptionalHeader.DataDirectory[index];
+}
+
+// The DLL is of the program's own format (PE32 or PE32+) and machine.
+void checkImageFormat(WinTest *t, HMODULE module) {
+    const uint8_t *base = reinterpret_cast<const uint8_t *>(module);
+    const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+    const IMAGE_NT_HEADERS *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
+#ifdef _WIN64
+    const WORD magic = IMAGE_NT_OPTIONAL_HDR64_MAGIC, machine = IMAGE_FILE_MACHINE_AMD64;
+#else
+    const WORD magic = IMAGE_NT_OPTIONAL_HDR32_MAGIC, machine = IMAGE_FILE_MACHINE_I386;
+#endif
+    expect(t, nt->OptionalHeader.Magic == magic, "optional header magic 0x%x, want 0x%x",
+           (unsigned)nt->OptionalHeader.Magic, (unsigned)magic);
+    expect(t, nt->FileHeader.Machine == machine, "machine 0x%x, want 0x%x", (unsigned)nt->FileHeader.Machine,
+           (unsigned)machine);
 }
 
 // The DLL exports exactly the given names, by name, and nothing else.
@@ -57,8 +74,10 @@ void checkImportTable(WinTest *t, HMODULE module, const char *const *allowed, in
     }
 }
 
+#ifndef _WIN64
 // Pushes the five arguments, calls, and measures the stack pointer after the
-// return: a __stdcall callee leaves it where it was before the pushes.
+// return: a __stdcall callee leaves it where it was before the pushes. (x86-64
+// has one calling convention, in which the caller owns the stack.)
 __attribute__((noinline)) int32_t callMeasuringStack(void *fn, const uint32_t args[5], uint32_t *bytesRemoved) {
     int32_t result;
     uint32_t left;
@@ -77,3 +96,4 @@ __attribute__((noinline)) int32_t callMeasuringStack(void *fn, const uint32_t ar
     *bytesRemoved = 20 - left;
     return result;
 }
+#endif

@@ -6,9 +6,13 @@
 
 #include "depbase.h"
 
-// The record crosses the DLL boundary as seven 32-bit fields; callers built
-// against the 32-bit layout rely on it byte for byte.
-#if defined(_WIN32) && !defined(_WIN64)
+// The record crosses the DLL boundary: seven 32-bit fields on 32-bit
+// Windows, natural widths (8-byte handle and pointers) on 64-bit Windows.
+// Callers built against either layout rely on it byte for byte.
+#if defined(_WIN64)
+static_assert(sizeof(ZMD_SettingsRecord) == 48, "ZMD_SettingsRecord must be 48 bytes on 64-bit Windows");
+static_assert(offsetof(ZMD_SettingsRecord, pwszPrinterName) == 40, "ZMD_SettingsRecord natural alignment");
+#elif defined(_WIN32)
 static_assert(sizeof(ZMD_SettingsRecord) == 28, "ZMD_SettingsRecord must be 28 bytes on 32-bit Windows");
 static_assert(offsetof(ZMD_SettingsRecord, pwszPrinterName) == 24, "ZMD_SettingsRecord fields must be 32-bit");
 #endif

@@ -43,6 +43,16 @@ typedef struct ZMD_SettingsRecord {
     const ZMD_WCHAR *pwszPrinterName; /* UTF-16, NUL-terminated; may be NULL */
 } ZMD_SettingsRecord;
 
+/* The record's size is part of the interface: natural alignment gives 28
+ * bytes on 32-bit Windows (seven 4-byte fields) and 48 bytes on 64-bit
+ * Windows and Linux x86-64 (8-byte handle and pointers). A compiler that
+ * lays it out otherwise stops here (an array of negative size). */
+#if defined(_WIN64) || (defined(__x86_64__) && !defined(__ILP32__))
+typedef char ZMD_SettingsRecordSizeCheck[sizeof(ZMD_SettingsRecord) == 48 ? 1 : -1];
+#elif defined(_WIN32)
+typedef char ZMD_SettingsRecordSizeCheck[sizeof(ZMD_SettingsRecord) == 28 ? 1 : -1];
+#endif
+
 /* Result codes. */
 #define ZMD_OK                  0
 #define ZMD_NOT_FOUND           1
