@@ -84,22 +84,22 @@ std::string Ask(std::vector<std::string> args, int32_t expected = 0)
 
 TEST(CliQuery, DecodesEachKindOfAnswer)
 {
-    EXPECT_EQ(Ask({"query", "root", "0x001E"}), "root 0x001E: ZMD_OK, 26 bytes, TEXT × 13\n  \"calibmod.dll\"\n");
-    EXPECT_EQ(Ask({"query", "drv", "0x1003", "--int", "28=9"}), "drv 0x1003: ZMD_OK, 8 bytes, INT16_ARRAY × 2\n  21000, 29700\n");
+    EXPECT_EQ(Ask({"query", "root", "0x001E"}), "root 0x001E: ZMD_OK, 26 bytes, text × 13\n  \"calibmod.dll\"\n");
+    EXPECT_EQ(Ask({"query", "drv", "0x1003", "--int", "28=9"}), "drv 0x1003: ZMD_OK, 8 bytes, int16_array × 2\n  21000, 29700\n");
     EXPECT_EQ(Ask({"query", "drv", "0x1004", "--int", "28=9"}, 1), "drv 0x1004: ZMD_NOT_FOUND\n");
     EXPECT_NE(Ask({"query", "drv", "0x1004", "--int", "28=256", "--int", "29=21000", "--int", "30=29700"})
                   .find("left offset 340, printable width 20320, top offset 300, printable length 28900"),
               std::string::npos);
     std::string list = Ask({"query", "drv", "0x1010"});
-    EXPECT_NE(list.find("180 bytes, list items × 9"), std::string::npos) << list;
+    EXPECT_NE(list.find("180 bytes, list × 9"), std::string::npos) << list;
     EXPECT_NE(list.find("[0] id 11  name id 0x3D92  value1 15712"), std::string::npos) << list;
     std::string seq = Ask({"query", "drv", "0x101B"});
-    EXPECT_NE(seq.find("command sequence"), std::string::npos);
+    EXPECT_NE(seq.find("sequence"), std::string::npos);
     EXPECT_NE(seq.find("1B 40  ESC @"), std::string::npos) << seq;
     std::string word = Ask({"query", "mnt", "0x300B", "--int", "0=500"});
-    EXPECT_NE(word.find("22 bytes, BYTES × 22\n  \"@TestPrint=NozzleCheck\""), std::string::npos) << word;
+    EXPECT_NE(word.find("22 bytes, bytes × 22\n  \"@TestPrint=NozzleCheck\""), std::string::npos) << word;
     EXPECT_EQ(Ask({"query", "mnt", "0x300B", "--int", "0=1", "--raw"}),
-              "mnt 0x300B: ZMD_OK, 16 bytes, BYTES × 16\n  1B 5B 4B 02 00 00 1F 4B 5A 4C 53 54 41 52 54 0A\n");
+              "mnt 0x300B: ZMD_OK, 16 bytes, bytes × 16\n  1B 5B 4B 02 00 00 1F 4B 5A 4C 53 54 41 52 54 0A\n");
     EXPECT_EQ(Ask({"query", "root", "0x0001"}, 3), "root 0x0001: ZMD_NO_KEY\n");
 }
 
@@ -107,13 +107,13 @@ TEST(CliQuery, JsonForScripts)
 {
     EXPECT_EQ(Ask({"query", "drv", "0x1003", "--int", "28=9", "--json"}),
               "{\"database\": \"drv\", \"key\": \"0x1003\", \"result\": \"ZMD_OK\", \"code\": 0, \"size\": 8, "
-              "\"kind\": \"INT16_ARRAY\", \"count\": 2, \"value\": [21000, 29700]}");
+              "\"kind\": \"int16_array\", \"count\": 2, \"value\": [21000, 29700]}");
     EXPECT_EQ(Ask({"query", "root", "0x0012", "--str", "0=DOC", "--json"}),
               "{\"database\": \"root\", \"key\": \"0x0012\", \"result\": \"ZMD_OK\", \"code\": 0, \"size\": 22, "
-              "\"kind\": \"TEXT\", \"count\": 11, \"value\": \"XvnSLM_DOC\"}");
+              "\"kind\": \"text\", \"count\": 11, \"value\": \"XvnSLM_DOC\"}");
     EXPECT_EQ(Ask({"query", "root", "0x0012", "--str", "0=doc", "--json"}, 1),
               "{\"database\": \"root\", \"key\": \"0x0012\", \"result\": \"ZMD_NOT_FOUND\", \"code\": 1}");
-    EXPECT_NE(Ask({"query", "drv", "0x100D", "--json"}).find("{\"id\": 1, \"nameId\": 15002, \"value1\": 20001, \"value2\": 1, \"default\": 1}"),
+    EXPECT_NE(Ask({"query", "drv", "0x100D", "--json"}).find("{\"id\": 1, \"name_id\": 15002, \"value1\": 20001, \"value2\": 1, \"default\": 1}"),
               std::string::npos);
 }
 
@@ -141,7 +141,7 @@ TEST(CliQuery, ReadsThePrinterNamed)
     else unsetenv("ZMD_PRINTER_DIR");
     std::remove(conf.c_str());
     rmdir(dir);
-    EXPECT_NE(clear.find("136 bytes, command sequence"), std::string::npos) << clear;
+    EXPECT_NE(clear.find("136 bytes, sequence"), std::string::npos) << clear;
     EXPECT_NE(clear.find("\"SelectParallel=Nibble\\n\""), std::string::npos) << clear;
     EXPECT_NE(set.find("148 bytes"), std::string::npos) << set;
     EXPECT_NE(set.find("1B 28 24 07 00  ESC ( $, 7 bytes: 01 00 01 00 00 00 01"), std::string::npos) << set;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "args.h"
 #include "cli.h"
 
 namespace {
@@ -44,28 +45,6 @@ bool SplitSetting(const std::string &arg, uint32_t *index, std::string *value)
 
 } // namespace
 
-const char *CliUsage()
-{
-    return "usage: depbase-cli query DATABASE KEY [--int I=V ...] [--str I=S ...] [--printer NAME] [--raw] [--json]\n"
-           "       depbase-cli dump [--json]\n"
-           "       depbase-cli --help\n"
-           "\n"
-           "Asks the model database through the exports of libdepbase.\n"
-           "  DATABASE   root (keys 0x0001-0x0FFF), drv (0x1001-0x1FFF), lm (0x2001-0x2FFF),\n"
-           "             mnt (0x3001-0x3FFF), pa (0x4001-0x4FFF) or sm (0x6001-0x6FFF)\n"
-           "  KEY        the key, decimal or 0x hex (0x1003)\n"
-           "  --int I=V  integer setting I (0-255) is V (decimal or 0x hex, 32 bits); may repeat\n"
-           "  --str I=S  string setting I (0-255) is S (may be empty); may repeat\n"
-           "  --printer NAME  the printer whose stored values the rules may read\n"
-           "  --raw      print the value's bytes as hex instead of decoding them\n"
-           "  --json     print the answer as JSON\n"
-           "The record has the database's shape (root 1 string and 1 integer setting, drv 95 integers,\n"
-           "lm 5 and 13, mnt 0 and 1, pa 0 and 4, sm 8 and 16), all 0 or empty unless set; a setting\n"
-           "beyond the shape makes the record longer. dump asks every key of every database with such\n"
-           "default records. The exit status is 0 when the answer is ZMD_OK, 1 for any other result,\n"
-           "2 for a usage error.\n";
-}
-
 int CliDatabaseByName(const std::string &name)
 {
     for (int i = 0; i < 6; ++i)
@@ -81,98 +60,128 @@ void CliKeyRange(int database, uint32_t *first, uint32_t *last)
     *last = (kFirst[database] & 0xF000u) | 0x0FFFu;
 }
 
-bool CliParseArgs(const std::vector<std::string> &args, CliRequest *req, std::string *error)
+namespace {
+
+const ArgSpec kQuerySpecs[] = {
+    {"--int", nullptr, ARG_VALUE},  {"--str", nullptr, ARG_VALUE}, {"--printer", nullptr, ARG_VALUE},
+    {"--raw", nullptr, ARG_FLAG},   {"--json", nullptr, ARG_FLAG},
+};
+const size_t kQuerySpecCount = sizeof kQuerySpecs / sizeof kQuerySpecs[0];
+
+bool ParseQuery(const ParsedArgs &p, CliRequest *req, std::string *error)
 {
-    *req = CliRequest();
-    if (args.empty()) {
-        *error = "no command given";
+    if (p.positionals.size() < 2) {
+        *error = p.positionals.empty() ? "query needs a database and a key" : "query needs a database and a key (only a database given)";
         return false;
     }
-    size_t i = 1;
-    const std::string &cmd = args[0];
-    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-        req->command = CLI_HELP;
-        return true;
-    }
-    if (cmd == "query") {
-        req->command = CLI_QUERY;
-        if (args.size() < 3) {
-            *error = "query needs a database and a key";
-            return false;
-        }
-        req->database = CliDatabaseByName(args[1]);
-        if (req->database < 0) {
-            *error = "unknown database '" + args[1] + "' (use root, drv, lm, mnt, pa or sm)";
-            return false;
-        }
-        long long key = 0;
-        if (!ParseNumber(args[2], 0, 0xFFFFFFFFll, &key)) {
-            *error = "malformed key '" + args[2] + "' (a number, decimal or 0x hex)";
-            return false;
-        }
-        uint32_t first = 0, last = 0;
-        CliKeyRange(req->database, &first, &last);
-        if (key < first || key > last) {
-            char buf[160];
-            std::snprintf(buf, sizeof buf, "key %s is out of range: the %s database has keys 0x%04X to 0x%04X",
-                          args[2].c_str(), CliDatabaseName(req->database), first, last);
-            *error = buf;
-            return false;
-        }
-        req->key = static_cast<uint32_t>(key);
-        i = 3;
-    } else if (cmd == "dump") {
-        req->command = CLI_DUMP;
-    } else {
-        *error = "unknown command '" + cmd + "'";
+    if (p.positionals.size() > 2) {
+        *error = "query takes one database and one key; '" + p.positionals[2] + "' is one too many";
         return false;
     }
-    for (; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        bool takesValue = a == "--int" || a == "--str" || a == "--printer";
-        if (takesValue && req->command == CLI_DUMP) {
-            *error = "dump takes no settings (only --json)";
-            return false;
-        }
-        if (takesValue && i + 1 >= args.size()) {
-            *error = a + " needs a value";
-            return false;
-        }
-        if (a == "--int") {
-            uint32_t index = 0;
-            std::string value;
+    const std::string &db = p.positionals[0], &keyText = p.positionals[1];
+    req->database = CliDatabaseByName(db);
+    if (req->database < 0) {
+        *error = "unknown database '" + db + "' (use root, drv, lm, mnt, pa or sm)";
+        return false;
+    }
+    long long key = 0;
+    if (!ParseNumber(keyText, 0, 0xFFFFFFFFll, &key)) {
+        *error = "malformed key '" + keyText + "' (a number, decimal or 0x hex)";
+        return false;
+    }
+    uint32_t first = 0, last = 0;
+    CliKeyRange(req->database, &first, &last);
+    if (key < first || key > last) {
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "key %s is out of range: the %s database has keys 0x%04X to 0x%04X",
+                      keyText.c_str(), CliDatabaseName(req->database), first, last);
+        *error = buf;
+        return false;
+    }
+    req->key = static_cast<uint32_t>(key);
+    for (const ArgOption &o : p.options) {
+        uint32_t index = 0;
+        std::string value;
+        if (o.name == "--int") {
             long long v = 0;
-            if (!SplitSetting(args[i + 1], &index, &value) || !ParseNumber(value, -2147483648ll, 0xFFFFFFFFll, &v)) {
-                *error = "malformed --int '" + args[i + 1] + "' (expected I=V: I 0-255, V a 32-bit number)";
+            if (!SplitSetting(o.value, &index, &value) || !ParseNumber(value, -2147483648ll, 0xFFFFFFFFll, &v)) {
+                *error = "malformed --int '" + o.value + "' (expected I=V: I 0-255, V a 32-bit number)";
                 return false;
             }
             req->ints.push_back({index, static_cast<int32_t>(static_cast<uint32_t>(v))});
-            ++i;
-        } else if (a == "--str") {
-            uint32_t index = 0;
-            std::string value;
-            if (!SplitSetting(args[i + 1], &index, &value)) {
-                *error = "malformed --str '" + args[i + 1] + "' (expected I=S: I 0-255)";
+        } else if (o.name == "--str") {
+            if (!SplitSetting(o.value, &index, &value)) {
+                *error = "malformed --str '" + o.value + "' (expected I=S: I 0-255)";
                 return false;
             }
             req->strs.push_back({index, value});
-            ++i;
-        } else if (a == "--printer") {
+        } else if (o.name == "--printer") {
             req->hasPrinter = true;
-            req->printer = args[i + 1];
-            ++i;
-        } else if (a == "--raw" && req->command == CLI_QUERY) {
-            req->raw = true;
-        } else if (a == "--json") {
-            req->json = true;
-        } else {
-            *error = "unknown option '" + a + "'";
-            return false;
+            req->printer = o.value;
         }
     }
+    req->raw = ArgsHas(p, "--raw");
+    req->json = ArgsHas(p, "--json");
     if (req->raw && req->json) {
         *error = "--raw and --json exclude each other";
         return false;
     }
     return true;
+}
+
+bool ParseDump(const ParsedArgs &p, CliRequest *req, std::string *error)
+{
+    if (ArgsHas(p, "--int") || ArgsHas(p, "--str") || ArgsHas(p, "--printer") || ArgsHas(p, "--raw")) {
+        *error = "dump takes no settings (only --json)";
+        return false;
+    }
+    if (!p.positionals.empty()) {
+        *error = "dump takes no arguments; '" + p.positionals[0] + "' is one too many";
+        return false;
+    }
+    req->json = ArgsHas(p, "--json");
+    return true;
+}
+
+bool IsTopic(const std::string &t) { return t.empty() || t == "query" || t == "dump"; }
+
+} // namespace
+
+bool CliParseArgs(const std::vector<std::string> &args, CliRequest *req, std::string *error)
+{
+    *req = CliRequest();
+    std::string command;
+    std::vector<std::string> rest;
+    ArgsSplitCommand(args, kQuerySpecs, kQuerySpecCount, &command, &rest);
+    ParsedArgs p;
+    if (command.empty() || command == "help") {
+        if (!ArgsParse(rest, nullptr, 0, &p, error)) return false;
+        if (p.version && !p.help) {
+            req->command = CLI_VERSION;
+            return true;
+        }
+        if (command.empty() && !p.help) {
+            *error = p.positionals.empty() ? "no command given" : "unknown command '" + p.positionals[0] + "'";
+            return false;
+        }
+        req->command = CLI_HELP;
+        req->helpTopic = p.positionals.empty() ? "" : p.positionals[0];
+        if (!IsTopic(req->helpTopic)) {
+            *error = "no help on '" + req->helpTopic + "' (the commands are query and dump)";
+            return false;
+        }
+        return true;
+    }
+    if (command != "query" && command != "dump") {
+        *error = "unknown command '" + command + "' (the commands are query and dump)";
+        return false;
+    }
+    if (!ArgsParse(rest, kQuerySpecs, kQuerySpecCount, &p, error)) return false;
+    if (p.help || p.version) {
+        req->command = p.help ? CLI_HELP : CLI_VERSION;
+        req->helpTopic = command;
+        return true;
+    }
+    req->command = command == "query" ? CLI_QUERY : CLI_DUMP;
+    return command == "query" ? ParseQuery(p, req, error) : ParseDump(p, req, error);
 }

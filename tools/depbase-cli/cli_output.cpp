@@ -19,17 +19,55 @@ int32_t Le32(const uint8_t *p)
                                 static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
 }
 
+std::string KindLabel(const CliAnswer &a)
+{
+    if (a.kind.empty()) return "bytes";
+    if (a.kind == "computed") return "computed type " + std::to_string(a.computedType);
+    return a.kind;
+}
+
 std::string Head(const CliRequest &req, const CliAnswer &a)
 {
     std::string s = std::string(CliDatabaseName(req.database)) + " " + Hex4(req.key & 0xFFFFu) + ": " +
                     DbcResultName(a.result);
     if (a.result == 0 || a.result == 2) s += ", " + std::to_string(a.size) + " bytes";
-    if (a.result == 0 && !a.kind.empty())
-        s += ", " + a.kind + (a.form == DBC_FORM_LIST || a.kind.find("ARRAY") != std::string::npos || a.kind == "TEXT" ||
-                                      a.kind == "BYTES"
-                                  ? " × " + std::to_string(a.count)
-                                  : "");
+    if (a.result == 0) {
+        bool counted = a.kind == "list" || a.kind == "text" || a.kind == "bytes" ||
+                       a.kind.find("_array") != std::string::npos;
+        s += ", " + KindLabel(a) + (counted ? " × " + std::to_string(CliElementCount(a)) : "");
+    }
     return s;
+}
+
+// A JSON string of UTF-16 text (the trailing NUL left out); anything beyond
+// printable ASCII as \u escapes.
+std::string JsonUtf16(const uint8_t *p, uint32_t n)
+{
+    std::string s = "\"";
+    for (uint32_t i = 0; i + 2 <= n; i += 2) {
+        unsigned c = p[i] | p[i + 1] << 8;
+        if (c == 0 && i + 2 == n) break;
+        if (c == '"' || c == '\\') {
+            s += '\\';
+            s += static_cast<char>(c);
+        } else if (c == '\n') {
+            s += "\\n";
+        } else if (c >= 0x20 && c < 0x7F) {
+            s += static_cast<char>(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            s += buf;
+        }
+    }
+    return s + "\"";
+}
+
+std::string JsonByteArray(const uint8_t *p, uint32_t n)
+{
+    std::string s = "[";
+    for (uint32_t i = 0; i < n; ++i) s += (i ? ", " : "") + std::to_string(p[i]);
+    return s + "]";
 }
 
 std::string ParameterSet(const std::vector<uint8_t> &b)
@@ -61,14 +99,8 @@ std::string JsonValue(const CliAnswer &a)
             s += (i ? ", " : "") + (a.form == DBC_FORM_INTS ? std::to_string(v) : std::to_string(static_cast<uint32_t>(v)));
         }
         return s + "]";
-    case DBC_FORM_TEXT: {
-        std::string text;
-        for (uint32_t i = 0; i + 2 <= n; i += 2) {
-            if (b[i] == 0 && b[i + 1] == 0 && i + 2 == n) break;
-            text.push_back(static_cast<char>(b[i]));
-        }
-        return DbcJsonString(text);
-    }
+    case DBC_FORM_TEXT:
+        return JsonUtf16(b.data(), n);
     case DBC_FORM_AREA:
         if (n != 16) break;
         return "{\"left\": " + std::to_string(Le32(&b[0])) + ", \"width\": " + std::to_string(Le32(&b[4])) +
@@ -76,18 +108,14 @@ std::string JsonValue(const CliAnswer &a)
     case DBC_FORM_LIST:
         s = "[";
         for (uint32_t i = 0; i + 20 <= n; i += 20)
-            s += std::string(i ? ", " : "") + "{\"id\": " + std::to_string(Le32(&b[i])) + ", \"nameId\": " +
+            s += std::string(i ? ", " : "") + "{\"id\": " + std::to_string(Le32(&b[i])) + ", \"name_id\": " +
                  std::to_string(Le32(&b[i + 4])) + ", \"value1\": " + std::to_string(Le32(&b[i + 8])) +
                  ", \"value2\": " + std::to_string(Le32(&b[i + 12])) + ", \"default\": " + std::to_string(Le32(&b[i + 16])) + "}";
         return s + "]";
     default:
         break;
     }
-    std::string hex = DbcHexDump(b.data(), n, "");
-    std::string flat;
-    for (char c : hex) flat += c == '\n' ? ' ' : c;
-    while (!flat.empty() && flat.back() == ' ') flat.pop_back();
-    return DbcJsonString(flat);
+    return JsonByteArray(b.data(), n);
 }
 
 } // namespace
@@ -131,7 +159,9 @@ std::string CliFormatJson(const CliRequest &req, const CliAnswer &a)
                     "\", \"code\": " + std::to_string(a.result);
     if (a.result == 0 || a.result == 2) s += ", \"size\": " + std::to_string(a.size);
     if (a.result == 0) {
-        if (!a.kind.empty()) s += ", \"kind\": " + DbcJsonString(a.kind) + ", \"count\": " + std::to_string(a.count);
+        s += ", \"kind\": \"" + (a.kind.empty() ? std::string("bytes") : a.kind) + "\"";
+        if (a.kind == "computed") s += ", \"computed_type\": " + std::to_string(a.computedType);
+        s += ", \"count\": " + std::to_string(CliElementCount(a));
         s += ", \"value\": " + JsonValue(a);
     }
     return s + "}";

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli.h"
+#include "cli_record.h"
 #include "dbc_format.h"
 #include "depbase.h"
 #include "engine.h"
@@ -21,42 +22,6 @@ Export ExportOf(int database)
     return exports[database];
 }
 
-const uint32_t kShapeStrings[6] = {1, 0, 5, 0, 0, 8};
-const uint32_t kShapeInts[6] = {1, 95, 13, 1, 4, 16};
-
-// The settings of a request, kept alive for the record that points at them.
-struct Settings {
-    std::vector<int32_t> ints;
-    std::vector<std::string> texts;
-    std::vector<const char *> strs;
-    std::u16string printer;
-    ZMD_SettingsRecord rec;
-};
-
-void BuildRecord(const CliRequest &req, Settings *s)
-{
-    s->ints.assign(kShapeInts[req.database], 0);
-    s->texts.assign(kShapeStrings[req.database], std::string());
-    for (const auto &p : req.ints) {
-        if (p.first >= s->ints.size()) s->ints.resize(p.first + 1, 0);
-        s->ints[p.first] = p.second;
-    }
-    for (const auto &p : req.strs) {
-        if (p.first >= s->texts.size()) s->texts.resize(p.first + 1);
-        s->texts[p.first] = p.second;
-    }
-    for (const std::string &t : s->texts) s->strs.push_back(t.c_str());
-    // Printer names are taken as 8-bit characters, each widened.
-    for (unsigned char c : req.printer) s->printer.push_back(static_cast<char16_t>(c));
-    s->rec.hPrinter = nullptr;
-    s->rec.dwReserved = 0;
-    s->rec.cStrings = static_cast<uint32_t>(s->strs.size());
-    s->rec.ppszStrings = s->strs.empty() ? nullptr : s->strs.data();
-    s->rec.cInts = static_cast<uint32_t>(s->ints.size());
-    s->rec.pnInts = s->ints.empty() ? nullptr : s->ints.data();
-    s->rec.pwszPrinterName = req.hasPrinter ? reinterpret_cast<const ZMD_WCHAR *>(s->printer.c_str()) : nullptr;
-}
-
 bool IsListKey(uint32_t key)
 {
     switch (key) {
@@ -66,6 +31,14 @@ bool IsListKey(uint32_t key)
     default:
         return false;
     }
+}
+
+// The name of a value node kind in answers: "int16_array", "text", ...
+std::string KindName(uint32_t kind)
+{
+    std::string name = DbcKindName(kind);
+    for (char &c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return name;
 }
 
 // The chosen value node's kind and count, asked of the shipped image with the
@@ -80,10 +53,10 @@ void FindKind(const CliRequest &req, ZMD_SettingsRecord rec, CliAnswer *a)
     ZMD_Node node{0, 0};
     if (ZMD_FindKey(&env, req.key, &rec, &node) == ZMD_OK) {
         uint32_t kind = ZMD_NodeKindOf(node.w0);
-        a->kind = DbcKindName(kind);
-        a->count = ZMD_NodeLow(node.w1);
-        a->form = DbcFormOfNode(kind, a->count);
-        if (kind == ZMD_KIND_COMPUTED) a->kind += " type " + std::to_string(a->count);
+        uint32_t count = ZMD_NodeLow(node.w1);
+        a->kind = KindName(kind);
+        a->form = DbcFormOfNode(kind, count);
+        if (kind == ZMD_KIND_COMPUTED) a->computedType = count;
     } else {
         a->kind = "";
         a->form = DBC_FORM_BYTES;
@@ -96,8 +69,8 @@ void FindKind(const CliRequest &req, ZMD_SettingsRecord rec, CliAnswer *a)
 CliAnswer CliQuery(const CliRequest &req)
 {
     CliAnswer a;
-    Settings s;
-    BuildRecord(req, &s);
+    CliSettings s;
+    CliBuildRecord(req, &s);
     Export fn = ExportOf(req.database);
     uint32_t key = req.key & 0xFFFFu;
     // Ask for the size, then for the value; a value that changed in between
@@ -111,19 +84,31 @@ CliAnswer CliQuery(const CliRequest &req)
     }
     a.bytes.resize(a.result == ZMD_OK ? a.size : 0);
     if (req.database == 1 && IsListKey(key)) {
-        a.kind = "list items";
+        a.kind = "list";
         a.form = DBC_FORM_LIST;
-        a.count = a.size / 20;
     } else if (req.database == 1 && key >= 0x1018 && key <= 0x101D) {
-        a.kind = "command sequence";
+        a.kind = "sequence";
         a.form = DBC_FORM_BYTES;
     } else if (req.database == 1 && key == 0x101E) {
-        a.kind = "parameter set";
+        a.kind = "paramset";
         a.form = CLI_FORM_PARAMETER_SET;
     } else {
         FindKind(req, s.rec, &a);
     }
     return a;
+}
+
+uint32_t CliElementCount(const CliAnswer &a)
+{
+    uint32_t n = static_cast<uint32_t>(a.bytes.size());
+    switch (a.form) {
+    case DBC_FORM_INTS:
+    case DBC_FORM_UINTS: return n / 4;
+    case DBC_FORM_TEXT: return n / 2;
+    case DBC_FORM_AREA: return n == 16 ? 1 : n;
+    case DBC_FORM_LIST: return n / 20;
+    default: return n;
+    }
 }
 
 std::vector<uint32_t> CliDumpKeys(int database)
