@@ -24,8 +24,9 @@ protected:
         const TableIdList &l = ctx.table.tableIds;
         return std::vector<int32_t>(l.ids, l.ids + l.count);
     }
-    int16_t collect(const FileSpec &fileDesc) {
-        writeFile(fileDesc);
+    int16_t collect(const FileSpec &fileDesc) { return collect(kzfile::buildFile(fileDesc)); }
+    int16_t collect(const Bytes &file) {
+        writeFile(file);
         openTableFile();
         int16_t rc = collectTableIds(&ctx);
         EXPECT_EQ(nullptr, ctx.table.tableFile.loadedBody);
@@ -171,6 +172,91 @@ TEST_F(TableDbTest, ReadFaultsStopTheScan) {
     fake.shortIoAt = 0;
     EXPECT_EQ(0, collectTableIds(&ctx));
     EXPECT_EQ((std::vector<int32_t>{1201, 1203}), ids());
+}
+
+// A database that the file cannot hold is skipped like a missing one; the
+// databases around it are still read.
+TEST_F(TableDbTest, DatabasesPastTheEndOfTheFileAreSkipped) {
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, {1201})),
+                       kzdbTable(1001, kzfile::kzdbBody(DB_KIND_0, {1300})),  // body past the end
+                       kzdbTable(1002, kzfile::kzdbBody(DB_KIND_1, {1301})),  // size word past the end
+                       kzdbTable(1003, kzfile::kzdbBody(DB_KIND_2, {1302})),  // negative size
+                       kzdbTable(1004, kzfile::kzdbBody(DB_KIND_2, {1303})),  // negative position
+                       kzdbTable(1128, kzfile::kzdbBody(DB_KIND_2, {1203, 1201}))};
+    fileDesc.tables[1].sizeWord = 0x7FFFFF00;
+    fileDesc.tables[3].sizeWord = 0xFFFFFF76; // -138
+    Bytes file = kzfile::buildFile(fileDesc);
+    setEntryPosition(file, kzfile::kTagKzdb, 1002, static_cast<uint32_t>(file.size() - 2));
+    setEntryPosition(file, kzfile::kTagKzdb, 1004, 0xFFFFFFF8u);
+    writeFile(file);
+    openTableFile();
+    long allocsBefore = fake.allocs;
+    EXPECT_EQ(0, collectTableIds(&ctx));
+    EXPECT_EQ((std::vector<int32_t>{1201, 1203}), ids());
+    EXPECT_EQ(nullptr, ctx.table.tableFile.loadedBody);
+    // Nothing was allocated for a body that is not in the file: a directory
+    // buffer for each of the 30 numbers, a body for the two good databases.
+    EXPECT_EQ(allocsBefore + 32, fake.allocs);
+    closeTableFile();
+    EXPECT_EQ(written, readBack());
+}
+
+// A file too short for its header words, or whose KZDB directory lies past
+// its end, has no databases: the list is empty and the scan succeeds.
+TEST_F(TableDbTest, ShortFileOrDirectoryPastTheEndGivesAnEmptyList) {
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, {1201}))};
+    const Bytes file = kzfile::buildFile(fileDesc);
+    for (size_t cut : {0, 1, 8, 11}) {
+        ctx.table.tableIds.count = 3;
+        EXPECT_EQ(0, collect(Bytes(file.begin(), file.begin() + cut))) << cut;
+        EXPECT_TRUE(ids().empty()) << cut;
+    }
+    for (uint32_t pos : {static_cast<uint32_t>(file.size()), 0x7FFFFFF0u, 0xFFFFFFFCu}) {
+        Bytes b = file;
+        kzfile::putU32(b, 8, pos);
+        EXPECT_EQ(0, collect(b)) << pos;
+        EXPECT_TRUE(ids().empty()) << pos;
+    }
+    fileDesc.kzdbCount = 0x01000000; // entries past the end
+    EXPECT_EQ(0, collect(fileDesc));
+    EXPECT_TRUE(ids().empty());
+}
+
+// Skipping malformed databases must not swallow the host's failures: with a
+// damaged database among good ones, every failed size, seek or read and
+// every short read of the scan still ends it, and so does every failed
+// allocation.
+TEST_F(TableDbTest, HostFailuresStillStopTheScanAmongDamagedDatabases) {
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, {1201})),
+                       kzdbTable(1001, kzfile::kzdbBody(DB_KIND_0, {1300})),
+                       kzdbTable(1002, kzfile::kzdbBody(DB_KIND_1, {1203}))};
+    fileDesc.tables[1].sizeWord = 0x7FFFFF00;
+    writeFile(fileDesc);
+    openTableFile();
+    fake.resetCounts();
+    ASSERT_EQ(0, collectTableIds(&ctx));
+    ASSERT_EQ((std::vector<int32_t>{1201, 1203}), ids());
+    const long fileOps = fake.fileOps, ioCalls = fake.ioCalls, allocs = fake.allocs;
+    for (long n = 1; n <= fileOps; ++n) {
+        fake.resetCounts();
+        fake.failFileOpAt = n;
+        ASSERT_EQ(CAL_ERR_FILE, collectTableIds(&ctx)) << "file operation " << n;
+        ASSERT_EQ(nullptr, ctx.table.tableFile.loadedBody);
+    }
+    for (long n = 1; n <= ioCalls; ++n) {
+        fake.resetCounts();
+        fake.shortIoAt = n;
+        ASSERT_EQ(CAL_ERR_FILE, collectTableIds(&ctx)) << "short read " << n;
+    }
+    for (long n = 1; n <= allocs; ++n) {
+        fake.resetCounts();
+        fake.failAllocAt = n;
+        ASSERT_EQ(CAL_ERR_NO_MEMORY, collectTableIds(&ctx)) << "allocation " << n;
+        ASSERT_EQ(0, fake.outstandingAllocs);
+    }
 }
 
 } // namespace

@@ -107,6 +107,7 @@ TEST_F(TableFileTest, EmptyNegativeAndOversizedDirectories) {
         long allocsBefore = fake.allocs;
         EXPECT_EQ(CAL_ERR_FILE, locate(1000, 8)) << count;
         EXPECT_EQ(0, req.notListed);
+        EXPECT_EQ(1, req.malformed) << count;
         EXPECT_EQ(allocsBefore, fake.allocs) << count;
         closeTableFile();
     }
@@ -120,8 +121,11 @@ TEST_F(TableFileTest, BodySizeMustFitTheFile) {
     writeFile(fileDesc);
     openTableFile();
     EXPECT_EQ(CAL_ERR_FILE, locate(1201, 20));
+    EXPECT_EQ(1, req.malformed);
     EXPECT_EQ(CAL_ERR_FILE, locate(1203, 20));
+    EXPECT_EQ(1, req.malformed);
     EXPECT_EQ(16, locate(1204, 20));
+    EXPECT_EQ(0, req.malformed);
     long allocsBefore = fake.allocs;
     EXPECT_EQ(CAL_ERR_FILE, tableLoad(&ctx.table.tableFile, "KZHT", 1203, 20));
     EXPECT_EQ(allocsBefore + 1, fake.allocs); // the directory, never the body
@@ -204,6 +208,104 @@ TEST_F(TableFileTest, LoadFailuresLeaveNothingLoaded) {
     ASSERT_EQ(0, tableLoad(tf, "KZHT", 1201, 20));
     ASSERT_EQ(0, tableLoad(tf, "KZHT", 1201, 20));
     EXPECT_EQ(1, fake.outstandingAllocs);
+}
+
+// What the file's content rules out (malformed) and what the host failed
+// must never be taken for each other: the first lets a caller skip the
+// table, the second must end the update.
+class TableDamageTest : public TableFileTest {
+protected:
+    // Two databases and a curve table; the last table's body ends exactly at
+    // the end of the file.
+    Bytes good() {
+        FileSpec fileDesc;
+        fileDesc.tables = {kzdbTable(1000, bodyOf(0x11, 40)), kzdbTable(1001, bodyOf(0x12, 24)),
+                           kzhtTable(1201, bodyOf(0x22, 32))};
+        return kzfile::buildFile(fileDesc);
+    }
+    // Locates (id, tag) in bytes; expects CAL_ERR_FILE with only the
+    // malformed flag and no allocation beyond the directory buffer.
+    void expectMalformed(const Bytes &bytes, uint16_t id, int32_t tag, long maxAllocs, const char *what) {
+        writeFile(bytes);
+        openTableFile();
+        long allocsBefore = fake.allocs;
+        EXPECT_EQ(CAL_ERR_FILE, locate(id, tag)) << what;
+        EXPECT_EQ(1, req.malformed) << what;
+        EXPECT_EQ(0, req.notListed) << what;
+        EXPECT_LE(fake.allocs - allocsBefore, maxAllocs) << what;
+        EXPECT_EQ(0, fake.outstandingAllocs) << what;
+        closeTableFile();
+    }
+};
+
+TEST_F(TableDamageTest, WhatLiesPastTheEndOfTheFileIsMalformed) {
+    const Bytes file = good();
+    const uint32_t end = static_cast<uint32_t>(file.size());
+    kzfile::FileInfo info;
+    ASSERT_TRUE(kzfile::inspect(file, &info, nullptr));
+
+    // Too short for the directory's header word.
+    for (size_t cut : {0, 3, 8, 11})
+        expectMalformed(Bytes(file.begin(), file.begin() + cut), 1000, 8, 0, "cut before word 8");
+    for (size_t cut : {12, 20, 23})
+        expectMalformed(Bytes(file.begin(), file.begin() + cut), 1201, 20, 0, "cut before word 20");
+
+    // The directory itself at or past the end, straddling it, or negative.
+    for (uint32_t pos : {end, end - 2, end + 100, 0xFFFFFFF0u, 0x80000000u}) {
+        Bytes b = file;
+        kzfile::putU32(b, 8, pos);
+        expectMalformed(b, 1000, 8, 0, "directory position");
+    }
+    // The table position at or past the end, straddling it, or negative.
+    for (uint32_t pos : {end, end - 2, end + 4, 0xFFFFFFFCu}) {
+        Bytes b = file;
+        setEntryPosition(b, kzfile::kTagKzdb, 1001, pos);
+        expectMalformed(b, 1001, 8, 1, "table position");
+    }
+    // A body one byte longer than what is left, or a negative size.
+    for (uint32_t size : {33u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFF94u}) {
+        Bytes b = file;
+        kzfile::putU32(b, info.kzhtDir.entries[0].position, size);
+        expectMalformed(b, 1201, 20, 1, "size word");
+    }
+    // The last body cut by one byte.
+    expectMalformed(Bytes(file.begin(), file.end() - 1), 1201, 20, 1, "cut body");
+
+    // The same file whole: every table is found, the last one to the end.
+    writeFile(file);
+    openTableFile();
+    EXPECT_EQ(40, locate(1000, 8));
+    EXPECT_EQ(24, locate(1001, 8));
+    EXPECT_EQ(32, locate(1201, 20));
+    EXPECT_EQ(0, req.malformed);
+    EXPECT_EQ(0, req.notListed);
+}
+
+TEST_F(TableDamageTest, HostFailuresAreNeverTakenForDamage) {
+    writeFile(good());
+    openTableFile();
+    fake.resetCounts();
+    ASSERT_EQ(32, locate(1201, 20));
+    const long fileOps = fake.fileOps, ioCalls = fake.ioCalls;
+    ASSERT_GE(fileOps, 6); // size, then seek and read of the word, count, entries and size word
+    for (long n = 1; n <= fileOps; ++n) {
+        fake.resetCounts();
+        fake.failFileOpAt = n;
+        EXPECT_EQ(CAL_ERR_FILE, locate(1201, 20)) << "file operation " << n;
+        EXPECT_EQ(0, req.malformed) << "file operation " << n;
+        EXPECT_EQ(0, req.notListed) << "file operation " << n;
+    }
+    for (long n = 1; n <= ioCalls; ++n) {
+        fake.resetCounts();
+        fake.shortIoAt = n;
+        EXPECT_EQ(CAL_ERR_FILE, locate(1201, 20)) << "short read " << n;
+        EXPECT_EQ(0, req.malformed) << "short read " << n;
+        EXPECT_EQ(0, req.notListed) << "short read " << n;
+    }
+    fake.resetCounts();
+    fake.failAllocAt = 1; // the directory buffer
+    EXPECT_EQ(CAL_ERR_NO_MEMORY, locate(1201, 20));
+    EXPECT_EQ(0, req.malformed);
 }
 
 } // namespace

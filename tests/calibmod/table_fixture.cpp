@@ -64,3 +64,15 @@ kzfile::Table kzhtTable(uint16_t id, kzfile::Bytes body) {
     t.body = std::move(body);
     return t;
 }
+
+void setEntryPosition(kzfile::Bytes &file, uint32_t tag, uint16_t id, uint32_t position) {
+    kzfile::FileInfo info;
+    ASSERT_TRUE(kzfile::inspect(file, &info, nullptr));
+    const kzfile::DirectoryInfo &d = tag == kzfile::kTagKzdb ? info.kzdbDir : info.kzhtDir;
+    for (size_t i = 0; i < d.entries.size(); ++i) {
+        if (d.entries[i].tag != tag || d.entries[i].id != id) continue;
+        kzfile::putU32(file, d.position + 4 + 12 * i + 8, position);
+        return;
+    }
+    ADD_FAILURE() << "no entry " << tag << "/" << id;
+}

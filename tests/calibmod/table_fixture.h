@@ -48,5 +48,8 @@ kzfile::Curve planeCurve(int n);
 // A table of a file fileDesc.
 kzfile::Table kzdbTable(uint16_t id, kzfile::Bytes body);
 kzfile::Table kzhtTable(uint16_t id, kzfile::Bytes body);
+// Rewrites the table position of the first directory entry of (tag, id) in
+// the file's bytes, so that it can point anywhere, past the end included.
+void setEntryPosition(kzfile::Bytes &file, uint32_t tag, uint16_t id, uint32_t position);
 
 #endif // KZ_TEST_TABLE_FIXTURE_H

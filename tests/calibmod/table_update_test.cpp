@@ -239,4 +239,123 @@ TEST_F(TableUpdateTest, FaultSweeps) {
     }
 }
 
+// The sample with three damaged databases among its good ones, each naming a
+// curve table of its own that only it names: 1001's body runs past the end
+// of the file, 1002's size word lies past it, 1003's size is negative.
+Bytes damagedSample() {
+    std::vector<Curve> four = {planeCurve(20), planeCurve(21), planeCurve(22), planeCurve(23)};
+    FileSpec fileDesc = sampleSpec(false);
+    fileDesc.tables.push_back(kzdbTable(1001, kzfile::kzdbBody(0, {1203}, 4)));
+    fileDesc.tables.back().sizeWord = 0x7FFFFF00;
+    fileDesc.tables.push_back(kzdbTable(1002, kzfile::kzdbBody(1, {1204}, 5)));
+    fileDesc.tables.push_back(kzdbTable(1003, kzfile::kzdbBody(2, {1206}, 6)));
+    fileDesc.tables.back().sizeWord = 0xFFFFFF94u; // -108
+    for (uint16_t id : {1203, 1204, 1206}) fileDesc.tables.push_back(kzhtTable(id, kzfile::plainBody(four)));
+    Bytes file = kzfile::buildFile(fileDesc);
+    setEntryPosition(file, kzfile::kTagKzdb, 1002, static_cast<uint32_t>(file.size() - 3));
+    return file;
+}
+
+TEST_F(TableUpdateTest, DamagedDatabasesAreSkippedAndTheRestCalibrated) {
+    writeFile(damagedSample());
+    setIds(-3, 0, 3, -3);
+    ASSERT_EQ(CAL_OK, run());
+    // Byte for byte: the curves that the good databases name, as they are
+    // for the sample alone, and nothing else.
+    Bytes expected = written;
+    auto put = [&](uint16_t table, std::vector<Curve> curves) {
+        std::vector<kzfile::CurveInfo> at = curvesOf(written, table);
+        ASSERT_EQ(curves.size(), at.size()) << table;
+        for (size_t i = 0; i < curves.size(); ++i)
+            for (int k = 0; k < 256; ++k)
+                kzfile::putU16(expected, at[i].offset + 2 * k, static_cast<uint16_t>(curves[i][k]));
+    };
+    put(1201, {builtIn(1201, -3, 0), planeCurve(1), builtIn(1201, 3, 2), builtIn(1201, -3, 3)});
+    put(1207, {builtIn(1207, -3, 0), planeCurve(1), builtIn(1207, 3, 2), builtIn(1207, -3, 3)});
+    put(1218, {builtIn(1218, -3, 3), builtIn(1218, -3, 0), planeCurve(12)});
+    put(1209, {builtIn(1209, 3, 2), planeCurve(11)});
+    EXPECT_EQ(expected, readBack());
+}
+
+// A file too short for its header words, or whose KZDB directory lies past
+// its end, names no curve tables: the update succeeds and writes nothing.
+TEST_F(TableUpdateTest, ShortFileIsLeftAsItIs) {
+    setIds(3, 3, 3, 3);
+    const Bytes sample = kzfile::buildFile(sampleSpec(false));
+    std::vector<Bytes> files;
+    for (size_t cut : {0, 3, 11, 16}) files.emplace_back(sample.begin(), sample.begin() + cut);
+    for (uint32_t pos : {static_cast<uint32_t>(sample.size()), 0x80000000u}) {
+        files.push_back(sample);
+        kzfile::putU32(files.back(), 8, pos);
+    }
+    for (const Bytes &file : files) {
+        writeFile(file);
+        fake.resetCounts();
+        EXPECT_EQ(CAL_OK, run()) << file.size();
+        EXPECT_EQ(0, fake.writes) << file.size();
+        EXPECT_EQ(written, readBack()) << file.size();
+    }
+}
+
+// A curve table that a database names but the file cannot hold ends the
+// update like a missing one: the tables before it stay rewritten, it and
+// those after it keep their bytes.
+TEST_F(TableUpdateTest, CurveTablePastTheEndOfTheFileEndsTheUpdate) {
+    std::vector<Curve> four = {planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)};
+    FileSpec fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(0, {1201, 1203, 1204})), kzhtTable(1201, kzfile::plainBody(four)),
+                       kzhtTable(1203, kzfile::plainBody(four)), kzhtTable(1204, kzfile::plainBody(four))};
+    fileDesc.tables[2].sizeWord = 0x7FFFFF00;
+    writeFile(fileDesc);
+    setIds(3, 3, 3, 3);
+    EXPECT_EQ(CAL_ERR_FILE, run());
+    Bytes expected = written;
+    std::vector<kzfile::CurveInfo> at = curvesOf(written, 1201);
+    ASSERT_EQ(4u, at.size());
+    for (int16_t i = 0; i < 4; ++i) {
+        Curve c = builtIn(1201, 3, i);
+        for (int k = 0; k < 256; ++k) kzfile::putU16(expected, at[i].offset + 2 * k, static_cast<uint16_t>(c[k]));
+    }
+    EXPECT_EQ(expected, readBack());
+
+    // The KZHT directory past the end: not even the first table is written.
+    Bytes file = kzfile::buildFile(fileDesc);
+    kzfile::putU32(file, 20, static_cast<uint32_t>(file.size() + 8));
+    writeFile(file);
+    fake.resetCounts();
+    EXPECT_EQ(CAL_ERR_FILE, run());
+    EXPECT_EQ(0, fake.writes);
+    EXPECT_EQ(written, readBack());
+}
+
+// The fault sweeps over the file with damaged databases: skipping them never
+// turns a failure of the host into success.
+TEST_F(TableUpdateTest, FaultSweepsAmongDamagedDatabases) {
+    setIds(-3, 3, 0, -3);
+    const Bytes file = damagedSample();
+    writeFile(file);
+    fake.resetCounts();
+    ASSERT_EQ(CAL_OK, run());
+    const long allocs = fake.allocs, fileOps = fake.fileOps, ioCalls = fake.ioCalls;
+    for (long n = 1; n <= allocs; ++n) {
+        writeFile(file);
+        fake.resetCounts();
+        fake.failAllocAt = n;
+        ASSERT_EQ(CAL_ERR_FILE, run()) << "allocation " << n;
+    }
+    for (long n = 1; n <= fileOps; ++n) {
+        writeFile(file);
+        fake.resetCounts();
+        fake.failFileOpAt = n;
+        ASSERT_EQ(CAL_ERR_FILE, run()) << "file operation " << n;
+        ASSERT_EQ(fake.opens, fake.closes) << "file operation " << n;
+    }
+    for (long n = 1; n <= ioCalls; ++n) {
+        writeFile(file);
+        fake.resetCounts();
+        fake.shortIoAt = n;
+        ASSERT_EQ(CAL_ERR_FILE, run()) << "short read or write " << n;
+    }
+}
+
 } // namespace

@@ -72,7 +72,10 @@ int16_t storeCurveTable(CalibContext *ctx, int32_t tableId);
 
 // Collects the table ids, then loads, updates, stores and releases each
 // listed table in turn. Stops at the first failure: the tables stored before
-// it stay rewritten, the failing one and those after it are untouched.
+// it stay rewritten, the failing one and those after it are untouched. Unlike
+// a damaged KZDB table, which the scan skips, a listed KZHT table that is
+// missing from its directory or that the file cannot hold (directory, size
+// word or body past the end of the file) is such a failure.
 int16_t updateAllTables(CalibContext *ctx);
 
 // Opens the calibrated copy (calibDir, chosenName) for update, updates all

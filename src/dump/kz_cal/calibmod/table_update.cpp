@@ -28,6 +28,7 @@ int16_t updateAllTables(CalibContext *ctx) {
         int32_t id = list->ids[i];
         uint8_t *body = nullptr;
         int32_t size = 0;
+        // A named table that is missing or malformed ends the update.
         if (loadCurveTable(ctx, id, &body, &size) != 0) return CAL_FAIL;
         if (updateCurveTable(ctx, id, body, size) != 0) {
             tableRelease(tf);
