@@ -136,8 +136,11 @@ void depbaseSeeds(const std::string &out) {
 }
 
 void dbcSeeds(const std::string &out, const std::string &dbDir) {
+    // The example of the format lives with dbc, tools/dbc/examples, five
+    // levels above the database sources.
+    const std::string examples = dbDir + "/../../../../../tools/dbc/examples";
     for (const char *name : {"example.zdb", "pa.zdb", "internal.zdb", "mnt.zdb", "tables.zdb"}) {
-        std::ifstream in(dbDir + "/" + name, std::ios::binary);
+        std::ifstream in((std::string(name) == "example.zdb" ? examples : dbDir) + "/" + name, std::ios::binary);
         if (!in) continue;
         Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         put(out, "dbc_compile", name, b);

@@ -158,7 +158,7 @@ TEST(DbcPrint, ShippedImagePrintsBackToItself)
 
 TEST(DbcPrint, ExampleOfTheFormatCompiles)
 {
-    std::string text = ReadFile(std::string(DBC_TEST_DB_DIR) + "/example.zdb");
+    std::string text = ReadFile(std::string(DBC_TEST_EXAMPLES_DIR) + "/example.zdb");
     ASSERT_FALSE(text.empty());
     DbcImage img;
     std::string errors;

@@ -1,5 +1,7 @@
 // The compiler's entry points: parse all sources, check, lay out, validate.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "dbc_ast.h"
 
@@ -72,7 +74,7 @@ bool DbcCompileFiles(const std::vector<std::string> &paths, DbcImage *out, std::
     for (const std::string &path : paths) {
         std::FILE *f = std::fopen(path.c_str(), "rb");
         if (!f) {
-            if (diagnostics) *diagnostics += path + ": cannot open the file\n";
+            if (diagnostics) *diagnostics += path + ": cannot open the file: " + std::strerror(errno) + "\n";
             ok = false;
             continue;
         }
@@ -81,9 +83,10 @@ bool DbcCompileFiles(const std::vector<std::string> &paths, DbcImage *out, std::
         size_t got;
         while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) s.text.append(buf, got);
         bool failed = std::ferror(f) != 0;
+        int err = errno;
         std::fclose(f);
         if (failed) {
-            if (diagnostics) *diagnostics += path + ": read error\n";
+            if (diagnostics) *diagnostics += path + ": cannot read the file: " + std::strerror(err) + "\n";
             ok = false;
             continue;
         }
