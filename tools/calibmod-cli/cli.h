@@ -20,28 +20,28 @@ int cmdCalibrate(const std::vector<std::string> &args);
 int cmdInspect(const std::vector<std::string> &args);
 int cmdList(const std::vector<std::string> &args);
 int cmdMakeSample(const std::vector<std::string> &args);
+int cmdPlot(const std::vector<std::string> &args);
+int cmdCheck(const std::vector<std::string> &args);
 
 // Prints "calibmod-cli: message" and a pointer to the command's help on
 // stderr; returns kUsage.
 int usageError(const std::string &command, const std::string &message);
-// True when the arguments ask for help (-h or --help anywhere).
-bool wantsHelp(const std::vector<std::string> &args);
 
 // A whole decimal number (optionally negative, or 0x hex) within [min, max].
 bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out);
-// The value of option args[*i] (the next argument); advances *i. False
-// with a message when it is missing.
-bool optionValue(const std::vector<std::string> &args, size_t *i, std::string *value, std::string *error);
 
 // UTF-8 to the module's NUL-terminated wide strings; one trailing '/' is dropped.
 std::basic_string<KZ_WCHAR> wideDir(const std::string &utf8);
 
+// Sentences naming what on disk made a call answer CAL_ERR_FILE: the
+// source directory and file, the calibration directory, the list file
+// (cli_diagnose.cpp).
+std::vector<std::string> explainFileError(const std::string &sourceDir, const std::string &source,
+                                          const std::string &calibDir, const std::string &listName);
+
 // The name of a result code ("CAL_OK", ...), or "unknown".
 const char *resultCodeName(int code);
 
-// The identification string of a calibration data file on disk: true when
-// it could be read (the file exists and the string lies inside it).
-bool readIdent(const std::string &path, std::string *ident);
 
 // What one KZCalibration call did to the calibration directory, worked out
 // from the directory before and after the call (cli_state.cpp).

@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "cli.h"
-#include "kzfile.h"
 
 namespace cli {
 
@@ -11,12 +10,6 @@ int usageError(const std::string &command, const std::string &message) {
     std::fprintf(stderr, "calibmod-cli: %s\n", message.c_str());
     std::fprintf(stderr, "Try 'calibmod-cli %s%s--help'.\n", command.c_str(), command.empty() ? "" : " ");
     return kUsage;
-}
-
-bool wantsHelp(const std::vector<std::string> &args) {
-    for (const std::string &a : args)
-        if (a == "-h" || a == "--help") return true;
-    return false;
 }
 
 bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out) {
@@ -47,15 +40,6 @@ bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out
     if (negative) value = -value;
     if (value < min || value > max) return false;
     *out = value;
-    return true;
-}
-
-bool optionValue(const std::vector<std::string> &args, size_t *i, std::string *value, std::string *error) {
-    if (*i + 1 >= args.size()) {
-        *error = "option " + args[*i] + " needs a value";
-        return false;
-    }
-    *value = args[++*i];
     return true;
 }
 
@@ -99,23 +83,6 @@ const char *resultCodeName(int code) {
     case CAL_ERR_FILE: return "CAL_ERR_FILE";
     default: return "unknown";
     }
-}
-
-bool readIdent(const std::string &path, std::string *ident) {
-    // As the module reads it: the block position at byte 4, a signed length
-    // at block + 4 (0 or less: empty), the text from block + 8.
-    kzfile::Bytes b;
-    if (!kzfile::readFile(path, &b, nullptr) || b.size() < 8) return false;
-    uint64_t block = kzfile::getU32(b, 4);
-    if (block + 8 > b.size()) return false;
-    int32_t length = static_cast<int32_t>(kzfile::getU32(b, block + 4));
-    if (length <= 0) {
-        ident->clear();
-        return true;
-    }
-    if (block + 8 + static_cast<uint64_t>(length) > b.size()) return false;
-    ident->assign(b.begin() + static_cast<long>(block) + 8, b.begin() + static_cast<long>(block) + 8 + length);
-    return true;
 }
 
 } // namespace cli

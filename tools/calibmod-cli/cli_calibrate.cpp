@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "args.h"
 #include "cli.h"
 
 namespace cli {
@@ -16,10 +17,11 @@ const char kHelp[] =
     "state the call reached and the name of the file to use.\n"
     "\n"
     "  --source-dir DIR    directory of the calibration data file (sourceDir)\n"
-    "  --source NAME       the data file's name, at most 15 characters (sourceName)\n"
+    "  --source NAME       the data file's name (sourceName): at most 15 characters,\n"
+    "                      a '.' after the first, none of / \\ : , CR LF\n"
     "  --calib-dir DIR     directory of the list file and the copies (calibDir)\n"
-    "  --prefix TEXT       first five characters of the list file's name (listPrefix;\n"
-    "                      default calib; fewer than five are padded with zero bytes)\n"
+    "  --prefix TEXT       the list file's name begins with it (listPrefix): exactly\n"
+    "                      5 characters, none of / \\ : (default calib)\n"
     "  --list-number N     selects the list file, -32768..32767 (default 1)\n"
     "  --param1 N, --param2 N, --param3 N\n"
     "                      the rest of the request key, 32-bit (default 0)\n"
@@ -29,9 +31,21 @@ const char kHelp[] =
     "                      0 leaves a slot's curves, -3 and 3 choose built-in curves,\n"
     "                      -8 asks for no calibration at all)\n"
     "  -h, --help          this text\n"
+    "      --version       the version of the tools\n"
+    "\n"
+    "Options may stand in any order, as --opt VALUE or --opt=VALUE. When the call\n"
+    "answers CAL_ERR_FILE, the tool looks at the source file, both directories\n"
+    "and the list file and says on stderr what stands in the way.\n"
+    "\n"
+    "Example:\n"
+    "  calibmod-cli calibrate --source-dir samples --source Table0.dat \\\n"
+    "      --calib-dir /tmp/calib --ids -3,0,3,-3\n"
     "\n"
     "Exit status: 0 when the call answered CAL_OK, 1 for any other result code,\n"
     "2 for a bad command line.\n";
+
+const size_t kMaxSourceName = 15; // the 16-byte field keeps its terminator
+const size_t kPrefixLength = 5;
 
 struct Options {
     std::string sourceDir, source, calibDir;
@@ -59,24 +73,49 @@ bool parseIds(const std::string &text, int16_t ids[6]) {
     return true;
 }
 
+const ArgSpec kOptions[] = {
+    {"--source-dir", nullptr, ARG_VALUE}, {"--source", nullptr, ARG_VALUE},  {"--calib-dir", nullptr, ARG_VALUE},
+    {"--prefix", nullptr, ARG_VALUE},     {"--list-number", nullptr, ARG_VALUE}, {"--mode", nullptr, ARG_VALUE},
+    {"--param1", nullptr, ARG_VALUE},     {"--param2", nullptr, ARG_VALUE},  {"--param3", nullptr, ARG_VALUE},
+    {"--ids", nullptr, ARG_VALUE},
+};
+
+// Why a source name cannot be a copy's pattern, or "".
+std::string sourceNameProblem(const std::string &v) {
+    if (v.empty()) return "--source: the name is empty";
+    if (v.size() > kMaxSourceName)
+        return "--source: '" + v + "' has " + std::to_string(v.size()) + " characters; the name holds at most " +
+               std::to_string(kMaxSourceName);
+    size_t dot = v.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return "--source: '" + v + "' has no '.' after its first character; the copy's name varies the character "
+               "before the last '.'";
+    if (v.find_first_of("/\\:,\r\n") != std::string::npos)
+        return "--source: '" + v + "' holds one of / \\ : , CR LF, which a copy's name cannot hold";
+    if (v.front() == ' ' || v.back() == ' ') return "--source: '" + v + "' begins or ends with a blank";
+    return "";
+}
+
 // Parses the options; an empty error means success.
-std::string parse(const std::vector<std::string> &args, Options *o) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        std::string v, error;
-        if (a.empty() || a[0] != '-') return "unexpected argument '" + a + "'";
-        if (!optionValue(args, &i, &v, &error)) return error;
+std::string parse(const ParsedArgs &p, Options *o) {
+    if (!p.positionals.empty()) return "unexpected argument '" + p.positionals[0] + "'";
+    for (const ArgOption &opt : p.options) {
+        const std::string &a = opt.name, &v = opt.value;
         int64_t n = 0;
         if (a == "--source-dir") {
             o->sourceDir = v;
         } else if (a == "--source") {
-            if (v.size() > 16) return "--source: '" + v + "' has " + std::to_string(v.size()) +
-                                      " characters; the name field holds 16 at most";
+            std::string problem = sourceNameProblem(v);
+            if (!problem.empty()) return problem;
             o->source = v;
         } else if (a == "--calib-dir") {
             o->calibDir = v;
         } else if (a == "--prefix") {
-            if (v.size() > 5) return "--prefix: '" + v + "' is longer than five characters";
+            if (v.size() != kPrefixLength)
+                return "--prefix: '" + v + "' has " + std::to_string(v.size()) +
+                       " characters; the list prefix has exactly 5";
+            if (v.find_first_of(std::string("/\\:\0", 4)) != std::string::npos)
+                return "--prefix: '" + v + "' holds one of / \\ :, which a list file's name cannot hold";
             o->prefix = v;
         } else if (a == "--list-number" || a == "--mode") {
             if (!parseNumber(v, -32768, 32767, &n)) return a + ": '" + v + "' is not a 16-bit number";
@@ -89,8 +128,6 @@ std::string parse(const std::vector<std::string> &args, Options *o) {
             if (a == "--param3") o->request.param3 = value;
         } else if (a == "--ids") {
             if (!parseIds(v, o->ids)) return "--ids: '" + v + "' is not one to six 16-bit numbers separated by commas";
-        } else {
-            return "unknown option '" + a + "'";
         }
     }
     if (o->sourceDir.empty()) return "--source-dir is required";
@@ -118,12 +155,17 @@ bool usesPassThrough(const Options &o) {
 } // namespace
 
 int cmdCalibrate(const std::vector<std::string> &args) {
-    if (wantsHelp(args)) {
+    ParsedArgs p;
+    std::string error;
+    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error))
+        return usageError("calibrate", error);
+    if (p.help) {
         std::fputs(kHelp, stdout);
         return kOk;
     }
+    if (p.version) return ArgsPrintVersion("calibmod-cli");
     Options o;
-    std::string error = parse(args, &o);
+    error = parse(p, &o);
     if (!error.empty()) return usageError("calibrate", error);
 
     CalibNames names;
@@ -145,6 +187,9 @@ int cmdCalibrate(const std::vector<std::string> &args) {
     std::printf("state:  %s\n", describeState(before, after, rc, result, source, usesPassThrough(o)).c_str());
     std::printf("use:    %s (in %s)\n", result.c_str(), inCalibDir ? o.calibDir.c_str() : o.sourceDir.c_str());
     if (inCalibDir) std::printf("list:   %s/%s\n", o.calibDir.c_str(), listName.c_str());
+    if (rc == CAL_ERR_FILE)
+        for (const std::string &why : explainFileError(o.sourceDir, o.source, o.calibDir, listName))
+            std::fprintf(stderr, "calibmod-cli: CAL_ERR_FILE: %s\n", why.c_str());
     return rc == CAL_OK ? kOk : kFailed;
 }
 

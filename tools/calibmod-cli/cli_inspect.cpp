@@ -1,34 +1,47 @@
 // calibmod-cli inspect: what a calibration data file holds, as the module
 // reads it, and how a calibrated copy differs from its source.
 #include <cstdio>
-#include <set>
 
+#include "args.h"
 #include "cli.h"
-#include "kzfile.h"
+#include "inspect_model.h"
+#include "json_out.h"
 
 namespace cli {
 
 namespace {
 
 const char kHelp[] =
-    "Usage: calibmod-cli inspect FILE [--curves] [--against SOURCE]\n"
+    "Usage: calibmod-cli inspect FILE [--curves] [--against SOURCE] [--json]\n"
     "\n"
     "Prints the header, the identification string, both table directories, each\n"
     "KZDB table's layout, record count and the KZHT tables it names, and each KZHT\n"
     "table's form (plain or tagged), planes and slots.\n"
     "\n"
     "  --curves          also print each curve's telling row (entries 0, 1, 2, 16,\n"
-    "                    32, 64, 96, 128, 160, 192, 224, 254, 255)\n"
+    "                    32, 64, 96, 128, 160, 192, 224, 254, 255); with --json,\n"
+    "                    all 256 entries of every curve\n"
     "  --against SOURCE  FILE is a calibrated copy of SOURCE: mark each curve as\n"
     "                    replaced or unchanged, show the telling rows of both, and\n"
     "                    count the bytes that differ outside the curves\n"
+    "  --json            the same as JSON (docs/json.md)\n"
     "  -h, --help        this text\n"
+    "      --version     the version of the tools\n"
     "\n"
-    "Exit status: 0; 1 when FILE is damaged where the module reads it (or differs\n"
-    "from SOURCE outside the curves); 2 for a bad command line or unreadable file.\n";
+    "Examples:\n"
+    "  calibmod-cli inspect samples/Table0.dat\n"
+    "  calibmod-cli inspect calib/table1.dat --against samples/Table0.dat --json\n"
+    "\n"
+    "Exit status: 0; 1 when FILE is no calibration data file or is damaged where\n"
+    "the module reads it (or differs from SOURCE outside the curves); 2 for a bad\n"
+    "command line or a file that cannot be read. Errors go to stderr.\n";
 
-const int kDatabaseNumbers[30] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  12,  13,  14,
-                                  15, 16, 17, 18, 20, 21, 22, 24, 25, 26, 27, 100, 101, 102, 128};
+const ArgSpec kOptions[] = {
+    {"--curves", nullptr, ARG_FLAG},
+    {"--against", nullptr, ARG_VALUE},
+    {"--json", nullptr, ARG_FLAG},
+};
+
 const int kTellingRows[13] = {0, 1, 2, 16, 32, 64, 96, 128, 160, 192, 224, 254, 255};
 
 std::string row(const kzfile::Curve &c) {
@@ -37,44 +50,51 @@ std::string row(const kzfile::Curve &c) {
     return out;
 }
 
-void printDirectory(const char *name, const kzfile::DirectoryInfo &d, bool *damaged) {
+void printDirectory(const char *name, const kzfile::DirectoryInfo &d) {
     std::printf("%s directory at %u: ", name, d.position);
-    if (d.count < 0 || !d.entriesOk) {
+    if (d.count < 0 || !d.entriesOk)
         std::printf("%d entries, damaged (entries beyond the end of the file)\n", d.count);
-        *damaged = true;
-        return;
-    }
-    std::printf("%d entries\n", d.count);
+    else
+        std::printf("%d entries\n", d.count);
 }
 
-struct Compare {
-    const kzfile::Bytes *source = nullptr; // null: no comparison
-    std::vector<std::pair<uint32_t, uint32_t>> curves; // byte ranges of every curve seen
-    int replaced = 0, unchanged = 0;
-};
-
-void printCurves(const kzfile::Bytes &file, const kzfile::KzhtInfo &h, bool curves, Compare *cmp) {
-    const char *what = h.tagged ? "slot" : "curve";
+void printKzht(const KzhtView &v, bool curves, bool compare) {
+    std::printf("  %5u  ", v.id);
+    if (!v.present) {
+        std::printf("not in the KZHT directory: the module's update fails on it\n");
+        return;
+    }
+    if (!v.sizeOk) {
+        std::printf("damaged: size word or body beyond the end of the file\n");
+        return;
+    }
+    if (!v.wellFormed) {
+        std::printf("%s, %d bytes, malformed: the module's update fails on it\n", v.tagged ? "tagged" : "plain",
+                    v.bytes);
+        return;
+    }
+    if (v.tagged) {
+        std::printf("tagged, %d bytes, %d items, %d planes, slots", v.bytes, v.itemCount, v.planeCount);
+        for (const CurveView &c : v.curves) std::printf(" %d", c.slot);
+    } else {
+        std::printf("plain, %d bytes, %zu curves (curve i takes slot i)", v.bytes, v.curves.size());
+    }
+    std::printf("\n");
+    const char *what = v.tagged ? "slot" : "curve";
     std::string replaced, unchanged;
-    for (const kzfile::CurveInfo &c : h.curves) {
-        cmp->curves.push_back({c.offset, c.offset + kzfile::kCurveBytes});
-        kzfile::Curve now = kzfile::curveAt(file, c.offset);
-        if (!cmp->source) {
-            if (curves) std::printf("    %s %d: %s\n", what, c.slot, row(now).c_str());
+    for (const CurveView &c : v.curves) {
+        if (!compare) {
+            if (curves) std::printf("    %s %d: %s\n", what, c.slot, row(c.values).c_str());
             continue;
         }
-        kzfile::Curve was = kzfile::curveAt(*cmp->source, c.offset);
-        bool same = was == now;
-        (same ? cmp->unchanged : cmp->replaced) += 1;
-        (same ? unchanged : replaced) += " " + std::to_string(c.slot);
-        if (!same) {
-            std::printf("    %s %d replaced\n      source: %s\n      copy:   %s\n", what, c.slot, row(was).c_str(),
-                        row(now).c_str());
-        } else if (curves) {
-            std::printf("    %s %d unchanged: %s\n", what, c.slot, row(now).c_str());
-        }
+        (c.replaced ? replaced : unchanged) += " " + std::to_string(c.slot);
+        if (c.replaced)
+            std::printf("    %s %d replaced\n      source: %s\n      copy:   %s\n", what, c.slot, row(c.source).c_str(),
+                        row(c.values).c_str());
+        else if (curves)
+            std::printf("    %s %d unchanged: %s\n", what, c.slot, row(c.values).c_str());
     }
-    if (cmp->source && !curves && !unchanged.empty()) {
+    if (compare && !curves && !unchanged.empty()) {
         if (replaced.empty())
             std::printf("    every curve unchanged\n");
         else
@@ -82,67 +102,9 @@ void printCurves(const kzfile::Bytes &file, const kzfile::KzhtInfo &h, bool curv
     }
 }
 
-void printKzht(const kzfile::Bytes &file, const kzfile::EntryInfo &e, bool curves, Compare *cmp, bool *damaged) {
-    kzfile::KzhtInfo h = kzfile::inspectKzht(file, e);
-    std::printf("  %5u  ", e.id);
-    if (!e.sizeOk) {
-        std::printf("damaged: size word or body beyond the end of the file\n");
-        *damaged = true;
-        return;
-    }
-    if (!h.wellFormed) {
-        std::printf("%s, %d bytes, malformed: the module's update fails on it\n", h.tagged ? "tagged" : "plain",
-                    e.bodySize);
-        *damaged = true;
-        return;
-    }
-    if (h.tagged) {
-        std::printf("tagged, %d bytes, %d items, %d planes, slots", e.bodySize, h.itemCount, h.planeCount);
-        for (const kzfile::CurveInfo &c : h.curves) std::printf(" %d", c.slot);
-    } else {
-        std::printf("plain, %d bytes, %zu curves (curve i takes slot i)", e.bodySize, h.curves.size());
-    }
-    std::printf("\n");
-    printCurves(file, h, curves, cmp);
-}
-
-} // namespace
-
-int cmdInspect(const std::vector<std::string> &args) {
-    if (wantsHelp(args)) {
-        std::fputs(kHelp, stdout);
-        return kOk;
-    }
-    std::string path, against;
-    bool curves = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string error;
-        if (args[i] == "--curves") {
-            curves = true;
-        } else if (args[i] == "--against") {
-            if (!optionValue(args, &i, &against, &error)) return usageError("inspect", error);
-        } else if (!args[i].empty() && args[i][0] == '-') {
-            return usageError("inspect", "unknown option '" + args[i] + "'");
-        } else if (path.empty()) {
-            path = args[i];
-        } else {
-            return usageError("inspect", "more than one FILE given");
-        }
-    }
-    if (path.empty()) return usageError("inspect", "no FILE given");
-
-    kzfile::Bytes file, source;
-    std::string error;
-    if (!kzfile::readFile(path, &file, &error)) return usageError("inspect", error);
-    if (!against.empty() && !kzfile::readFile(against, &source, &error)) return usageError("inspect", error);
-    kzfile::FileInfo info;
-    if (!kzfile::inspect(file, &info, &error)) {
-        std::printf("%s: not a calibration data file: %s\n", path.c_str(), error.c_str());
-        return kFailed;
-    }
-
-    bool damaged = false;
-    std::printf("file: %s (%zu bytes)\n", path.c_str(), file.size());
+void printText(const InspectModel &m, bool curves) {
+    const kzfile::FileInfo &info = m.info;
+    std::printf("file: %s (%zu bytes)\n", m.path.c_str(), m.size);
     std::printf("header: identification block at %u, KZDB directory at %u, KZHT directory at %u%s\n",
                 info.identPosition, info.kzdbDirPosition, info.kzhtDirPosition,
                 info.kzdbDirPosition == info.kzhtDirPosition ? " (one shared directory)" : "");
@@ -150,73 +112,175 @@ int cmdInspect(const std::vector<std::string> &args) {
         std::printf("identification: \"%s\" (%zu bytes)\n", info.ident.c_str(), info.ident.size());
     else
         std::printf("identification: unreadable (a copy of this file is never current)\n");
-    printDirectory("KZDB", info.kzdbDir, &damaged);
-    if (info.kzdbDirPosition != info.kzhtDirPosition) printDirectory("KZHT", info.kzhtDir, &damaged);
-
+    printDirectory("KZDB", info.kzdbDir);
+    if (info.kzdbDirPosition != info.kzhtDirPosition) printDirectory("KZHT", info.kzhtDir);
     std::printf("KZDB tables (the 30 table databases the module reads):\n");
-    std::vector<int32_t> named;
-    std::set<int32_t> seen;
-    int missing = 0;
-    for (int n : kDatabaseNumbers) {
-        uint16_t id = static_cast<uint16_t>(1000 + n);
-        const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzdb, id);
-        if (!e) {
-            ++missing;
+    for (const KzdbView &k : m.kzdb) {
+        if (!k.readable) {
+            std::printf("  %5u  layout %d, %d records: unreadable, skipped by the module\n", k.id, k.layout, k.records);
             continue;
         }
-        kzfile::KzdbInfo k = kzfile::inspectKzdb(file, *e);
-        if (!k.recordsOk) {
-            std::printf("  %5u  layout %d, %d records: unreadable, skipped by the module\n", id, k.layout, k.count);
-            continue;
-        }
-        std::printf("  %5u  layout %d, %d records, KZHT", id, k.layout, k.count);
-        for (int32_t t : k.kzhtIds) {
-            std::printf(" %d", t);
-            if (seen.insert(t).second) named.push_back(t);
-        }
+        std::printf("  %5u  layout %d, %d records, KZHT", k.id, k.layout, k.records);
+        for (int32_t t : k.kzhtIds) std::printf(" %d", t);
         std::printf("\n");
     }
-    if (missing > 0) std::printf("  (%d of the 30 are not in the file)\n", missing);
-
-    Compare cmp;
-    cmp.source = against.empty() ? nullptr : &source;
+    if (!m.missingKzdb.empty()) std::printf("  (%zu of the 30 are not in the file)\n", m.missingKzdb.size());
+    const bool compare = !m.against.empty();
     std::printf("KZHT tables named by the KZDB tables, in the order the module updates them:\n");
-    for (int32_t t : named) {
-        const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzht, static_cast<uint16_t>(t & 0xFFFF));
-        if (!e) {
-            std::printf("  %5d  not in the KZHT directory: the module's update fails on it\n", t);
-            damaged = true;
-            continue;
+    bool othersShown = false;
+    for (const KzhtView &v : m.kzht) {
+        if (!v.named && !othersShown) {
+            std::printf("KZHT tables no KZDB table names (never updated):\n");
+            othersShown = true;
         }
-        printKzht(file, *e, curves, &cmp, &damaged);
+        printKzht(v, curves, compare);
     }
-    std::vector<const kzfile::EntryInfo *> others;
-    for (const kzfile::EntryInfo &e : info.kzhtDir.entries)
-        if (e.tag == kzfile::kTagKzht && !seen.count(e.id) && kzfile::findTable(info, e.tag, e.id) == &e)
-            others.push_back(&e);
-    if (!others.empty()) {
-        std::printf("KZHT tables no KZDB table names (never updated):\n");
-        for (const kzfile::EntryInfo *e : others) printKzht(file, *e, curves, &cmp, &damaged);
-    }
-
-    int status = damaged ? kFailed : kOk;
-    if (cmp.source) {
-        size_t outside = 0;
-        if (source.size() != file.size()) {
-            std::printf("against %s: sizes differ (%zu and %zu bytes)\n", against.c_str(), source.size(), file.size());
-            return kFailed;
-        }
-        for (size_t b = 0; b < file.size(); ++b) {
-            if (file[b] == source[b]) continue;
-            bool inCurve = false;
-            for (const auto &r : cmp.curves) inCurve = inCurve || (b >= r.first && b < r.second);
-            outside += inCurve ? 0 : 1;
-        }
+    if (compare && m.sizesDiffer)
+        std::printf("against %s: sizes differ (%zu and %zu bytes)\n", m.against.c_str(), m.sourceSize, m.size);
+    else if (compare)
         std::printf("against %s: %d curves replaced, %d unchanged, %zu bytes differ outside the curves\n",
-                    against.c_str(), cmp.replaced, cmp.unchanged, outside);
-        if (outside > 0) status = kFailed;
+                    m.against.c_str(), m.replaced, m.unchanged, m.bytesOutside);
+}
+
+void jsonDirectory(Json &j, const char *kind, const kzfile::DirectoryInfo &d) {
+    jsonBeginObject(j);
+    jsonField(j, "kind", kind);
+    jsonField(j, "position", static_cast<int64_t>(d.position));
+    jsonField(j, "count", static_cast<int64_t>(d.count));
+    jsonFlag(j, "damaged", d.count < 0 || !d.entriesOk);
+    jsonEndObject(j);
+}
+
+void printJson(const InspectModel &m, bool curves) {
+    const kzfile::FileInfo &info = m.info;
+    Json j;
+    jsonBeginObject(j);
+    jsonField(j, "file", m.path);
+    jsonField(j, "size", static_cast<int64_t>(m.size));
+    jsonKey(j, "header");
+    jsonBeginObject(j);
+    jsonField(j, "ident_position", static_cast<int64_t>(info.identPosition));
+    jsonField(j, "kzdb_directory_position", static_cast<int64_t>(info.kzdbDirPosition));
+    jsonField(j, "kzht_directory_position", static_cast<int64_t>(info.kzhtDirPosition));
+    jsonFlag(j, "shared_directory", info.kzdbDirPosition == info.kzhtDirPosition);
+    jsonEndObject(j);
+    jsonKey(j, "ident");
+    jsonBeginObject(j);
+    jsonFlag(j, "readable", info.identOk);
+    jsonField(j, "text", info.ident);
+    jsonKey(j, "bytes");
+    jsonBytes(j, info.ident);
+    jsonEndObject(j);
+    jsonKey(j, "directories");
+    jsonBeginArray(j);
+    jsonDirectory(j, "kzdb", info.kzdbDir);
+    if (info.kzdbDirPosition != info.kzhtDirPosition) jsonDirectory(j, "kzht", info.kzhtDir);
+    jsonEndArray(j);
+    jsonKey(j, "kzdb_tables");
+    jsonBeginArray(j);
+    for (const KzdbView &k : m.kzdb) {
+        jsonBeginObject(j);
+        jsonField(j, "id", static_cast<int64_t>(k.id));
+        jsonField(j, "layout", static_cast<int64_t>(k.layout));
+        jsonField(j, "records", static_cast<int64_t>(k.records));
+        jsonFlag(j, "readable", k.readable);
+        jsonKey(j, "kzht_ids");
+        jsonInts(j, std::vector<int64_t>(k.kzhtIds.begin(), k.kzhtIds.end()));
+        jsonEndObject(j);
     }
-    return status;
+    jsonEndArray(j);
+    jsonKey(j, "missing_kzdb_tables");
+    jsonInts(j, std::vector<int64_t>(m.missingKzdb.begin(), m.missingKzdb.end()));
+    jsonKey(j, "kzht_tables");
+    jsonBeginArray(j);
+    for (const KzhtView &v : m.kzht) {
+        jsonBeginObject(j);
+        jsonField(j, "id", static_cast<int64_t>(v.id));
+        jsonFlag(j, "named", v.named);
+        jsonFlag(j, "present", v.present);
+        if (v.present) {
+            jsonFlag(j, "size_ok", v.sizeOk);
+            jsonField(j, "form", v.tagged ? "tagged" : "plain");
+            jsonField(j, "bytes", static_cast<int64_t>(v.bytes));
+            jsonFlag(j, "well_formed", v.wellFormed);
+            if (v.tagged) {
+                jsonField(j, "item_count", static_cast<int64_t>(v.itemCount));
+                jsonField(j, "plane_count", static_cast<int64_t>(v.planeCount));
+            }
+            jsonKey(j, "curves");
+            jsonBeginArray(j);
+            for (const CurveView &c : v.curves) {
+                jsonBeginObject(j);
+                jsonField(j, "slot", static_cast<int64_t>(c.slot));
+                jsonField(j, "offset", static_cast<int64_t>(c.offset));
+                if (c.compared) jsonFlag(j, "replaced", c.replaced);
+                if (curves) {
+                    jsonKey(j, "values");
+                    jsonInts(j, std::vector<int64_t>(c.values.begin(), c.values.end()));
+                    if (c.compared && c.replaced) {
+                        jsonKey(j, "source_values");
+                        jsonInts(j, std::vector<int64_t>(c.source.begin(), c.source.end()));
+                    }
+                }
+                jsonEndObject(j);
+            }
+            jsonEndArray(j);
+        }
+        jsonEndObject(j);
+    }
+    jsonEndArray(j);
+    if (!m.against.empty()) {
+        jsonKey(j, "against");
+        jsonBeginObject(j);
+        jsonField(j, "source", m.against);
+        jsonField(j, "source_size", static_cast<int64_t>(m.sourceSize));
+        jsonFlag(j, "sizes_differ", m.sizesDiffer);
+        jsonField(j, "curves_replaced", static_cast<int64_t>(m.replaced));
+        jsonField(j, "curves_unchanged", static_cast<int64_t>(m.unchanged));
+        jsonField(j, "bytes_differ_outside_curves", static_cast<int64_t>(m.bytesOutside));
+        jsonEndObject(j);
+    }
+    jsonFlag(j, "damaged", m.damaged);
+    jsonEndObject(j);
+    std::fputs(j.out.c_str(), stdout);
+}
+
+} // namespace
+
+int cmdInspect(const std::vector<std::string> &args) {
+    ParsedArgs p;
+    std::string error;
+    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error))
+        return usageError("inspect", error);
+    if (p.help) {
+        std::fputs(kHelp, stdout);
+        return kOk;
+    }
+    if (p.version) return ArgsPrintVersion("calibmod-cli");
+    if (p.positionals.empty()) return usageError("inspect", "no FILE given");
+    if (p.positionals.size() > 1) return usageError("inspect", "more than one FILE given");
+    const std::string &path = p.positionals[0];
+    std::string against;
+    const bool haveAgainst = ArgsLast(p, "--against", &against);
+    const bool curves = ArgsHas(p, "--curves"), json = ArgsHas(p, "--json");
+
+    kzfile::Bytes file, source;
+    if (!kzfile::readFile(path, &file, &error) || (haveAgainst && !kzfile::readFile(against, &source, &error))) {
+        std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
+        return kUsage;
+    }
+    kzfile::FileInfo info;
+    if (!kzfile::inspect(file, &info, &error) || !(error = notADataFile(file, info)).empty()) {
+        std::fprintf(stderr, "calibmod-cli: %s: not a calibration data file: %s\n", path.c_str(), error.c_str());
+        return kFailed;
+    }
+    InspectModel m = inspectModel(path, file, info, haveAgainst ? against : "", haveAgainst ? &source : nullptr);
+    if (json)
+        printJson(m, curves);
+    else
+        printText(m, curves);
+    bool failed = m.damaged || (haveAgainst && (m.sizesDiffer || m.bytesOutside > 0));
+    return failed ? kFailed : kOk;
 }
 
 } // namespace cli

@@ -1,6 +1,7 @@
 // calibmod-cli make-sample: writes a sample calibration data file.
 #include <cstdio>
 
+#include "args.h"
 #include "cli.h"
 #include "sample_build.h"
 
@@ -22,50 +23,56 @@ const char kHelp[] =
     "                   MiB, 1 to 1024\n"
     "  --shared         one directory for both table kinds (default: two)\n"
     "  --large          a file to benchmark with: --kzht 200 --size 32\n"
-    "  -h, --help       this text\n";
+    "  -h, --help       this text\n"
+    "      --version    the version of the tools\n"
+    "\n"
+    "Example:\n"
+    "  calibmod-cli make-sample --kzht 20 /tmp/Sample0.dat\n"
+    "\n"
+    "Exit status: 0 when OUT was written; 1 when it cannot be written; 2 for a\n"
+    "bad command line.\n";
 
 } // namespace
 
 int cmdMakeSample(const std::vector<std::string> &args) {
-    if (wantsHelp(args)) {
+    static const ArgSpec kOptions[] = {
+        {"--ident", nullptr, ARG_VALUE}, {"--kzht", nullptr, ARG_VALUE},  {"--size", nullptr, ARG_VALUE},
+        {"--shared", nullptr, ARG_FLAG}, {"--large", nullptr, ARG_FLAG},
+    };
+    ParsedArgs p;
+    std::string error;
+    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error))
+        return usageError("make-sample", error);
+    if (p.help) {
         std::fputs(kHelp, stdout);
         return kOk;
     }
+    if (p.version) return ArgsPrintVersion("calibmod-cli");
     sample::Options o;
-    std::string out;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        std::string v, error;
+    for (const ArgOption &opt : p.options) {
+        const std::string &a = opt.name, &v = opt.value;
         int64_t n = 0;
         if (a == "--large") {
             o.kzhtTables = 200;
             o.minSizeMiB = 32;
         } else if (a == "--shared") {
             o.sharedDirectory = true;
-        } else if (a == "--ident" || a == "--kzht" || a == "--size") {
-            if (!optionValue(args, &i, &v, &error)) return usageError("make-sample", error);
-            if (a == "--ident") {
-                o.ident = v;
-            } else if (a == "--kzht") {
-                if (!parseNumber(v, 1, sample::kMaxKzhtTables, &n))
-                    return usageError("make-sample", "--kzht: '" + v + "' is not a number from 1 to 255");
-                o.kzhtTables = static_cast<int>(n);
-            } else {
-                if (!parseNumber(v, 1, sample::kMaxSizeMiB, &n))
-                    return usageError("make-sample", "--size: '" + v + "' is not a number from 1 to 1024");
-                o.minSizeMiB = static_cast<int>(n);
-            }
-        } else if (!a.empty() && a[0] == '-') {
-            return usageError("make-sample", "unknown option '" + a + "'");
-        } else if (out.empty()) {
-            out = a;
-        } else {
-            return usageError("make-sample", "more than one OUT given");
+        } else if (a == "--ident") {
+            o.ident = v;
+        } else if (a == "--kzht") {
+            if (!parseNumber(v, 1, sample::kMaxKzhtTables, &n))
+                return usageError("make-sample", "--kzht: '" + v + "' is not a number from 1 to 255");
+            o.kzhtTables = static_cast<int>(n);
+        } else if (a == "--size") {
+            if (!parseNumber(v, 1, sample::kMaxSizeMiB, &n))
+                return usageError("make-sample", "--size: '" + v + "' is not a number from 1 to 1024");
+            o.minSizeMiB = static_cast<int>(n);
         }
     }
+    if (p.positionals.size() > 1) return usageError("make-sample", "more than one OUT given");
+    const std::string out = p.positionals.empty() ? std::string() : p.positionals[0];
     if (out.empty()) return usageError("make-sample", "no OUT file given");
     kzfile::Bytes bytes = sample::build(o);
-    std::string error;
     if (!kzfile::writeFile(out, bytes, &error)) {
         std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
         return kFailed;

@@ -1,4 +1,6 @@
 // kzfile: building calibration data files and their table bodies.
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 
 #include "kzfile.h"
@@ -198,19 +200,23 @@ Bytes buildFile(const FileSpec &fileDesc) {
 bool writeFile(const std::string &path, const Bytes &bytes, std::string *error) {
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f) {
-        if (error) *error = "cannot create " + path;
+        if (error) *error = "cannot create " + path + ": " + std::strerror(errno);
         return false;
     }
     bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok && error) *error = "cannot write " + path;
+    int saved = ok ? 0 : errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok && error) *error = "cannot write " + path + ": " + std::strerror(saved);
     return ok;
 }
 
 bool readFile(const std::string &path, Bytes *bytes, std::string *error) {
     FILE *f = std::fopen(path.c_str(), "rb");
     if (!f) {
-        if (error) *error = "cannot open " + path;
+        if (error) *error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
     bytes->clear();
@@ -218,8 +224,9 @@ bool readFile(const std::string &path, Bytes *bytes, std::string *error) {
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes->insert(bytes->end(), buf, buf + n);
     bool ok = !std::ferror(f);
+    int saved = errno;
     std::fclose(f);
-    if (!ok && error) *error = "cannot read " + path;
+    if (!ok && error) *error = "cannot read " + path + ": " + std::strerror(saved);
     return ok;
 }
 

@@ -1,0 +1,140 @@
+// calibmod-cli plot: the correction curves of a calibration data file (or
+// the module's built-in curves) as an SVG line chart or as CSV.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "args.h"
+#include "cli.h"
+#include "curve_set.h"
+#include "kzfile.h"
+#include "svg_plot.h"
+
+namespace cli {
+
+namespace {
+
+const char kHelp[] =
+    "Usage: calibmod-cli plot FILE [--against SOURCE] [--table ID] -o OUT.svg\n"
+    "       calibmod-cli plot FILE [--against SOURCE] [--table ID] --csv [-o OUT.csv]\n"
+    "       calibmod-cli plot --builtin [--table ID] (-o OUT.svg | --csv [-o OUT.csv])\n"
+    "\n"
+    "Draws every curve of every well-formed KZHT table of FILE: one panel per\n"
+    "table, input level 0..255 across, output 0..4095 up, one colour per curve,\n"
+    "axes, grid and a legend naming the table, the slot and the adjustment id\n"
+    "(the built-in group the curve equals, or \"own curve\").\n"
+    "\n"
+    "  --against SOURCE  FILE is a calibrated copy of SOURCE: each source curve is\n"
+    "                    drawn dashed under the copy's\n"
+    "  --table ID        only the KZHT table ID\n"
+    "  --builtin         the module's built-in curves instead of a file: every\n"
+    "                    table, both adjustment groups, curve numbers 0 to 3\n"
+    "  --csv             write CSV instead: a header, then one line per curve\n"
+    "                    (table,slot,adjust_id,role,e0..e255; role is copy, source\n"
+    "                    or builtin; adjust_id is none for an own curve)\n"
+    "  -o, --output OUT  the file to write (required for SVG; CSV goes to stdout\n"
+    "                    without it)\n"
+    "  -h, --help        this text\n"
+    "      --version     the version of the tools\n"
+    "\n"
+    "Examples:\n"
+    "  calibmod-cli plot calib/table1.dat --against samples/Table0.dat -o before-after.svg\n"
+    "  calibmod-cli plot --builtin -o builtin-curves.svg\n"
+    "  calibmod-cli plot samples/Table0.dat --table 1201 --csv\n"
+    "\n"
+    "Exit status: 0 when the picture was written; 1 when FILE holds no curve to\n"
+    "draw or OUT cannot be written; 2 for a bad command line or an unreadable\n"
+    "FILE or SOURCE.\n";
+
+const ArgSpec kOptions[] = {
+    {"--against", nullptr, ARG_VALUE}, {"--table", nullptr, ARG_VALUE}, {"--output", "-o", ARG_VALUE},
+    {"--csv", nullptr, ARG_FLAG},      {"--builtin", nullptr, ARG_FLAG},
+};
+
+bool writeText(const std::string &path, const std::string &text) {
+    if (path.empty()) {
+        std::fputs(text.c_str(), stdout);
+        return true;
+    }
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        std::fprintf(stderr, "calibmod-cli: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    int savedErrno = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        savedErrno = errno;
+    }
+    if (!ok) std::fprintf(stderr, "calibmod-cli: cannot write %s: %s\n", path.c_str(), std::strerror(savedErrno));
+    return ok;
+}
+
+} // namespace
+
+int cmdPlot(const std::vector<std::string> &args) {
+    ParsedArgs p;
+    std::string error;
+    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error))
+        return usageError("plot", error);
+    if (p.help) {
+        std::fputs(kHelp, stdout);
+        return kOk;
+    }
+    if (p.version) return ArgsPrintVersion("calibmod-cli");
+    const bool builtin = ArgsHas(p, "--builtin"), csv = ArgsHas(p, "--csv");
+    std::string out, against, tableText;
+    ArgsLast(p, "--output", &out);
+    bool haveAgainst = ArgsLast(p, "--against", &against);
+    bool haveTable = ArgsLast(p, "--table", &tableText);
+    if (builtin && !p.positionals.empty()) return usageError("plot", "--builtin takes no FILE");
+    if (builtin && haveAgainst) return usageError("plot", "--builtin takes no --against");
+    if (!builtin && p.positionals.empty()) return usageError("plot", "no FILE given");
+    if (p.positionals.size() > 1) return usageError("plot", "more than one FILE given");
+    if (!csv && out.empty()) return usageError("plot", "no output file given (-o OUT.svg)");
+    int64_t table = 0;
+    if (haveTable && !parseNumber(tableText, 0, 65535, &table))
+        return usageError("plot", "--table: '" + tableText + "' is not a table id from 0 to 65535");
+
+    std::vector<LabelledCurve> curves;
+    std::string title;
+    if (builtin) {
+        curves = builtInCurves();
+        title = "Built-in correction curves of calibmod (every table, adjustment ids -3 and 3)";
+    } else {
+        const std::string &path = p.positionals[0];
+        kzfile::Bytes file, source;
+        if (!kzfile::readFile(path, &file, &error) || (haveAgainst && !kzfile::readFile(against, &source, &error))) {
+            std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
+            return kUsage;
+        }
+        kzfile::FileInfo info;
+        if (!kzfile::inspect(file, &info, &error)) {
+            std::fprintf(stderr, "calibmod-cli: %s: not a calibration data file: %s\n", path.c_str(), error.c_str());
+            return kFailed;
+        }
+        curves = fileCurves(file, haveAgainst ? &source : nullptr);
+        title = "Correction curves of " + path + (haveAgainst ? " (dashed: " + against + ")" : "");
+    }
+    if (haveTable) {
+        std::vector<LabelledCurve> kept;
+        for (const LabelledCurve &c : curves)
+            if (c.tableId == table) kept.push_back(c);
+        curves.swap(kept);
+        title += ", table " + std::to_string(table);
+    }
+    if (curves.empty()) {
+        std::fprintf(stderr, "calibmod-cli: %s holds no KZHT curve%s to draw\n",
+                     builtin ? "the built-in list" : p.positionals[0].c_str(),
+                     haveTable ? (" in table " + std::to_string(table)).c_str() : "");
+        return kFailed;
+    }
+    std::string text = csv ? plotCsv(curves, builtin ? ROLE_BUILTIN : ROLE_COPY)
+                           : plotSvg(title, curves, builtin ? ROLE_BUILTIN : ROLE_COPY);
+    if (!writeText(out, text)) return kFailed;
+    if (!out.empty()) std::printf("wrote %s: %zu curves\n", out.c_str(), curves.size());
+    return kOk;
+}
+
+} // namespace cli
