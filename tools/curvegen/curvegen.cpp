@@ -6,6 +6,7 @@
 // the values are rounded half up and then nudged, segment by segment, so that
 // every entry is above the one before while every fixed point keeps its value.
 // The generator refuses a source whose curves cannot keep that shape.
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "args.h"
 
 namespace {
 
@@ -171,7 +174,7 @@ bool parseCurveHead(const std::string &g, const std::string &range, int *group, 
 bool parseSource(const std::string &path, Source *src) {
     std::ifstream in(path);
     if (!in) {
-        std::fprintf(stderr, "curvegen: cannot read %s\n", path.c_str());
+        std::fprintf(stderr, "curvegen: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
         return false;
     }
     std::string text;
@@ -359,37 +362,55 @@ std::string emit(const Source &src) {
 }
 
 void usage(FILE *to) {
-    std::fputs("usage: curvegen SOURCE OUTPUT\n"
+    std::fputs("curvegen - generate the built-in correction curves of calibmod\n"
+               "\n"
+               "Usage: curvegen SOURCE OUTPUT\n"
                "\n"
                "Reads the built-in curve source (tools/curvegen/curves.txt: request lists,\n"
                "fixed points and rule curves) and writes the C++ data file of calibmod\n"
                "(builtin_curves.cpp). OUTPUT \"-\" writes to standard output.\n"
                "Fails, and writes nothing, when a curve cannot start at 0 and rise strictly\n"
-               "through its fixed points.\n",
+               "through its fixed points.\n"
+               "\n"
+               "Options:\n"
+               "  -h, --help     print this help and exit\n"
+               "      --version  print the version and exit\n"
+               "\n"
+               "Examples:\n"
+               "  curvegen tools/curvegen/curves.txt - | less\n"
+               "\n"
+               "EXIT STATUS\n"
+               "  0  written\n"
+               "  1  the source has errors (reported on stderr), or a file cannot be read or written\n"
+               "  2  usage error\n",
                to);
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    ParsedArgs p;
+    std::string error;
+    if (!ArgsParse(args, nullptr, 0, &p, &error)) return ArgsUsageError("curvegen", error);
+    if (p.help) {
         usage(stdout);
         return 0;
     }
-    if (argc != 3) {
-        usage(stderr);
-        return 2;
-    }
+    if (p.version) return ArgsPrintVersion("curvegen");
+    if (p.positionals.size() != 2)
+        return ArgsUsageError("curvegen", "a SOURCE and an OUTPUT are needed (OUTPUT \"-\" for standard output)");
+    const std::string &source = p.positionals[0], &output = p.positionals[1];
     Source src;
-    if (!parseSource(argv[1], &src) || !checkCurves(src)) return 1;
+    if (!parseSource(source, &src) || !checkCurves(src)) return 1;
     std::string text = emit(src);
-    if (std::strcmp(argv[2], "-") == 0) {
+    if (output == "-") {
         std::fwrite(text.data(), 1, text.size(), stdout);
-        return 0;
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(text.data(), static_cast<std::streamsize>(text.size()))) {
-        std::fprintf(stderr, "curvegen: cannot write %s\n", argv[2]);
+    std::ofstream out(output, std::ios::binary | std::ios::trunc);
+    if (!out || !out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) {
+        std::fprintf(stderr, "curvegen: cannot write %s: %s\n", output.c_str(), std::strerror(errno));
         return 1;
     }
     return 0;

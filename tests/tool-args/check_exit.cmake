@@ -1,0 +1,13 @@
+# Runs one tool command and checks its exit status and what it printed.
+#   -DCOMMAND=prog|arg|arg  -DSTATUS=0  -DSTDOUT=regex  -DSTDERR=regex (both optional)
+string(REPLACE "|" ";" _cmd "${COMMAND}")
+execute_process(COMMAND ${_cmd} RESULT_VARIABLE _rc OUTPUT_VARIABLE _out ERROR_VARIABLE _err)
+if(NOT _rc STREQUAL "${STATUS}")
+  message(FATAL_ERROR "${COMMAND}: exit status ${_rc}, expected ${STATUS}\nstdout:\n${_out}\nstderr:\n${_err}")
+endif()
+if(DEFINED STDOUT AND NOT _out MATCHES "${STDOUT}")
+  message(FATAL_ERROR "${COMMAND}: stdout does not match '${STDOUT}':\n${_out}")
+endif()
+if(DEFINED STDERR AND NOT _err MATCHES "${STDERR}")
+  message(FATAL_ERROR "${COMMAND}: stderr does not match '${STDERR}':\n${_err}")
+endif()
