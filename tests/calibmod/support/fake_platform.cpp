@@ -7,9 +7,30 @@ namespace {
 
 FakePlatform *self(void *ctx) { return static_cast<FakePlatform *>(ctx); }
 
+// The last component of a wide path, one byte per unit (tests name files in ASCII).
+std::string baseName(const KZ_WCHAR *path) {
+    std::string name;
+    for (const KZ_WCHAR *p = path; *p != 0; ++p) {
+        if (*p == '/' || *p == '\\') {
+            name.clear();
+        } else {
+            name.push_back(static_cast<char>(*p));
+        }
+    }
+    return name;
+}
+
+std::string nameOf(const FakePlatform *f, CalHandle h) {
+    auto it = f->handleNames.find(h);
+    return it == f->handleNames.end() ? std::string("?") : it->second;
+}
+
 // Counts one file operation; true when it is to fail. A process that is to
 // be killed at this operation dies here, before the operation is done.
-bool fileOpFails(FakePlatform *f) {
+bool fileOpFails(FakePlatform *f, const char *what, const std::string &on = std::string()) {
+    if (f->logOps) {
+        f->opLog.push_back(on.empty() ? std::string(what) : std::string(what) + " " + on);
+    }
     ++f->fileOps;
     if (f->killAtFileOp != 0 && f->fileOps == f->killAtFileOp) {
         raise(SIGKILL);
@@ -29,13 +50,14 @@ CalIo fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out
     if (kind != CAL_OPEN_READ && kind != CAL_OPEN_READ_FOLLOW) {
         f->touched.push_back(path);
     }
-    if (fileOpFails(f)) {
+    if (fileOpFails(f, "open", baseName(path))) {
         return f->failedOpenIs;
     }
     CalIo io = f->real->open(f->real->ctx, path, kind, out);
     if (io != CAL_IO_OK) {
         return io;
     }
+    f->handleNames[*out] = baseName(path);
     ++f->opens;
     ++f->openHandles;
     return CAL_IO_OK;
@@ -45,7 +67,7 @@ CalIo fakeRemove(void *ctx, const KZ_WCHAR *path) {
     FakePlatform *f = self(ctx);
     f->lastPath = path;
     f->touched.push_back(path);
-    if (fileOpFails(f)) {
+    if (fileOpFails(f, "remove", baseName(path))) {
         return CAL_IO_ERROR;
     }
     CalIo io = f->real->remove(f->real->ctx, path);
@@ -57,12 +79,12 @@ CalIo fakeRemove(void *ctx, const KZ_WCHAR *path) {
 
 bool fakeSeek(void *ctx, CalHandle h, uint32_t offset) {
     FakePlatform *f = self(ctx);
-    return !fileOpFails(f) && f->real->seek(f->real->ctx, h, offset);
+    return !fileOpFails(f, "seek", nameOf(f, h)) && f->real->seek(f->real->ctx, h, offset);
 }
 
 bool fakeRead(void *ctx, CalHandle h, void *buf, uint32_t count, uint32_t *got) {
     FakePlatform *f = self(ctx);
-    if (fileOpFails(f)) {
+    if (fileOpFails(f, "read", nameOf(f, h))) {
         return false;
     }
     bool shortRead = ioIsShort(f, f->ioCalls) && count > 0;
@@ -71,7 +93,7 @@ bool fakeRead(void *ctx, CalHandle h, void *buf, uint32_t count, uint32_t *got) 
 
 bool fakeWrite(void *ctx, CalHandle h, const void *buf, uint32_t count, uint32_t *written) {
     FakePlatform *f = self(ctx);
-    if (fileOpFails(f)) {
+    if (fileOpFails(f, "write", nameOf(f, h))) {
         return false;
     }
     bool shortWrite = ioIsShort(f, f->ioCalls) && count > 0;
@@ -84,24 +106,25 @@ bool fakeWrite(void *ctx, CalHandle h, const void *buf, uint32_t count, uint32_t
 
 bool fakeSize(void *ctx, CalHandle h, uint32_t *out) {
     FakePlatform *f = self(ctx);
-    return !fileOpFails(f) && f->real->size(f->real->ctx, h, out);
+    return !fileOpFails(f, "size", nameOf(f, h)) && f->real->size(f->real->ctx, h, out);
 }
 
 void fakeClose(void *ctx, CalHandle h) {
     FakePlatform *f = self(ctx);
     ++f->closes;
     --f->openHandles;
+    f->handleNames.erase(h);
     f->real->close(f->real->ctx, h);
 }
 
 bool fakeFlush(void *ctx, CalHandle h) {
     FakePlatform *f = self(ctx);
-    return !fileOpFails(f) && f->real->flush(f->real->ctx, h);
+    return !fileOpFails(f, "flush", nameOf(f, h)) && (f->flushSkipsSync || f->real->flush(f->real->ctx, h));
 }
 
 bool fakeTruncate(void *ctx, CalHandle h, uint32_t size) {
     FakePlatform *f = self(ctx);
-    return !fileOpFails(f) && f->real->truncate(f->real->ctx, h, size);
+    return !fileOpFails(f, "truncate", nameOf(f, h)) && f->real->truncate(f->real->ctx, h, size);
 }
 
 bool fakeRename(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to) {
@@ -109,7 +132,7 @@ bool fakeRename(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to) {
     f->lastPath = to;
     f->touched.push_back(from);
     f->touched.push_back(to);
-    if (fileOpFails(f) || !f->real->rename(f->real->ctx, from, to)) {
+    if (fileOpFails(f, "rename", baseName(from) + " " + baseName(to)) || !f->real->rename(f->real->ctx, from, to)) {
         return false;
     }
     ++f->renames;
@@ -118,7 +141,7 @@ bool fakeRename(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to) {
 
 CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) {
     FakePlatform *f = self(ctx);
-    if (fileOpFails(f)) {
+    if (fileOpFails(f, "listDir")) {
         return CAL_IO_ERROR;
     }
     return f->real->listDir(f->real->ctx, dir, visit, arg);
@@ -126,7 +149,7 @@ CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) 
 
 bool fakeLock(void *ctx, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out) {
     FakePlatform *f = self(ctx);
-    if (fileOpFails(f) || !f->real->lock(f->real->ctx, dir, f->lockWaitMs >= 0 ? f->lockWaitMs : waitMs, out)) {
+    if (fileOpFails(f, "lock") || !f->real->lock(f->real->ctx, dir, f->lockWaitMs >= 0 ? f->lockWaitMs : waitMs, out)) {
         return false;
     }
     ++f->locksHeld;
@@ -141,7 +164,7 @@ void fakeUnlock(void *ctx, CalHandle token) {
 
 int fakeToWide(void *ctx, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen) {
     FakePlatform *f = self(ctx);
-    if (fileOpFails(f)) {
+    if (fileOpFails(f, "toWide")) {
         return 0;
     }
     return f->real->toWide(f->real->ctx, src, srcLen, dst, dstLen);
@@ -157,6 +180,11 @@ void *fakeAlloc(void *ctx, size_t size) {
     void *p = f->real->alloc(f->real->ctx, size);
     if (p != nullptr) {
         ++f->outstandingAllocs;
+        f->blockSizes[p] = size;
+        f->bytesOutstanding += static_cast<long long>(size);
+        if (f->bytesOutstanding > f->peakBytes) {
+            f->peakBytes = f->bytesOutstanding;
+        }
     }
     return p;
 }
@@ -165,6 +193,11 @@ void fakeFree(void *ctx, void *p) {
     FakePlatform *f = self(ctx);
     if (p != nullptr) {
         --f->outstandingAllocs;
+        auto it = f->blockSizes.find(p);
+        if (it != f->blockSizes.end()) {
+            f->bytesOutstanding -= static_cast<long long>(it->second);
+            f->blockSizes.erase(it);
+        }
     }
     f->real->free(f->real->ctx, p);
 }
@@ -197,4 +230,15 @@ void FakePlatform::resetCounts() {
     failAllocAt = failFileOpAt = shortIoAt = failAllocsFrom = killAtFileOp = 0;
     failedOpenIs = CAL_IO_ERROR;
     touched.clear();
+    opLog.clear();
+    peakBytes = bytesOutstanding;
+}
+
+long FakePlatform::firstOp(const std::string &prefix) const {
+    for (size_t i = 0; i < opLog.size(); ++i) {
+        if (opLog[i].compare(0, prefix.size(), prefix) == 0) {
+            return static_cast<long>(i + 1);
+        }
+    }
+    return 0;
 }

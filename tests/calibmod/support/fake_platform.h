@@ -4,7 +4,9 @@
 #ifndef KZ_TEST_FAKE_PLATFORM_H
 #define KZ_TEST_FAKE_PLATFORM_H
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,10 @@ struct FakePlatform {
     long killAtFileOp = 0;   // the process kills itself (SIGKILL) at the n-th file operation
     CalIo failedOpenIs = CAL_IO_ERROR; // what an open failed by failFileOpAt reports
     long lockWaitMs = -1;    // >= 0: the wait every lock is given instead of the caller's
+    // flush succeeds without asking the system to write through: what a
+    // killed process wrote stays in the page cache, so tests of kills and
+    // faults need no real fsync (only a power loss would).
+    bool flushSkipsSync = false;
 
     // The path of the last open or delete, as the backend received it.
     std::basic_string<KZ_WCHAR> lastPath;
@@ -40,10 +46,24 @@ struct FakePlatform {
     // in order; cleared by resetCounts.
     std::vector<std::basic_string<KZ_WCHAR>> touched;
 
+    // With logOps set, one entry per file operation attempted, in order:
+    // the operation and the last path component it worked on, such as
+    // "open abcde007.ini", "read abcde007.ini", "rename ~kz,copy.tmp table1.dat",
+    // "lock", "listDir", "toWide". Cleared by resetCounts.
+    bool logOps = false;
+    std::vector<std::string> opLog;
+    // The 1-based number of the first logged operation that starts with
+    // prefix (such as "open abcde007.ini"), 0 when there is none.
+    long firstOp(const std::string &prefix) const;
+
     // State now.
     long outstandingAllocs = 0;
     long openHandles = 0;
     long locksHeld = 0;
+    long long bytesOutstanding = 0; // bytes of the allocations not yet freed
+    long long peakBytes = 0;        // the most bytesOutstanding has been since init / resetCounts
+    std::map<const void *, size_t> blockSizes;   // live allocations
+    std::map<CalHandle, std::string> handleNames; // open handles and the name each was opened at
 
     FakePlatform();
     FakePlatform(const FakePlatform &) = delete;
