@@ -86,7 +86,7 @@ void drawFrame(std::string &s, int x, int y) {
 std::string pathElement(const LabelledCurve &c, const kzfile::Curve &values, const char *colour, const char *role,
                         bool dashed) {
     std::string s = "<path data-table=\"" + std::to_string(c.tableId) + "\" data-slot=\"" + std::to_string(c.slot) +
-                    "\" data-id=\"" + idAttr(c.adjustId) + "\" data-role=\"" + role + "\" stroke=\"" + colour + "\"";
+                    "\" data-id=\"" + idAttr(c.adjustId) + "\" data-role=\"" + role + "\" stroke=\"" + colour + "\" vector-effect=\"non-scaling-stroke\"";
     s += dashed ? " stroke-width=\"1.5\" stroke-dasharray=\"5 4\" opacity=\"0.75\"" : " stroke-width=\"1.6\"";
     s += " d=\"" + pathData(values) + "\"/>\n";
     return s;
@@ -106,7 +106,7 @@ void drawPanel(std::string &s, int index, int x0, int y0, const std::vector<cons
     const std::string clip = "plot" + std::to_string(index);
     s += "<clipPath id=\"" + clip + "\"><rect x=\"0\" y=\"0\" width=\"" + std::to_string(kInputMax) + "\" height=\"" +
          std::to_string(kOutputMax) + "\"/></clipPath>\n";
-    s += "<g class=\"curves\" clip-path=\"url(#" + clip + ")\" fill=\"none\" vector-effect=\"non-scaling-stroke\" "
+    s += "<g class=\"curves\" clip-path=\"url(#" + clip + ")\" fill=\"none\" "
          "transform=\"translate(" + num(x) + " " + num(y + kPlotHeight) + ") scale(" + num(kPlotWidth / double(kInputMax)) +
          " " + num(-kPlotHeight / double(kOutputMax)) + ")\">\n";
     // Sources first, so that every copy is drawn over them.
