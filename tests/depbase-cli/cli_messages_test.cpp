@@ -75,12 +75,12 @@ TEST(CliArgsPlacement, HelpAndVersionAtEveryLevel)
     // Each help names its arguments, options, examples and exit codes; the
     // query help also the environment and the printer file format.
     std::string query = CliUsage("query");
-    for (const char *part : {"DATABASE", "--printer NAME", "Examples:", "EXIT STATUS", "ENVIRONMENT", "ZMD_PRINTER_DIR",
-                             "ZMD_COUNTRY", "HOME", "FILES", "ValueName = number", "case included", "'#'"})
+    for (const char *part : {"DATABASE", "--printer NAME", "Examples:", "Exit status:", "Environment:", "ZMD_PRINTER_DIR",
+                             "ZMD_COUNTRY", "HOME", "Files:", "ValueName = number", "case included", "'#'"})
         EXPECT_NE(query.find(part), std::string::npos) << part;
-    for (const char *part : {"Examples:", "EXIT STATUS", "--json"})
+    for (const char *part : {"Examples:", "Exit status:", "--json"})
         EXPECT_NE(std::string(CliUsage("dump")).find(part), std::string::npos) << part;
-    for (const char *part : {"ENVIRONMENT", "FILES", "EXIT STATUS", "query", "dump"})
+    for (const char *part : {"Environment:", "Files:", "Exit status:", "query", "dump"})
         EXPECT_NE(std::string(CliUsage()).find(part), std::string::npos) << part;
 }
 

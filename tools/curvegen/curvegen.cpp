@@ -379,7 +379,7 @@ void usage(FILE *to) {
                "Examples:\n"
                "  curvegen tools/curvegen/curves.txt - | less\n"
                "\n"
-               "EXIT STATUS\n"
+               "Exit status:\n"
                "  0  written\n"
                "  1  the source has errors (reported on stderr), or a file cannot be read or written\n"
                "  2  usage error\n",

@@ -13,7 +13,7 @@
 namespace {
 
 #define DBC_EXIT_STATUS                                                                                      \
-    "EXIT STATUS\n"                                                                                          \
+    "Exit status:\n"                                                                                          \
     "  0  success\n"                                                                                         \
     "  1  the sources have errors (reported as FILE:LINE: message on stderr), or a file cannot be read or written\n" \
     "  2  usage error\n"
@@ -47,7 +47,7 @@ const char kUsage[] =
     "  dbc print tools/dbc/examples/example.zdb\n"
     "\n" DBC_EXIT_STATUS
     "\n"
-    "FILES\n"
+    "Files:\n"
     "  src/zmd/zmdapi/depbase/db/*.zdb   the database sources; FORMAT.md there describes them\n"
     "  tools/dbc/examples/example.zdb    a small complete example of the format\n";
 
@@ -136,7 +136,7 @@ const CommandHelp kCommands[] = {
      "Examples:\n"
      "  dbc validate\n"
      "\n"
-     "EXIT STATUS\n"
+     "Exit status:\n"
      "  0  the image is sound\n"
      "  1  faults found (listed on stderr)\n"
      "  2  usage error\n"},

@@ -6,14 +6,14 @@
 namespace {
 
 #define CLI_ENVIRONMENT                                                                                      \
-    "ENVIRONMENT\n"                                                                                          \
+    "Environment:\n"                                                                                          \
     "  ZMD_PRINTER_DIR  the directory of the printer store (default $HOME/.config/zmd/printers)\n"           \
     "  HOME             gives the default printer store directory when ZMD_PRINTER_DIR is unset or empty\n"  \
     "  ZMD_COUNTRY      the user's country code, a decimal number of at most 6 digits (default 1)\n"         \
     "\n"
 
 #define CLI_FILES                                                                                            \
-    "FILES\n"                                                                                                \
+    "Files:\n"                                                                                                \
     "  $ZMD_PRINTER_DIR/NAME.conf (else $HOME/.config/zmd/printers/NAME.conf)\n"                             \
     "    The printer NAME of --printer (not empty, no '/', not starting with '.'). One stored value\n"       \
     "    a line:\n"                                                                                          \
@@ -30,7 +30,7 @@ namespace {
     "\n"
 
 #define CLI_EXIT_STATUS                                                                                      \
-    "EXIT STATUS\n"                                                                                          \
+    "Exit status:\n"                                                                                          \
     "  0  the answer is ZMD_OK (help and version too)\n"                                                     \
     "  1  any other result; the reason is on stderr when the key needs printer data it did not get\n"       \
     "  2  usage error (unknown option, malformed argument)\n"                                                \
@@ -74,7 +74,7 @@ const char kQuery[] =
     "Options:\n"
     "      --int I=V        integer setting I (0-255) is V (decimal or 0x hex, 32 bits); may repeat\n"
     "      --str I=S        string setting I (0-255) is S (may be empty); may repeat\n"
-    "      --printer NAME   the printer whose stored values the rules may read (see FILES)\n"
+    "      --printer NAME   the printer whose stored values the rules may read (see Files below)\n"
     "      --raw            print the value's bytes as hex instead of decoding them\n"
     "      --json           print the answer as one JSON object (docs/json.md)\n"
     "  -h, --help           print this help and exit\n"
@@ -111,7 +111,7 @@ const char kDump[] =
     "  depbase-cli dump | grep ZMD_OK\n"
     "  depbase-cli dump --json > answers.json\n"
     "\n"
-    "EXIT STATUS\n"
+    "Exit status:\n"
     "  0  every answer was printed (whatever the results)\n"
     "  1  standard output could not be written\n"
     "  2  usage error\n"

@@ -259,7 +259,7 @@ std::string CliPrinterAdvice(const CliRequest &req, const CliPrinterUse &use)
     if (!req.hasPrinter)
         return what + " reads the printer's stored value " + NameList(use, false) +
                ", and no printer is named: give --printer NAME, where " + path +
-               " (the printer store; ZMD_PRINTER_DIR names another directory) holds a line such as\n" + example + "(printer files: depbase-cli query --help, FILES)\n";
+               " (the printer store; ZMD_PRINTER_DIR names another directory) holds a line such as\n" + example + "(printer files: depbase-cli query --help, Files)\n";
     if (path.empty())
         return "printer '" + req.printer + "' cannot be opened: " + why + "; " + what + " reads its stored value " +
                NameList(use, false) + "\n";
