@@ -217,8 +217,8 @@ TEST_F(ComputedTest, ClockCommand)
     Bytes cmd = compute(5, nullptr); // the record is not examined
     ASSERT_EQ(cmd.size(), 65u);
     const std::string text = "KZLSTART\nControlMode=Common\nSetTime=20261207030941\nKZLEND\n";
-    Bytes expected{0x1B, 0x5B, 0x4B, 0x02, 0x00, 0x00, 0x1F};
-    expected.insert(expected.end(), text.begin(), text.end());
+    const std::string all = std::string("\x1B\x5B\x4B\x02\x00\x00\x1F", 7) + text;
+    const Bytes expected(all.begin(), all.end());
     EXPECT_EQ(cmd, expected);
     EXPECT_EQ(std::string(cmd.begin() + 43, cmd.begin() + 57), "20261207030941");
 

@@ -59,6 +59,7 @@ int32_t callMeasuringStack(void *fn, const uint32_t args[5], uint32_t *bytesRemo
 
 // Groups of checks.
 void checkImageFormat(WinTest *t, HMODULE module);
+void checkVersionResource(WinTest *t, const wchar_t *path, const wchar_t *fileName);
 void checkExportTable(WinTest *t, HMODULE module, const char *const *names, int count);
 void checkImportTable(WinTest *t, HMODULE module, const char *const *allowed, int count);
 void checkDepbaseFrame(WinTest *t, const DepbaseApi *api);

@@ -56,6 +56,9 @@ static void runDepbase(WinTest *t, const wchar_t *dir) {
                                          "ZMD_AccessMntDataBase",  "ZMD_AccessPADataBase",  "ZMD_AccessSMDataBase"};
     static const char *const imports[3] = {"KERNEL32.dll", "WINSPOOL.DRV", "msvcrt.dll"};
     checkImageFormat(t, m);
+    wchar_t path[MAX_PATH];
+    wsprintfW(path, L"%s\\depbase.dll", dir);
+    checkVersionResource(t, path, L"depbase.dll");
     checkExportTable(t, m, names, 6);
     checkImportTable(t, m, imports, 3);
     DepbaseApi api;
@@ -83,6 +86,9 @@ static void runCalibmod(WinTest *t, const wchar_t *dir) {
     static const char *const names[1] = {"KZCalibration"};
     static const char *const imports[2] = {"KERNEL32.dll", "msvcrt.dll"};
     checkImageFormat(t, m);
+    wchar_t path[MAX_PATH];
+    wsprintfW(path, L"%s\\calibmod.dll", dir);
+    checkVersionResource(t, path, L"calibmod.dll");
     checkExportTable(t, m, names, 1);
     checkImportTable(t, m, imports, 2);
     KzCalibrationFn calibrate = reinterpret_cast<KzCalibrationFn>(findExport(t, m, "KZCalibration"));

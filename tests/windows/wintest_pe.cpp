@@ -28,6 +28,44 @@ void checkImageFormat(WinTest *t, HMODULE module) {
            (unsigned)machine);
 }
 
+// The DLL's version resource names it and carries the project's version, as
+// a driver setup reads it to decide what to replace.
+void checkVersionResource(WinTest *t, const wchar_t *path, const wchar_t *fileName) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    if (!expect(t, size > 0, "%ls has no version resource (%lu)", path, (unsigned long)GetLastError()))
+        return;
+    static uint8_t data[8192];
+    if (!expect(t, size <= sizeof data && GetFileVersionInfoW(path, 0, size, data), "GetFileVersionInfoW(%ls) failed",
+                path))
+        return;
+    VS_FIXEDFILEINFO *fixed = nullptr;
+    UINT len = 0;
+    if (expect(t, VerQueryValueW(data, L"\\", reinterpret_cast<void **>(&fixed), &len) && fixed != nullptr,
+               "no fixed file info")) {
+        const DWORD ms = (ZMD_VERSION_MAJOR << 16) | ZMD_VERSION_MINOR, ls = ZMD_VERSION_PATCH << 16;
+        expect(t, fixed->dwFileVersionMS == ms && fixed->dwFileVersionLS == ls, "file version %lx.%lx, want %lx.%lx",
+               (unsigned long)fixed->dwFileVersionMS, (unsigned long)fixed->dwFileVersionLS, (unsigned long)ms,
+               (unsigned long)ls);
+        expect(t, fixed->dwProductVersionMS == ms && fixed->dwProductVersionLS == ls, "product version differs");
+    }
+    const wchar_t *keys[3] = {L"\\StringFileInfo\\040904b0\\OriginalFilename",
+                              L"\\StringFileInfo\\040904b0\\FileVersion",
+                              L"\\StringFileInfo\\040904b0\\ProductVersion"};
+    const wchar_t *want[3] = {fileName, ZMD_VERSION_TEXT, ZMD_VERSION_TEXT};
+    for (int i = 0; i < 3; i++) {
+        wchar_t *value = nullptr;
+        len = 0;
+        bool found = VerQueryValueW(data, keys[i], reinterpret_cast<void **>(&value), &len) && value != nullptr;
+        expect(t, found && lstrcmpW(value, want[i]) == 0, "%ls: %ls is \"%ls\", want \"%ls\"", fileName, keys[i],
+               found ? value : L"(none)", want[i]);
+    }
+    wchar_t *description = nullptr;
+    expect(t, VerQueryValueW(data, L"\\StringFileInfo\\040904b0\\FileDescription",
+                             reinterpret_cast<void **>(&description), &len) && description != nullptr && len > 1,
+           "%ls has no FileDescription", fileName);
+}
+
 // The DLL exports exactly the given names, by name, and nothing else.
 void checkExportTable(WinTest *t, HMODULE module, const char *const *names, int count) {
     const uint8_t *base = reinterpret_cast<const uint8_t *>(module);
