@@ -125,6 +125,7 @@ TEST_P(CrashHarness, EveryKillPointLeavesEveryKeyItsOwnCopy) {
     const DirSnapshot before = snapshotDir(scene.calib.path());
     const DirLists listsBefore = readDirLists(scene.calib.path());
     ASSERT_EQ("", listsBefore.problem);
+    for (const KeyedCall &c : scene.listed) ASSERT_NE("", listsBefore.nameOf(listName(c.key.listNumber), c.key));
     const Bytes source = scene.sourceBytes();
 
     // The oldest similar entry of the victim's list, which a recycling call replaces.

@@ -203,6 +203,18 @@ DirSnapshot snapshotDir(const std::string &dir) {
     return s;
 }
 
+std::string snapshotDiff(const DirSnapshot &before, const DirSnapshot &after) {
+    std::string out;
+    for (const auto &f : before) {
+        auto it = after.find(f.first);
+        if (it == after.end()) out += f.first + " gone; ";
+        else if (it->second != f.second) out += f.first + " changed; ";
+    }
+    for (const auto &f : after)
+        if (!before.count(f.first)) out += f.first + " added; ";
+    return out;
+}
+
 void restoreDir(const std::string &dir, const DirSnapshot &snapshot) {
     for (const auto &f : snapshot) {
         std::ofstream out(dir + "/" + f.first, std::ios::binary | std::ios::trunc);

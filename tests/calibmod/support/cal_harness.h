@@ -76,6 +76,9 @@ DirLists readDirLists(const std::string &dir);
 // The regular files of a directory, by name, with their bytes.
 using DirSnapshot = std::map<std::string, std::string>;
 DirSnapshot snapshotDir(const std::string &dir);
+// The names that differ between two snapshots ("name changed", "name
+// added", "name gone"), empty when they are the same.
+std::string snapshotDiff(const DirSnapshot &before, const DirSnapshot &after);
 // Writes every file of the snapshot into dir.
 void restoreDir(const std::string &dir, const DirSnapshot &snapshot);
 
