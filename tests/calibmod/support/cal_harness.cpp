@@ -165,8 +165,15 @@ DirLists readDirLists(const std::string &dir) {
             out.otherNames.push_back(n);
             continue;
         }
+        // Lists are small; a huge one is read no further than a list can reach.
         std::ifstream in(dir + "/" + n, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string text(1 << 20, '\0');
+        in.read(&text[0], static_cast<std::streamsize>(text.size()));
+        text.resize(static_cast<size_t>(in.gcount()));
+        if (text.size() == 1u << 20) {
+            if (out.problem.empty()) out.problem = n + ": longer than 1 MiB";
+            continue;
+        }
         std::vector<ListedEntry> entries;
         std::string why;
         if (!parseListText(text, &entries, &why)) {
