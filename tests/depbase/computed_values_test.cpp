@@ -265,9 +265,8 @@ const std::string kOff = "KZLSTART\nControlMode=Common\nSetSilent=OFF\nKZLEND\n"
 
 Bytes quietCommand(const std::string &text)
 {
-    Bytes b{0x1B, 0x5B, 0x4B, 0x02, 0x00, 0x00, 0x1F};
-    b.insert(b.end(), text.begin(), text.end());
-    return b;
+    const std::string all = std::string("\x1B\x5B\x4B\x02\x00\x00\x1F", 7) + text;
+    return Bytes(all.begin(), all.end());
 }
 
 class QuietModeTest : public ComputedTest {
