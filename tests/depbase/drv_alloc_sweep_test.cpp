@@ -5,6 +5,7 @@
 
 #include "computed.h"
 #include "drv_fixture.h"
+#include "drv_internal.h"
 #include "extract.h"
 
 namespace {
@@ -35,26 +36,88 @@ protected:
     }
 };
 
-TEST_F(AllocSweepTest, ListWithPerChoiceValues)
+// The working copy of the record and the offered ids live in the query's
+// frame: the lists take nothing from the heap, so a heap that fails every
+// request changes none of their answers.
+TEST_F(AllocSweepTest, ListsWithPerChoiceValuesAndMembershipTakeNoHeap)
 {
-    Bytes buf(100, 0);
-    uint32_t size = 0;
     r.ints[4] = 1;
-    for (uint32_t key : {0x1010u, 0x100Du, 0x1016u}) {
-        sweep([&] { return query(key, 100, buf.data(), &size); },
-              [](int32_t res) { EXPECT_EQ(res, ZMD_ERROR); });
+    for (uint32_t key : {0x1010u, 0x100Du, 0x1016u, 0x1011u}) {
+        SCOPED_TRACE(key);
+        Bytes want(100, 0), got(100, 0);
+        uint32_t wantSize = 0, gotSize = 0;
+        fake.resetAllocCounters();
+        ASSERT_EQ(query(key, 100, want.data(), &wantSize), ZMD_OK);
+        EXPECT_EQ(fake.allocCalls, 0);
+        fake.resetAllocCounters();
+        fake.failAllocAt = 1;
+        ASSERT_EQ(query(key, 100, got.data(), &gotSize), ZMD_OK);
+        EXPECT_EQ(fake.allocCalls, 0);
+        EXPECT_EQ(gotSize, wantSize);
+        EXPECT_EQ(got, want);
     }
 }
 
-TEST_F(AllocSweepTest, AllPaperSizesWithMembership)
+// An offered list longer than the frame holds takes the heap, and a failure
+// there is ZMD_ERROR; a sequence with more parts than the frame holds likewise.
+TEST(AllocSweepLargeTest, LongOfferedListAndLongSequenceTakeTheHeap)
 {
-    Bytes buf(100, 0);
+    ImageBuilder b;
+    std::vector<uint16_t> ids;
+    std::vector<std::pair<int32_t, uint16_t>> values;
+    for (uint16_t id = 1; id <= 70; ++id) {
+        ids.push_back(id);
+        values.push_back({id, static_cast<uint16_t>(1000 + id)});
+        b.listIds.push_back(id);
+        b.listNameIds.push_back(0x3000u + static_cast<uint32_t>(id));
+    }
+    b.listNumbers = {28};
+    b.listLengths = {70};
+    b.listStarts = {0};
+    uint32_t k500E = addPerChoice(b, 0x500E, 28, values);
+    uint32_t k1010 = b.add(b.int16s(0x1010, ids));
+    uint32_t k1011 = b.add(b.int16s(0x1011, ids));
+    std::vector<uint32_t> parts;
+    for (uint8_t i = 0; i < 20; ++i)
+        parts.push_back(b.add(b.bytes(0x5008, {i})));
+    b.seqKeys = {0x1019};
+    b.seqPartCounts = {20};
+    b.seqStarts = {0};
+    b.seqParts = parts;
+    b.addKey(0x1010, k1010);
+    b.addKey(0x1011, k1011);
+    b.addKey(0x500E, k500E);
+    ZMD_ImageView view = b.view();
+    FakePlatform fake;
+    ZMD_Env env = fake.env(&view);
+    DrvRecord r;
+
+    std::vector<uint8_t> buf(70 * 20, 0);
     uint32_t size = 0;
-    fake.resetAllocCounters();
-    ASSERT_EQ(query(0x1011, 100, buf.data(), &size), ZMD_OK);
-    EXPECT_EQ(fake.allocCalls, 2) << "the working copy and the membership buffer";
-    sweep([&] { return query(0x1011, 100, buf.data(), &size); },
-          [](int32_t res) { EXPECT_EQ(res, ZMD_ERROR); });
+    for (uint32_t key : {0x1011u, 0x1019u}) {
+        SCOPED_TRACE(key);
+        fake.resetAllocCounters();
+        ASSERT_EQ(QueryDrvDataBase(&env, key, &r.rec, static_cast<uint32_t>(buf.size()), buf.data(), &size), ZMD_OK);
+        EXPECT_EQ(fake.allocCalls, 1);
+        EXPECT_EQ(fake.outstanding(), 0u);
+        if (key == 0x1011) {
+            EXPECT_EQ(size, 70u * 20u);
+            for (uint32_t i = 0; i < 70; ++i) {
+                EXPECT_EQ(ZMD_GetItemField(buf.data(), i, ZMD_ITEM_VALUE1), static_cast<int32_t>(1001 + i));
+                EXPECT_EQ(ZMD_GetItemField(buf.data(), i, ZMD_ITEM_VALUE2), 0) << "every item is offered";
+            }
+        } else {
+            ASSERT_EQ(size, 20u);
+            for (uint32_t i = 0; i < 20; ++i)
+                EXPECT_EQ(buf[i], i);
+        }
+        fake.resetAllocCounters();
+        fake.failAllocAt = 1;
+        EXPECT_EQ(QueryDrvDataBase(&env, key, &r.rec, static_cast<uint32_t>(buf.size()), buf.data(), &size),
+                  ZMD_ERROR);
+        EXPECT_EQ(fake.outstanding(), 0u);
+        fake.resetAllocCounters();
+    }
 }
 
 TEST_F(AllocSweepTest, CommandSequenceWithPrinterData)

@@ -154,6 +154,60 @@ TEST_F(PosixPlatformTest, StoreIsReadAfreshOnEveryQuery)
     p->closePrinter(p->ctx, h);
 }
 
+// A held store answers every read as the file does line by line: the same
+// values and the same failures; a rewrite shows in the next hold, not in one
+// already read; the hold frees what it read.
+TEST_F(PosixPlatformTest, HeldStoreAnswersAsTheFile)
+{
+    write(dir + "/H.conf", "# a comment\n\n  QuietMode   =  42  \nNegative=-5\nHex = 0x1F\nTooBig = 4294967296\n"
+                           "Junk = 12abc\nEmpty =\nNoEquals\n#Hidden = 3\nTwo Words = 9\r\nQuietMode = 7\nLast = 1");
+    void *h = open("H");
+    ASSERT_NE(h, nullptr);
+    ASSERT_NE(p->getHeldPrinterData, nullptr);
+    ASSERT_NE(p->releaseHold, nullptr);
+    ZMD_PrinterHold hold{h, nullptr};
+    auto held = [&](const std::string &name, int32_t *v, uint32_t cb = 4) {
+        std::u16string n = U16(name);
+        uint8_t data[8] = {0};
+        uint32_t needed = 0;
+        bool ok = p->getHeldPrinterData(p->ctx, &hold, reinterpret_cast<const ZMD_WCHAR *>(n.c_str()), data, cb,
+                                        &needed);
+        if (ok)
+            std::memcpy(v, data, 4);
+        return ok;
+    };
+    for (const char *name : {"QuietMode", "Negative", "Hex", "TooBig", "Junk", "Empty", "NoEquals", "#Hidden",
+                             "Hidden", "Two Words", "Last", "Absent", "quietmode", ""}) {
+        int32_t a = 0, b = 0;
+        const bool plain = read(h, name, &a);
+        EXPECT_EQ(held(name, &b), plain) << name;
+        EXPECT_EQ(a, b) << name;
+        EXPECT_EQ(held(name, &b, 2), false) << name; // 4 bytes do not fit
+    }
+    EXPECT_NE(hold.state, nullptr);
+    write(dir + "/H.conf", "QuietMode = 3\n");
+    int32_t v = 0;
+    EXPECT_TRUE(held("QuietMode", &v));
+    EXPECT_EQ(v, 42) << "the hold keeps what its first read took";
+    p->releaseHold(p->ctx, &hold);
+    EXPECT_EQ(hold.state, nullptr);
+    EXPECT_TRUE(held("QuietMode", &v));
+    EXPECT_EQ(v, 3);
+    EXPECT_FALSE(held("Negative", &v));
+    p->releaseHold(p->ctx, &hold);
+
+    // A store that cannot be read when the hold is made answers as the file would.
+    ZMD_PrinterHold gone{h, nullptr};
+    std::remove((dir + "/H.conf").c_str());
+    std::u16string n = U16("QuietMode");
+    uint8_t data[4];
+    uint32_t needed = 0;
+    EXPECT_FALSE(p->getHeldPrinterData(p->ctx, &gone, reinterpret_cast<const ZMD_WCHAR *>(n.c_str()), data, 4,
+                                       &needed));
+    p->releaseHold(p->ctx, &gone);
+    p->closePrinter(p->ctx, h);
+}
+
 TEST_F(PosixPlatformTest, OpenFailsForMissingOrUnsafeNames)
 {
     write(dir + "/.hidden.conf", "A = 1\n");

@@ -39,7 +39,8 @@ int32_t ZMD_LookupAndExtract(const ZMD_Env *env, uint32_t key, const ZMD_Setting
 // nothing. Without a caller's handle the printer is opened by name for this
 // call only (a failed open is not reported: only rules that read printer data
 // fail later) and closed again whatever the result. A caller's handle is
-// used as it is and never closed.
+// used as it is and never closed. Either way the query holds what it reads
+// of the printer's store until it ends, where the platform keeps holds.
 int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, ZMD_SettingsRecord *pRecord,
                            uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
@@ -65,12 +66,23 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
         request.hPrinter = opened;
     }
 
+    // The printer's stored values are held for the whole query (a query
+    // asked from inside another for the same printer shares the outer hold).
+    ZMD_Env query = *env;
+    ZMD_PrinterHold hold{request.hPrinter, nullptr};
+    const bool holding = request.hPrinter && platform->getHeldPrinterData && platform->releaseHold &&
+                         !(env->hold && env->hold->handle == request.hPrinter);
+    if (holding)
+        query.hold = &hold;
+
     int32_t r;
     if (database == ZMD_DB_DRV)
-        r = QueryDrvDataBase(env, key16, &request, cbBuffer, pBuffer, pcbSize);
+        r = QueryDrvDataBase(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
     else
-        r = ZMD_LookupAndExtract(env, key16, &request, cbBuffer, pBuffer, pcbSize);
+        r = ZMD_LookupAndExtract(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
 
+    if (holding)
+        platform->releaseHold(platform->ctx, &hold);
     if (opened)
         platform->closePrinter(platform->ctx, opened);
     return r;

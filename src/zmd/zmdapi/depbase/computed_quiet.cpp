@@ -51,7 +51,7 @@ bool readQuietWindow(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint
     if (ZMD_AccessDataBase(env, ZMD_DB_ROOT, kValueNameKey, &query, size, name, &got) == ZMD_OK) {
         uint8_t data[4] = {0, 0, 0, 0};
         uint32_t needed = 0;
-        if (platform->getPrinterData(platform->ctx, pRecord->hPrinter, name, data, sizeof data, &needed)) {
+        if (ZMD_GetPrinterData(env, pRecord->hPrinter, name, data, sizeof data, &needed)) {
             *window = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
                       static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
             read = true;

@@ -3,6 +3,40 @@
 #include "engine.h"
 #include "extract.h"
 
+namespace {
+
+// The per-choice values of every item on the working copy `copy`. Each key is
+// looked up once, on its first use, and its top node evaluated per item; the
+// results are those of a full lookup per item and field, in the same order.
+int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, uint32_t nItems, uint32_t setting,
+                   const ZMD_ChoiceField *fields, uint32_t nFields)
+{
+    const uint32_t kMaxFields = 4;
+    if (nFields > kMaxFields)
+        return ZMD_ERROR;
+    ZMD_Node tops[kMaxFields] = {};
+    bool looked[kMaxFields] = {};
+    for (uint32_t i = 0; i < nItems; ++i) {
+        copy->pnInts[setting] = ZMD_GetItemField(pItems, i, ZMD_ITEM_ID);
+        for (uint32_t f = 0; f < nFields; ++f) {
+            if (!looked[f]) {
+                int32_t r = ZMD_LookupKey(env, fields[f].key, &tops[f]);
+                if (r != ZMD_OK)
+                    return r;
+                looked[f] = true;
+            }
+            int32_t value = 0;
+            int32_t r = ZMD_ChoiceValueFromTop(env, fields[f].key, tops[f], copy, &value);
+            if (r != ZMD_OK)
+                return r;
+            ZMD_PutItemField(pItems, i, fields[f].field, value);
+        }
+    }
+    return ZMD_OK;
+}
+
+} // namespace
+
 int32_t ZMD_FillChoiceValues(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, void *pItems, uint32_t nItems,
                              uint32_t setting, const ZMD_ChoiceField *fields, uint32_t nFields)
 {
@@ -12,26 +46,26 @@ int32_t ZMD_FillChoiceValues(const ZMD_Env *env, const ZMD_SettingsRecord *pReco
     if (pRecord->pnInts == nullptr || pRecord->cInts <= setting) {
         return ZMD_BAD_INT_SETTING;
     }
-    // The caller's record stays as it is: every choice is evaluated on a copy.
-    ZMD_SettingsRecord *copy = ZMD_CreateSettingsRecord(env, ZMD_DB_DRV, pRecord);
-    if (copy == nullptr) {
-        return ZMD_ERROR;
+    // The caller's record stays as it is: every choice is evaluated on one
+    // working copy, in this frame when the shape fits, else on the heap.
+    ZMD_RecordStorage storage;
+    ZMD_SettingsRecord *copy = ZMD_InitSettingsRecord(ZMD_DB_DRV, pRecord, &storage);
+    const bool onHeap = copy == nullptr;
+    if (onHeap) {
+        copy = ZMD_CreateSettingsRecord(env, ZMD_DB_DRV, pRecord);
+        if (copy == nullptr) {
+            return ZMD_ERROR;
+        }
     }
     int32_t r = ZMD_OK;
     if (copy->pnInts == nullptr || copy->cInts <= setting) {
         r = ZMD_ERROR;
+    } else {
+        r = FillOnCopy(env, copy, pItems, nItems, setting, fields, nFields);
     }
-    for (uint32_t i = 0; r == ZMD_OK && i < nItems; ++i) {
-        copy->pnInts[setting] = ZMD_GetItemField(pItems, i, ZMD_ITEM_ID);
-        for (uint32_t f = 0; r == ZMD_OK && f < nFields; ++f) {
-            int32_t value = 0;
-            r = ZMD_QueryChoiceValue(env, fields[f].key, copy, &value);
-            if (r == ZMD_OK) {
-                ZMD_PutItemField(pItems, i, fields[f].field, value);
-            }
-        }
+    if (onHeap) {
+        ZMD_FreeSettingsRecord(env, copy);
     }
-    ZMD_FreeSettingsRecord(env, copy);
     return r;
 }
 
@@ -46,10 +80,17 @@ int32_t ZMD_MarkMembership(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord
     uint32_t count = ZMD_NodeLow(node.w1);
     uint32_t bytes = 4u * count;
     const ZMD_Platform *platform = env->platform;
-    // Never a zero-byte request: an empty offered list still takes one word.
-    void *offered = platform->alloc(platform->ctx, bytes != 0 ? bytes : 4u);
-    if (offered == nullptr) {
-        return ZMD_ERROR;
+    // The offered ids in this frame when they fit, else on the heap (never a
+    // zero-byte request: an empty offered list still takes one word).
+    const uint32_t kFrameWords = 64;
+    uint8_t frame[4u * kFrameWords];
+    void *offered = frame;
+    const bool onHeap = count > kFrameWords;
+    if (onHeap) {
+        offered = platform->alloc(platform->ctx, bytes != 0 ? bytes : 4u);
+        if (offered == nullptr) {
+            return ZMD_ERROR;
+        }
     }
     uint32_t got = 0;
     r = ZMD_ExtractInternal(env, pRecord, node, offered, bytes, &got);
@@ -69,6 +110,8 @@ int32_t ZMD_MarkMembership(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord
             ZMD_PutItemField(pItems, i, ZMD_ITEM_VALUE2, flag);
         }
     }
-    platform->free(platform->ctx, offered);
+    if (onHeap) {
+        platform->free(platform->ctx, offered);
+    }
     return r;
 }

@@ -61,6 +61,10 @@ int32_t ZMD_ExtractInternal(const ZMD_Env *env, const ZMD_SettingsRecord *pRecor
 // A per-choice key's single integer (at most 4 bytes) into *value.
 int32_t ZMD_QueryChoiceValue(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, int32_t *value);
 
+// The same for a key already looked up: its top node is evaluated.
+int32_t ZMD_ChoiceValueFromTop(const ZMD_Env *env, uint32_t key, ZMD_Node top, const ZMD_SettingsRecord *pRecord,
+                               int32_t *value);
+
 // A default-pair value (default id, mark): exactly two 32-bit integers.
 int32_t ZMD_ExtractDefaultPair(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, ZMD_Node node,
                                int32_t pair[2]);
@@ -84,7 +88,8 @@ struct ZMD_ChoiceField {
 // For every item, sets integer setting `setting` of a driver-shaped working
 // copy of the record to the item's nId and fills each field from its key.
 // The record must hold more than `setting` integer settings (else
-// ZMD_BAD_INT_SETTING); the copy is freed on every path.
+// ZMD_BAD_INT_SETTING). The copy lives in the caller's frame (the heap only
+// for a shape too large for it, freed on every path).
 int32_t ZMD_FillChoiceValues(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, void *pItems, uint32_t nItems,
                              uint32_t setting, const ZMD_ChoiceField *fields, uint32_t nFields);
 

@@ -46,8 +46,19 @@ int32_t ZMD_ExtractInternal(const ZMD_Env *env, const ZMD_SettingsRecord *pRecor
 
 int32_t ZMD_QueryChoiceValue(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, int32_t *value)
 {
+    ZMD_Node top = {};
+    int32_t r = ZMD_LookupKey(env, key, &top);
+    if (r != ZMD_OK) {
+        return r;
+    }
+    return ZMD_ChoiceValueFromTop(env, key, top, pRecord, value);
+}
+
+int32_t ZMD_ChoiceValueFromTop(const ZMD_Env *env, uint32_t key, ZMD_Node top, const ZMD_SettingsRecord *pRecord,
+                               int32_t *value)
+{
     ZMD_Node node = {};
-    int32_t r = ZMD_FindKey(env, key, pRecord, &node);
+    int32_t r = ZMD_EvaluateNode(env, key, pRecord, top.w0, top.w1, &node);
     if (r != ZMD_OK) {
         return r;
     }

@@ -108,16 +108,24 @@ int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_Set
     }
     uint32_t nParts = image->seqPartCounts[s];
     const ZMD_Platform *platform = env->platform;
-    // Never a zero-byte request: a sequence without parts still takes one slot.
-    auto *slots = static_cast<ZMD_Node *>(
-        platform->alloc(platform->ctx, sizeof(ZMD_Node) * (nParts != 0 ? nParts : 1u)));
-    if (slots == nullptr) {
-        return ZMD_ERROR;
+    // The part slots in this frame when they fit, else on the heap (never a
+    // zero-byte request: a sequence without parts still takes one slot).
+    const uint32_t kFrameSlots = 16;
+    ZMD_Node frame[kFrameSlots];
+    ZMD_Node *slots = frame;
+    const bool onHeap = nParts > kFrameSlots;
+    if (onHeap) {
+        slots = static_cast<ZMD_Node *>(platform->alloc(platform->ctx, sizeof(ZMD_Node) * nParts));
+        if (slots == nullptr) {
+            return ZMD_ERROR;
+        }
     }
     int32_t r = choosePartsInto(env, pRecord, image->seqStarts[s], nParts, slots);
     if (r == ZMD_OK) {
         r = assemble(env, pRecord, slots, nParts, cbBuffer, pBuffer, pcbSize);
     }
-    platform->free(platform->ctx, slots);
+    if (onHeap) {
+        platform->free(platform->ctx, slots);
+    }
     return r;
 }

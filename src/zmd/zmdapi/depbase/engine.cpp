@@ -331,6 +331,13 @@ int32_t ZMD_FindKey(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *
     return ZMD_EvaluateNode(env, key, pRecord, top.w0, top.w1, out);
 }
 
+int32_t ZMD_LookupKey(const ZMD_Env *env, uint32_t key, ZMD_Node *top)
+{
+    if (!env || !env->image || !top)
+        return ZMD_ERROR;
+    return LookupTopNode(env->image, key, top);
+}
+
 int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t w0,
                          uint32_t w1, ZMD_Node *out)
 {

@@ -8,6 +8,12 @@
 // On ZMD_OK *out holds the chosen value node.
 int32_t ZMD_FindKey(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, ZMD_Node *out);
 
+// Steps 1 to 3 of the lookup alone: the key's top node into *top (ZMD_NO_KEY
+// when the key table lacks the key, ZMD_ERROR for a malformed table). A caller
+// that evaluates one key many times looks it up once and evaluates the top
+// node with ZMD_EvaluateNode.
+int32_t ZMD_LookupKey(const ZMD_Env *env, uint32_t key, ZMD_Node *top);
+
 // Evaluates the node given by its two words for the key. Writes *out only on ZMD_OK.
 int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
                          uint32_t w0, uint32_t w1, ZMD_Node *out);

@@ -10,7 +10,21 @@
 struct ZMD_Env {
     const ZMD_ImageView *image;
     const ZMD_Platform *platform;
+    // The printer hold of the query in progress, set by the export frame;
+    // null outside a query.
+    ZMD_PrinterHold *hold = nullptr;
 };
+
+// Reads a value stored with the printer: through the query's hold when it is
+// for this printer and the platform keeps holds, else straight from the host.
+inline bool ZMD_GetPrinterData(const ZMD_Env *env, void *handle, const ZMD_WCHAR *valueName, void *data,
+                               uint32_t cbData, uint32_t *cbNeeded)
+{
+    const ZMD_Platform *platform = env->platform;
+    if (env->hold && env->hold->handle == handle && platform->getHeldPrinterData)
+        return platform->getHeldPrinterData(platform->ctx, env->hold, valueName, data, cbData, cbNeeded);
+    return platform->getPrinterData(platform->ctx, handle, valueName, data, cbData, cbNeeded);
+}
 
 // Database numbers (ZMD_DatabaseId).
 enum ZMD_DatabaseId : uint32_t {

@@ -15,6 +15,19 @@ int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, 
 ZMD_SettingsRecord *ZMD_CreateSettingsRecord(const ZMD_Env *env, uint32_t database, const ZMD_SettingsRecord *src);
 void ZMD_FreeSettingsRecord(const ZMD_Env *env, ZMD_SettingsRecord *pRecord);
 
+// Room in the caller's frame for a record of any database's shape.
+struct ZMD_RecordStorage {
+    ZMD_SettingsRecord record;
+    int32_t ints[96];
+    const char *strings[8];
+};
+
+// The record ZMD_CreateSettingsRecord would build, laid out in storage
+// instead of the heap. Null for an unknown database or a shape the storage
+// cannot hold (the caller then takes the heap); never allocates.
+ZMD_SettingsRecord *ZMD_InitSettingsRecord(uint32_t database, const ZMD_SettingsRecord *src,
+                                           ZMD_RecordStorage *storage);
+
 // Shape of each database's record.
 struct ZMD_RecordShape {
     uint32_t cStrings;

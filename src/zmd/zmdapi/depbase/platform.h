@@ -20,6 +20,14 @@ struct ZMD_LocalTime {
     uint16_t second;
 };
 
+// One query's hold on a printer's stored values: kept in the export frame of
+// the query, filled by the backend at the query's first read and released
+// by the frame when the query ends.
+struct ZMD_PrinterHold {
+    void *handle; // the printer the hold is for
+    void *state;  // the backend's, null until the first read
+};
+
 struct ZMD_Platform {
     void *ctx; // passed back to every function; the default backend ignores it
 
@@ -41,6 +49,15 @@ struct ZMD_Platform {
     // Global heap, fixed memory. alloc returns zero-filled memory or null.
     void *(*alloc)(void *ctx, size_t size);
     void (*free)(void *ctx, void *p);
+
+    // Optional (null in a table without them: every read then goes to
+    // getPrinterData). Reads as getPrinterData would for hold->handle, but
+    // what the first read of a query takes from the store is kept in
+    // hold->state and answers the later reads of the same query.
+    bool (*getHeldPrinterData)(void *ctx, ZMD_PrinterHold *hold, const ZMD_WCHAR *valueName, void *data,
+                               uint32_t cbData, uint32_t *cbNeeded) = nullptr;
+    // Frees what the hold keeps (nothing when it keeps nothing).
+    void (*releaseHold)(void *ctx, ZMD_PrinterHold *hold) = nullptr;
 };
 
 // The host backend (platform_win32.cpp or platform_posix.cpp).

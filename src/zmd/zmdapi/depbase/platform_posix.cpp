@@ -4,7 +4,8 @@
 // file $ZMD_PRINTER_DIR/N.conf (default directory $HOME/.config/zmd/printers)
 // holding lines "ValueName = number" (decimal, optionally negative, or 0x
 // hex; a 32-bit value). Blank lines and lines starting with '#' are ignored.
-// The country code comes from $ZMD_COUNTRY (decimal), else 1. The heap is
+// A query reads the file once, at its first read, and answers its later reads
+// from what it read (the hold of the export frame). The country code comes from $ZMD_COUNTRY (decimal), else 1. The heap is
 // calloc/free.
 #include "platform.h"
 
@@ -21,7 +22,8 @@ namespace {
 const size_t kPathMax = 4096;
 const size_t kNameMax = 1024;
 
-// An open printer: the path of its store file, read afresh on every query.
+// An open printer: the path of its store file, read afresh by every query
+// (once per query, at its first read, when the query holds the printer).
 struct PosixPrinter {
     char path[kPathMax];
 };
@@ -155,6 +157,41 @@ bool ParseNumber(const char *s, const char *end, uint32_t *out)
     return true;
 }
 
+// One "name = number" line of a store file: the name as it stands in the
+// text, and the number when it parses.
+struct StoreLine {
+    const char *name;
+    size_t nameLength;
+    bool parsed;
+    uint32_t value;
+};
+
+// Splits one line [begin, end) of a store file; false for a blank line, a
+// comment or a line without '='.
+bool SplitLine(char *begin, char *end, StoreLine *out)
+{
+    begin = Trim(begin, &end);
+    if (begin == end || *begin == '#')
+        return false;
+    char *eq = static_cast<char *>(std::memchr(begin, '=', static_cast<size_t>(end - begin)));
+    if (!eq)
+        return false;
+    char *nameEnd = eq;
+    char *nameBegin = Trim(begin, &nameEnd);
+    char *numberEnd = end;
+    char *numberBegin = Trim(eq + 1, &numberEnd);
+    out->name = nameBegin;
+    out->nameLength = static_cast<size_t>(nameEnd - nameBegin);
+    out->value = 0;
+    out->parsed = ParseNumber(numberBegin, numberEnd, &out->value);
+    return true;
+}
+
+bool SameName(const StoreLine &line, const char *name)
+{
+    return line.nameLength == std::strlen(name) && std::memcmp(line.name, name, line.nameLength) == 0;
+}
+
 // Finds `name` in the store file; the first line with that name decides.
 bool LookUpValue(const char *path, const char *name, uint32_t *value)
 {
@@ -166,26 +203,107 @@ bool LookUpValue(const char *path, const char *name, uint32_t *value)
     bool found = false, ok = false;
     ssize_t len;
     while (!found && (len = getline(&line, &cap, f)) >= 0) {
-        char *end = line + len;
-        char *begin = Trim(line, &end);
-        if (begin == end || *begin == '#')
-            continue;
-        char *eq = static_cast<char *>(std::memchr(begin, '=', static_cast<size_t>(end - begin)));
-        if (!eq)
-            continue;
-        char *nameEnd = eq;
-        char *nameBegin = Trim(begin, &nameEnd);
-        const size_t nameLen = static_cast<size_t>(nameEnd - nameBegin);
-        if (nameLen != std::strlen(name) || std::memcmp(nameBegin, name, nameLen) != 0)
+        StoreLine split;
+        if (!SplitLine(line, line + len, &split) || !SameName(split, name))
             continue;
         found = true;
-        char *numberEnd = end;
-        char *numberBegin = Trim(eq + 1, &numberEnd);
-        ok = ParseNumber(numberBegin, numberEnd, value);
+        ok = split.parsed;
+        *value = split.value;
     }
     std::free(line);
     std::fclose(f);
     return found && ok;
+}
+
+// What a query holds of a store file: its text and its lines, read and split
+// once at the query's first read.
+struct HeldStore {
+    char *text;
+    StoreLine *lines;
+    size_t count;
+};
+
+void FreeHeldStore(HeldStore *store)
+{
+    if (!store)
+        return;
+    std::free(store->text);
+    std::free(store->lines);
+    std::free(store);
+}
+
+// Reads the whole store file; null when it cannot be opened or read, or
+// memory is short (the reads then go to the file one by one, as without a hold).
+HeldStore *ReadStore(const char *path)
+{
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    size_t cap = 4096, size = 0;
+    char *text = static_cast<char *>(std::malloc(cap));
+    bool ok = text != nullptr;
+    while (ok) {
+        if (size == cap) {
+            char *grown = static_cast<char *>(std::realloc(text, cap * 2));
+            if (!grown) {
+                ok = false;
+                break;
+            }
+            text = grown;
+            cap *= 2;
+        }
+        const ssize_t n = read(fd, text + size, cap - size);
+        if (n < 0) {
+            ok = false;
+        } else if (n == 0) {
+            break;
+        } else {
+            size += static_cast<size_t>(n);
+        }
+    }
+    close(fd);
+    size_t count = 0;
+    StoreLine *lines = nullptr;
+    if (ok) {
+        size_t most = 1;
+        for (size_t i = 0; i < size; ++i)
+            most += text[i] == '\n';
+        lines = static_cast<StoreLine *>(std::calloc(most, sizeof(StoreLine)));
+        ok = lines != nullptr;
+        // Lines end at '\n', which stays part of its line as with getline.
+        for (size_t at = 0; ok && at < size;) {
+            const char *nl = static_cast<const char *>(std::memchr(text + at, '\n', size - at));
+            const size_t end = nl ? static_cast<size_t>(nl - text) + 1 : size;
+            if (SplitLine(text + at, text + end, &lines[count]))
+                ++count;
+            at = end;
+        }
+    }
+    HeldStore *store = ok ? static_cast<HeldStore *>(std::calloc(1, sizeof(HeldStore))) : nullptr;
+    if (!store) {
+        std::free(text);
+        std::free(lines);
+        return nullptr;
+    }
+    store->text = text;
+    store->lines = lines;
+    store->count = count;
+    return store;
+}
+
+// The 4-byte answer of getPrinterData for a value found (or not).
+bool Answer(bool found, uint32_t value, void *data, uint32_t cbData, uint32_t *cbNeeded)
+{
+    if (!found)
+        return false;
+    if (cbNeeded)
+        *cbNeeded = 4;
+    if (!data || cbData < 4)
+        return false;
+    uint8_t *out = static_cast<uint8_t *>(data);
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<uint8_t>(value >> (8 * i));
+    return true;
 }
 
 bool PosixOpenPrinter(void *, const ZMD_WCHAR *name, void **handle)
@@ -225,16 +343,39 @@ bool PosixGetPrinterData(void *, void *handle, const ZMD_WCHAR *valueName, void 
     if (!ToUtf8(valueName, name, sizeof name))
         return false;
     uint32_t value = 0;
-    if (!LookUpValue(static_cast<PosixPrinter *>(handle)->path, name, &value))
+    const bool found = LookUpValue(static_cast<PosixPrinter *>(handle)->path, name, &value);
+    return Answer(found, value, data, cbData, cbNeeded);
+}
+
+// The store file is read and split at the query's first read; later reads
+// of the query look in what was read.
+bool PosixGetHeldPrinterData(void *ctx, ZMD_PrinterHold *hold, const ZMD_WCHAR *valueName, void *data,
+                             uint32_t cbData, uint32_t *cbNeeded)
+{
+    if (!hold || !hold->handle || !valueName)
         return false;
-    if (cbNeeded)
-        *cbNeeded = 4;
-    if (!data || cbData < 4)
+    if (!hold->state)
+        hold->state = ReadStore(static_cast<PosixPrinter *>(hold->handle)->path);
+    const HeldStore *store = static_cast<const HeldStore *>(hold->state);
+    if (!store)
+        return PosixGetPrinterData(ctx, hold->handle, valueName, data, cbData, cbNeeded);
+    char name[kNameMax];
+    if (!ToUtf8(valueName, name, sizeof name))
         return false;
-    uint8_t *out = static_cast<uint8_t *>(data);
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<uint8_t>(value >> (8 * i));
-    return true;
+    for (size_t i = 0; i < store->count; ++i) {
+        const StoreLine &line = store->lines[i];
+        if (SameName(line, name))
+            return Answer(line.parsed, line.value, data, cbData, cbNeeded);
+    }
+    return false;
+}
+
+void PosixReleaseHold(void *, ZMD_PrinterHold *hold)
+{
+    if (!hold)
+        return;
+    FreeHeldStore(static_cast<HeldStore *>(hold->state));
+    hold->state = nullptr;
 }
 
 void PosixGetLocalTime(void *, ZMD_LocalTime *out)
@@ -291,6 +432,8 @@ const ZMD_Platform kPosixPlatform = {
     &PosixGetCountryText,
     &PosixAlloc,
     &PosixFree,
+    &PosixGetHeldPrinterData,
+    &PosixReleaseHold,
 };
 
 } // namespace

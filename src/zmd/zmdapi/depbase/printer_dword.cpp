@@ -32,7 +32,7 @@ int32_t ZMD_ReadPrinterDword(const ZMD_Env *env, void *hPrinter, uint32_t nameW0
 
     uint8_t data[4] = {0, 0, 0, 0};
     uint32_t needed = 0;
-    const bool ok = platform->getPrinterData(platform->ctx, hPrinter, name, data, sizeof data, &needed);
+    const bool ok = ZMD_GetPrinterData(env, hPrinter, name, data, sizeof data, &needed);
     platform->free(platform->ctx, name);
     if (!ok)
         return 1;

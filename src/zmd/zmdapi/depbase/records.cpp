@@ -2,6 +2,8 @@
 // internal queries.
 #include "extract.h"
 
+#include <cstring>
+
 namespace {
 
 const ZMD_RecordShape kShapes[] = {
@@ -71,6 +73,53 @@ ZMD_SettingsRecord *ZMD_CreateSettingsRecord(const ZMD_Env *env, uint32_t databa
                 ints[i] = src->pnInts[i];
         }
         rec->pnInts = ints;
+    }
+    return rec;
+}
+
+ZMD_SettingsRecord *ZMD_InitSettingsRecord(uint32_t database, const ZMD_SettingsRecord *src,
+                                           ZMD_RecordStorage *storage)
+{
+    ZMD_RecordShape shape;
+    if (!storage || !ZMD_GetRecordShape(database, &shape))
+        return nullptr;
+    const uint32_t maxInts = sizeof storage->ints / sizeof storage->ints[0];
+    const uint32_t maxStrings = sizeof storage->strings / sizeof storage->strings[0];
+    if (shape.cInts > maxInts || shape.cStrings > maxStrings)
+        return nullptr;
+
+    ZMD_SettingsRecord *rec = &storage->record;
+    rec->hPrinter = src ? src->hPrinter : nullptr;
+    rec->dwReserved = src ? src->dwReserved : 0;
+    rec->pwszPrinterName = nullptr;
+
+    // Only the shape's own entries are written: the leading ones from the
+    // source, the rest zero, as in a heap record.
+    rec->cStrings = shape.cStrings;
+    rec->ppszStrings = nullptr;
+    if (shape.cStrings != 0) {
+        uint32_t n = 0;
+        if (src && src->ppszStrings) {
+            n = src->cStrings < shape.cStrings ? src->cStrings : shape.cStrings;
+            for (uint32_t i = 0; i < n; ++i)
+                storage->strings[i] = src->ppszStrings[i];
+        }
+        for (uint32_t i = n; i < shape.cStrings; ++i)
+            storage->strings[i] = nullptr;
+        rec->ppszStrings = storage->strings;
+    }
+
+    rec->cInts = shape.cInts;
+    rec->pnInts = nullptr;
+    if (shape.cInts != 0) {
+        uint32_t n = 0;
+        if (src && src->pnInts) {
+            n = src->cInts < shape.cInts ? src->cInts : shape.cInts;
+            std::memcpy(storage->ints, src->pnInts, n * sizeof(int32_t));
+        }
+        if (n < shape.cInts)
+            std::memset(storage->ints + n, 0, (shape.cInts - n) * sizeof(int32_t));
+        rec->pnInts = storage->ints;
     }
     return rec;
 }
