@@ -70,6 +70,7 @@ TEST_P(ListFaults, NoEntryIsLostThatTheCallDidNotReplace) {
     const size_t replaced = k.replacesOldest ? 1 : listed.size(); // listed[1] is the oldest of list 7
 
     std::set<std::string> faulted; // the operations on lists that were failed
+    long injected = 0;
     for (Fault fault : {Fault::FileOp, Fault::ShortIo}) {
         for (long n = 1;; ++n) {
             TempDir calib;
@@ -116,6 +117,7 @@ TEST_P(ListFaults, NoEntryIsLostThatTheCallDidNotReplace) {
                 EXPECT_EQ(CAL_OK, r.rc) << at;
                 break;
             }
+            ++injected;
             // Afterwards every key answers its own copy: the ones kept, the
             // call's key, then the one it may have replaced.
             std::vector<size_t> order;
@@ -146,7 +148,7 @@ TEST_P(ListFaults, NoEntryIsLostThatTheCallDidNotReplace) {
     EXPECT_TRUE(faulted.count(write)) << write;
     std::string seen;
     for (const std::string &f : faulted) seen += f + "; ";
-    printf("list faults %s: %s\n", k.name, seen.c_str());
+    printf("list faults %s: %ld faults; list operations among them: %s\n", k.name, injected, seen.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(States, ListFaults, ::testing::ValuesIn(kCases),
