@@ -37,6 +37,12 @@ int16_t runFlow(CalibContext *ctx) {
     if (ctx->state == CAL_STATE_FOUND) {
         return CAL_OK; // the listed copy is current
     }
+    // A listed name shaped like a list file's (written there by hand, or by
+    // another program) is never made a copy: the rename would put a copy in
+    // the place of a list.
+    if (listNameHasListShape(ctx->chosenName)) {
+        return CAL_ERR_FILE;
+    }
     // A call that writes first removes what a stopped call may have left;
     // a call answered from the list changes nothing.
     rc = tempClear(ctx);

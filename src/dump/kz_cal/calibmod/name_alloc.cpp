@@ -38,6 +38,9 @@ bool takeFreeCandidate(CalibContext *ctx, const int16_t *similar, int16_t count,
             continue;
         }
         ctx->chosenNameBuf[varied] = c;
+        if (listNameHasListShape(ctx->chosenNameBuf)) {
+            continue; // some list may be written under this name one day
+        }
         FileRef probe;
         fileInit(&probe, ctx->platform);
         int16_t there = fileProbe(&probe, ctx->calibDir, ctx->chosenNameBuf);
