@@ -2,12 +2,16 @@
 // of answering the same queries from a precomputed array ("baseline") in the
 // same run; bench/run prints the ratio.
 //
-//   depbase.sweep      every export key of the shipped image, one call each
-//   depbase.lists      the option-list keys of the driver database
-//   depbase.seq1018    command sequence 0x1018
-//   depbase.seq1019    command sequence 0x1019
-//   depbase.paramset   the parameter set (0x101E)
+//   depbase.sweep          every export key of the shipped image, one record each
+//   depbase.sweep.all      every export key with every record that answers
+//   depbase.lists          the option-list keys of the driver database, one record each
+//   depbase.list.0xNNNN    one option list with every record that answers
+//   depbase.seq1018        command sequence 0x1018 (clock and printer data), every record
+//   depbase.seq1019        command sequence 0x1019, every record
+//   depbase.paramset       the parameter set (0x101E), every record
 #include <benchmark/benchmark.h>
+
+#include <cstdio>
 
 #include "depbase_sweep.h"
 
@@ -37,6 +41,8 @@ void RunOurs(benchmark::State &state, std::vector<const SweepQuery *> queries)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * queries.size()));
 }
 
+// The floor of a list of queries: sweep queries look their answer up by
+// database and key, full-sweep queries by their position.
 void RunFloor(benchmark::State &state, std::vector<const SweepQuery *> queries)
 {
     DepbaseSweep &s = Sweep();
@@ -44,12 +50,23 @@ void RunFloor(benchmark::State &state, std::vector<const SweepQuery *> queries)
         state.SkipWithError("no query answers ZMD_OK");
         return;
     }
+    std::vector<uint32_t> ids;
+    const std::vector<FloorEntry> *floor = &s.floor;
+    for (const SweepQuery *q : queries) {
+        const bool inFull = !s.full.empty() && q >= &s.full.front() && q <= &s.full.back();
+        if (inFull) {
+            floor = &s.fullFloor;
+            ids.push_back(static_cast<uint32_t>(q - &s.full.front()));
+        } else {
+            ids.push_back(q->database << 16 | q->key);
+        }
+    }
     for (auto _ : state) {
-        for (const SweepQuery *q : queries) {
-            ZMD_SettingsRecord rec = q->record;
+        for (size_t i = 0; i < queries.size(); ++i) {
+            ZMD_SettingsRecord rec = queries[i]->record;
             uint32_t size = 0;
-            int32_t r = AskFloor(s.floor, q->database, q->key, &rec, static_cast<uint32_t>(s.buffer.size()),
-                                 s.buffer.data(), &size);
+            int32_t r = AskFloorById(*floor, ids[i], &rec, static_cast<uint32_t>(s.buffer.size()), s.buffer.data(),
+                                     &size);
             benchmark::DoNotOptimize(r);
         }
         benchmark::ClobberMemory();
@@ -75,11 +92,21 @@ int main(int argc, char **argv)
     for (const SweepQuery &q : s.queries)
         all.push_back(&q);
     Pair("depbase.sweep", all);
-    Pair("depbase.lists", s.only({0x100C, 0x100D, 0x100E, 0x100F, 0x1010, 0x1011, 0x1012, 0x1013, 0x1014, 0x1016,
-                                  0x1017, 0x104D, 0x104E, 0x1051, 0x1054}));
-    Pair("depbase.seq1018", s.only({0x1018}));
-    Pair("depbase.seq1019", s.only({0x1019}));
-    Pair("depbase.paramset", s.only({0x101E}));
+    std::vector<const SweepQuery *> every;
+    for (const SweepQuery &q : s.full)
+        every.push_back(&q);
+    Pair("depbase.sweep.all", every);
+    const std::vector<uint16_t> lists = {0x100C, 0x100D, 0x100E, 0x100F, 0x1010, 0x1011, 0x1012, 0x1013,
+                                         0x1014, 0x1016, 0x1017, 0x104D, 0x104E, 0x1051, 0x1054};
+    Pair("depbase.lists", s.only(lists));
+    for (uint16_t key : lists) {
+        char name[32];
+        std::snprintf(name, sizeof name, "depbase.list.0x%04X", static_cast<unsigned>(key));
+        Pair(name, s.fullOnly({key}));
+    }
+    Pair("depbase.seq1018", s.fullOnly({0x1018}));
+    Pair("depbase.seq1019", s.fullOnly({0x1019}));
+    Pair("depbase.paramset", s.fullOnly({0x101E}));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

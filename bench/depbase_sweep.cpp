@@ -57,6 +57,24 @@ DepbaseSweep::DepbaseSweep() : buffer(64 * 1024)
         floor.push_back(std::move(e));
     }
     std::sort(floor.begin(), floor.end(), [](const FloorEntry &a, const FloorEntry &b) { return a.id < b.id; });
+
+    full = BuildFullSweep(
+        ZMD_ShippedImage(),
+        [&](uint16_t key, uint32_t db, ZMD_SettingsRecord *rec) {
+            uint32_t size = 0;
+            return SweepExportOf(db)(key, rec, static_cast<uint32_t>(buffer.size()), buffer.data(), &size);
+        },
+        printer);
+    for (size_t i = 0; i < full.size(); ++i) {
+        const SweepQuery &q = full[i];
+        FloorEntry e;
+        e.id = static_cast<uint32_t>(i);
+        e.size = 0;
+        ZMD_SettingsRecord rec = q.record;
+        SweepExportOf(q.database)(q.key, &rec, static_cast<uint32_t>(buffer.size()), buffer.data(), &e.size);
+        e.bytes.assign(buffer.begin(), buffer.begin() + e.size);
+        fullFloor.push_back(std::move(e));
+    }
 }
 
 DepbaseSweep::~DepbaseSweep()
@@ -78,6 +96,15 @@ std::vector<const SweepQuery *> DepbaseSweep::only(const std::vector<uint16_t> &
     return out;
 }
 
+std::vector<const SweepQuery *> DepbaseSweep::fullOnly(const std::vector<uint16_t> &keys) const
+{
+    std::vector<const SweepQuery *> out;
+    for (const SweepQuery &q : full)
+        if (std::find(keys.begin(), keys.end(), q.key) != keys.end())
+            out.push_back(&q);
+    return out;
+}
+
 int32_t AskExport(const SweepQuery &q, std::vector<uint8_t> &buffer)
 {
     ZMD_SettingsRecord rec = q.record;
@@ -85,13 +112,12 @@ int32_t AskExport(const SweepQuery &q, std::vector<uint8_t> &buffer)
     return SweepExportOf(q.database)(q.key, &rec, static_cast<uint32_t>(buffer.size()), buffer.data(), &size);
 }
 
-__attribute__((noinline)) int32_t AskFloor(const std::vector<FloorEntry> &floor, uint32_t database, uint32_t key,
-                                           ZMD_SettingsRecord *record, uint32_t cbBuffer, void *pBuffer,
-                                           uint32_t *pcbSize)
+__attribute__((noinline)) int32_t AskFloorById(const std::vector<FloorEntry> &floor, uint32_t id,
+                                               ZMD_SettingsRecord *record, uint32_t cbBuffer, void *pBuffer,
+                                               uint32_t *pcbSize)
 {
     if (!record || !pcbSize)
         return ZMD_BAD_RECORD;
-    const uint32_t id = database << 16 | (key & 0xFFFFu);
     auto it = std::lower_bound(floor.begin(), floor.end(), id,
                                [](const FloorEntry &e, uint32_t v) { return e.id < v; });
     if (it == floor.end() || it->id != id)
@@ -102,4 +128,10 @@ __attribute__((noinline)) int32_t AskFloor(const std::vector<FloorEntry> &floor,
     if (it->size)
         std::memcpy(pBuffer, it->bytes.data(), it->size);
     return ZMD_OK;
+}
+
+int32_t AskFloor(const std::vector<FloorEntry> &floor, uint32_t database, uint32_t key, ZMD_SettingsRecord *record,
+                 uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+{
+    return AskFloorById(floor, database << 16 | (key & 0xFFFFu), record, cbBuffer, pBuffer, pcbSize);
 }

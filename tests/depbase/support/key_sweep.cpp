@@ -444,6 +444,63 @@ std::vector<SweepQuery> BuildSweep(const ZMD_ImageView *image, const SweepAsk &a
     return out;
 }
 
+std::vector<SweepQuery> BuildFullSweep(const ZMD_ImageView *image, const SweepAsk &ask, void *printer, size_t perKey)
+{
+    std::vector<SweepQuery> out;
+    const std::vector<SweepQuery> one = BuildSweep(image, ask, printer);
+    // The settings of every first answer, per database: a key that answers
+    // only with settings from elsewhere (a list's default pair) starts there.
+    std::map<uint32_t, std::vector<SweepQuery>> firsts;
+    for (const SweepQuery &q : one)
+        firsts[q.database].push_back(q);
+    for (const SweepQuery &first : one) {
+        std::set<std::pair<std::vector<int32_t>, std::vector<std::string>>> seen;
+        std::vector<SweepQuery> found;
+        const auto keep = [&](SweepQuery &q) {
+            if (found.size() >= perKey || ask(q.key, q.database, &q.record) != ZMD_OK)
+                return;
+            if (seen.insert({q.ints, q.strings}).second) {
+                found.push_back(q);
+                found.back().bind();
+            }
+        };
+        SweepQuery base = first;
+        base.bind();
+        keep(base);
+        ZMD_Node top;
+        if (TopNode(image, first.key, &top)) {
+            for (int pass = 0; pass < 2; ++pass) {
+                std::vector<Constraints> starts(1);
+                if (pass == 1) {
+                    // From the settings of the key's first answer.
+                    Constraints c;
+                    for (size_t i = 0; i < first.ints.size(); ++i)
+                        if (first.ints[i] != 0)
+                            c.ints[static_cast<uint32_t>(i)] = first.ints[i];
+                    starts.assign(1, c);
+                }
+                for (Constraints &start : starts) {
+                    SweepQuery q;
+                    q.key = first.key;
+                    q.database = first.database;
+                    const Found tryIt = [&](Constraints &c) {
+                        Apply(c, printer, &q);
+                        keep(q);
+                        return found.size() >= perKey;
+                    };
+                    Search s{image, first.key, 200000};
+                    Walk(s, top, start, 0, tryIt);
+                }
+            }
+        }
+        for (SweepQuery &q : found)
+            out.push_back(std::move(q));
+    }
+    for (auto &q : out)
+        q.bind();
+    return out;
+}
+
 bool SweepTreeHas(const ZMD_ImageView *image, uint16_t key, const std::function<bool(ZMD_Node)> &pred)
 {
     if (!image || !image->keys || !image->keyNodes)

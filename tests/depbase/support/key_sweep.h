@@ -50,6 +50,12 @@ typedef std::function<int32_t(uint16_t key, uint32_t database, ZMD_SettingsRecor
 std::vector<SweepQuery> BuildSweep(const ZMD_ImageView *image, const SweepAsk &ask, void *printer = nullptr,
                                    std::vector<uint16_t> *unanswered = nullptr);
 
+// Every record that answers: for each key of BuildSweep, one query per
+// distinct set of settings (of the paths through the key's tree, at most
+// perKey of them) with which the key answers ZMD_OK, in key order.
+std::vector<SweepQuery> BuildFullSweep(const ZMD_ImageView *image, const SweepAsk &ask, void *printer = nullptr,
+                                       size_t perKey = 64);
+
 // True when the key's tree holds a node kind that reads the printer, the
 // locale or the clock-dependent quiet window (SELECT_PRINTER_DATA,
 // SELECT_COUNTRY, COMPUTED type 7) anywhere below its top node.

@@ -1,5 +1,4 @@
 // Type 5: the printer's clock-setting command with the current local time.
-#include <cstdio>
 #include <cstring>
 
 #include "computed_ops.h"
@@ -14,6 +13,17 @@ const char kClockTemplate[ZMD_CLOCK_COMMAND_SIZE + 1] =
 const uint32_t kTimeOffset = 43;
 const int kTimeLength = 14;
 
+// Writes v as exactly `width` decimal digits with leading zeros; false when
+// it needs more.
+bool PutDigits(char *at, uint32_t v, int width)
+{
+    for (int i = width; i-- > 0;) {
+        at[i] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    }
+    return v == 0;
+}
+
 } // namespace
 
 int32_t MakeSetTimeCommand(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
@@ -23,11 +33,11 @@ int32_t MakeSetTimeCommand(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer,
     }
     ZMD_LocalTime now = {};
     env->platform->getLocalTime(env->platform->ctx, &now);
-    char text[64];
-    int length = std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day,
-                               now.hour, now.minute, now.second);
+    char text[kTimeLength];
     // A field beyond its width (a year past 9999, a month of 100) cannot be sent.
-    if (length != kTimeLength) {
+    if (!PutDigits(text, now.year, 4) || !PutDigits(text + 4, now.month, 2) || !PutDigits(text + 6, now.day, 2) ||
+        !PutDigits(text + 8, now.hour, 2) || !PutDigits(text + 10, now.minute, 2) ||
+        !PutDigits(text + 12, now.second, 2)) {
         return ZMD_ERROR;
     }
     uint8_t command[ZMD_CLOCK_COMMAND_SIZE];

@@ -18,6 +18,22 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
     bool looked[kMaxFields] = {};
     for (uint32_t i = 0; i < nItems; ++i) {
         copy->pnInts[setting] = ZMD_GetItemField(pItems, i, ZMD_ITEM_ID);
+        // Two keys whose trees are one tree are walked together.
+        if (nFields == 2 && looked[0] && looked[1] && tops[0].w0 == tops[1].w0 && tops[0].w1 == tops[1].w1 &&
+            fields[0].key != fields[1].key) {
+            const uint32_t keys[2] = {fields[0].key, fields[1].key};
+            ZMD_Node nodes[2] = {};
+            int32_t results[2] = {ZMD_ERROR, ZMD_ERROR};
+            ZMD_EvaluateNodePair(env, keys, copy, tops[0].w0, tops[0].w1, nodes, results);
+            for (uint32_t f = 0; f < 2; ++f) {
+                int32_t value = 0;
+                int32_t r = results[f] != ZMD_OK ? results[f] : ZMD_ChoiceValueOfNode(env, nodes[f], copy, &value);
+                if (r != ZMD_OK)
+                    return r;
+                ZMD_PutItemField(pItems, i, fields[f].field, value);
+            }
+            continue;
+        }
         for (uint32_t f = 0; f < nFields; ++f) {
             if (!looked[f]) {
                 int32_t r = ZMD_LookupKey(env, fields[f].key, &tops[f]);

@@ -65,6 +65,9 @@ int32_t ZMD_QueryChoiceValue(const ZMD_Env *env, uint32_t key, const ZMD_Setting
 int32_t ZMD_ChoiceValueFromTop(const ZMD_Env *env, uint32_t key, ZMD_Node top, const ZMD_SettingsRecord *pRecord,
                                int32_t *value);
 
+// The integer of a per-choice value node.
+int32_t ZMD_ChoiceValueOfNode(const ZMD_Env *env, ZMD_Node node, const ZMD_SettingsRecord *pRecord, int32_t *value);
+
 // A default-pair value (default id, mark): exactly two 32-bit integers.
 int32_t ZMD_ExtractDefaultPair(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, ZMD_Node node,
                                int32_t pair[2]);

@@ -62,9 +62,14 @@ int32_t ZMD_ChoiceValueFromTop(const ZMD_Env *env, uint32_t key, ZMD_Node top, c
     if (r != ZMD_OK) {
         return r;
     }
+    return ZMD_ChoiceValueOfNode(env, node, pRecord, value);
+}
+
+int32_t ZMD_ChoiceValueOfNode(const ZMD_Env *env, ZMD_Node node, const ZMD_SettingsRecord *pRecord, int32_t *value)
+{
     uint8_t bytes[4];
     uint32_t got = 0;
-    r = ZMD_ExtractInternal(env, pRecord, node, bytes, sizeof bytes, &got);
+    int32_t r = ZMD_ExtractInternal(env, pRecord, node, bytes, sizeof bytes, &got);
     if (r != ZMD_OK) {
         return r;
     }

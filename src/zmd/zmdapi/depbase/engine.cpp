@@ -20,12 +20,35 @@ const unsigned kMaxDepth = 256;
 // The root database key whose tree names the printer-data values.
 const uint32_t kValueNameKey = 0x0008;
 
+// Never the key of a value node (keys are 16 bits).
+const uint32_t kNoKey = 0x10000u;
+
 struct Walk {
     const ZMD_Env *env;
     uint32_t key; // low 16 bits of the requested key
     const ZMD_SettingsRecord *record;
     ZMD_Node *out;
+    // A walk for two keys at once: the second key and its value node, and
+    // which of the two have been reached (null for a walk of one key).
+    uint32_t key2 = kNoKey;
+    ZMD_Node *out2 = nullptr;
+    bool *reached = nullptr;
 };
+
+bool IsValueKind(uint32_t kind)
+{
+    return (kind >= ZMD_KIND_BYTES && kind <= ZMD_KIND_TEXT) || kind == ZMD_KIND_COMPUTED;
+}
+
+// True for a child that Eval would answer ZMD_NOT_FOUND without looking
+// further: a value node of another key, within the depth limit.
+bool PassedOver(const Walk &w, ZMD_Node child, unsigned childDepth)
+{
+    if (childDepth > kMaxDepth || !IsValueKind(ZMD_NodeKindOf(child.w0)))
+        return false;
+    const uint32_t high = ZMD_NodeHigh(child.w1);
+    return high != w.key && high != w.key2;
+}
 
 int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth);
 
@@ -84,6 +107,8 @@ int32_t EvalSequence(const Walk &w, uint32_t first, uint32_t count, unsigned dep
         ZMD_Node child;
         if (!GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child))
             return ZMD_ERROR;
+        if (PassedOver(w, child, depth + 1))
+            continue;
         int32_t r = Eval(w, child, depth + 1);
         if (r != ZMD_NOT_FOUND)
             return r;
@@ -108,6 +133,8 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth)
                 return ZMD_BAD_INT_SETTING;
             if (v != static_cast<int32_t>(ZMD_NodeHigh(child.w1)))
                 continue;
+        } else if (PassedOver(w, child, depth + 1)) {
+            continue;
         }
         int32_t r = Eval(w, child, depth + 1);
         if (r != ZMD_NOT_FOUND)
@@ -264,10 +291,26 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
     case ZMD_KIND_TEXT:
     case ZMD_KIND_COMPUTED:
         // A value of another key is passed over; the value is not read here.
-        if (ZMD_NodeHigh(node.w1) != w.key)
-            return ZMD_NOT_FOUND;
-        *w.out = node;
-        return ZMD_OK;
+        // A walk for two keys goes on until both are reached.
+        if (ZMD_NodeHigh(node.w1) == w.key) {
+            if (!w.reached) {
+                *w.out = node;
+                return ZMD_OK;
+            }
+            if (!w.reached[0]) {
+                *w.out = node;
+                w.reached[0] = true;
+            }
+            return w.reached[1] ? ZMD_OK : ZMD_NOT_FOUND;
+        }
+        if (w.reached && ZMD_NodeHigh(node.w1) == w.key2) {
+            if (!w.reached[1]) {
+                *w.out2 = node;
+                w.reached[1] = true;
+            }
+            return w.reached[0] ? ZMD_OK : ZMD_NOT_FOUND;
+        }
+        return ZMD_NOT_FOUND;
 
     case ZMD_KIND_LIST:
     case ZMD_KIND_WHEN:
@@ -345,4 +388,29 @@ int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRec
         return ZMD_ERROR;
     const Walk w{env, key & 0xFFFFu, pRecord, out};
     return Eval(w, ZMD_Node{w0, w1}, 0);
+}
+
+void ZMD_EvaluateNodePair(const ZMD_Env *env, const uint32_t keys[2], const ZMD_SettingsRecord *pRecord, uint32_t w0,
+                          uint32_t w1, ZMD_Node out[2], int32_t results[2])
+{
+    const uint32_t a = keys[0] & 0xFFFFu, b = keys[1] & 0xFFFFu;
+    if (!out || !env || !env->image || a == b) {
+        results[0] = ZMD_EvaluateNode(env, a, pRecord, w0, w1, out ? &out[0] : nullptr);
+        results[1] = ZMD_EvaluateNode(env, b, pRecord, w0, w1, out ? &out[1] : nullptr);
+        return;
+    }
+    bool reached[2] = {false, false};
+    ZMD_Node found[2] = {};
+    Walk w{env, a, pRecord, &found[0]};
+    w.key2 = b;
+    w.out2 = &found[1];
+    w.reached = reached;
+    // Where the walk stopped is where a walk for a key not reached would
+    // have stopped too, with the same result.
+    const int32_t r = Eval(w, ZMD_Node{w0, w1}, 0);
+    for (int k = 0; k < 2; ++k) {
+        results[k] = reached[k] ? ZMD_OK : r;
+        if (reached[k])
+            out[k] = found[k];
+    }
 }

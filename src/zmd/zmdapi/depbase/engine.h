@@ -18,6 +18,11 @@ int32_t ZMD_LookupKey(const ZMD_Env *env, uint32_t key, ZMD_Node *top);
 int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
                          uint32_t w0, uint32_t w1, ZMD_Node *out);
 
+// Evaluates the node for two keys in one walk: results[k] and out[k] are what
+// ZMD_EvaluateNode would give for keys[k] (out[k] written only on ZMD_OK).
+void ZMD_EvaluateNodePair(const ZMD_Env *env, const uint32_t keys[2], const ZMD_SettingsRecord *pRecord, uint32_t w0,
+                          uint32_t w1, ZMD_Node out[2], int32_t results[2]);
+
 // True when both pointers are non-null and the first n (low 16 bits) characters are equal.
 bool ZMD_CompareChars(const char *a, const char *b, uint32_t n);
 
