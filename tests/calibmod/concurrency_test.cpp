@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "cal_harness.h"
+#include "fake_platform.h"
 #include "calibmod.h"
 #include "flow_fixture.h"
 #include "temp_dir.h"
@@ -218,8 +219,13 @@ struct StormPlan {
     }
 
     // One worker's calls; touches only its own source and the shared directory.
-    StormTally work(int w, long calls) const {
+    // With sync, through the export (every new copy and list synced to disk);
+    // without, on a test platform whose flush skips the sync, which keeps the
+    // default run short on a busy disk.
+    StormTally work(int w, long calls, bool sync) const {
         StormTally tally;
+        FakePlatform quick;
+        quick.flushSkipsSync = true;
         uint32_t rng = 2654435761u * static_cast<uint32_t>(w + 1);
         auto next = [&rng] { return rng = rng * 1664525u + 1013904223u, rng >> 8; };
         int variant = 0;
@@ -237,7 +243,8 @@ struct StormPlan {
             const Bytes &want = isShared ? sharedExpected[k] : ownExpected[variant][static_cast<size_t>(w)][k];
             const Bytes &src = isShared ? sharedBytes : ownBytes[variant][static_cast<size_t>(w)];
             const TempDir &srcDir = isShared ? sharedSource : *ownSource[static_cast<size_t>(w)];
-            CallResult r = calibrateKey(nullptr, c, srcDir.wide(), calib.wide());
+            quick.resetCounts();
+            CallResult r = calibrateKey(sync ? nullptr : quick.platform(), c, srcDir.wide(), calib.wide());
             ++tally.calls;
             const std::string at = "worker " + std::to_string(w) + " call " + std::to_string(i) + " key " + c.key.str();
             if (r.rc == CAL_ERR_FILE) {
@@ -328,14 +335,14 @@ struct StormPlan {
     }
 };
 
-void report(const char *how, int workers, const StormTally &t, const StormPlan &plan) {
+void report(const char *how, bool sync, int workers, const StormTally &t, const StormPlan &plan) {
     DirLists lists = readDirLists(plan.calib.path());
     size_t lines = 0;
     for (const auto &l : lists.lists) lines += l.second.size();
-    printf("storm (%s): %ld calls from %d workers: %ld CAL_OK, %ld CAL_ERR_FILE, %ld other codes; answered copies "
+    printf("storm (%s, %s): %ld calls from %d workers: %ld CAL_OK, %ld CAL_ERR_FILE, %ld other codes; answered copies "
            "missing %ld, short %ld, uncalibrated %ld, another's %ld; shared keys renamed %ld; own calls answered "
            "a copy made anew %ld; %zu lists, %zu lines, %zu other files\n",
-           how, t.calls, workers, t.ok, t.fileErrors, t.otherCodes, t.missing, t.shortCopy, t.uncalibrated, t.wrong,
+           how, sync ? "export, synced" : "flush without sync", t.calls, workers, t.ok, t.fileErrors, t.otherCodes, t.missing, t.shortCopy, t.uncalibrated, t.wrong,
            t.sharedNameChanged, t.ownCopiesMade, lists.lists.size(), lines, lists.otherNames.size());
 }
 
@@ -352,10 +359,12 @@ void expectClean(const StormTally &t) {
 }
 
 // CALIBMOD_STORM_CALLS (calls in all, default 1200) and CALIBMOD_STORM_PROCS
-// (default 4) make the storm larger; scripts/storm runs a long one.
+// (default 4) make the storm larger, CALIBMOD_STORM_SYNC=1 makes it call the
+// export itself; scripts/calibmod-storm runs a long one.
 TEST_F(CalibmodConcurrency, StormOfProcessesOnOneDirectoryAnswersEveryKeyItsOwnCopy) {
     const int workers = static_cast<int>(std::max(4L, envLong("CALIBMOD_STORM_PROCS", 4)));
     const long calls = std::max(static_cast<long>(workers), envLong("CALIBMOD_STORM_CALLS", 1200)) / workers;
+    const bool sync = envLong("CALIBMOD_STORM_SYNC", 0) != 0;
     StormPlan plan(workers);
 
     // Forked here, with one thread; each child sends its tally through a pipe.
@@ -367,7 +376,7 @@ TEST_F(CalibmodConcurrency, StormOfProcessesOnOneDirectoryAnswersEveryKeyItsOwnC
         pids.push_back(startChild(
             [&, w, fd] {
                 close(fd[0]);
-                StormTally t = plan.work(w, calls);
+                StormTally t = plan.work(w, calls, sync);
                 ssize_t n = write(fd[1], &t, sizeof t);
                 return n == static_cast<ssize_t>(sizeof t) ? 0 : 3;
             },
@@ -389,7 +398,7 @@ TEST_F(CalibmodConcurrency, StormOfProcessesOnOneDirectoryAnswersEveryKeyItsOwnC
         ASSERT_EQ(sizeof(StormTally), got) << "worker " << w << " sent no tally";
         total.add(each[static_cast<size_t>(w)]);
     }
-    report("processes", workers, total, plan);
+    report("processes", sync, workers, total, plan);
     expectClean(total);
     EXPECT_EQ(workers * calls, total.calls);
     plan.checkAfter(total, each);
@@ -400,15 +409,16 @@ TEST_F(CalibmodConcurrency, StormOfProcessesOnOneDirectoryAnswersEveryKeyItsOwnC
 TEST_F(CalibmodConcurrency, StormOfThreadsOnOneDirectoryAnswersEveryKeyItsOwnCopy) {
     const int workers = 4;
     const long calls = std::max(4L, envLong("CALIBMOD_STORM_THREAD_CALLS", 400)) / workers;
+    const bool sync = envLong("CALIBMOD_STORM_SYNC", 0) != 0;
     StormPlan plan(workers);
     std::vector<StormTally> each(static_cast<size_t>(workers));
     std::vector<std::thread> threads;
     for (int w = 0; w < workers; ++w)
-        threads.emplace_back([&, w] { each[static_cast<size_t>(w)] = plan.work(w, calls); });
+        threads.emplace_back([&, w] { each[static_cast<size_t>(w)] = plan.work(w, calls, sync); });
     for (auto &th : threads) th.join();
     StormTally total;
     for (const StormTally &t : each) total.add(t);
-    report("threads", workers, total, plan);
+    report("threads", sync, workers, total, plan);
     expectClean(total);
     plan.checkAfter(total, each);
 }

@@ -83,8 +83,8 @@ std::string snapshotDiff(const DirSnapshot &before, const DirSnapshot &after);
 void restoreDir(const std::string &dir, const DirSnapshot &snapshot);
 
 // The copy a fresh calibration directory gives for this source and these
-// ids (made once per pair with KZCalibration and checked against
-// expectedCopy, then remembered).
+// ids (made once per pair with calibrateQuick and checked against
+// expectedCopy, then remembered). One thread at a time.
 const kzfile::Bytes &freshCopy(const kzfile::Bytes &source, const int16_t ids[6]);
 // Up to count id sets of mode 1 (slots 0 to 3 from -3, 0, 3) whose copies of
 // source all differ from each other and from source.
