@@ -11,18 +11,6 @@ namespace {
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool sameNoCase(const char *a, const char *b, size_t size) {
-    for (size_t i = 0; i < size; ++i) {
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-        if (a[i] == 0) {
-            return true;
-        }
-    }
-    return true;
-}
-
 struct Scan {
     CalibContext *ctx;
     int16_t length; // of the candidate names
@@ -71,8 +59,14 @@ bool visitName(void *arg, const char *name) {
         return true;
     }
     markName(scan, name); // a list file is never a copy's place
-    if (sameNoCase(name, scan->ctx->listFileName, CAL_LIST_NAME_SIZE)) {
-        return true; // this call's own list: its entries are in ctx->entries
+    // This call's own list: its entries are in ctx->entries. Only the exact
+    // name is: where the file system tells case apart, a name that differs
+    // in case is another list, whose copies must count as taken. Where it
+    // does not, the own list stored in other case is read as another list:
+    // its names count as taken, so a full list then gives no name to
+    // recycle (CAL_ERR_FILE) rather than one that may be another key's.
+    if (strncmp(name, scan->ctx->listFileName, CAL_LIST_NAME_SIZE) == 0) {
+        return true;
     }
     scan->rc = markListNames(scan, name);
     return scan->rc == CAL_OK;
