@@ -376,3 +376,29 @@ TEST_F(Confinement, DISABLED_OneNameListedForTwoKeysIsNotAnsweredToBoth) {
 }
 
 } // namespace
+
+namespace {
+
+// List names differ in case between two prefixes; on a file system that
+// tells case apart they are two lists, and the copies one of them names are
+// not the other's to reuse.
+TEST_F(Confinement, AListWhoseNameDiffersOnlyInCaseIsAnotherList) {
+    KeyedCall upper = keyed(7, 9, 1);
+    upper.prefix = "ABCDE";
+    ASSERT_EQ(CAL_OK, call(upper).rc);
+    ASSERT_TRUE(calib.exists("ABCDE007.INI") || calib.exists("ABCDE007.ini"));
+    if (calib.exists("abcde007.ini")) GTEST_SKIP() << "the file system does not tell case apart";
+    ASSERT_EQ("table1.dat", call(upper).name);
+    // Every other candidate held by a file that no list names.
+    for (const char *c = kCandidates + 1; *c; ++c) calib.write(std::string("table") + *c + ".dat", "orphan");
+    CallResult r = call();
+    if (r.rc == CAL_OK) {
+        EXPECT_NE("table1.dat", r.name) << "the other list's copy was taken";
+        EXPECT_TRUE(copyFor(victim) == bytesOf(calib.read(r.name)));
+    }
+    CallResult u = call(upper);
+    ASSERT_EQ(CAL_OK, u.rc);
+    EXPECT_TRUE(copyFor(upper) == bytesOf(calib.read(u.name))) << "the other list's key answered " << u.name;
+}
+
+} // namespace
