@@ -10,7 +10,8 @@
 //
 // The cold benchmark also reports the peak of the module's heap during one
 // call (peak_heap_bytes, through a platform that tracks every allocation)
-// next to the file size (file_bytes).
+// next to the file size (file_bytes). ZMD_BENCH_KZ_MIB=N makes the data file
+// N MiB instead.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -113,6 +114,14 @@ struct PeakHeap {
     }
 };
 
+// The data file's size: $ZMD_BENCH_KZ_MIB MiB when set (a larger file shows
+// whether the module's memory grows with it), else about 32 MiB.
+size_t BenchFileBytes() {
+    const char *mib = std::getenv("ZMD_BENCH_KZ_MIB");
+    const long n = mib ? std::strtol(mib, nullptr, 10) : 0;
+    return n > 0 && n <= 4096 ? static_cast<size_t>(n) << 20 : size_t{32} << 20;
+}
+
 struct Scene {
     std::string root, src, cal, copyBaseline;
     std::basic_string<KZ_WCHAR> srcW, calW;
@@ -131,7 +140,7 @@ struct Scene {
         copyBaseline = root + "/baseline.dat";
         srcW = Wide(src);
         calW = Wide(cal);
-        const kzfile::Bytes bytes = benchCalibrationFile();
+        const kzfile::Bytes bytes = benchCalibrationFile(BenchFileBytes());
         fileBytes = bytes.size();
         kzfile::writeFile(src + "/Bench0.dat", bytes, nullptr);
         std::memcpy(names.sourceName, "Bench0.dat", 10);

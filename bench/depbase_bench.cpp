@@ -102,7 +102,9 @@ int main(int argc, char **argv)
     for (uint16_t key : lists) {
         char name[32];
         std::snprintf(name, sizeof name, "depbase.list.0x%04X", static_cast<unsigned>(key));
-        Pair(name, s.fullOnly({key}));
+        // A list the shipped image does not answer (no record found) has no row.
+        if (!s.fullOnly({key}).empty())
+            Pair(name, s.fullOnly({key}));
     }
     Pair("depbase.seq1018", s.fullOnly({0x1018}));
     Pair("depbase.seq1019", s.fullOnly({0x1019}));

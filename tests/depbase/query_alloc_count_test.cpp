@@ -1,9 +1,10 @@
 // Allocation counts of every query of the shipped image, through the export
 // frame with a counting platform: a query takes memory from the heap only
 // where the design says (the printer-data selector's record and name, the
-// country text, list working copies, the membership buffer, command-sequence
-// part slots, the quiet-mode value name); every other query allocates nothing,
-// and no query leaves anything allocated.
+// country text, the quiet-mode value name, and the list working copies,
+// membership buffers and command-sequence part slots only when they outgrow
+// the query's frame); every other query allocates nothing, and no query
+// leaves anything allocated.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,8 +17,9 @@
 
 namespace {
 
-// Driver keys that QueryDrvDataBase answers itself: option lists (working
-// copies, membership), command sequences (part slots), the parameter set.
+// Driver keys that QueryDrvDataBase answers itself: option lists, command
+// sequences, the parameter set (their working memory is on the heap only
+// when it outgrows the frame).
 const std::set<uint16_t> kDriverQueryKeys = {0x100C, 0x100D, 0x100E, 0x100F, 0x1010, 0x1011, 0x1012, 0x1013,
                                              0x1014, 0x1016, 0x1017, 0x1018, 0x1019, 0x101A, 0x101B, 0x101C,
                                              0x101D, 0x104D, 0x104E, 0x1051, 0x1054};

@@ -252,13 +252,16 @@ HeldStore *ReadStore(const char *path)
             text = grown;
             cap *= 2;
         }
-        const ssize_t n = read(fd, text + size, cap - size);
+        const size_t room = cap - size;
+        const ssize_t n = read(fd, text + size, room);
         if (n < 0) {
             ok = false;
-        } else if (n == 0) {
-            break;
         } else {
             size += static_cast<size_t>(n);
+            // A store file is a regular file: a read that does not fill the
+            // room has reached its end.
+            if (static_cast<size_t>(n) < room)
+                break;
         }
     }
     close(fd);
