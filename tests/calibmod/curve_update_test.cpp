@@ -269,3 +269,24 @@ TEST_F(CurveUpdateTest, SwappedOrderTouchesOnlyReplacedCurves) {
 }
 
 } // namespace
+
+namespace {
+
+// The bound of the plane table: seven planes are the most a body may have,
+// every one of them rewritten; an eighth plane, with its own plane item, is
+// refused before anything is written.
+TEST_F(CurveUpdateTest, SevenPlanesAreTheMostAndAllAreRewritten) {
+    setIds({-3, -3, -3, -3});
+    Bytes seven = kzfile::taggedBody(kzfile::standardItems(TAGGED_PLANE_MAX), taggedPlanes({0, 1, 2, 3, 0, 1, 2}));
+    ASSERT_EQ(0, update(1201, seven));
+    for (int p = 0; p < TAGGED_PLANE_MAX; ++p) {
+        EXPECT_EQ(builtIn(1201, -3, p % 4), curveIn(seven, curveOffset(TAGGED_PLANE_MAX + 2, p))) << "plane " << p;
+    }
+    Bytes eight = kzfile::taggedBody(kzfile::standardItems(TAGGED_PLANE_MAX + 1),
+                                     taggedPlanes({0, 1, 2, 3, 0, 1, 2, 3}));
+    const Bytes before = eight;
+    EXPECT_EQ(CAL_FAIL, update(1201, eight));
+    EXPECT_EQ(before, eight);
+}
+
+} // namespace

@@ -193,3 +193,34 @@ TEST_F(NameAllocTest, SourceNamesWhoseCopyNameWouldNotReadBackAreRefused) {
 }
 
 } // namespace
+
+namespace {
+
+// Every candidate but the last taken, each way a name can be taken: the
+// 35th, 'z', is still given, and nothing is recycled.
+TEST_F(NameAllocTest, TheLastCandidateIsGivenWhenOnlyItIsFree) {
+    std::string own;
+    std::string other;
+    for (const char *p = kCandidates; p[1] != 0; ++p) {
+        const std::string name = std::string("table") + *p + ".dat";
+        const long i = p - kCandidates;
+        if (i % 3 == 0) {
+            own += "4," + std::to_string(i) + ",0,0," + name + "\r\n"; // a similar entry of this list
+        } else if (i % 3 == 1) {
+            other += "9," + std::to_string(i) + ",0,0," + name + "\r\n"; // another list's copy
+            dir.write(name, "listed elsewhere");
+        } else {
+            dir.write(name, "x");
+            other += "9," + std::to_string(i) + ",1,0," + name + "\r\n";
+        }
+    }
+    dir.write("other009.ini", other);
+    CalCall &c = decideOver(own);
+    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
+    EXPECT_STREQ(c.ctx.chosenName, "tablez.dat");
+    for (int16_t i = 0; i < c.ctx.entryCount; ++i) {
+        EXPECT_NE(c.ctx.entries[i].lineNo, CAL_LINE_DROPPED) << "entry " << i;
+    }
+}
+
+} // namespace
