@@ -140,6 +140,21 @@ TEST_F(DrvTest, DefaultMarks)
     EXPECT_EQ(itemAt(buf, 1).nDefault, 1);
 }
 
+TEST_F(DrvTest, DefaultKeyThatFailsFailsTheList)
+{
+    // An absent default key leaves every mark 0 (below); one whose tree is
+    // broken is a real error of the list, not "no default".
+    image = DrvImage{};
+    image.brokenKey5004 = true;
+    ready();
+    r.ints[4] = 1;
+    Bytes buf(60, 0x77);
+    uint32_t size = 0;
+    EXPECT_EQ(query(0x100E, 60, buf.data(), &size), ZMD_ERROR);
+    r.ints[4] = 0; // the broken case is not reached: no pair in force
+    EXPECT_EQ(query(0x100E, 60, buf.data(), &size), ZMD_OK);
+}
+
 TEST_F(DrvTest, DefaultKeyAbsentEndsWithZero)
 {
     image = DrvImage{};
