@@ -3,13 +3,18 @@
 #include "file_layer.h"
 #include "file_path.h"
 
-int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+namespace {
+
+// fileAssign, then deletes the file; absentIsDone says whether "nothing there"
+// counts as done.
+int16_t removeNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, bool absentIsDone) {
     fileAssign(file, dir, name);
     FilePath path;
     int16_t rc = pathBuild(file, &path);
     if (rc == CAL_OK) {
         const CalPlatform *p = calPlatformOr(file->platform);
-        if (p->remove(p->ctx, path.path) != CAL_IO_OK) {
+        CalIo io = p->remove(p->ctx, path.path);
+        if (io != CAL_IO_OK && !(absentIsDone && io == CAL_IO_ABSENT)) {
             rc = CAL_ERR_FILE;
         }
     }
@@ -17,18 +22,14 @@ int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name) {
     return rc;
 }
 
+} // namespace
+
+int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+    return removeNamed(file, dir, name, false);
+}
+
 int16_t fileRemoveIfPresent(FileRef *file, const KZ_WCHAR *dir, const char *name) {
-    fileAssign(file, dir, name);
-    FilePath path;
-    int16_t rc = pathBuild(file, &path);
-    if (rc == CAL_OK) {
-        const CalPlatform *p = calPlatformOr(file->platform);
-        if (p->remove(p->ctx, path.path) == CAL_IO_ERROR) {
-            rc = CAL_ERR_FILE;
-        }
-    }
-    pathRelease(&path);
-    return rc;
+    return removeNamed(file, dir, name, true);
 }
 
 int16_t fileRenameNamed(const CalPlatform *platform, const KZ_WCHAR *dir, const char *from, const char *to) {
