@@ -40,7 +40,7 @@ kzfile::Bytes kzhtBody(int index, int32_t id) {
 } // namespace
 
 kzfile::Bytes benchCalibrationFile(size_t totalBytes) {
-    kzfile::FileSpec fileDesc;
+    kzfile::FileDesc fileDesc;
     fileDesc.ident = "KZ-CAL BENCH 200";
     // KZHT ids 1200-1399: the nine with built-in curves (1201-1218) among them.
     std::vector<int32_t> ids;

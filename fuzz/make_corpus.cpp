@@ -58,7 +58,7 @@ Bytes plain(int count) {
 // A small data file: three table databases (one per layout) naming plain
 // and tagged tables, with and without built-in curves.
 Bytes dataFile(bool shared, const std::string &ident = "KZ-CAL SAMPLE 1") {
-    kzfile::FileSpec fileDesc;
+    kzfile::FileDesc fileDesc;
     fileDesc.ident = ident;
     fileDesc.sharedDirectory = shared;
     fileDesc.tables = {

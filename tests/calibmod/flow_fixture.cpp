@@ -54,7 +54,7 @@ const int16_t *builtInCurve(int32_t tableId, int16_t id, int16_t curveNumber) {
 } // namespace
 
 Bytes flowSource(const std::string &ident) {
-    kzfile::FileSpec fileDesc;
+    kzfile::FileDesc fileDesc;
     fileDesc.ident = ident;
     fileDesc.tables = {
         table(kzfile::kTagKzdb, 1000, kzfile::kzdbBody(0, {1201, 1207}, 1)),

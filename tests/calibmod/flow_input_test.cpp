@@ -137,7 +137,7 @@ TEST(FlowInput, IdentificationBeyondTheFileIsUnreadable) {
 // A source whose table database names a KZHT table that is not in the
 // file: the table update fails after the copy has been made.
 Bytes brokenSource(const std::string &ident) {
-    kzfile::FileSpec fileDesc;
+    kzfile::FileDesc fileDesc;
     fileDesc.ident = ident;
     kzfile::Table db{kzfile::kTagKzdb, 1000, kzfile::kzdbBody(0, {1201, 1203})};
     kzfile::Table ht{kzfile::kTagKzht, 1201, kzfile::plainBody(std::vector<kzfile::Curve>(4, kzfile::rampCurve(0, 9)))};

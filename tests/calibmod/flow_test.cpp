@@ -140,7 +140,7 @@ TEST_F(Flow, NewIdentificationRefreshesTheCopy) {
     // A source with other curves but the same identification string is
     // still taken as current: only the string decides.
     Bytes first = s.calibFile("table1.dat");
-    kzfile::FileSpec other;
+    kzfile::FileDesc other;
     other.ident = "KZ-CAL 2024-01";
     other.tables = {};
     s.writeSource(kzfile::buildFile(other));

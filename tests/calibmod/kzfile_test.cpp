@@ -7,8 +7,8 @@ namespace {
 
 using kzfile::Bytes;
 
-kzfile::FileSpec fileDesc(bool shared) {
-    kzfile::FileSpec s;
+kzfile::FileDesc fileDesc(bool shared) {
+    kzfile::FileDesc s;
     s.sharedDirectory = shared;
     kzfile::Table db{kzfile::kTagKzdb, 1005, kzfile::kzdbBody(2, {1201, -2})};
     kzfile::Table plain{kzfile::kTagKzht, 1201, kzfile::plainBody({kzfile::rampCurve(0, 16), kzfile::rampCurve(1, 2)})};

@@ -10,7 +10,7 @@
 namespace {
 
 using kzfile::Bytes;
-using kzfile::FileSpec;
+using kzfile::FileDesc;
 
 class TableDbTest : public TableTest {
 protected:
@@ -24,7 +24,7 @@ protected:
         const TableIdList &l = ctx.table.tableIds;
         return std::vector<int32_t>(l.ids, l.ids + l.count);
     }
-    int16_t collect(const FileSpec &fileDesc) { return collect(kzfile::buildFile(fileDesc)); }
+    int16_t collect(const FileDesc &fileDesc) { return collect(kzfile::buildFile(fileDesc)); }
     int16_t collect(const Bytes &file) {
         writeFile(file);
         openTableFile();
@@ -51,7 +51,7 @@ int sourceOf(int k) {
 TEST_F(TableDbTest, Kind2RecordSwapPattern) {
     // Stored big-endian: swapped relative to this host.
     Bytes body = kzfile::kzdbBody(DB_KIND_2, {1201, 1203}, 5, 0x01020304, true);
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, body)};
     writeFile(fileDesc);
     openTableFile();
@@ -76,7 +76,7 @@ TEST_F(TableDbTest, Kind2RecordSwapPattern) {
 
 TEST_F(TableDbTest, HostOrderConvertsNothing) {
     Bytes body = kzfile::kzdbBody(DB_KIND_1, {1201}, 9);
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, body)};
     writeFile(fileDesc);
     openTableFile();
@@ -88,7 +88,7 @@ TEST_F(TableDbTest, HostOrderConvertsNothing) {
 }
 
 TEST_F(TableDbTest, MissingDatabasesGiveAnEmptyList) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     // Ids next to the scanned ones are not databases.
     fileDesc.tables = {kzdbTable(1019, kzfile::kzdbBody(0, {1201})), kzdbTable(1023, kzfile::kzdbBody(0, {1203})),
                    kzdbTable(1103, kzfile::kzdbBody(0, {1204})), kzdbTable(999, kzfile::kzdbBody(0, {1206})),
@@ -99,7 +99,7 @@ TEST_F(TableDbTest, MissingDatabasesGiveAnEmptyList) {
 }
 
 TEST_F(TableDbTest, IdsInScanOrderListedOnce) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     // Directory order does not matter; the database numbers do.
     fileDesc.tables = {kzdbTable(1128, kzfile::kzdbBody(DB_KIND_0, {1400, 1201})),
                    kzdbTable(1100, kzfile::kzdbBody(DB_KIND_2, {1203, -2, 1201})),
@@ -115,7 +115,7 @@ TEST_F(TableDbTest, IdsInScanOrderListedOnce) {
 }
 
 TEST_F(TableDbTest, MalformedDatabasesAreSkipped) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     Bytes tooMany = kzfile::kzdbBody(DB_KIND_0, {1203, 1204});
     kzfile::putU32(tooMany, 4, 3); // three records declared, two present
     Bytes wrapping = kzfile::kzdbBody(DB_KIND_2, {1206});
@@ -130,7 +130,7 @@ TEST_F(TableDbTest, MalformedDatabasesAreSkipped) {
 
 TEST_F(TableDbTest, CountAbove32767IsSkipped) {
     std::vector<int32_t> many(32768, 1201);
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, many)),
                    kzdbTable(1001, kzfile::kzdbBody(DB_KIND_0, std::vector<int32_t>(32767, 1203)))};
     EXPECT_EQ(0, collect(fileDesc));
@@ -142,7 +142,7 @@ TEST_F(TableDbTest, The256thDistinctIdFillsTheList) {
     for (int i = 0; i < 200; ++i) first.push_back(2000 + i);
     for (int i = 0; i < 55; ++i) second.push_back(3000 + i);
     second.push_back(2000); // already listed
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, first)),
                    kzdbTable(1001, kzfile::kzdbBody(DB_KIND_2, second))};
     EXPECT_EQ(0, collect(fileDesc));
@@ -158,7 +158,7 @@ TEST_F(TableDbTest, The256thDistinctIdFillsTheList) {
 }
 
 TEST_F(TableDbTest, ReadFaultsStopTheScan) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, {1201})),
                    kzdbTable(1001, kzfile::kzdbBody(DB_KIND_0, {1203}))};
     writeFile(fileDesc);
@@ -177,7 +177,7 @@ TEST_F(TableDbTest, ReadFaultsStopTheScan) {
 // A database that the file cannot hold is skipped like a missing one; the
 // databases around it are still read.
 TEST_F(TableDbTest, DatabasesPastTheEndOfTheFileAreSkipped) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, {1201})),
                        kzdbTable(1001, kzfile::kzdbBody(DB_KIND_0, {1300})),  // body past the end
                        kzdbTable(1002, kzfile::kzdbBody(DB_KIND_1, {1301})),  // size word past the end
@@ -205,7 +205,7 @@ TEST_F(TableDbTest, DatabasesPastTheEndOfTheFileAreSkipped) {
 // A file too short for its header words, or whose KZDB directory lies past
 // its end, has no databases: the list is empty and the scan succeeds.
 TEST_F(TableDbTest, ShortFileOrDirectoryPastTheEndGivesAnEmptyList) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, {1201}))};
     const Bytes file = kzfile::buildFile(fileDesc);
     for (size_t cut : {0, 1, 8, 11}) {
@@ -229,7 +229,7 @@ TEST_F(TableDbTest, ShortFileOrDirectoryPastTheEndGivesAnEmptyList) {
 // every short read of the scan still ends it, and so does every failed
 // allocation.
 TEST_F(TableDbTest, HostFailuresStillStopTheScanAmongDamagedDatabases) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(DB_KIND_0, {1201})),
                        kzdbTable(1001, kzfile::kzdbBody(DB_KIND_0, {1300})),
                        kzdbTable(1002, kzfile::kzdbBody(DB_KIND_1, {1203}))};

@@ -9,7 +9,7 @@
 namespace {
 
 using kzfile::Bytes;
-using kzfile::FileSpec;
+using kzfile::FileDesc;
 
 class TableFileTest : public TableTest {
 protected:
@@ -39,7 +39,7 @@ protected:
 Bytes bodyOf(uint8_t fill, size_t n) { return Bytes(n, fill); }
 
 TEST_F(TableFileTest, SeparateDirectoriesFindEachKind) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, bodyOf(0x11, 40)), kzhtTable(1201, bodyOf(0x22, 24))};
     writeFile(fileDesc);
     openTableFile();
@@ -53,7 +53,7 @@ TEST_F(TableFileTest, SeparateDirectoriesFindEachKind) {
 }
 
 TEST_F(TableFileTest, SharedDirectoryFindsBothKinds) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.sharedDirectory = true;
     fileDesc.tables = {kzhtTable(1201, bodyOf(0x22, 8)), kzdbTable(1000, bodyOf(0x11, 16))};
     writeFile(fileDesc);
@@ -63,7 +63,7 @@ TEST_F(TableFileTest, SharedDirectoryFindsBothKinds) {
 }
 
 TEST_F(TableFileTest, FirstOfDuplicateEntriesWins) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzhtTable(1201, bodyOf(0xA1, 8)), kzhtTable(1201, bodyOf(0xB2, 12))};
     writeFile(fileDesc);
     openTableFile();
@@ -72,7 +72,7 @@ TEST_F(TableFileTest, FirstOfDuplicateEntriesWins) {
 }
 
 TEST_F(TableFileTest, KindTagMustMatch) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.sharedDirectory = true;
     kzfile::Table wrong = kzdbTable(1005, bodyOf(1, 12));
     wrong.tag = kzfile::kTagKzht; // a KZHT entry with the id of a database
@@ -86,7 +86,7 @@ TEST_F(TableFileTest, KindTagMustMatch) {
 }
 
 TEST_F(TableFileTest, EmptyNegativeAndOversizedDirectories) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, bodyOf(1, 12)), kzhtTable(1201, bodyOf(2, 12))};
     fileDesc.kzdbCount = 0;
     fileDesc.kzhtCount = 0xFFFFFFFFll; // -1
@@ -114,7 +114,7 @@ TEST_F(TableFileTest, EmptyNegativeAndOversizedDirectories) {
 }
 
 TEST_F(TableFileTest, BodySizeMustFitTheFile) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzhtTable(1201, bodyOf(2, 16)), kzhtTable(1203, bodyOf(3, 16)), kzhtTable(1204, bodyOf(4, 16))};
     fileDesc.tables[0].sizeWord = 0xFFFFFF76; // -138 as a stored size
     fileDesc.tables[1].sizeWord = 0x7FFFFFF0;
@@ -133,7 +133,7 @@ TEST_F(TableFileTest, BodySizeMustFitTheFile) {
 }
 
 TEST_F(TableFileTest, LoadAndStoreLeaveTheBytesIdentical) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(2, {1201, 1203})), kzhtTable(1201, bodyOf(7, 2048))};
     writeFile(fileDesc);
     for (uint8_t order : {1, 2}) {
@@ -154,7 +154,7 @@ TEST_F(TableFileTest, LoadAndStoreLeaveTheBytesIdentical) {
 }
 
 TEST_F(TableFileTest, ChangedSizeWordBlocksTheStore) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzhtTable(1201, bodyOf(7, 64))};
     writeFile(fileDesc);
     openTableFile();
@@ -176,7 +176,7 @@ TEST_F(TableFileTest, ChangedSizeWordBlocksTheStore) {
 }
 
 TEST_F(TableFileTest, LoadFailuresLeaveNothingLoaded) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzhtTable(1201, bodyOf(7, 64))};
     writeFile(fileDesc);
     openTableFile();
@@ -218,7 +218,7 @@ protected:
     // Two databases and a curve table; the last table's body ends exactly at
     // the end of the file.
     Bytes good() {
-        FileSpec fileDesc;
+        FileDesc fileDesc;
         fileDesc.tables = {kzdbTable(1000, bodyOf(0x11, 40)), kzdbTable(1001, bodyOf(0x12, 24)),
                            kzhtTable(1201, bodyOf(0x22, 32))};
         return kzfile::buildFile(fileDesc);

@@ -30,7 +30,7 @@ protected:
 
     // Writes the file under fileName and remembers its bytes.
     void writeFile(const kzfile::Bytes &bytes);
-    void writeFile(const kzfile::FileSpec &fileDesc) { writeFile(kzfile::buildFile(fileDesc)); }
+    void writeFile(const kzfile::FileDesc &fileDesc) { writeFile(kzfile::buildFile(fileDesc)); }
     kzfile::Bytes readBack() const;
     // Opens the file for update into the context's table file record.
     void openTableFile();

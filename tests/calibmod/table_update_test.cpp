@@ -9,7 +9,7 @@ namespace {
 
 using kzfile::Bytes;
 using kzfile::Curve;
-using kzfile::FileSpec;
+using kzfile::FileDesc;
 
 std::vector<kzfile::TaggedPlane> planesFor(std::initializer_list<int32_t> slots) {
     std::vector<kzfile::TaggedPlane> v;
@@ -25,10 +25,10 @@ std::vector<kzfile::TaggedPlane> planesFor(std::initializer_list<int32_t> slots)
 
 // A file with three databases of the three layouts naming plain and tagged
 // KZHT tables, one without built-in curves and one twice.
-FileSpec sampleSpec(bool big) {
+FileDesc sampleSpec(bool big) {
     std::vector<Curve> four = {planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)};
     std::vector<Curve> six = {planeCurve(4), planeCurve(5), planeCurve(6), planeCurve(7), planeCurve(8), planeCurve(9)};
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {
         kzdbTable(1000, kzfile::kzdbBody(0, {1201, 1207}, 1, 0, big)),
         kzdbTable(1005, kzfile::kzdbBody(2, {1218, 1300, 1201}, 2, 0, big)),
@@ -143,7 +143,7 @@ TEST_F(TableUpdateTest, SwappedOrderWritesSwappedCurves) {
 }
 
 TEST_F(TableUpdateTest, IdWithUpperBitsIsStoredUnchanged) {
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(0, {0x104B1})),
                    kzhtTable(1201, kzfile::plainBody({planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)}))};
     writeFile(fileDesc);
@@ -158,7 +158,7 @@ TEST_F(TableUpdateTest, FailureAtTheThirdTableKeepsTheFirstTwo) {
     std::vector<Curve> four = {planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)};
     std::vector<kzfile::TaggedPlane> bad = planesFor({0});
     bad[0].descriptor = 0x44000200u;
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(0, {1201, 1203, 1204, 1206})), kzhtTable(1201, kzfile::plainBody(four)),
                    kzhtTable(1203, kzfile::plainBody(four)),
                    kzhtTable(1204, kzfile::taggedBody(kzfile::standardItems(1), bad)),
@@ -178,7 +178,7 @@ TEST_F(TableUpdateTest, FailureAtTheThirdTableKeepsTheFirstTwo) {
 
 TEST_F(TableUpdateTest, ListedTableMissingFromTheDirectory) {
     std::vector<Curve> four = {planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)};
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(2, {1201, 1203, 1204})), kzhtTable(1201, kzfile::plainBody(four)),
                    kzhtTable(1204, kzfile::plainBody(four))};
     writeFile(fileDesc);
@@ -192,7 +192,7 @@ TEST_F(TableUpdateTest, ListedTableMissingFromTheDirectory) {
 TEST_F(TableUpdateTest, FullListAndMissingCopyFail) {
     std::vector<int32_t> ids;
     for (int i = 0; i < 256; ++i) ids.push_back(1201 + i);
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(0, ids)),
                    kzhtTable(1201, kzfile::plainBody({planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)}))};
     writeFile(fileDesc);
@@ -244,7 +244,7 @@ TEST_F(TableUpdateTest, FaultSweeps) {
 // of the file, 1002's size word lies past it, 1003's size is negative.
 Bytes damagedSample() {
     std::vector<Curve> four = {planeCurve(20), planeCurve(21), planeCurve(22), planeCurve(23)};
-    FileSpec fileDesc = sampleSpec(false);
+    FileDesc fileDesc = sampleSpec(false);
     fileDesc.tables.push_back(kzdbTable(1001, kzfile::kzdbBody(0, {1203}, 4)));
     fileDesc.tables.back().sizeWord = 0x7FFFFF00;
     fileDesc.tables.push_back(kzdbTable(1002, kzfile::kzdbBody(1, {1204}, 5)));
@@ -302,7 +302,7 @@ TEST_F(TableUpdateTest, ShortFileIsLeftAsItIs) {
 // those after it keep their bytes.
 TEST_F(TableUpdateTest, CurveTablePastTheEndOfTheFileEndsTheUpdate) {
     std::vector<Curve> four = {planeCurve(0), planeCurve(1), planeCurve(2), planeCurve(3)};
-    FileSpec fileDesc;
+    FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(0, {1201, 1203, 1204})), kzhtTable(1201, kzfile::plainBody(four)),
                        kzhtTable(1203, kzfile::plainBody(four)), kzhtTable(1204, kzfile::plainBody(four))};
     fileDesc.tables[2].sizeWord = 0x7FFFFF00;

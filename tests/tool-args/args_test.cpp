@@ -8,19 +8,19 @@
 
 namespace {
 
-const ArgSpec kSpecs[] = {
+const ArgDef kArgDefs[] = {
     {"--json", nullptr, ARG_FLAG},
     {"--int", nullptr, ARG_VALUE},
     {"--output", "-o", ARG_VALUE},
     {"--quiet", "-q", ARG_FLAG},
 };
-const size_t kCount = sizeof kSpecs / sizeof kSpecs[0];
+const size_t kCount = sizeof kArgDefs / sizeof kArgDefs[0];
 
 ParsedArgs Parse(const std::vector<std::string> &args)
 {
     ParsedArgs p;
     std::string error;
-    EXPECT_TRUE(ArgsParse(args, kSpecs, kCount, &p, &error)) << error;
+    EXPECT_TRUE(ArgsParse(args, kArgDefs, kCount, &p, &error)) << error;
     return p;
 }
 
@@ -28,7 +28,7 @@ std::string Fault(const std::vector<std::string> &args)
 {
     ParsedArgs p;
     std::string error;
-    EXPECT_FALSE(ArgsParse(args, kSpecs, kCount, &p, &error));
+    EXPECT_FALSE(ArgsParse(args, kArgDefs, kCount, &p, &error));
     return error;
 }
 
@@ -108,21 +108,21 @@ TEST(ToolArgs, SplitCommand)
 {
     std::string cmd;
     Strings rest;
-    ArgsSplitCommand({"query", "drv", "--json"}, kSpecs, kCount, &cmd, &rest);
+    ArgsSplitCommand({"query", "drv", "--json"}, kArgDefs, kCount, &cmd, &rest);
     EXPECT_EQ(cmd, "query");
     EXPECT_EQ(rest, (Strings{"drv", "--json"}));
     // Options before the command, with the values of valued options skipped.
-    ArgsSplitCommand({"--json", "--int", "5=1", "-o", "f", "--output=g", "query", "drv"}, kSpecs, kCount, &cmd,
+    ArgsSplitCommand({"--json", "--int", "5=1", "-o", "f", "--output=g", "query", "drv"}, kArgDefs, kCount, &cmd,
                      &rest);
     EXPECT_EQ(cmd, "query");
     EXPECT_EQ(rest, (Strings{"--json", "--int", "5=1", "-o", "f", "--output=g", "drv"}));
     // No command: only options, nothing, or everything after "--".
-    ArgsSplitCommand({"--help"}, kSpecs, kCount, &cmd, &rest);
+    ArgsSplitCommand({"--help"}, kArgDefs, kCount, &cmd, &rest);
     EXPECT_EQ(cmd, "");
     EXPECT_EQ(rest, (Strings{"--help"}));
-    ArgsSplitCommand({}, kSpecs, kCount, &cmd, &rest);
+    ArgsSplitCommand({}, kArgDefs, kCount, &cmd, &rest);
     EXPECT_EQ(cmd, "");
-    ArgsSplitCommand({"--", "query"}, kSpecs, kCount, &cmd, &rest);
+    ArgsSplitCommand({"--", "query"}, kArgDefs, kCount, &cmd, &rest);
     EXPECT_EQ(cmd, "");
     EXPECT_EQ(rest, (Strings{"--", "query"}));
 }

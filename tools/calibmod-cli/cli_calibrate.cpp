@@ -73,7 +73,7 @@ bool parseIds(const std::string &text, int16_t ids[6]) {
     return true;
 }
 
-const ArgSpec kOptions[] = {
+const ArgDef kOptions[] = {
     {"--source-dir", nullptr, ARG_VALUE}, {"--source", nullptr, ARG_VALUE},  {"--calib-dir", nullptr, ARG_VALUE},
     {"--prefix", nullptr, ARG_VALUE},     {"--list-number", nullptr, ARG_VALUE}, {"--mode", nullptr, ARG_VALUE},
     {"--param1", nullptr, ARG_VALUE},     {"--param2", nullptr, ARG_VALUE},  {"--param3", nullptr, ARG_VALUE},

@@ -51,7 +51,7 @@ const char kHelp[] =
     "left it healthy); 1 when it is not; 2 for a bad command line, or when\n"
     "CALIBDIR cannot be read or locked.\n";
 
-const ArgSpec kOptions[] = {
+const ArgDef kOptions[] = {
     {"--source-dir", nullptr, ARG_VALUE},
     {"--repair", nullptr, ARG_FLAG},
     {"--json", nullptr, ARG_FLAG},

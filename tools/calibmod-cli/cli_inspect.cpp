@@ -36,7 +36,7 @@ const char kHelp[] =
     "the module reads it (or differs from SOURCE outside the curves); 2 for a bad\n"
     "command line or a file that cannot be read. Errors go to stderr.\n";
 
-const ArgSpec kOptions[] = {
+const ArgDef kOptions[] = {
     {"--curves", nullptr, ARG_FLAG},
     {"--against", nullptr, ARG_VALUE},
     {"--json", nullptr, ARG_FLAG},

@@ -41,7 +41,7 @@ const char kHelp[] =
     "Exit status: 0; 1 when the module would find the list unusable; 2 for a bad\n"
     "command line or a list file that exists but cannot be read.\n";
 
-const ArgSpec kOptions[] = {
+const ArgDef kOptions[] = {
     {"--source-dir", nullptr, ARG_VALUE},
     {"--json", nullptr, ARG_FLAG},
 };

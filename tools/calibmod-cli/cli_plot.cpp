@@ -46,7 +46,7 @@ const char kHelp[] =
     "draw or OUT cannot be written; 2 for a bad command line or an unreadable\n"
     "FILE or SOURCE.\n";
 
-const ArgSpec kOptions[] = {
+const ArgDef kOptions[] = {
     {"--against", nullptr, ARG_VALUE}, {"--table", nullptr, ARG_VALUE}, {"--output", "-o", ARG_VALUE},
     {"--csv", nullptr, ARG_FLAG},      {"--builtin", nullptr, ARG_FLAG},
 };

@@ -35,7 +35,7 @@ const char kHelp[] =
 } // namespace
 
 int cmdMakeSample(const std::vector<std::string> &args) {
-    static const ArgSpec kOptions[] = {
+    static const ArgDef kOptions[] = {
         {"--ident", nullptr, ARG_VALUE}, {"--kzht", nullptr, ARG_VALUE},  {"--size", nullptr, ARG_VALUE},
         {"--shared", nullptr, ARG_FLAG}, {"--large", nullptr, ARG_FLAG},
     };

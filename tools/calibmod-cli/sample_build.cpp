@@ -77,7 +77,7 @@ std::vector<uint16_t> kzhtIds(int count) {
 
 kzfile::Bytes build(const Options &options) {
     const std::vector<uint16_t> ids = kzhtIds(options.kzhtTables);
-    kzfile::FileSpec fileDesc;
+    kzfile::FileDesc fileDesc;
     fileDesc.ident = options.ident;
     fileDesc.sharedDirectory = options.sharedDirectory;
 

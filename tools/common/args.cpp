@@ -9,18 +9,18 @@
 
 namespace {
 
-const ArgSpec *FindLong(const std::string &name, const ArgSpec *specs, size_t n)
+const ArgDef *FindLong(const std::string &name, const ArgDef *argDefs, size_t n)
 {
     for (size_t i = 0; i < n; ++i)
-        if (name == specs[i].name) return &specs[i];
+        if (name == argDefs[i].name) return &argDefs[i];
     return nullptr;
 }
 
-const ArgSpec *FindShort(const std::string &arg, const ArgSpec *specs, size_t n)
+const ArgDef *FindShort(const std::string &arg, const ArgDef *argDefs, size_t n)
 {
     for (size_t i = 0; i < n; ++i) {
-        const char *s = specs[i].shortName;
-        if (s && arg.compare(0, 2, s) == 0) return &specs[i];
+        const char *s = argDefs[i].shortName;
+        if (s && arg.compare(0, 2, s) == 0) return &argDefs[i];
     }
     return nullptr;
 }
@@ -29,7 +29,7 @@ bool IsOption(const std::string &a) { return a.size() > 1 && a[0] == '-'; }
 
 } // namespace
 
-bool ArgsParse(const std::vector<std::string> &args, const ArgSpec *specs, size_t specCount, ParsedArgs *out,
+bool ArgsParse(const std::vector<std::string> &args, const ArgDef *argDefs, size_t argDefCount, ParsedArgs *out,
                std::string *error)
 {
     *out = ParsedArgs();
@@ -57,30 +57,30 @@ bool ArgsParse(const std::vector<std::string> &args, const ArgSpec *specs, size_
         if (a.compare(0, 2, "--") == 0) {
             size_t eq = a.find('=');
             std::string name = a.substr(0, eq);
-            const ArgSpec *spec = FindLong(name, specs, specCount);
-            if (!spec) {
+            const ArgDef *argDef = FindLong(name, argDefs, argDefCount);
+            if (!argDef) {
                 fault = "unknown option '" + name + "'";
-            } else if (spec->kind == ARG_FLAG) {
+            } else if (argDef->kind == ARG_FLAG) {
                 if (eq != std::string::npos) fault = "option " + name + " takes no value";
-                else out->options.push_back({spec->name, std::string()});
+                else out->options.push_back({argDef->name, std::string()});
             } else if (eq != std::string::npos) {
-                out->options.push_back({spec->name, a.substr(eq + 1)});
+                out->options.push_back({argDef->name, a.substr(eq + 1)});
             } else if (i + 1 < args.size()) {
-                out->options.push_back({spec->name, args[++i]});
+                out->options.push_back({argDef->name, args[++i]});
             } else {
                 fault = "option " + name + " needs a value";
             }
         } else {
-            const ArgSpec *spec = FindShort(a, specs, specCount);
+            const ArgDef *argDef = FindShort(a, argDefs, argDefCount);
             std::string name = a.substr(0, 2);
-            if (!spec || (spec->kind == ARG_FLAG && a.size() > 2)) {
-                fault = "unknown option '" + (spec ? a : name) + "'";
-            } else if (spec->kind == ARG_FLAG) {
-                out->options.push_back({spec->name, std::string()});
+            if (!argDef || (argDef->kind == ARG_FLAG && a.size() > 2)) {
+                fault = "unknown option '" + (argDef ? a : name) + "'";
+            } else if (argDef->kind == ARG_FLAG) {
+                out->options.push_back({argDef->name, std::string()});
             } else if (a.size() > 2) {
-                out->options.push_back({spec->name, a.substr(2)});
+                out->options.push_back({argDef->name, a.substr(2)});
             } else if (i + 1 < args.size()) {
-                out->options.push_back({spec->name, args[++i]});
+                out->options.push_back({argDef->name, args[++i]});
             } else {
                 fault = "option " + name + " needs a value";
             }
@@ -94,7 +94,7 @@ bool ArgsParse(const std::vector<std::string> &args, const ArgSpec *specs, size_
     return true;
 }
 
-void ArgsSplitCommand(const std::vector<std::string> &args, const ArgSpec *specs, size_t specCount,
+void ArgsSplitCommand(const std::vector<std::string> &args, const ArgDef *argDefs, size_t argDefCount,
                       std::string *command, std::vector<std::string> *rest)
 {
     command->clear();
@@ -108,11 +108,11 @@ void ArgsSplitCommand(const std::vector<std::string> &args, const ArgSpec *specs
             break;
         }
         if (a.compare(0, 2, "--") == 0) {
-            const ArgSpec *spec = FindLong(a, specs, specCount);   // no '=': the value follows
-            if (spec && spec->kind == ARG_VALUE) ++i;
+            const ArgDef *argDef = FindLong(a, argDefs, argDefCount);   // no '=': the value follows
+            if (argDef && argDef->kind == ARG_VALUE) ++i;
         } else {
-            const ArgSpec *spec = FindShort(a, specs, specCount);
-            if (spec && spec->kind == ARG_VALUE && a.size() == 2) ++i;
+            const ArgDef *argDef = FindShort(a, argDefs, argDefCount);
+            if (argDef && argDef->kind == ARG_VALUE && a.size() == 2) ++i;
         }
     }
     for (size_t i = 0; i < args.size(); ++i) {

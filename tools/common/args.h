@@ -2,7 +2,7 @@
 //
 // A tool describes the options a command takes and hands its arguments over:
 //
-//     static const ArgSpec kQueryOptions[] = {
+//     static const ArgDef kQueryOptions[] = {
 //         {"--int", nullptr, ARG_VALUE},      // --int I=V, --int=I=V; may repeat
 //         {"--output", "-o", ARG_VALUE},      // -o FILE, -oFILE, --output FILE, --output=FILE
 //         {"--json", nullptr, ARG_FLAG},
@@ -27,7 +27,7 @@
 //
 // For a tool with commands, ArgsSplitCommand takes the command word out
 // first (the first positional, skipping the values of the valued options
-// named in the union of all the commands' specs), so "tool --json query ..."
+// named in the union of all the commands' option tables), so "tool --json query ..."
 // and "tool query --json ..." are the same.
 #ifndef ZMD_TOOL_ARGS_H
 #define ZMD_TOOL_ARGS_H
@@ -38,14 +38,14 @@
 
 enum ArgKind { ARG_FLAG, ARG_VALUE };
 
-struct ArgSpec {
+struct ArgDef {
     const char *name;        // "--json"; options are reported and looked up by this name
     const char *shortName;   // "-o", or nullptr
     ArgKind kind;
 };
 
 struct ArgOption {
-    std::string name;        // the spec's long name, whichever spelling was used
+    std::string name;        // the option's long name, whichever spelling was used
     std::string value;       // empty for a flag
 };
 
@@ -62,12 +62,12 @@ enum { ARGS_EXIT_USAGE = 2 };
 // Parses args (argv without the program name, and without the command word
 // once split). Returns false with *error for the first fault, unless help or
 // version was asked for.
-bool ArgsParse(const std::vector<std::string> &args, const ArgSpec *specs, size_t specCount, ParsedArgs *out,
+bool ArgsParse(const std::vector<std::string> &args, const ArgDef *argDefs, size_t argDefCount, ParsedArgs *out,
                std::string *error);
 
 // Takes the command word out of args: *command is empty when there is none
 // (only options, or nothing), *rest is every other argument in order.
-void ArgsSplitCommand(const std::vector<std::string> &args, const ArgSpec *specs, size_t specCount,
+void ArgsSplitCommand(const std::vector<std::string> &args, const ArgDef *argDefs, size_t argDefCount,
                       std::string *command, std::vector<std::string> *rest);
 
 bool ArgsHas(const ParsedArgs &p, const char *name);

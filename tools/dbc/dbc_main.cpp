@@ -142,7 +142,7 @@ const CommandHelp kCommands[] = {
      "  2  usage error\n"},
 };
 
-const ArgSpec kOutputSpec[] = {{"--output", "-o", ARG_VALUE}};
+const ArgDef kOutputArgDef[] = {{"--output", "-o", ARG_VALUE}};
 
 const CommandHelp *FindCommand(const std::string &name)
 {
@@ -193,7 +193,7 @@ int main(int argc, char **argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string command;
     std::vector<std::string> rest;
-    ArgsSplitCommand(args, kOutputSpec, 1, &command, &rest);
+    ArgsSplitCommand(args, kOutputArgDef, 1, &command, &rest);
     const CommandHelp *help = FindCommand(command);
     ParsedArgs p;
     std::string error;
@@ -210,7 +210,7 @@ int main(int argc, char **argv)
         return ArgsUsageError("dbc", command.empty() ? "no command given" : "unknown command '" + command + "'");
     }
     bool takesOutput = command == "compile" || command == "print" || command == "catalogue";
-    if (!ArgsParse(rest, kOutputSpec, takesOutput ? 1 : 0, &p, &error)) return ArgsUsageError("dbc " + command, error);
+    if (!ArgsParse(rest, kOutputArgDef, takesOutput ? 1 : 0, &p, &error)) return ArgsUsageError("dbc " + command, error);
     if (p.help) {
         std::fputs(help->text, stdout);
         return 0;

@@ -62,11 +62,11 @@ void CliKeyRange(int database, uint32_t *first, uint32_t *last)
 
 namespace {
 
-const ArgSpec kQuerySpecs[] = {
+const ArgDef kQueryArgDefs[] = {
     {"--int", nullptr, ARG_VALUE},  {"--str", nullptr, ARG_VALUE}, {"--printer", nullptr, ARG_VALUE},
     {"--raw", nullptr, ARG_FLAG},   {"--json", nullptr, ARG_FLAG},
 };
-const size_t kQuerySpecCount = sizeof kQuerySpecs / sizeof kQuerySpecs[0];
+const size_t kQueryArgDefCount = sizeof kQueryArgDefs / sizeof kQueryArgDefs[0];
 
 bool ParseQuery(const ParsedArgs &p, CliRequest *req, std::string *error)
 {
@@ -152,7 +152,7 @@ bool CliParseArgs(const std::vector<std::string> &args, CliRequest *req, std::st
     *req = CliRequest();
     std::string command;
     std::vector<std::string> rest;
-    ArgsSplitCommand(args, kQuerySpecs, kQuerySpecCount, &command, &rest);
+    ArgsSplitCommand(args, kQueryArgDefs, kQueryArgDefCount, &command, &rest);
     ParsedArgs p;
     if (command.empty() || command == "help") {
         if (!ArgsParse(rest, nullptr, 0, &p, error)) return false;
@@ -176,7 +176,7 @@ bool CliParseArgs(const std::vector<std::string> &args, CliRequest *req, std::st
         *error = "unknown command '" + command + "' (the commands are query and dump)";
         return false;
     }
-    if (!ArgsParse(rest, kQuerySpecs, kQuerySpecCount, &p, error)) return false;
+    if (!ArgsParse(rest, kQueryArgDefs, kQueryArgDefCount, &p, error)) return false;
     if (p.help || p.version) {
         req->command = p.help ? CLI_HELP : CLI_VERSION;
         req->helpTopic = command;

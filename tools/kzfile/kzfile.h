@@ -92,7 +92,7 @@ struct Table {
     int64_t sizeWord = -1; // >= 0: written instead of the body's true size
 };
 
-struct FileSpec {
+struct FileDesc {
     uint32_t word0 = 0x315A4B43u; // not read by the module
     uint32_t reserved12 = 0, reserved16 = 0;
     std::string ident = "KZ-CAL SAMPLE 1";
@@ -102,7 +102,7 @@ struct FileSpec {
     int64_t kzhtCount = -1;    // >= 0: written as the KZHT directory count
 };
 
-Bytes buildFile(const FileSpec &fileDesc);
+Bytes buildFile(const FileDesc &fileDesc);
 bool writeFile(const std::string &path, const Bytes &bytes, std::string *error);
 bool readFile(const std::string &path, Bytes *bytes, std::string *error);
 

@@ -138,7 +138,7 @@ bool inKzhtDirectory(const Table &t) {
     return t.tag == kTagKzht;
 }
 
-void writeDirectory(Bytes &out, const FileSpec &fileDesc, const std::vector<size_t> &members, int64_t countOverride,
+void writeDirectory(Bytes &out, const FileDesc &fileDesc, const std::vector<size_t> &members, int64_t countOverride,
                     std::vector<size_t> *entryAt) {
     appendU32(out, static_cast<uint32_t>(countOverride >= 0 ? countOverride : static_cast<int64_t>(members.size())));
     for (size_t m : members) {
@@ -155,7 +155,7 @@ void writeDirectory(Bytes &out, const FileSpec &fileDesc, const std::vector<size
 
 } // namespace
 
-Bytes buildFile(const FileSpec &fileDesc) {
+Bytes buildFile(const FileDesc &fileDesc) {
     Bytes out(24);
     putU32(out, 0, fileDesc.word0);
     putU32(out, 12, fileDesc.reserved12);
