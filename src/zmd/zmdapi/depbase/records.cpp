@@ -17,6 +17,44 @@ const ZMD_RecordShape kShapes[] = {
 
 size_t AlignUp(size_t n, size_t a) { return (n + a - 1) / a * a; }
 
+// Fills rec for shape over the given arrays (room for the shape's entries):
+// the handle and the reserved word of src, its leading settings (pointers,
+// not strings), the rest zero; never the printer name.
+void FillRecord(ZMD_SettingsRecord *rec, const ZMD_RecordShape &shape, const ZMD_SettingsRecord *src,
+                const char **strings, int32_t *ints)
+{
+    rec->hPrinter = src ? src->hPrinter : nullptr;
+    rec->dwReserved = src ? src->dwReserved : 0;
+    rec->pwszPrinterName = nullptr;
+
+    rec->cStrings = shape.cStrings;
+    rec->ppszStrings = nullptr;
+    if (shape.cStrings != 0) {
+        uint32_t n = 0;
+        if (src && src->ppszStrings) {
+            n = src->cStrings < shape.cStrings ? src->cStrings : shape.cStrings;
+            for (uint32_t i = 0; i < n; ++i)
+                strings[i] = src->ppszStrings[i];
+        }
+        for (uint32_t i = n; i < shape.cStrings; ++i)
+            strings[i] = nullptr;
+        rec->ppszStrings = strings;
+    }
+
+    rec->cInts = shape.cInts;
+    rec->pnInts = nullptr;
+    if (shape.cInts != 0) {
+        uint32_t n = 0;
+        if (src && src->pnInts) {
+            n = src->cInts < shape.cInts ? src->cInts : shape.cInts;
+            std::memcpy(ints, src->pnInts, n * sizeof(int32_t));
+        }
+        if (n < shape.cInts)
+            std::memset(ints + n, 0, (shape.cInts - n) * sizeof(int32_t));
+        rec->pnInts = ints;
+    }
+}
+
 } // namespace
 
 bool ZMD_GetRecordShape(uint32_t database, ZMD_RecordShape *shape)
@@ -45,35 +83,8 @@ ZMD_SettingsRecord *ZMD_CreateSettingsRecord(const ZMD_Env *env, uint32_t databa
         return nullptr;
 
     ZMD_SettingsRecord *rec = reinterpret_cast<ZMD_SettingsRecord *>(block);
-    rec->hPrinter = src ? src->hPrinter : nullptr;
-    rec->dwReserved = src ? src->dwReserved : 0;
-    rec->pwszPrinterName = nullptr;
-
-    rec->cStrings = shape.cStrings;
-    rec->ppszStrings = nullptr;
-    if (shape.cStrings != 0) {
-        const char **strings = reinterpret_cast<const char **>(block + stringsAt);
-        for (uint32_t i = 0; i < shape.cStrings; ++i)
-            strings[i] = nullptr;
-        if (src && src->ppszStrings) {
-            const uint32_t n = src->cStrings < shape.cStrings ? src->cStrings : shape.cStrings;
-            for (uint32_t i = 0; i < n; ++i)
-                strings[i] = src->ppszStrings[i];
-        }
-        rec->ppszStrings = strings;
-    }
-
-    rec->cInts = shape.cInts;
-    rec->pnInts = nullptr;
-    if (shape.cInts != 0) {
-        int32_t *ints = reinterpret_cast<int32_t *>(block + intsAt);
-        if (src && src->pnInts) {
-            const uint32_t n = src->cInts < shape.cInts ? src->cInts : shape.cInts;
-            for (uint32_t i = 0; i < n; ++i)
-                ints[i] = src->pnInts[i];
-        }
-        rec->pnInts = ints;
-    }
+    FillRecord(rec, shape, src, reinterpret_cast<const char **>(block + stringsAt),
+               reinterpret_cast<int32_t *>(block + intsAt));
     return rec;
 }
 
@@ -88,39 +99,9 @@ ZMD_SettingsRecord *ZMD_InitSettingsRecord(uint32_t database, const ZMD_Settings
     if (shape.cInts > maxInts || shape.cStrings > maxStrings)
         return nullptr;
 
+    // Only the shape's own entries are written, as in a heap record.
     ZMD_SettingsRecord *rec = &storage->record;
-    rec->hPrinter = src ? src->hPrinter : nullptr;
-    rec->dwReserved = src ? src->dwReserved : 0;
-    rec->pwszPrinterName = nullptr;
-
-    // Only the shape's own entries are written: the leading ones from the
-    // source, the rest zero, as in a heap record.
-    rec->cStrings = shape.cStrings;
-    rec->ppszStrings = nullptr;
-    if (shape.cStrings != 0) {
-        uint32_t n = 0;
-        if (src && src->ppszStrings) {
-            n = src->cStrings < shape.cStrings ? src->cStrings : shape.cStrings;
-            for (uint32_t i = 0; i < n; ++i)
-                storage->strings[i] = src->ppszStrings[i];
-        }
-        for (uint32_t i = n; i < shape.cStrings; ++i)
-            storage->strings[i] = nullptr;
-        rec->ppszStrings = storage->strings;
-    }
-
-    rec->cInts = shape.cInts;
-    rec->pnInts = nullptr;
-    if (shape.cInts != 0) {
-        uint32_t n = 0;
-        if (src && src->pnInts) {
-            n = src->cInts < shape.cInts ? src->cInts : shape.cInts;
-            std::memcpy(storage->ints, src->pnInts, n * sizeof(int32_t));
-        }
-        if (n < shape.cInts)
-            std::memset(storage->ints + n, 0, (shape.cInts - n) * sizeof(int32_t));
-        rec->pnInts = storage->ints;
-    }
+    FillRecord(rec, shape, src, storage->strings, storage->ints);
     return rec;
 }
 
