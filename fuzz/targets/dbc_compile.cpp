@@ -10,6 +10,7 @@
 #include "dbc.h"
 #include "access.h"
 #include "engine.h"
+#include "computed.h"
 #include "extract.h"
 #include "fuzz_input.h"
 #include "fuzz_targets.h"

@@ -8,6 +8,7 @@
 
 #include "dbc.h"
 #include "engine.h"
+#include "computed.h"
 #include "extract.h"
 
 namespace {

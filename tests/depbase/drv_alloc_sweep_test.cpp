@@ -6,6 +6,7 @@
 #include "computed.h"
 #include "drv_fixture.h"
 #include "drv_internal.h"
+#include "computed.h"
 #include "extract.h"
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "computed.h"
 #include "extract.h"
 #include "fake_platform.h"
 #include "image_builder.h"

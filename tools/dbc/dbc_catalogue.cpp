@@ -15,6 +15,7 @@
 #include "dbc_format.h"
 #include "drv_query.h"
 #include "engine.h"
+#include "computed.h"
 #include "extract.h"
 
 namespace {

@@ -2,6 +2,7 @@
 // parts that are chosen one by one. A part whose tree yields nothing is left out.
 #include "drv_internal.h"
 #include "engine.h"
+#include "computed.h"
 #include "extract.h"
 
 namespace {

@@ -2,6 +2,7 @@
 // catalogue search, internal lookups of per-choice values and default pairs.
 #include "drv_internal.h"
 #include "engine.h"
+#include "computed.h"
 #include "extract.h"
 
 void ZMD_SpreadListIds(void *pItems, uint32_t nItems)

@@ -3,7 +3,7 @@
 // window is not an error: the printer then gets the OFF command.
 #include <cstring>
 
-#include "access.h"
+#include "computed.h"
 #include "computed_ops.h"
 
 namespace {
@@ -34,7 +34,7 @@ bool readQuietWindow(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint
     query.pnInts = &item;
 
     uint32_t size = 0;
-    if (ZMD_AccessDataBase(env, ZMD_DB_ROOT, kValueNameKey, &query, 0, nullptr, &size) != ZMD_MORE_DATA ||
+    if (ZMD_LookupAndExtract(env, kValueNameKey, &query, 0, nullptr, &size) != ZMD_MORE_DATA ||
         size == 0) {
         return false;
     }
@@ -48,7 +48,7 @@ bool readQuietWindow(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint
     std::memset(name, 0, size + sizeof(ZMD_WCHAR));
     bool read = false;
     uint32_t got = 0;
-    if (ZMD_AccessDataBase(env, ZMD_DB_ROOT, kValueNameKey, &query, size, name, &got) == ZMD_OK) {
+    if (ZMD_LookupAndExtract(env, kValueNameKey, &query, size, name, &got) == ZMD_OK) {
         uint8_t data[4] = {0, 0, 0, 0};
         uint32_t needed = 0;
         if (ZMD_GetPrinterData(env, pRecord->hPrinter, name, data, sizeof data, &needed)) {

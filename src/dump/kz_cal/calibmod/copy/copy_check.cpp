@@ -4,7 +4,7 @@
 
 #include "byte_order.h"
 #include "cal_types.h"
-#include "calib_flow.h"
+#include "copy.h"
 
 namespace {
 

@@ -1,13 +1,8 @@
-// Value extraction with the size protocol, and settings records of a database's shape.
-#ifndef ZMD_EXTRACT_H
-#define ZMD_EXTRACT_H
+// Settings records of a database's shape.
+#ifndef ZMD_RECORDS_H
+#define ZMD_RECORDS_H
 
 #include "env.h"
-
-// Copies the value node into the buffer in its kind's width. Writes *pcbSize
-// only on ZMD_OK and ZMD_MORE_DATA. pRecord is only passed on to ComputeValue.
-int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                         void *pBuffer, uint32_t *pcbSize, ZMD_Node node);
 
 // A record of the database's shape in one heap block, optionally seeded from
 // src (handle, reserved word, leading settings). Null for an unknown database
@@ -35,4 +30,4 @@ struct ZMD_RecordShape {
 };
 bool ZMD_GetRecordShape(uint32_t database, ZMD_RecordShape *shape);
 
-#endif // ZMD_EXTRACT_H
+#endif // ZMD_RECORDS_H

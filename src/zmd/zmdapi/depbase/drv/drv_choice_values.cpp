@@ -1,6 +1,7 @@
 // Per-choice values of list items and the membership flag of key 0x1011.
 #include "drv_internal.h"
 #include "engine.h"
+#include "computed.h"
 #include "extract.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// The frame of the six access exports, and the generic lookup-and-extract
-// path that every database but the driver's takes directly.
+// The frame of the six access exports: record check, key range, printer
+// opened by name, the query's printer hold, then the database's answer.
 #include "access.h"
 
 #include "drv_query.h"
@@ -24,16 +24,6 @@ const KeyRange kRanges[] = {
 };
 
 } // namespace
-
-int32_t ZMD_LookupAndExtract(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                             void *pBuffer, uint32_t *pcbSize)
-{
-    ZMD_Node node;
-    int32_t r = ZMD_FindKey(env, key, pRecord, &node);
-    if (r != ZMD_OK)
-        return r;
-    return ZMD_ExtractValue(env, pRecord, cbBuffer, pBuffer, pcbSize, node);
-}
 
 // The record is checked before the key range; a key out of range touches
 // nothing. Without a caller's handle the printer is opened by name for this

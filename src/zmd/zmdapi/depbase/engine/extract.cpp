@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "computed.h"
 
 namespace {
 
@@ -81,41 +80,15 @@ void CopyElements(const ZMD_ImageView *image, uint32_t kind, uint32_t offset, ui
     }
 }
 
-// COMPUTED values: the size comes from a size query to the computed value.
-int32_t ExtractComputed(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
-                        uint32_t *pcbSize, uint32_t type)
-{
-    uint32_t size = 0;
-    int32_t r = ComputeValue(env, type, pRecord, 0, nullptr, &size);
-    if (r == ZMD_NOT_FOUND)
-        size = 0;
-    else if (r != ZMD_OK && r != ZMD_MORE_DATA)
-        return r;
-    if (!pBuffer || cbBuffer < size) {
-        *pcbSize = size;
-        return ZMD_MORE_DATA;
-    }
-    size = 0;
-    r = ComputeValue(env, type, pRecord, cbBuffer, pBuffer, &size);
-    if (r != ZMD_OK)
-        return r;
-    *pcbSize = size;
-    return ZMD_OK;
-}
-
 } // namespace
 
-int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
-                         uint32_t *pcbSize, ZMD_Node node)
+int32_t ZMD_ExtractStored(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize, ZMD_Node node)
 {
     if (!pcbSize || !env || !env->image)
         return ZMD_ERROR;
     const ZMD_ImageView *image = env->image;
     const uint32_t kind = ZMD_NodeKindOf(node.w0);
     const uint32_t count = ZMD_NodeLow(node.w1);
-    if (kind == ZMD_KIND_COMPUTED)
-        return ExtractComputed(env, pRecord, cbBuffer, pBuffer, pcbSize, count);
-
     KindInfo info;
     if (!DescribeKind(image, kind, &info))
         return ZMD_ERROR;

@@ -2,7 +2,7 @@
 // calibDir and calibrated there, then renamed onto its final name, so that
 // a copy appears under a listed name only complete.
 #include "cal_types.h"
-#include "calib_flow.h"
+#include "copy.h"
 #include "curve_update.h"
 #include "table_file.h"
 

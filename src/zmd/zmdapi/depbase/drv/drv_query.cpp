@@ -2,7 +2,7 @@
 // sequences and parameter set itself; every other key takes the generic way.
 #include "drv_query.h"
 
-#include "access.h"
+#include "computed.h"
 #include "drv_internal.h"
 
 int32_t QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,

@@ -1,6 +1,6 @@
 // Settings records of a database's shape, built by the library for its own
 // internal queries.
-#include "extract.h"
+#include "records.h"
 
 #include <cstring>
 

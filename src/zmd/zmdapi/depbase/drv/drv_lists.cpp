@@ -4,6 +4,7 @@
 // buffer was enough.
 #include "drv_internal.h"
 #include "engine.h"
+#include "computed.h"
 #include "extract.h"
 
 int32_t ZMD_FetchOwnTreeIds(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,

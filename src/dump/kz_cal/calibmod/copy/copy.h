@@ -1,0 +1,50 @@
+// The calibrated copy: its identification, presence and currency, and its
+// making under a temporary name and installation onto its own.
+#ifndef KZ_COPY_H
+#define KZ_COPY_H
+
+#include <cstdint>
+
+#include "cal_context.h"
+#include "file_layer.h"
+
+
+// The identification string of a calibration data file, as located in it:
+// its text is length bytes at offset (length 0: empty).
+struct IdentString {
+    int32_t offset;
+    int32_t length;
+};
+
+// Opens name in dir with mode (CAL_MODE_READ in calibDir,
+// CAL_MODE_READ_SOURCE in sourceDir) into file and locates its identification
+// string: the block position at byte 4, the signed length at block + 4, the
+// text from block + 8. A length of 0 or less is an empty string; a text that
+// does not lie inside the file makes the string unreadable. 0 with the file
+// left open, or CAL_ERR_FILE with it closed.
+int16_t identOpen(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode, IdentString *ident);
+// 0 when chosenName is a regular file that can be opened for reading in
+// calibDir, else CAL_FAIL (a link, a directory or a FIFO there is stale).
+int16_t copyPresence(CalibContext *ctx);
+// Compares the identification strings of the source and the copy whole,
+// length and bytes. CAL_EQUAL when they are the same; 0 when they differ or
+// the copy's cannot be read; CAL_ERR_FILE when the source's cannot be read.
+int16_t copyCurrency(CalibContext *ctx);
+// Makes the calibrated copy under CAL_TEMP_COPY_NAME in calibDir: a
+// leftover of that name is removed, the source (read through links: the
+// source directory is the caller's) is copied in CAL_COPY_CHUNK pieces into
+// a new file, its tables are updated, and the file is made durable and
+// closed. 0, CAL_ERR_NO_MEMORY or CAL_ERR_FILE; on failure the temporary
+// file is gone.
+int16_t copyMake(CalibContext *ctx);
+// Renames the temporary copy onto chosenName, replacing what is there in
+// one step. 0 or CAL_ERR_FILE (the temporary file is then removed).
+int16_t copyInstall(CalibContext *ctx);
+// Removes the file (or link) at chosenName when there is one, so that the
+// list may name it before the copy is installed. 0 or CAL_ERR_FILE.
+int16_t copyClearName(CalibContext *ctx);
+// Removes what a killed call may have left: both temporary names. 0, or
+// CAL_ERR_FILE when something at either name cannot be removed.
+int16_t tempClear(CalibContext *ctx);
+
+#endif // KZ_COPY_H

@@ -1,0 +1,53 @@
+// Extraction of any value node: a COMPUTED node asks ComputeValue, every
+// other kind is copied from the image's pools. The size is reported in bytes
+// and written only on ZMD_OK and ZMD_MORE_DATA.
+#include "computed.h"
+
+#include "engine.h"
+#include "extract.h"
+
+namespace {
+
+// COMPUTED values: the size comes from a size query to the computed value.
+int32_t ExtractComputed(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                        uint32_t *pcbSize, uint32_t type)
+{
+    uint32_t size = 0;
+    int32_t r = ComputeValue(env, type, pRecord, 0, nullptr, &size);
+    if (r == ZMD_NOT_FOUND)
+        size = 0;
+    else if (r != ZMD_OK && r != ZMD_MORE_DATA)
+        return r;
+    if (!pBuffer || cbBuffer < size) {
+        *pcbSize = size;
+        return ZMD_MORE_DATA;
+    }
+    size = 0;
+    r = ComputeValue(env, type, pRecord, cbBuffer, pBuffer, &size);
+    if (r != ZMD_OK)
+        return r;
+    *pcbSize = size;
+    return ZMD_OK;
+}
+
+} // namespace
+
+int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                         uint32_t *pcbSize, ZMD_Node node)
+{
+    if (!pcbSize || !env || !env->image)
+        return ZMD_ERROR;
+    if (ZMD_NodeKindOf(node.w0) == ZMD_KIND_COMPUTED)
+        return ExtractComputed(env, pRecord, cbBuffer, pBuffer, pcbSize, ZMD_NodeLow(node.w1));
+    return ZMD_ExtractStored(env, cbBuffer, pBuffer, pcbSize, node);
+}
+
+int32_t ZMD_LookupAndExtract(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                             void *pBuffer, uint32_t *pcbSize)
+{
+    ZMD_Node node;
+    int32_t r = ZMD_FindKey(env, key, pRecord, &node);
+    if (r != ZMD_OK)
+        return r;
+    return ZMD_ExtractValue(env, pRecord, cbBuffer, pBuffer, pcbSize, node);
+}
