@@ -33,18 +33,25 @@
 
 namespace {
 
-std::basic_string<KZ_WCHAR> Wide(const std::string &s) {
+std::basic_string<KZ_WCHAR> Wide(const std::string &s)
+{
     std::basic_string<KZ_WCHAR> w;
-    for (unsigned char c : s) w.push_back(static_cast<KZ_WCHAR>(c));
+    for (unsigned char c : s) {
+        w.push_back(static_cast<KZ_WCHAR>(c));
+    }
     return w;
 }
 
-void RemoveAllIn(const std::string &dir) {
+void RemoveAllIn(const std::string &dir)
+{
     DIR *d = opendir(dir.c_str());
-    if (!d) return;
+    if (!d) {
+        return;
+    }
     while (dirent *e = readdir(d)) {
-        if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, ".."))
+        if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) {
             unlink((dir + "/" + e->d_name).c_str());
+        }
     }
     closedir(d);
 }
@@ -56,7 +63,8 @@ struct PeakHeap {
     std::map<void *, size_t> live;
     size_t now = 0, peak = 0;
 
-    PeakHeap() {
+    PeakHeap()
+    {
         table = *real;
         table.ctx = this;
         table.alloc = [](void *ctx, size_t size) -> void * {
@@ -65,7 +73,9 @@ struct PeakHeap {
             if (p) {
                 h->live[p] = size;
                 h->now += size;
-                if (h->now > h->peak) h->peak = h->now;
+                if (h->now > h->peak) {
+                    h->peak = h->now;
+                }
             }
             return p;
         };
@@ -116,7 +126,8 @@ struct PeakHeap {
 
 // The data file's size: $ZMD_BENCH_KZ_MIB MiB when set (a larger file shows
 // whether the module's memory grows with it), else about 32 MiB.
-size_t BenchFileBytes() {
+size_t BenchFileBytes()
+{
     const char *mib = std::getenv("ZMD_BENCH_KZ_MIB");
     const long n = mib ? std::strtol(mib, nullptr, 10) : 0;
     return n > 0 && n <= 4096 ? static_cast<size_t>(n) << 20 : size_t{32} << 20;
@@ -130,7 +141,8 @@ struct Scene {
     CalibNames names{};
     int16_t ids[6] = {-3, 3, -3, 3, 0, 0};
 
-    Scene() {
+    Scene()
+    {
         char tmpl[] = "/tmp/kz-bench-XXXXXX";
         root = mkdtemp(tmpl) ? tmpl : "/tmp";
         src = root + "/src";
@@ -146,7 +158,8 @@ struct Scene {
         std::memcpy(names.sourceName, "Bench0.dat", 10);
         std::memcpy(names.listPrefix, "bench", 5);
     }
-    ~Scene() {
+    ~Scene()
+    {
         RemoveAllIn(cal);
         RemoveAllIn(src);
         unlink(copyBaseline.c_str());
@@ -155,48 +168,60 @@ struct Scene {
         rmdir(root.c_str());
     }
     int16_t call() { return KZCalibration(&request, &names, ids, srcW.c_str(), calW.c_str()); }
-    int16_t callOn(const CalPlatform *p) {
-        return calibrateWith(p, &request, &names, ids, srcW.c_str(), calW.c_str());
-    }
+    int16_t callOn(const CalPlatform *p) { return calibrateWith(p, &request, &names, ids, srcW.c_str(), calW.c_str()); }
     std::string result() const { return std::string(names.resultName, strnlen(names.resultName, 16)); }
 };
 
-Scene &TheScene() {
+Scene &TheScene()
+{
     static Scene scene;
     return scene;
 }
 
 // Reads the whole file into one buffer; false on any failure.
-bool ReadAll(const std::string &path, std::vector<uint8_t> *out) {
+bool ReadAll(const std::string &path, std::vector<uint8_t> *out)
+{
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        return false;
+    }
     struct stat st;
     bool ok = fstat(fd, &st) == 0;
-    if (ok) out->resize(static_cast<size_t>(st.st_size));
+    if (ok) {
+        out->resize(static_cast<size_t>(st.st_size));
+    }
     size_t got = 0;
     while (ok && got < out->size()) {
         const ssize_t n = read(fd, out->data() + got, out->size() - got);
         ok = n > 0;
-        if (ok) got += static_cast<size_t>(n);
+        if (ok) {
+            got += static_cast<size_t>(n);
+        }
     }
     close(fd);
     return ok;
 }
 
-bool WriteNew(const std::string &path, const std::vector<uint8_t> &bytes) {
+bool WriteNew(const std::string &path, const std::vector<uint8_t> &bytes)
+{
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        return false;
+    }
     size_t put = 0;
     bool ok = true;
     while (ok && put < bytes.size()) {
         const ssize_t n = write(fd, bytes.data() + put, bytes.size() - put);
         ok = n > 0;
-        if (ok) put += static_cast<size_t>(n);
+        if (ok) {
+            put += static_cast<size_t>(n);
+        }
     }
     return close(fd) == 0 && ok;
 }
 
-void ColdOurs(benchmark::State &state) {
+void ColdOurs(benchmark::State &state)
+{
     Scene &s = TheScene();
     // One call on the tracking heap first, for the peak.
     RemoveAllIn(s.cal);
@@ -219,7 +244,8 @@ void ColdOurs(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.fileBytes));
 }
 
-void ColdBaseline(benchmark::State &state) {
+void ColdBaseline(benchmark::State &state)
+{
     Scene &s = TheScene();
     std::vector<uint8_t> buffer;
     for (auto _ : state) {
@@ -236,7 +262,8 @@ void ColdBaseline(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * s.fileBytes));
 }
 
-void WarmOurs(benchmark::State &state) {
+void WarmOurs(benchmark::State &state)
+{
     Scene &s = TheScene();
     RemoveAllIn(s.cal);
     if (s.call() != CAL_OK) {
@@ -250,10 +277,13 @@ void WarmOurs(benchmark::State &state) {
             break;
         }
     }
-    if (s.result() != copy) state.SkipWithError("a warm call answered another name");
+    if (s.result() != copy) {
+        state.SkipWithError("a warm call answered another name");
+    }
 }
 
-void WarmBaseline(benchmark::State &state) {
+void WarmBaseline(benchmark::State &state)
+{
     Scene &s = TheScene();
     RemoveAllIn(s.cal);
     if (s.call() != CAL_OK) {
@@ -269,7 +299,9 @@ void WarmBaseline(benchmark::State &state) {
         for (const std::string *p : {&copy, &source, &copy}) {
             const int fd = open(p->c_str(), O_RDONLY | O_CLOEXEC);
             ok = ok && fd >= 0;
-            if (fd >= 0) close(fd);
+            if (fd >= 0) {
+                close(fd);
+            }
         }
         if (!ok) {
             state.SkipWithError("baseline open failed");

@@ -65,8 +65,8 @@ void RunFloor(benchmark::State &state, std::vector<const SweepQuery *> queries)
         for (size_t i = 0; i < queries.size(); ++i) {
             ZMD_SettingsRecord rec = queries[i]->record;
             uint32_t size = 0;
-            int32_t r = AskFloorById(*floor, ids[i], &rec, static_cast<uint32_t>(s.buffer.size()), s.buffer.data(),
-                                     &size);
+            int32_t r =
+                AskFloorById(*floor, ids[i], &rec, static_cast<uint32_t>(s.buffer.size()), s.buffer.data(), &size);
             benchmark::DoNotOptimize(r);
         }
         benchmark::ClobberMemory();
@@ -89,12 +89,14 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     DepbaseSweep &s = Sweep();
     std::vector<const SweepQuery *> all;
-    for (const SweepQuery &q : s.queries)
+    for (const SweepQuery &q : s.queries) {
         all.push_back(&q);
+    }
     Pair("depbase.sweep", all);
     std::vector<const SweepQuery *> every;
-    for (const SweepQuery &q : s.full)
+    for (const SweepQuery &q : s.full) {
         every.push_back(&q);
+    }
     Pair("depbase.sweep.all", every);
     const std::vector<uint16_t> lists = {0x100C, 0x100D, 0x100E, 0x100F, 0x1010, 0x1011, 0x1012, 0x1013,
                                          0x1014, 0x1016, 0x1017, 0x104D, 0x104E, 0x1051, 0x1054};
@@ -103,8 +105,9 @@ int main(int argc, char **argv)
         char name[32];
         std::snprintf(name, sizeof name, "depbase.list.0x%04X", static_cast<unsigned>(key));
         // A list the shipped image does not answer (no record found) has no row.
-        if (!s.fullOnly({key}).empty())
+        if (!s.fullOnly({key}).empty()) {
             Pair(name, s.fullOnly({key}));
+        }
     }
     Pair("depbase.seq1018", s.fullOnly({0x1018}));
     Pair("depbase.seq1019", s.fullOnly({0x1019}));

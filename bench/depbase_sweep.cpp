@@ -18,8 +18,9 @@ const char kPrinter[] = "Bench Printer";
 std::u16string Wide(const char *s)
 {
     std::u16string w;
-    for (; *s; ++s)
+    for (; *s; ++s) {
         w.push_back(static_cast<char16_t>(static_cast<unsigned char>(*s)));
+    }
     return w;
 }
 
@@ -30,14 +31,16 @@ DepbaseSweep::DepbaseSweep() : buffer(64 * 1024)
     // The printer lives in a temporary printer store; its handle comes from
     // the host backend, as a driver holding an open printer would pass it.
     char tmpl[] = "/tmp/zmd-bench-XXXXXX";
-    if (mkdtemp(tmpl))
+    if (mkdtemp(tmpl)) {
         printerDir = tmpl;
+    }
     std::ofstream(printerDir + "/" + kPrinter + ".conf") << "# the sweep's printer: no stored values\n";
     setenv("ZMD_PRINTER_DIR", printerDir.c_str(), 1);
     const ZMD_Platform *host = ZMD_DefaultPlatform();
     const std::u16string name = Wide(kPrinter);
-    if (!host->openPrinter(host->ctx, reinterpret_cast<const ZMD_WCHAR *>(name.c_str()), &printer))
+    if (!host->openPrinter(host->ctx, reinterpret_cast<const ZMD_WCHAR *>(name.c_str()), &printer)) {
         printer = nullptr;
+    }
 
     queries = BuildSweep(
         ZMD_ShippedImage(),
@@ -90,18 +93,22 @@ DepbaseSweep::~DepbaseSweep()
 std::vector<const SweepQuery *> DepbaseSweep::only(const std::vector<uint16_t> &keys) const
 {
     std::vector<const SweepQuery *> out;
-    for (const SweepQuery &q : queries)
-        if (std::find(keys.begin(), keys.end(), q.key) != keys.end())
+    for (const SweepQuery &q : queries) {
+        if (std::find(keys.begin(), keys.end(), q.key) != keys.end()) {
             out.push_back(&q);
+        }
+    }
     return out;
 }
 
 std::vector<const SweepQuery *> DepbaseSweep::fullOnly(const std::vector<uint16_t> &keys) const
 {
     std::vector<const SweepQuery *> out;
-    for (const SweepQuery &q : full)
-        if (std::find(keys.begin(), keys.end(), q.key) != keys.end())
+    for (const SweepQuery &q : full) {
+        if (std::find(keys.begin(), keys.end(), q.key) != keys.end()) {
             out.push_back(&q);
+        }
+    }
     return out;
 }
 
@@ -116,17 +123,21 @@ __attribute__((noinline)) int32_t AskFloorById(const std::vector<FloorEntry> &fl
                                                ZMD_SettingsRecord *record, uint32_t cbBuffer, void *pBuffer,
                                                uint32_t *pcbSize)
 {
-    if (!record || !pcbSize)
+    if (!record || !pcbSize) {
         return ZMD_BAD_RECORD;
-    auto it = std::lower_bound(floor.begin(), floor.end(), id,
-                               [](const FloorEntry &e, uint32_t v) { return e.id < v; });
-    if (it == floor.end() || it->id != id)
+    }
+    auto it =
+        std::lower_bound(floor.begin(), floor.end(), id, [](const FloorEntry &e, uint32_t v) { return e.id < v; });
+    if (it == floor.end() || it->id != id) {
         return ZMD_NO_KEY;
+    }
     *pcbSize = it->size;
-    if (!pBuffer || cbBuffer < it->size)
+    if (!pBuffer || cbBuffer < it->size) {
         return ZMD_MORE_DATA;
-    if (it->size)
+    }
+    if (it->size) {
         std::memcpy(pBuffer, it->bytes.data(), it->size);
+    }
     return ZMD_OK;
 }
 

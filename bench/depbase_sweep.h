@@ -24,9 +24,9 @@ struct DepbaseSweep {
     // position in `full`).
     std::vector<SweepQuery> full;
     std::vector<FloorEntry> fullFloor;
-    std::vector<uint8_t> buffer;   // the caller's buffer, large enough for every answer
-    std::string printerDir;        // temporary printer store of the sweep's printer
-    void *printer = nullptr;       // its handle, passed in every record
+    std::vector<uint8_t> buffer; // the caller's buffer, large enough for every answer
+    std::string printerDir;      // temporary printer store of the sweep's printer
+    void *printer = nullptr;     // its handle, passed in every record
 
     DepbaseSweep();
     ~DepbaseSweep();

@@ -9,8 +9,9 @@
 extern "C" __attribute__((noinline)) int RunSweepOnce(const DepbaseSweep *s, std::vector<uint8_t> *buffer)
 {
     int ok = 0;
-    for (const SweepQuery &q : s->queries)
+    for (const SweepQuery &q : s->queries) {
         ok += AskExport(q, *buffer) == ZMD_OK;
+    }
     return ok;
 }
 

@@ -8,7 +8,8 @@ namespace {
 const int kDatabaseNumbers[30] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  12,  13,  14,
                                   15, 16, 17, 18, 20, 21, 22, 24, 25, 26, 27, 100, 101, 102, 128};
 
-kzfile::Table table(uint32_t tag, uint16_t id, kzfile::Bytes body, bool listed = true) {
+kzfile::Table table(uint32_t tag, uint16_t id, kzfile::Bytes body, bool listed = true)
+{
     kzfile::Table t;
     t.tag = tag;
     t.id = id;
@@ -19,7 +20,8 @@ kzfile::Table table(uint32_t tag, uint16_t id, kzfile::Bytes body, bool listed =
 
 // Plain tables carry as many curves as their id range asks (1200-1299 four,
 // 1300-1399 six); every third table is tagged with four to seven planes.
-kzfile::Bytes kzhtBody(int index, int32_t id) {
+kzfile::Bytes kzhtBody(int index, int32_t id)
+{
     const int curves = id < 1300 ? 4 : 6;
     if (index % 3 == 2) {
         std::vector<kzfile::TaggedPlane> planes;
@@ -33,35 +35,45 @@ kzfile::Bytes kzhtBody(int index, int32_t id) {
         return kzfile::taggedBody(kzfile::standardItems(planes.size()), planes);
     }
     std::vector<kzfile::Curve> v;
-    for (int c = 0; c < curves; ++c) v.push_back(kzfile::rampCurve(static_cast<int16_t>(index + c), 15));
+    for (int c = 0; c < curves; ++c) {
+        v.push_back(kzfile::rampCurve(static_cast<int16_t>(index + c), 15));
+    }
     return kzfile::plainBody(v);
 }
 
 } // namespace
 
-kzfile::Bytes benchCalibrationFile(size_t totalBytes) {
+kzfile::Bytes benchCalibrationFile(size_t totalBytes)
+{
     kzfile::FileDesc fileDesc;
     fileDesc.ident = "KZ-CAL BENCH 200";
     // KZHT ids 1200-1399: the nine with built-in curves (1201-1218) among them.
     std::vector<int32_t> ids;
-    for (int i = 0; i < kBenchKzhtTables; ++i) ids.push_back(1200 + i);
+    for (int i = 0; i < kBenchKzhtTables; ++i) {
+        ids.push_back(1200 + i);
+    }
     // Each table database names a share of the ids, in three layouts.
     for (int n = 0; n < 30; ++n) {
         std::vector<int32_t> named;
-        for (size_t i = static_cast<size_t>(n); i < ids.size(); i += 30) named.push_back(ids[i]);
+        for (size_t i = static_cast<size_t>(n); i < ids.size(); i += 30) {
+            named.push_back(ids[i]);
+        }
         fileDesc.tables.push_back(table(kzfile::kTagKzdb, static_cast<uint16_t>(1000 + kDatabaseNumbers[n]),
-                                    kzfile::kzdbBody(n % 3, named, static_cast<uint32_t>(n + 1))));
+                                        kzfile::kzdbBody(n % 3, named, static_cast<uint32_t>(n + 1))));
     }
-    for (size_t i = 0; i < ids.size(); ++i)
-        fileDesc.tables.push_back(table(kzfile::kTagKzht, static_cast<uint16_t>(ids[i]),
-                                    kzhtBody(static_cast<int>(i), ids[i])));
+    for (size_t i = 0; i < ids.size(); ++i) {
+        fileDesc.tables.push_back(
+            table(kzfile::kTagKzht, static_cast<uint16_t>(ids[i]), kzhtBody(static_cast<int>(i), ids[i])));
+    }
     // Bulk data (halftone and other tables the module does not read) fills
     // the file up to its size, in 1 MiB bodies that no directory names.
     size_t have = kzfile::buildFile(fileDesc).size();
     uint32_t seed = 0x9E3779B9u;
     while (have + 8 < totalBytes) {
         size_t n = totalBytes - have - 8;
-        if (n > (1u << 20)) n = 1u << 20;
+        if (n > (1u << 20)) {
+            n = 1u << 20;
+        }
         kzfile::Bytes bulk(n & ~size_t(3));
         for (size_t k = 0; k < bulk.size(); ++k) {
             seed = seed * 1664525u + 1013904223u;
@@ -69,7 +81,9 @@ kzfile::Bytes benchCalibrationFile(size_t totalBytes) {
         }
         have += bulk.size() + 4;
         fileDesc.tables.push_back(table(0x40, 0, std::move(bulk), false));
-        if (n < 16) break;
+        if (n < 16) {
+            break;
+        }
     }
     return kzfile::buildFile(fileDesc);
 }

@@ -36,12 +36,12 @@ private:
 };
 
 // A property of the code under test that does not hold: the input is a finding.
-#define FUZZ_CHECK(cond)                                                                           \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #cond);      \
-            std::abort();                                                                          \
-        }                                                                                          \
+#define FUZZ_CHECK(cond)                                                                                               \
+    do {                                                                                                               \
+        if (!(cond)) {                                                                                                 \
+            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #cond);                           \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (0)
 
 #endif // ZMD_FUZZ_INPUT_H

@@ -8,10 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 
-int FuzzListFile(const uint8_t *data, size_t size);    // list_file
-int FuzzTableUpdate(const uint8_t *data, size_t size); // table_update
-int FuzzCalibration(const uint8_t *data, size_t size); // calibration
+int FuzzListFile(const uint8_t *data, size_t size);     // list_file
+int FuzzTableUpdate(const uint8_t *data, size_t size);  // table_update
+int FuzzCalibration(const uint8_t *data, size_t size);  // calibration
 int FuzzDepbaseQuery(const uint8_t *data, size_t size); // depbase_query
-int FuzzDbcCompile(const uint8_t *data, size_t size);  // dbc_compile
+int FuzzDbcCompile(const uint8_t *data, size_t size);   // dbc_compile
 
 #endif // ZMD_FUZZ_TARGETS_H

@@ -20,8 +20,9 @@ inline std::vector<std::string> FuzzInputsIn(const std::string &dir)
     if (DIR *d = opendir(dir.c_str())) {
         while (dirent *e = readdir(d)) {
             const std::string name = e->d_name;
-            if (name != "." && name != ".." && name != "README.md")
+            if (name != "." && name != ".." && name != "README.md") {
                 files.push_back(dir + "/" + name);
+            }
         }
         closedir(d);
     }

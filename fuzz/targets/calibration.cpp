@@ -23,13 +23,15 @@ namespace {
 const char *const kSourceNames[] = {"Table0.dat", "Map.dat", "a.b", "LONGNAME15.DAT", ".dat", "noext", "A.B.C"};
 const char *const kPrefixes[] = {"abcde", "KZCAL", "ab/de", "ab\\de"};
 
-std::string resultOf(const CalibNames &names) {
+std::string resultOf(const CalibNames &names)
+{
     return std::string(names.resultName, strnlen(names.resultName, sizeof names.resultName));
 }
 
 } // namespace
 
-int FuzzCalibration(const uint8_t *data, size_t size) {
+int FuzzCalibration(const uint8_t *data, size_t size)
+{
     FuzzInput in(data, size);
     scratchClear();
     CalibRequest request{};
@@ -56,8 +58,12 @@ int FuzzCalibration(const uint8_t *data, size_t size) {
     CalibContext probe{};
     contextInit(&probe, nullptr, &request, &names, ids, nullptr, nullptr);
     const bool listNamed = listBuildName(&probe);
-    if (listNamed && !list.empty()) scratchWrite(scratchCalib(), probe.listFileName, list);
-    if (!file.empty()) scratchWrite(scratchSource(), source, file);
+    if (listNamed && !list.empty()) {
+        scratchWrite(scratchCalib(), probe.listFileName, list);
+    }
+    if (!file.empty()) {
+        scratchWrite(scratchSource(), source, file);
+    }
 
     FakePlatform fake;
     const int16_t rc = calibrateWith(fake.platform(), &request, &names, ids, scratchSource().wide.c_str(),

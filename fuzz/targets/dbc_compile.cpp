@@ -17,15 +17,35 @@
 
 namespace {
 
-void *heapAlloc(void *, size_t size) { return calloc(1, size ? size : 1); }
-void heapFree(void *, void *p) { free(p); }
-bool noPrinter(void *, const ZMD_WCHAR *, void **) { return false; }
+void *heapAlloc(void *, size_t size)
+{
+    return calloc(1, size ? size : 1);
+}
+void heapFree(void *, void *p)
+{
+    free(p);
+}
+bool noPrinter(void *, const ZMD_WCHAR *, void **)
+{
+    return false;
+}
 void noClose(void *, void *) {}
-bool noData(void *, void *, const ZMD_WCHAR *, void *, uint32_t, uint32_t *) { return false; }
-void fixedTime(void *, ZMD_LocalTime *t) { *t = ZMD_LocalTime{2024, 1, 2, 3, 4, 5}; }
-int country(void *, char *buf, int cb) {
-    if (cb == 0) return 2;
-    if (cb < 2) return 0;
+bool noData(void *, void *, const ZMD_WCHAR *, void *, uint32_t, uint32_t *)
+{
+    return false;
+}
+void fixedTime(void *, ZMD_LocalTime *t)
+{
+    *t = ZMD_LocalTime{2024, 1, 2, 3, 4, 5};
+}
+int country(void *, char *buf, int cb)
+{
+    if (cb == 0) {
+        return 2;
+    }
+    if (cb < 2) {
+        return 0;
+    }
     buf[0] = '1';
     buf[1] = 0;
     return 2;
@@ -33,7 +53,8 @@ int country(void *, char *buf, int cb) {
 
 } // namespace
 
-int FuzzDbcCompile(const uint8_t *data, size_t size) {
+int FuzzDbcCompile(const uint8_t *data, size_t size)
+{
     const std::string text(reinterpret_cast<const char *>(data), size);
     DbcImage image;
     std::string diagnostics;
@@ -45,7 +66,9 @@ int FuzzDbcCompile(const uint8_t *data, size_t size) {
     DbcMakeView(image, &view);
     std::string faults;
     const bool valid = DbcValidateView(view, &faults);
-    if (!valid) std::fprintf(stderr, "%s", faults.c_str());
+    if (!valid) {
+        std::fprintf(stderr, "%s", faults.c_str());
+    }
     FUZZ_CHECK(valid);
     (void)DbcPrintView(view);
     (void)DbcWriteCpp(image, "fuzz.zdb");
@@ -55,8 +78,12 @@ int FuzzDbcCompile(const uint8_t *data, size_t size) {
     for (uint32_t k = 0; k < view.counts.keys && k < 512; ++k) {
         const uint16_t key = view.keys[k];
         int db = DbcDatabaseOfKey(key);
-        if (db < 0) continue;
-        if (db == 6) db = ZMD_DB_DRV;
+        if (db < 0) {
+            continue;
+        }
+        if (db == 6) {
+            db = ZMD_DB_DRV;
+        }
         ZMD_SettingsRecord *rec = ZMD_CreateSettingsRecord(&env, static_cast<uint32_t>(db), nullptr);
         FUZZ_CHECK(rec != nullptr);
         uint8_t buf[256];

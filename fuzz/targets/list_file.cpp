@@ -18,29 +18,33 @@ namespace {
 
 const char *const kSourceNames[] = {"Table0.dat", "Map.dat", "a.b", "LONGNAME15.DAT", "x.y.z", "1234567.890"};
 
-void fillNames(FuzzInput &in, CalibNames *names) {
+void fillNames(FuzzInput &in, CalibNames *names)
+{
     const uint8_t choice = in.u8();
     if (choice < 0xF0) {
         const char *s = kSourceNames[choice % (sizeof kSourceNames / sizeof kSourceNames[0])];
         std::memcpy(names->sourceName, s, std::strlen(s));
     } else {
         const std::vector<uint8_t> raw = in.bytes(16);
-        if (!raw.empty()) std::memcpy(names->sourceName, raw.data(), raw.size());
+        if (!raw.empty()) {
+            std::memcpy(names->sourceName, raw.data(), raw.size());
+        }
     }
     std::memcpy(names->listPrefix, "abcde", 5);
 }
 
 // Decides for the request over the list as it is now.
-int16_t decide(FakePlatform &fake, const CalibRequest *request, CalibNames *names, CalibContext *ctx) {
+int16_t decide(FakePlatform &fake, const CalibRequest *request, CalibNames *names, CalibContext *ctx)
+{
     static const int16_t ids[6] = {0, 0, 0, 0, 0, 0};
-    contextInit(ctx, fake.platform(), request, names, ids, scratchSource().wide.c_str(),
-                scratchCalib().wide.c_str());
+    contextInit(ctx, fake.platform(), request, names, ids, scratchSource().wide.c_str(), scratchCalib().wide.c_str());
     return listDecide(ctx);
 }
 
 } // namespace
 
-int FuzzListFile(const uint8_t *data, size_t size) {
+int FuzzListFile(const uint8_t *data, size_t size)
+{
     FuzzInput in(data, size);
     scratchClear();
     CalibRequest request{};
@@ -62,8 +66,7 @@ int FuzzListFile(const uint8_t *data, size_t size) {
     int16_t rc = decide(fake, &request, &names, &ctx);
     FUZZ_CHECK(rc == CAL_OK || rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_REQUEST);
     if (rc == CAL_OK) {
-        FUZZ_CHECK(ctx.state == CAL_STATE_FOUND || ctx.state == CAL_STATE_NEW_LIST ||
-                   ctx.state == CAL_STATE_NEW_ENTRY);
+        FUZZ_CHECK(ctx.state == CAL_STATE_FOUND || ctx.state == CAL_STATE_NEW_LIST || ctx.state == CAL_STATE_NEW_ENTRY);
         FUZZ_CHECK(listNameIsSafe(ctx.chosenName));
     }
     if (rc == CAL_OK && ctx.state != CAL_STATE_FOUND) {

@@ -16,7 +16,8 @@
 #include "fuzz_targets.h"
 #include "scratch_dir.h"
 
-int FuzzTableUpdate(const uint8_t *data, size_t size) {
+int FuzzTableUpdate(const uint8_t *data, size_t size)
+{
     FuzzInput in(data, size);
     scratchClear();
     CalibRequest request{};

@@ -7,20 +7,25 @@
 
 namespace {
 
-std::vector<uint8_t> seq(int n) {
+std::vector<uint8_t> seq(int n)
+{
     std::vector<uint8_t> v(n);
-    for (int i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i + 1);
+    for (int i = 0; i < n; ++i) {
+        v[i] = static_cast<uint8_t>(i + 1);
+    }
     return v;
 }
 
-TEST(ByteOrder, HostProbeAndFlag) {
+TEST(ByteOrder, HostProbeAndFlag)
+{
     EXPECT_EQ(0, hostByteOrder()); // the development and target hosts are little-endian
     EXPECT_EQ(BYTE_ORDER_HOST, byteOrderFlag(hostByteOrder()));
     EXPECT_EQ(BYTE_ORDER_SWAPPED, byteOrderFlag(1));
     EXPECT_EQ(BYTE_ORDER_HOST, byteOrderFlag(7));
 }
 
-TEST(ByteOrder, SwapUnitsAndPartialLengths) {
+TEST(ByteOrder, SwapUnitsAndPartialLengths)
+{
     auto v = seq(6);
     swapBytes(v.data(), 6, 4); // one whole group of four; the two bytes after it stay
     EXPECT_EQ((std::vector<uint8_t>{4, 3, 2, 1, 5, 6}), v);
@@ -38,7 +43,8 @@ TEST(ByteOrder, SwapUnitsAndPartialLengths) {
     EXPECT_EQ(seq(8), v);
 }
 
-TEST(ByteOrder, OnlySwappedSelectorsConvert) {
+TEST(ByteOrder, OnlySwappedSelectorsConvert)
+{
     for (uint8_t selector : {0x11, 0x21, 0x10, 0x20, 0x02, 0x13, 0x32}) {
         auto v = seq(4);
         convertOrder(selector, v.data(), 4, 4);
@@ -52,7 +58,8 @@ TEST(ByteOrder, OnlySwappedSelectorsConvert) {
     EXPECT_EQ((std::vector<uint8_t>{2, 1, 4, 3}), v);
 }
 
-TEST(ByteOrder, ReadWordLeavesTheStoredBytes) {
+TEST(ByteOrder, ReadWordLeavesTheStoredBytes)
+{
     const uint8_t stored[5] = {0, 0x16, 0x85, 0x17, 0x50}; // unaligned on purpose
     EXPECT_EQ(0x50178516u, readWord(BYTE_ORDER_HOST, stored + 1));
     EXPECT_EQ(0x16851750u, readWord(BYTE_ORDER_SWAPPED, stored + 1));

@@ -40,19 +40,20 @@ struct Call {
     CalibNames names{};
     int16_t ids[6];
 
-    explicit Call(int16_t listNumber, int32_t param3 = 3, const int16_t *with = kIds) {
+    explicit Call(int16_t listNumber, int32_t param3 = 3, const int16_t *with = kIds)
+    {
         request.listNumber = listNumber;
         request.param3 = param3;
         std::memcpy(ids, with, sizeof ids);
         std::memcpy(names.sourceName, "Table0.dat", 10);
         std::memcpy(names.listPrefix, "abcde", 5);
     }
-    int16_t run(const TempDir &source, const TempDir &calib) {
+    int16_t run(const TempDir &source, const TempDir &calib)
+    {
         return KZCalibration(&request, &names, ids, source.wide(), calib.wide());
     }
     std::string result() const { return std::string(names.resultName, strnlen(names.resultName, 16)); }
 };
-
 
 class CalibmodConcurrency : public ::testing::Test {
 protected:
@@ -64,11 +65,14 @@ protected:
     void SetUp() override { source.write("Table0.dat", std::string(sourceBytes.begin(), sourceBytes.end())); }
 };
 
-TEST_F(CalibmodConcurrency, SeparateDirectoriesGiveWhatOneThreadGets) {
+TEST_F(CalibmodConcurrency, SeparateDirectoriesGiveWhatOneThreadGets)
+{
     const int kThreads = 4;
     const int kKeys = 6;
     std::vector<std::unique_ptr<TempDir>> dirs;
-    for (int t = 0; t < kThreads; ++t) dirs.emplace_back(new TempDir());
+    for (int t = 0; t < kThreads; ++t) {
+        dirs.emplace_back(new TempDir());
+    }
 
     // What one thread gets: for key k the copy name, on the first call (a new
     // copy) and on the second (found).
@@ -91,18 +95,26 @@ TEST_F(CalibmodConcurrency, SeparateDirectoriesGiveWhatOneThreadGets) {
             for (int k = 0; k < kKeys; ++k) {
                 for (int pass = 0; pass < 2; ++pass) {
                     Call c(static_cast<int16_t>(k));
-                    if (c.run(source, dir) != CAL_OK || c.result() != names[k]) ++faults;
+                    if (c.run(source, dir) != CAL_OK || c.result() != names[k]) {
+                        ++faults;
+                    }
                 }
-                if (bytesOf(dir.read(names[k])) != expected) ++faults;
+                if (bytesOf(dir.read(names[k])) != expected) {
+                    ++faults;
+                }
             }
         });
     }
-    for (auto &th : threads) th.join();
+    for (auto &th : threads) {
+        th.join();
+    }
     EXPECT_EQ(0, faults.load());
     for (int t = 0; t < kThreads; ++t) {
         EXPECT_EQ(referenceList, dirs[t]->read("abcde000.ini")) << "thread " << t;
-        for (int k = 0; k < kKeys; ++k) EXPECT_EQ(reference.read("abcde00" + std::to_string(k) + ".ini"),
-                                                   dirs[t]->read("abcde00" + std::to_string(k) + ".ini"));
+        for (int k = 0; k < kKeys; ++k) {
+            EXPECT_EQ(reference.read("abcde00" + std::to_string(k) + ".ini"),
+                      dirs[t]->read("abcde00" + std::to_string(k) + ".ini"));
+        }
     }
 }
 
@@ -121,10 +133,11 @@ TEST_F(CalibmodConcurrency, SeparateDirectoriesGiveWhatOneThreadGets) {
 // caller's own file, which is counted, not failed.
 
 const int kSharedKeys = 12;
-const int kOwnKeys = 40; // more than the 35 candidates of a copy name
+const int kOwnKeys = 40;   // more than the 35 candidates of a copy name
 const int kFlipEvery = 20; // own calls between two changes of the own source
 
-long envLong(const char *name, long fallback) {
+long envLong(const char *name, long fallback)
+{
     const char *v = getenv(name);
     return v && *v ? strtol(v, nullptr, 10) : fallback;
 }
@@ -132,42 +145,59 @@ long envLong(const char *name, long fallback) {
 struct StormTally {
     long calls = 0, ok = 0, fileErrors = 0, otherCodes = 0, badFailureName = 0;
     long missing = 0, shortCopy = 0, uncalibrated = 0, wrong = 0;
-    long sharedNameChanged = 0;      // a shared key answered under two names
-    long ownCopiesMade = 0;          // own calls answered with a file made anew (refresh, new or recycled name)
+    long sharedNameChanged = 0; // a shared key answered under two names
+    long ownCopiesMade = 0;     // own calls answered with a file made anew (refresh, new or recycled name)
     char sharedNames[kSharedKeys][16] = {};
     char firstProblem[256] = {};
 
-    long bad() const {
+    long bad() const
+    {
         return otherCodes + badFailureName + missing + shortCopy + uncalibrated + wrong + sharedNameChanged;
     }
-    void note(const std::string &what) {
-        if (firstProblem[0] == 0) snprintf(firstProblem, sizeof firstProblem, "%s", what.c_str());
+    void note(const std::string &what)
+    {
+        if (firstProblem[0] == 0) {
+            snprintf(firstProblem, sizeof firstProblem, "%s", what.c_str());
+        }
     }
-    void add(const StormTally &o) {
+    void add(const StormTally &o)
+    {
         calls += o.calls, ok += o.ok, fileErrors += o.fileErrors, otherCodes += o.otherCodes;
         badFailureName += o.badFailureName, missing += o.missing, shortCopy += o.shortCopy;
         uncalibrated += o.uncalibrated, wrong += o.wrong, sharedNameChanged += o.sharedNameChanged;
         ownCopiesMade += o.ownCopiesMade;
-        if (firstProblem[0] == 0) memcpy(firstProblem, o.firstProblem, sizeof firstProblem);
+        if (firstProblem[0] == 0) {
+            memcpy(firstProblem, o.firstProblem, sizeof firstProblem);
+        }
     }
 };
 
-bool readWhole(const std::string &path, Bytes *out, ino_t *inode = nullptr) {
+bool readWhole(const std::string &path, Bytes *out, ino_t *inode = nullptr)
+{
     FILE *f = fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
+    if (f == nullptr) {
+        return false;
+    }
     struct stat st;
-    if (inode != nullptr) *inode = fstat(fileno(f), &st) == 0 ? st.st_ino : 0;
+    if (inode != nullptr) {
+        *inode = fstat(fileno(f), &st) == 0 ? st.st_ino : 0;
+    }
     out->clear();
     unsigned char buf[8192];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out->insert(out->end(), buf, buf + n);
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
+        out->insert(out->end(), buf, buf + n);
+    }
     fclose(f);
     return true;
 }
 
-void writeWhole(const std::string &path, const Bytes &bytes) {
+void writeWhole(const std::string &path, const Bytes &bytes)
+{
     FILE *f = fopen(path.c_str(), "wb");
-    if (f == nullptr) throw std::runtime_error("cannot write " + path);
+    if (f == nullptr) {
+        throw std::runtime_error("cannot write " + path);
+    }
     fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
 }
@@ -184,12 +214,15 @@ struct StormPlan {
     std::vector<Bytes> sharedExpected;
     std::vector<std::vector<Bytes>> ownExpected[2]; // [variant][worker][key]
 
-    explicit StormPlan(int w) : workers(w) {
+    explicit StormPlan(int w) : workers(w)
+    {
         sharedBytes = flowSource("KZ-CAL SAMPLE 1");
         writeWhole(sharedSource.file("Table0.dat"), sharedBytes);
         const std::vector<std::vector<int16_t>> ids = distinctIdSets(sharedBytes, 80);
         auto withIds = [&](KeyedCall c, size_t set) {
-            for (int i = 0; i < 6; ++i) c.ids[i] = ids[set % ids.size()][static_cast<size_t>(i)];
+            for (int i = 0; i < 6; ++i) {
+                c.ids[i] = ids[set % ids.size()][static_cast<size_t>(i)];
+            }
             return c;
         };
         for (int s = 0; s < kSharedKeys; ++s) {
@@ -212,7 +245,9 @@ struct StormPlan {
                 c.sourceName = "own" + std::to_string(t) + "0.dat";
                 c = withIds(c, static_cast<size_t>(kSharedKeys + o + 7 * t));
                 own.back().push_back(c);
-                for (int v = 0; v < 2; ++v) ownExpected[v].back().push_back(freshCopy(ownBytes[v][t], c.ids));
+                for (int v = 0; v < 2; ++v) {
+                    ownExpected[v].back().push_back(freshCopy(ownBytes[v][t], c.ids));
+                }
             }
             writeWhole(ownSource.back()->file(own.back()[0].sourceName), ownBytes[0][t]);
         }
@@ -222,7 +257,8 @@ struct StormPlan {
     // With sync, through the export (every new copy and list synced to disk);
     // without, on a test platform whose flush skips the sync, which keeps the
     // default run short on a busy disk.
-    StormTally work(int w, long calls, bool sync) const {
+    StormTally work(int w, long calls, bool sync) const
+    {
         StormTally tally;
         FakePlatform quick;
         quick.flushSkipsSync = true;
@@ -267,7 +303,9 @@ struct StormPlan {
                 ++tally.missing;
                 tally.note(at + ": " + r.name + " missing");
             } else if (got != want) {
-                long *kind = got.size() < want.size() ? &tally.shortCopy : got == src ? &tally.uncalibrated : &tally.wrong;
+                long *kind = got.size() < want.size() ? &tally.shortCopy
+                             : got == src             ? &tally.uncalibrated
+                                                      : &tally.wrong;
                 ++*kind;
                 tally.note(at + ": " + r.name + " is not its copy");
             }
@@ -291,15 +329,22 @@ struct StormPlan {
     // After the storm: every list sound, no temporary file, every shared key
     // listed once under the name every worker was given, and one call at a
     // time, every key answers its own copy.
-    void checkAfter(const StormTally &total, const std::vector<StormTally> &each) const {
+    void checkAfter(const StormTally &total, const std::vector<StormTally> &each) const
+    {
         DirLists lists = readDirLists(calib.path());
         EXPECT_EQ("", lists.problem);
-        for (const std::string &n : lists.otherNames) EXPECT_EQ(std::string::npos, n.find("~kz,")) << n;
+        for (const std::string &n : lists.otherNames) {
+            EXPECT_EQ(std::string::npos, n.find("~kz,")) << n;
+        }
         for (int s = 0; s < kSharedKeys; ++s) {
             std::string name;
             for (const StormTally &t : each) {
-                if (t.sharedNames[s][0] == 0) continue;
-                if (name.empty()) name = t.sharedNames[s];
+                if (t.sharedNames[s][0] == 0) {
+                    continue;
+                }
+                if (name.empty()) {
+                    name = t.sharedNames[s];
+                }
                 EXPECT_EQ(name, t.sharedNames[s]) << "shared key " << s << ": two names in two workers";
             }
             const CalKey &key = shared[static_cast<size_t>(s)].key;
@@ -310,9 +355,10 @@ struct StormPlan {
             }
         }
         (void)total;
-        for (int t = 0; t < workers; ++t)
+        for (int t = 0; t < workers; ++t) {
             writeWhole(ownSource[static_cast<size_t>(t)]->file(own[static_cast<size_t>(t)][0].sourceName),
                        ownBytes[0][static_cast<size_t>(t)]);
+        }
         for (int s = 0; s < kSharedKeys; ++s) {
             CallResult r = calibrateKey(nullptr, shared[static_cast<size_t>(s)], sharedSource.wide(), calib.wide());
             ASSERT_EQ(CAL_OK, r.rc);
@@ -335,18 +381,23 @@ struct StormPlan {
     }
 };
 
-void report(const char *how, bool sync, int workers, const StormTally &t, const StormPlan &plan) {
+void report(const char *how, bool sync, int workers, const StormTally &t, const StormPlan &plan)
+{
     DirLists lists = readDirLists(plan.calib.path());
     size_t lines = 0;
-    for (const auto &l : lists.lists) lines += l.second.size();
+    for (const auto &l : lists.lists) {
+        lines += l.second.size();
+    }
     printf("storm (%s, %s): %ld calls from %d workers: %ld CAL_OK, %ld CAL_ERR_FILE, %ld other codes; answered copies "
            "missing %ld, short %ld, uncalibrated %ld, another's %ld; shared keys renamed %ld; own calls answered "
            "a copy made anew %ld; %zu lists, %zu lines, %zu other files\n",
-           how, sync ? "export, synced" : "flush without sync", t.calls, workers, t.ok, t.fileErrors, t.otherCodes, t.missing, t.shortCopy, t.uncalibrated, t.wrong,
-           t.sharedNameChanged, t.ownCopiesMade, lists.lists.size(), lines, lists.otherNames.size());
+           how, sync ? "export, synced" : "flush without sync", t.calls, workers, t.ok, t.fileErrors, t.otherCodes,
+           t.missing, t.shortCopy, t.uncalibrated, t.wrong, t.sharedNameChanged, t.ownCopiesMade, lists.lists.size(),
+           lines, lists.otherNames.size());
 }
 
-void expectClean(const StormTally &t) {
+void expectClean(const StormTally &t)
+{
     EXPECT_EQ(0, t.bad()) << t.firstProblem;
     EXPECT_EQ(0, t.otherCodes);
     EXPECT_EQ(0, t.badFailureName);
@@ -361,7 +412,8 @@ void expectClean(const StormTally &t) {
 // CALIBMOD_STORM_CALLS (calls in all, default 1200) and CALIBMOD_STORM_PROCS
 // (default 4) make the storm larger, CALIBMOD_STORM_SYNC=1 makes it call the
 // export itself; scripts/calibmod-storm runs a long one.
-TEST_F(CalibmodConcurrency, StormOfProcessesOnOneDirectoryAnswersEveryKeyItsOwnCopy) {
+TEST_F(CalibmodConcurrency, StormOfProcessesOnOneDirectoryAnswersEveryKeyItsOwnCopy)
+{
     const int workers = static_cast<int>(std::max(4L, envLong("CALIBMOD_STORM_PROCS", 4)));
     const long calls = std::max(static_cast<long>(workers), envLong("CALIBMOD_STORM_CALLS", 1200)) / workers;
     const bool sync = envLong("CALIBMOD_STORM_SYNC", 0) != 0;
@@ -390,8 +442,10 @@ TEST_F(CalibmodConcurrency, StormOfProcessesOnOneDirectoryAnswersEveryKeyItsOwnC
         size_t got = 0;
         char *into = reinterpret_cast<char *>(&each[static_cast<size_t>(w)]);
         ssize_t n;
-        while (got < sizeof(StormTally) && (n = read(pipes[static_cast<size_t>(w)], into + got, sizeof(StormTally) - got)) > 0)
+        while (got < sizeof(StormTally) &&
+               (n = read(pipes[static_cast<size_t>(w)], into + got, sizeof(StormTally) - got)) > 0) {
             got += static_cast<size_t>(n);
+        }
         close(pipes[static_cast<size_t>(w)]);
         ChildStatus st = waitChild(pids[static_cast<size_t>(w)]);
         EXPECT_TRUE(st.exited && st.code == 0) << "worker " << w << " ended with signal " << st.signal;
@@ -406,18 +460,24 @@ TEST_F(CalibmodConcurrency, StormOfProcessesOnOneDirectoryAnswersEveryKeyItsOwnC
 
 // The same from threads of one process (the lock is taken per call, not per
 // process); under ThreadSanitizer with scripts/tsan.
-TEST_F(CalibmodConcurrency, StormOfThreadsOnOneDirectoryAnswersEveryKeyItsOwnCopy) {
+TEST_F(CalibmodConcurrency, StormOfThreadsOnOneDirectoryAnswersEveryKeyItsOwnCopy)
+{
     const int workers = 4;
     const long calls = std::max(4L, envLong("CALIBMOD_STORM_THREAD_CALLS", 400)) / workers;
     const bool sync = envLong("CALIBMOD_STORM_SYNC", 0) != 0;
     StormPlan plan(workers);
     std::vector<StormTally> each(static_cast<size_t>(workers));
     std::vector<std::thread> threads;
-    for (int w = 0; w < workers; ++w)
+    for (int w = 0; w < workers; ++w) {
         threads.emplace_back([&, w] { each[static_cast<size_t>(w)] = plan.work(w, calls, sync); });
-    for (auto &th : threads) th.join();
+    }
+    for (auto &th : threads) {
+        th.join();
+    }
     StormTally total;
-    for (const StormTally &t : each) total.add(t);
+    for (const StormTally &t : each) {
+        total.add(t);
+    }
     report("threads", sync, workers, total, plan);
     expectClean(total);
     plan.checkAfter(total, each);

@@ -24,11 +24,14 @@ using kzfile::Bytes;
 const char *kCandidates = "123456789abcdefghijklmnopqrstuvwxyz";
 const unsigned kHangGuardSeconds = 20;
 
-KeyedCall keyed(int16_t list, int32_t p1, size_t idSet) {
+KeyedCall keyed(int16_t list, int32_t p1, size_t idSet)
+{
     static const std::vector<std::vector<int16_t>> sets = distinctIdSets(flowSource("KZ-CAL 1"), 12);
     KeyedCall c;
     c.key = CalKey{list, p1, 0, 0};
-    for (int i = 0; i < 6; ++i) c.ids[i] = sets[idSet % sets.size()][static_cast<size_t>(i)];
+    for (int i = 0; i < 6; ++i) {
+        c.ids[i] = sets[idSet % sets.size()][static_cast<size_t>(i)];
+    }
     return c;
 }
 
@@ -38,17 +41,21 @@ struct FileFacts {
     bool regular = false;
     std::string bytes;
     struct timespec mtime {};
-    bool operator==(const FileFacts &o) const {
+    bool operator==(const FileFacts &o) const
+    {
         return exists == o.exists && link == o.link && regular == o.regular && bytes == o.bytes &&
                mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
     }
 };
 
 // What lstat says of path, with the bytes of a regular file.
-FileFacts facts(const std::string &path) {
+FileFacts facts(const std::string &path)
+{
     FileFacts f;
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return f;
+    if (lstat(path.c_str(), &st) != 0) {
+        return f;
+    }
     f.exists = true;
     f.link = S_ISLNK(st.st_mode);
     f.regular = S_ISREG(st.st_mode);
@@ -57,8 +64,12 @@ FileFacts facts(const std::string &path) {
         FILE *in = fopen(path.c_str(), "rb");
         char buf[4096];
         size_t n;
-        while (in && (n = fread(buf, 1, sizeof buf, in)) > 0) f.bytes.append(buf, n);
-        if (in) fclose(in);
+        while (in && (n = fread(buf, 1, sizeof buf, in)) > 0) {
+            f.bytes.append(buf, n);
+        }
+        if (in) {
+            fclose(in);
+        }
     }
     return f;
 }
@@ -77,11 +88,14 @@ protected:
     // The call in a forked child: a call that blocks fails the test (ended
     // by the guard) instead of hanging it. The code comes back as the exit
     // status: 0 CAL_OK, 1 CAL_ERR_FILE with the caller's own name, 2 otherwise.
-    int callGuarded(const KeyedCall &c) {
+    int callGuarded(const KeyedCall &c)
+    {
         ChildStatus st = runInChild(
             [&] {
                 CallResult r = call(c);
-                if (r.rc == CAL_OK) return 0;
+                if (r.rc == CAL_OK) {
+                    return 0;
+                }
                 return r.rc == CAL_ERR_FILE && r.nameBytes == failureName(c) ? 1 : 2;
             },
             kHangGuardSeconds);
@@ -89,14 +103,16 @@ protected:
         return st.exited ? st.code : -1;
     }
     const Bytes &copyFor(const KeyedCall &c) { return freshCopy(src, c.ids); }
-    void link(const std::string &target, const std::string &name) {
+    void link(const std::string &target, const std::string &name)
+    {
         ASSERT_EQ(0, symlink(target.c_str(), calib.file(name).c_str())) << name;
     }
 };
 
 // ---- Other lists and unlisted files -------------------------------------
 
-TEST_F(Confinement, ANameThatAnotherListNamesIsNeverGiven) {
+TEST_F(Confinement, ANameThatAnotherListNamesIsNeverGiven)
+{
     // The other list names all 35 candidates: no name is left for the new
     // key, which gets the caller's own file; every other copy stays as it is.
     std::vector<KeyedCall> others;
@@ -121,7 +137,9 @@ TEST_F(Confinement, ANameThatAnotherListNamesIsNeverGiven) {
     ASSERT_EQ(CAL_OK, r.rc);
     EXPECT_EQ("tablez.dat", r.name);
     EXPECT_EQ(copyFor(victim), bytesOf(calib.read(r.name)));
-    for (const auto &f : before) EXPECT_EQ(f.second, calib.read(f.first)) << f.first;
+    for (const auto &f : before) {
+        EXPECT_EQ(f.second, calib.read(f.first)) << f.first;
+    }
     for (size_t i = 0; i + 1 < others.size(); ++i) {
         CallResult o = call(others[i]);
         ASSERT_EQ(CAL_OK, o.rc);
@@ -129,11 +147,14 @@ TEST_F(Confinement, ANameThatAnotherListNamesIsNeverGiven) {
     }
 }
 
-TEST_F(Confinement, AnOrphanIsReusedAndTwoKeysDoNotEvictEachOther) {
+TEST_F(Confinement, AnOrphanIsReusedAndTwoKeysDoNotEvictEachOther)
+{
     // One listed key; every other candidate held by a file that no list names.
     const KeyedCall first = keyed(7, 9, 1);
     ASSERT_EQ(CAL_OK, call(first).rc);
-    for (const char *c = kCandidates + 1; *c; ++c) calib.write(std::string("table") + *c + ".dat", "orphan");
+    for (const char *c = kCandidates + 1; *c; ++c) {
+        calib.write(std::string("table") + *c + ".dat", "orphan");
+    }
     CallResult r = call();
     ASSERT_EQ(CAL_OK, r.rc);
     EXPECT_EQ("table2.dat", r.name) << "the first orphan";
@@ -154,7 +175,8 @@ TEST_F(Confinement, AnOrphanIsReusedAndTwoKeysDoNotEvictEachOther) {
 
 // ---- Symbolic links ------------------------------------------------------
 
-TEST_F(Confinement, AListThatIsALinkIsNeitherReadNorWritten) {
+TEST_F(Confinement, AListThatIsALinkIsNeitherReadNorWritten)
+{
     outside.write("elsewhere.ini", "7,9,0,0,table5.dat\r\n");
     const FileFacts target = facts(outside.file("elsewhere.ini"));
     link(outside.file("elsewhere.ini"), "abcde007.ini");
@@ -169,22 +191,26 @@ TEST_F(Confinement, AListThatIsALinkIsNeitherReadNorWritten) {
     EXPECT_EQ(std::vector<std::string>{"elsewhere.ini"}, outside.list());
 }
 
-TEST_F(Confinement, ACandidateThatIsALinkIsPassedOver) {
+TEST_F(Confinement, ACandidateThatIsALinkIsPassedOver)
+{
     outside.write("victim.dat", "outside");
     const FileFacts target = facts(outside.file("victim.dat"));
-    link(outside.file("victim.dat"), "table1.dat");         // to a file outside
-    link(outside.file("not-there.dat"), "table2.dat");      // dangling
-    link(outside.path(), "table3.dat");                     // to a directory outside
+    link(outside.file("victim.dat"), "table1.dat");    // to a file outside
+    link(outside.file("not-there.dat"), "table2.dat"); // dangling
+    link(outside.path(), "table3.dat");                // to a directory outside
     CallResult r = call();
     ASSERT_EQ(CAL_OK, r.rc);
     EXPECT_EQ("table4.dat", r.name);
     EXPECT_EQ(copyFor(victim), bytesOf(calib.read(r.name)));
     EXPECT_TRUE(target == facts(outside.file("victim.dat")));
     EXPECT_EQ(std::vector<std::string>{"victim.dat"}, outside.list()) << "nothing created outside";
-    for (const char *n : {"table1.dat", "table2.dat", "table3.dat"}) EXPECT_TRUE(facts(calib.file(n)).link) << n;
+    for (const char *n : {"table1.dat", "table2.dat", "table3.dat"}) {
+        EXPECT_TRUE(facts(calib.file(n)).link) << n;
+    }
 }
 
-TEST_F(Confinement, AListedCopyThatIsALinkIsReplacedNotAnswered) {
+TEST_F(Confinement, AListedCopyThatIsALinkIsReplacedNotAnswered)
+{
     // Outside: the source itself (its identification string, uncalibrated)
     // and a perfectly calibrated copy; each in turn stands at the listed name.
     ASSERT_EQ(CAL_OK, call().rc);
@@ -206,7 +232,8 @@ TEST_F(Confinement, AListedCopyThatIsALinkIsReplacedNotAnswered) {
     }
 }
 
-TEST_F(Confinement, AHardLinkedCopyIsReplacedWithoutWritingThroughIt) {
+TEST_F(Confinement, AHardLinkedCopyIsReplacedWithoutWritingThroughIt)
+{
     // A stale copy that shares its file with a name outside: the refresh
     // makes a new file, the outside name keeps the old bytes.
     ASSERT_EQ(CAL_OK, call().rc);
@@ -220,7 +247,8 @@ TEST_F(Confinement, AHardLinkedCopyIsReplacedWithoutWritingThroughIt) {
     EXPECT_TRUE(before == facts(outside.file("shared.dat")));
 }
 
-TEST_F(Confinement, ALinkAtATemporaryNameIsRemovedAndItsTargetUntouched) {
+TEST_F(Confinement, ALinkAtATemporaryNameIsRemovedAndItsTargetUntouched)
+{
     outside.write("target.tmp", "outside");
     const FileFacts target = facts(outside.file("target.tmp"));
     link(outside.file("target.tmp"), CAL_TEMP_COPY_NAME);
@@ -234,7 +262,8 @@ TEST_F(Confinement, ALinkAtATemporaryNameIsRemovedAndItsTargetUntouched) {
 
 // ---- FIFOs and directories ----------------------------------------------
 
-TEST_F(Confinement, FifosNeverBlockACall) {
+TEST_F(Confinement, FifosNeverBlockACall)
+{
     // At the list's name: the list cannot be read, the caller's own file.
     ASSERT_EQ(0, mkfifo(calib.file("abcde007.ini").c_str(), 0600));
     EXPECT_EQ(1, callGuarded(victim));
@@ -271,7 +300,8 @@ TEST_F(Confinement, FifosNeverBlockACall) {
     EXPECT_TRUE(st.exited && st.code == 1) << "signal " << st.signal;
 }
 
-TEST_F(Confinement, ADirectoryAtACopyNameIsNeverACopy) {
+TEST_F(Confinement, ADirectoryAtACopyNameIsNeverACopy)
+{
     // A candidate: passed over.
     ASSERT_EQ(0, mkdir(calib.file("table1.dat").c_str(), 0700));
     calib.write("table1.dat/inside", "kept");
@@ -295,14 +325,17 @@ TEST_F(Confinement, ADirectoryAtACopyNameIsNeverACopy) {
 
 // ---- A huge list ---------------------------------------------------------
 
-TEST_F(Confinement, AGibibyteListIsReadOnlyAsFarAsItIsParsed) {
+TEST_F(Confinement, AGibibyteListIsReadOnlyAsFarAsItIsParsed)
+{
     const KeyedCall listedKey = keyed(7, 9, 1);
     ASSERT_EQ(CAL_OK, call(listedKey).rc);
     // The list, then zeros up to 1 GiB (sparse: no disk space taken); the
     // other list the same.
     const long long kSize = 1LL << 30;
     for (const char *name : {"abcde007.ini", "abcde008.ini"}) {
-        if (std::string(name) == "abcde008.ini") calib.write(name, "8,1,0,0,table5.dat\r\n");
+        if (std::string(name) == "abcde008.ini") {
+            calib.write(name, "8,1,0,0,table5.dat\r\n");
+        }
         int fd = open(calib.file(name).c_str(), O_WRONLY);
         ASSERT_GE(fd, 0);
         ASSERT_EQ(0, ftruncate(fd, static_cast<off_t>(kSize)));
@@ -323,7 +356,9 @@ TEST_F(Confinement, AGibibyteListIsReadOnlyAsFarAsItIsParsed) {
         [&] {
             CallResult n = calibrateKey(fake.platform(), victim, source.wide(), calib.wide());
             // The peak comes back in the status: whole 64 KiB blocks.
-            if (n.rc != CAL_OK || n.name != "table2.dat") return 255;
+            if (n.rc != CAL_OK || n.name != "table2.dat") {
+                return 255;
+            }
             return static_cast<int>(std::min<long long>(254, fake.peakBytes / 65536));
         },
         kHangGuardSeconds);
@@ -356,7 +391,8 @@ namespace {
 // Disabled: the module answers both keys the same file (state 1, the copy
 // is current by its identification string), one of them with the other's
 // curves, on every call.
-TEST_F(Confinement, DISABLED_OneNameListedForTwoKeysIsNotAnsweredToBoth) {
+TEST_F(Confinement, DISABLED_OneNameListedForTwoKeysIsNotAnsweredToBoth)
+{
     const KeyedCall a = keyed(7, 1, 1);
     const KeyedCall b = keyed(8, 2, 2);
     calib.write("abcde007.ini", "7,1,0,0,table1.dat\r\n");
@@ -382,15 +418,20 @@ namespace {
 // List names differ in case between two prefixes; on a file system that
 // tells case apart they are two lists, and the copies one of them names are
 // not the other's to reuse.
-TEST_F(Confinement, AListWhoseNameDiffersOnlyInCaseIsAnotherList) {
+TEST_F(Confinement, AListWhoseNameDiffersOnlyInCaseIsAnotherList)
+{
     KeyedCall upper = keyed(7, 9, 1);
     upper.prefix = "ABCDE";
     ASSERT_EQ(CAL_OK, call(upper).rc);
     ASSERT_TRUE(calib.exists("ABCDE007.INI") || calib.exists("ABCDE007.ini"));
-    if (calib.exists("abcde007.ini")) GTEST_SKIP() << "the file system does not tell case apart";
+    if (calib.exists("abcde007.ini")) {
+        GTEST_SKIP() << "the file system does not tell case apart";
+    }
     ASSERT_EQ("table1.dat", call(upper).name);
     // Every other candidate held by a file that no list names.
-    for (const char *c = kCandidates + 1; *c; ++c) calib.write(std::string("table") + *c + ".dat", "orphan");
+    for (const char *c = kCandidates + 1; *c; ++c) {
+        calib.write(std::string("table") + *c + ".dat", "orphan");
+    }
     CallResult r = call();
     if (r.rc == CAL_OK) {
         EXPECT_NE("table1.dat", r.name) << "the other list's copy was taken";

@@ -24,27 +24,36 @@ protected:
     int16_t adjustIds[6] = {0, 0, 0, 0, 0, 0};
     CalibContext ctx{};
 
-    void SetUp() override {
-        contextInit(&ctx, nullptr, &request, nullptr, adjustIds, nullptr, nullptr);
-    }
-    void setIds(std::initializer_list<int16_t> v) {
+    void SetUp() override { contextInit(&ctx, nullptr, &request, nullptr, adjustIds, nullptr, nullptr); }
+    void setIds(std::initializer_list<int16_t> v)
+    {
         int i = 0;
-        for (int16_t id : v) adjustIds[i++] = id;
+        for (int16_t id : v) {
+            adjustIds[i++] = id;
+        }
     }
-    int16_t update(int32_t tableId, Bytes &body) {
+    int16_t update(int32_t tableId, Bytes &body)
+    {
         return updateCurveTable(&ctx, tableId, body.data(), static_cast<int32_t>(body.size()));
     }
 };
 
-Curve curveIn(const Bytes &body, size_t offset, bool big = false) { return kzfile::curveAt(body, offset, big); }
+Curve curveIn(const Bytes &body, size_t offset, bool big = false)
+{
+    return kzfile::curveAt(body, offset, big);
+}
 
-std::vector<Curve> planes(int n) {
+std::vector<Curve> planes(int n)
+{
     std::vector<Curve> v;
-    for (int i = 0; i < n; ++i) v.push_back(planeCurve(i));
+    for (int i = 0; i < n; ++i) {
+        v.push_back(planeCurve(i));
+    }
     return v;
 }
 
-std::vector<TaggedPlane> taggedPlanes(std::initializer_list<int32_t> slots) {
+std::vector<TaggedPlane> taggedPlanes(std::initializer_list<int32_t> slots)
+{
     std::vector<TaggedPlane> v;
     int i = 0;
     for (int32_t s : slots) {
@@ -56,19 +65,28 @@ std::vector<TaggedPlane> taggedPlanes(std::initializer_list<int32_t> slots) {
     return v;
 }
 
-size_t curveOffset(size_t items, size_t plane) { return kzfile::taggedPlaneOffset(items, plane) + 64; }
+size_t curveOffset(size_t items, size_t plane)
+{
+    return kzfile::taggedPlaneOffset(items, plane) + 64;
+}
 
-TEST(AdjustSlots, ModesPickSlotsAndCurveNumbers) {
+TEST(AdjustSlots, ModesPickSlotsAndCurveNumbers)
+{
     const int16_t ids[6] = {10, 11, 12, 13, 14, 15};
     struct Case {
         int16_t mode;
         std::vector<int16_t> ids, curves;
     };
     const Case cases[] = {
-        {1, {10, 11, 12, 13}, {0, 1, 2, 3}},       {4, {10, 11, 12, 13}, {0, 1, 2, 3}},
-        {2, {13}, {3}},                            {3, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3, 4, 5}},
-        {5, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3, 4, 5}}, {6, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3, 4, 5}},
-        {0, {}, {}}, {7, {}, {}}, {-1, {}, {}},
+        {1, {10, 11, 12, 13}, {0, 1, 2, 3}},
+        {4, {10, 11, 12, 13}, {0, 1, 2, 3}},
+        {2, {13}, {3}},
+        {3, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3, 4, 5}},
+        {5, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3, 4, 5}},
+        {6, {10, 11, 12, 13, 14, 15}, {0, 1, 2, 3, 4, 5}},
+        {0, {}, {}},
+        {7, {}, {}},
+        {-1, {}, {}},
     };
     for (const Case &c : cases) {
         CalibRequest req{0, c.mode, 0, 0, 0};
@@ -80,7 +98,8 @@ TEST(AdjustSlots, ModesPickSlotsAndCurveNumbers) {
     }
 }
 
-TEST_F(CurveUpdateTest, CopyBuiltInCurveByIdAndOrder) {
+TEST_F(CurveUpdateTest, CopyBuiltInCurveByIdAndOrder)
+{
     const BuiltInTable *t1201 = &builtInTables()->tables[0];
     Bytes dest = kzfile::plainBody({planeCurve(0)});
     copyBuiltInCurve(&ctx, t1201, dest.data(), 0, 1); // neutral
@@ -100,7 +119,8 @@ TEST_F(CurveUpdateTest, CopyBuiltInCurveByIdAndOrder) {
     EXPECT_EQ(builtIn(1201, -3, 2), curveIn(dest, 0, true));
 }
 
-TEST_F(CurveUpdateTest, Plain1207MixedSlots) {
+TEST_F(CurveUpdateTest, Plain1207MixedSlots)
+{
     setIds({-3, 0, 3, -3});
     Bytes body = kzfile::plainBody(planes(4));
     ASSERT_EQ(0, update(1207, body));
@@ -110,7 +130,8 @@ TEST_F(CurveUpdateTest, Plain1207MixedSlots) {
     EXPECT_EQ(builtIn(1207, -3, 3), curveIn(body, 1536));
 }
 
-TEST_F(CurveUpdateTest, PlainBodyChecks) {
+TEST_F(CurveUpdateTest, PlainBodyChecks)
+{
     setIds({3, 3, 3, 3});
     Bytes shortBody = kzfile::plainBody(planes(4));
     shortBody.pop_back();
@@ -130,7 +151,9 @@ TEST_F(CurveUpdateTest, PlainBodyChecks) {
     static const BuiltInTableList list = {3, tables};
     Bytes six = kzfile::plainBody(planes(6));
     ASSERT_EQ(0, updateCurveTableWith(&ctx, &list, 1300, six.data(), static_cast<int32_t>(six.size())));
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(builtIn(1201, -3, 0), curveIn(six, 512 * i)) << i;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(builtIn(1201, -3, 0), curveIn(six, 512 * i)) << i;
+    }
     // Mode 1 unpacks four slots: planes 4 and 5 have none and stay.
     EXPECT_EQ(planeCurve(4), curveIn(six, 2048));
     EXPECT_EQ(planeCurve(5), curveIn(six, 2560));
@@ -146,7 +169,8 @@ TEST_F(CurveUpdateTest, PlainBodyChecks) {
     EXPECT_EQ(planeCurve(6), curveIn(seven, 512 * 6));
 }
 
-TEST_F(CurveUpdateTest, TaggedTwoPlanesAndAThirdPlaneItem) {
+TEST_F(CurveUpdateTest, TaggedTwoPlanesAndAThirdPlaneItem)
+{
     setIds({-3, 3, 0, 0});
     Bytes body = kzfile::taggedBody(kzfile::standardItems(2), taggedPlanes({0, 1}));
     ASSERT_EQ(0, update(1201, body));
@@ -159,7 +183,8 @@ TEST_F(CurveUpdateTest, TaggedTwoPlanesAndAThirdPlaneItem) {
     EXPECT_EQ(CAL_FAIL, update(1201, third));
 }
 
-TEST_F(CurveUpdateTest, TaggedWithoutItemsIsUnchanged) {
+TEST_F(CurveUpdateTest, TaggedWithoutItemsIsUnchanged)
+{
     setIds({-3, -3, -3, -3});
     Bytes body = kzfile::taggedBody({}, {});
     Bytes before = body;
@@ -177,7 +202,8 @@ TEST_F(CurveUpdateTest, TaggedWithoutItemsIsUnchanged) {
     EXPECT_EQ(before, body);
 }
 
-TEST_F(CurveUpdateTest, PlaneItemNamesItsSlot) {
+TEST_F(CurveUpdateTest, PlaneItemNamesItsSlot)
+{
     setIds({0, 0, 3, -3});
     // Plane 0 names slot 2, plane 1 slot 3, plane 2 slot 0 (neutral).
     Bytes body = kzfile::taggedBody(kzfile::standardItems(3), taggedPlanes({2, 3, 0}));
@@ -187,7 +213,8 @@ TEST_F(CurveUpdateTest, PlaneItemNamesItsSlot) {
     EXPECT_EQ(planeCurve(2), curveIn(body, curveOffset(5, 2)));
 }
 
-TEST_F(CurveUpdateTest, PlanesWithoutAnUnpackedSlotStay) {
+TEST_F(CurveUpdateTest, PlanesWithoutAnUnpackedSlotStay)
+{
     setIds({3, 3, 3, 3});
     Bytes body = kzfile::taggedBody(kzfile::standardItems(3), taggedPlanes({4, -1, 1}));
     ASSERT_EQ(0, update(1201, body));
@@ -196,11 +223,10 @@ TEST_F(CurveUpdateTest, PlanesWithoutAnUnpackedSlotStay) {
     EXPECT_EQ(builtIn(1201, 3, 1), curveIn(body, curveOffset(5, 2)));
 }
 
-TEST_F(CurveUpdateTest, MalformedTaggedBodies) {
+TEST_F(CurveUpdateTest, MalformedTaggedBodies)
+{
     setIds({3, 3, 3, 3});
-    auto fails = [&](const char *what, Bytes body) {
-        EXPECT_EQ(CAL_FAIL, update(1201, body)) << what;
-    };
+    auto fails = [&](const char *what, Bytes body) { EXPECT_EQ(CAL_FAIL, update(1201, body)) << what; };
     auto planeItems = [](std::vector<TaggedItem> items, std::vector<TaggedPlane> p) {
         return kzfile::taggedBody(items, p);
     };
@@ -232,7 +258,8 @@ TEST_F(CurveUpdateTest, MalformedTaggedBodies) {
     fails("header cut short", Bytes(body.begin(), body.begin() + 12));
 }
 
-TEST_F(CurveUpdateTest, LaterPlaneCountReplacesTheEarlierOne) {
+TEST_F(CurveUpdateTest, LaterPlaneCountReplacesTheEarlierOne)
+{
     setIds({-3, -3, -3, -3});
     std::vector<TaggedItem> items = {{0xF8, 3}, {0xDC, 0, 0}, {0xDC, 0, 1}, {0xF8, 1}};
     Bytes body = kzfile::taggedBody(items, taggedPlanes({0, 1}));
@@ -241,7 +268,8 @@ TEST_F(CurveUpdateTest, LaterPlaneCountReplacesTheEarlierOne) {
     EXPECT_EQ(planeCurve(1), curveIn(body, curveOffset(4, 1)));
 }
 
-TEST_F(CurveUpdateTest, WholeIdsSelectBuiltInTables) {
+TEST_F(CurveUpdateTest, WholeIdsSelectBuiltInTables)
+{
     setIds({-3, -3, -3, -3});
     for (int32_t id : {0x104B1, 1202, 1205, 1210, 1300}) {
         Bytes body = kzfile::plainBody(planes(4));
@@ -251,7 +279,8 @@ TEST_F(CurveUpdateTest, WholeIdsSelectBuiltInTables) {
     }
 }
 
-TEST_F(CurveUpdateTest, SwappedOrderTouchesOnlyReplacedCurves) {
+TEST_F(CurveUpdateTest, SwappedOrderTouchesOnlyReplacedCurves)
+{
     ctx.byteOrder = 2;
     setIds({3, 0, -3, 0});
     Bytes body = kzfile::taggedBody(kzfile::standardItems(3), taggedPlanes({0, 1, 2}), true);
@@ -275,15 +304,16 @@ namespace {
 // The bound of the plane table: seven planes are the most a body may have,
 // every one of them rewritten; an eighth plane, with its own plane item, is
 // refused before anything is written.
-TEST_F(CurveUpdateTest, SevenPlanesAreTheMostAndAllAreRewritten) {
+TEST_F(CurveUpdateTest, SevenPlanesAreTheMostAndAllAreRewritten)
+{
     setIds({-3, -3, -3, -3});
     Bytes seven = kzfile::taggedBody(kzfile::standardItems(TAGGED_PLANE_MAX), taggedPlanes({0, 1, 2, 3, 0, 1, 2}));
     ASSERT_EQ(0, update(1201, seven));
     for (int p = 0; p < TAGGED_PLANE_MAX; ++p) {
         EXPECT_EQ(builtIn(1201, -3, p % 4), curveIn(seven, curveOffset(TAGGED_PLANE_MAX + 2, p))) << "plane " << p;
     }
-    Bytes eight = kzfile::taggedBody(kzfile::standardItems(TAGGED_PLANE_MAX + 1),
-                                     taggedPlanes({0, 1, 2, 3, 0, 1, 2, 3}));
+    Bytes eight =
+        kzfile::taggedBody(kzfile::standardItems(TAGGED_PLANE_MAX + 1), taggedPlanes({0, 1, 2, 3, 0, 1, 2, 3}));
     const Bytes before = eight;
     EXPECT_EQ(CAL_FAIL, update(1201, eight));
     EXPECT_EQ(before, eight);

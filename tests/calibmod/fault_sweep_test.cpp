@@ -14,23 +14,38 @@
 
 namespace {
 
-enum class Fault { Alloc, FileOp, ShortIo };
+enum class Fault {
+    Alloc,
+    FileOp,
+    ShortIo
+};
 
-void arm(FakePlatform &fake, Fault fault, long n) {
+void arm(FakePlatform &fake, Fault fault, long n)
+{
     fake.resetCounts();
     switch (fault) {
-    case Fault::Alloc: fake.failAllocAt = n; break;
-    case Fault::FileOp: fake.failFileOpAt = n; break;
-    case Fault::ShortIo: fake.shortIoAt = n; break;
+    case Fault::Alloc:
+        fake.failAllocAt = n;
+        break;
+    case Fault::FileOp:
+        fake.failFileOpAt = n;
+        break;
+    case Fault::ShortIo:
+        fake.shortIoAt = n;
+        break;
     }
 }
 
 // True once the n-th fault lies beyond what the run did.
-bool passed(const FakePlatform &fake, Fault fault, long n) {
+bool passed(const FakePlatform &fake, Fault fault, long n)
+{
     switch (fault) {
-    case Fault::Alloc: return fake.allocs < n;
-    case Fault::FileOp: return fake.fileOps < n;
-    case Fault::ShortIo: return fake.ioCalls < n;
+    case Fault::Alloc:
+        return fake.allocs < n;
+    case Fault::FileOp:
+        return fake.fileOps < n;
+    case Fault::ShortIo:
+        return fake.ioCalls < n;
     }
     return true;
 }
@@ -46,7 +61,8 @@ struct DecideCase {
 
 class DecideSweep : public ::testing::TestWithParam<DecideCase> {};
 
-TEST_P(DecideSweep, AllocationFailures) {
+TEST_P(DecideSweep, AllocationFailures)
+{
     const DecideCase &k = GetParam();
     TempDir dir;
     if (k.list) {
@@ -84,7 +100,8 @@ TEST_P(DecideSweep, AllocationFailures) {
     EXPECT_EQ(noMemory, (k.list && *k.list ? 2 : 0) + (k.state != CAL_STATE_FOUND ? 1 : 0));
 }
 
-TEST_P(DecideSweep, FileOperationFailures) {
+TEST_P(DecideSweep, FileOperationFailures)
+{
     const DecideCase &k = GetParam();
     TempDir dir;
     if (k.list) {
@@ -136,7 +153,8 @@ struct UpdateCase {
     bool rewrite; // the decision drops an entry
 };
 
-std::string fullList() {
+std::string fullList()
+{
     std::string text;
     const char *c = "123456789abcdefghijklmnopqrstuvwxyz";
     for (int i = 0; c[i]; ++i) {
@@ -147,7 +165,8 @@ std::string fullList() {
 
 class UpdateSweep : public ::testing::TestWithParam<UpdateCase> {};
 
-TEST_P(UpdateSweep, EveryFailureIsAFileError) {
+TEST_P(UpdateSweep, EveryFailureIsAFileError)
+{
     const UpdateCase &k = GetParam();
     std::string list = k.list ? k.list : fullList();
     FakePlatform fake;
@@ -187,8 +206,7 @@ TEST_P(UpdateSweep, EveryFailureIsAFileError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lists, UpdateSweep,
-                         ::testing::Values(UpdateCase{"NewList", "", false},
-                                           UpdateCase{"Append", kOther, false},
+                         ::testing::Values(UpdateCase{"NewList", "", false}, UpdateCase{"Append", kOther, false},
                                            UpdateCase{"AppendAfterOpenLine", "1,0,0,0,a1.dat", false},
                                            UpdateCase{"Rewrite", nullptr, true}),
                          [](const ::testing::TestParamInfo<UpdateCase> &i) { return std::string(i.param.name); });

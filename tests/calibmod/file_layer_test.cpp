@@ -16,7 +16,8 @@ namespace {
 
 class FileLayerTest : public ::testing::Test {
 protected:
-    void TearDown() override {
+    void TearDown() override
+    {
         EXPECT_EQ(fake.openHandles, 0) << "a file was left open";
         EXPECT_EQ(fake.outstandingAllocs, 0) << "a buffer was left allocated";
     }
@@ -26,7 +27,8 @@ protected:
     TempDir dir;
 };
 
-TEST_F(FileLayerTest, MemBlockLifecycle) {
+TEST_F(FileLayerTest, MemBlockLifecycle)
+{
     MemBlock b;
     memInit(&b, fake.platform());
     void *out = reinterpret_cast<void *>(1);
@@ -56,7 +58,8 @@ TEST_F(FileLayerTest, MemBlockLifecycle) {
     EXPECT_EQ(b.handle, nullptr);
 }
 
-TEST_F(FileLayerTest, OpenNeverCreatesAndClosesOnce) {
+TEST_F(FileLayerTest, OpenNeverCreatesAndClosesOnce)
+{
     FileRef f;
     fileInit(&f, fake.platform());
     EXPECT_EQ(fileOpenNamed(&f, dir.wide(), "missing.dat", CAL_MODE_READ), CAL_ERR_FILE);
@@ -71,7 +74,8 @@ TEST_F(FileLayerTest, OpenNeverCreatesAndClosesOnce) {
     EXPECT_EQ(fake.closes, 1);
 }
 
-TEST_F(FileLayerTest, PathIsBuiltWithOneSeparatorEachTime) {
+TEST_F(FileLayerTest, PathIsBuiltWithOneSeparatorEachTime)
+{
     FileRef f;
     fileInit(&f, fake.platform());
     dir.write("a.dat", "abc");
@@ -86,7 +90,8 @@ TEST_F(FileLayerTest, PathIsBuiltWithOneSeparatorEachTime) {
     EXPECT_EQ(fake.lastPath, toWideString(dir.path() + "//a.dat"));
 }
 
-TEST_F(FileLayerTest, NamesThatWouldLeaveTheDirectoryAreRefused) {
+TEST_F(FileLayerTest, NamesThatWouldLeaveTheDirectoryAreRefused)
+{
     std::string sub = dir.makeSubdir("sub");
     std::basic_string<KZ_WCHAR> subWide = toWideString(sub);
     dir.write("outside.dat", "x");
@@ -106,7 +111,8 @@ TEST_F(FileLayerTest, NamesThatWouldLeaveTheDirectoryAreRefused) {
     EXPECT_EQ(fileOpenNamed(&f, dir.wide(), longName.c_str(), CAL_MODE_READ), CAL_ERR_FILE);
 }
 
-TEST_F(FileLayerTest, NonAsciiNamesPassThroughAsBytes) {
+TEST_F(FileLayerTest, NonAsciiNamesPassThroughAsBytes)
+{
     const char name[] = "t\xe9st\xc3\xa9.dat"; // one Latin-1 byte, one UTF-8 pair
     FileRef f;
     fileInit(&f, fake.platform());
@@ -115,7 +121,8 @@ TEST_F(FileLayerTest, NonAsciiNamesPassThroughAsBytes) {
     EXPECT_EQ(dir.list().size(), 1u);
 }
 
-TEST_F(FileLayerTest, RecreateMissingAndExisting) {
+TEST_F(FileLayerTest, RecreateMissingAndExisting)
+{
     FileRef f;
     fileInit(&f, fake.platform());
     ASSERT_EQ(fileRecreateNamed(&f, dir.wide(), "n.dat"), CAL_OK);
@@ -129,7 +136,8 @@ TEST_F(FileLayerTest, RecreateMissingAndExisting) {
     EXPECT_EQ(dir.read("n.dat"), "");
 }
 
-TEST_F(FileLayerTest, RecreateLeavesAFileThatCannotBeWritten) {
+TEST_F(FileLayerTest, RecreateLeavesAFileThatCannotBeWritten)
+{
     // The write probe fails (read-only, or held without write sharing): the
     // file is not deleted and the creation of a new one fails.
     dir.write("ro.dat", "keep");
@@ -148,7 +156,8 @@ TEST_F(FileLayerTest, RecreateLeavesAFileThatCannotBeWritten) {
     }
 }
 
-TEST_F(FileLayerTest, ReadAllReadsExactlyAndEmptyFileAllocatesNothing) {
+TEST_F(FileLayerTest, ReadAllReadsExactlyAndEmptyFileAllocatesNothing)
+{
     BufferedFile bf;
     initBuffered(&bf);
     dir.write("d.bin", std::string("a\0b\r\n", 5));
@@ -173,7 +182,8 @@ TEST_F(FileLayerTest, ReadAllReadsExactlyAndEmptyFileAllocatesNothing) {
     memRelease(&bf.buffer);
 }
 
-TEST_F(FileLayerTest, ShortReadFailsAndBufferStaysForTheCaller) {
+TEST_F(FileLayerTest, ShortReadFailsAndBufferStaysForTheCaller)
+{
     BufferedFile bf;
     initBuffered(&bf);
     dir.write("d.bin", "0123456789");
@@ -184,7 +194,8 @@ TEST_F(FileLayerTest, ShortReadFailsAndBufferStaysForTheCaller) {
     memRelease(&bf.buffer);
 }
 
-TEST_F(FileLayerTest, WriteAtOffsetAndAtTheEnd) {
+TEST_F(FileLayerTest, WriteAtOffsetAndAtTheEnd)
+{
     BufferedFile bf;
     initBuffered(&bf);
     dir.write("t.bin", "0123456789");
@@ -208,7 +219,8 @@ TEST_F(FileLayerTest, WriteAtOffsetAndAtTheEnd) {
     memReset(&bf.buffer);
 }
 
-TEST_F(FileLayerTest, ShortWriteIsAFailure) {
+TEST_F(FileLayerTest, ShortWriteIsAFailure)
+{
     BufferedFile bf;
     initBuffered(&bf);
     dir.write("t.bin", "");
@@ -221,7 +233,8 @@ TEST_F(FileLayerTest, ShortWriteIsAFailure) {
     memReset(&bf.buffer);
 }
 
-TEST_F(FileLayerTest, EveryFailingStepOfTheCompositesIsReported) {
+TEST_F(FileLayerTest, EveryFailingStepOfTheCompositesIsReported)
+{
     dir.write("d.bin", "0123456789");
     char data[] = "xy";
     for (long n = 1;; ++n) {
@@ -269,7 +282,8 @@ TEST_F(FileLayerTest, EveryFailingStepOfTheCompositesIsReported) {
     }
 }
 
-TEST_F(FileLayerTest, ReadsAreExactAndDirectoriesAreNotFiles) {
+TEST_F(FileLayerTest, ReadsAreExactAndDirectoriesAreNotFiles)
+{
     FileRef f;
     fileInit(&f, fake.platform());
     char b[4];

@@ -16,7 +16,8 @@ namespace {
 using kzfile::Bytes;
 
 // A request rejected before anything is touched.
-void expectRejectedUntouched(FlowScene &s, const char *what) {
+void expectRejectedUntouched(FlowScene &s, const char *what)
+{
     FakePlatform fake;
     EXPECT_EQ(CAL_ERR_REQUEST, s.callOn(fake.platform())) << what;
     EXPECT_EQ(std::string(s.names.sourceName, 16), s.resultBytes()) << what;
@@ -26,7 +27,8 @@ void expectRejectedUntouched(FlowScene &s, const char *what) {
     EXPECT_TRUE(s.calib.list().empty()) << what;
 }
 
-TEST(FlowInput, RejectsSourceNamesWithoutAPlaceToVary) {
+TEST(FlowInput, RejectsSourceNamesWithoutAPlaceToVary)
+{
     const char *bad[] = {"a/b.dat", "a\\b.dat", "c:b.dat", "..", "nodot", ".dat", "", "abc/"};
     for (const char *name : bad) {
         FlowScene s(name);
@@ -45,7 +47,8 @@ TEST(FlowInput, RejectsSourceNamesWithoutAPlaceToVary) {
     EXPECT_EQ(".ca1.dat", ok.result());
 }
 
-TEST(FlowInput, RejectsListPrefixesThatLeaveTheDirectory) {
+TEST(FlowInput, RejectsListPrefixesThatLeaveTheDirectory)
+{
     const char *bad[] = {"ab/de", "ab\\de", "ab:de", "abcd"};
     for (const char *prefix : bad) {
         FlowScene s("Table0.dat", prefix);
@@ -58,7 +61,8 @@ TEST(FlowInput, RejectsListPrefixesThatLeaveTheDirectory) {
     expectRejectedUntouched(zero, "zero byte");
 }
 
-TEST(FlowInput, NullArgumentsNeverCrash) {
+TEST(FlowInput, NullArgumentsNeverCrash)
+{
     FlowScene s;
     s.writeSource(flowSource("x"));
     const KZ_WCHAR *src = s.source.wide();
@@ -79,7 +83,8 @@ TEST(FlowInput, NullArgumentsNeverCrash) {
     EXPECT_TRUE(s.calib.list().empty());
 }
 
-TEST(FlowInput, LongIdentificationStringsAreComparedWhole) {
+TEST(FlowInput, LongIdentificationStringsAreComparedWhole)
+{
     const std::string base(40, 'K'); // longer than 31 bytes
     FlowScene s;
     s.writeSource(flowSource(base));
@@ -95,7 +100,9 @@ TEST(FlowInput, LongIdentificationStringsAreComparedWhole) {
         ASSERT_EQ(CAL_OK, s.callOn(fake.platform()));
         std::vector<std::string> touched = touchedNames(fake);
         EXPECT_FALSE(touched.empty()) << "refreshed: " << ident;
-        for (const std::string &name : touched) EXPECT_EQ("table1.dat", name);
+        for (const std::string &name : touched) {
+            EXPECT_EQ("table1.dat", name);
+        }
         kzfile::FileInfo info;
         ASSERT_TRUE(kzfile::inspect(s.calibFile("table1.dat"), &info, nullptr));
         EXPECT_EQ(ident, info.ident);
@@ -104,12 +111,14 @@ TEST(FlowInput, LongIdentificationStringsAreComparedWhole) {
 }
 
 // Sets the identification length word of a file to a value beyond its end.
-Bytes withIdentLength(Bytes file, uint32_t length) {
+Bytes withIdentLength(Bytes file, uint32_t length)
+{
     kzfile::putU32(file, kzfile::getU32(file, 4) + 4, length);
     return file;
 }
 
-TEST(FlowInput, IdentificationBeyondTheFileIsUnreadable) {
+TEST(FlowInput, IdentificationBeyondTheFileIsUnreadable)
+{
     FlowScene s;
     s.writeSource(flowSource("KZ-CAL"));
     ASSERT_EQ(CAL_OK, s.call());
@@ -136,7 +145,8 @@ TEST(FlowInput, IdentificationBeyondTheFileIsUnreadable) {
 
 // A source whose table database names a KZHT table that is not in the
 // file: the table update fails after the copy has been made.
-Bytes brokenSource(const std::string &ident) {
+Bytes brokenSource(const std::string &ident)
+{
     kzfile::FileDesc fileDesc;
     fileDesc.ident = ident;
     kzfile::Table db{kzfile::kTagKzdb, 1000, kzfile::kzdbBody(0, {1201, 1203})};
@@ -145,7 +155,8 @@ Bytes brokenSource(const std::string &ident) {
     return kzfile::buildFile(fileDesc);
 }
 
-TEST(FlowInput, FailedRefreshLeavesNoCopyToBeFoundCurrent) {
+TEST(FlowInput, FailedRefreshLeavesNoCopyToBeFoundCurrent)
+{
     FlowScene s;
     s.writeSource(flowSource("KZ-CAL 1"));
     ASSERT_EQ(CAL_OK, s.call());
@@ -169,7 +180,8 @@ TEST(FlowInput, FailedRefreshLeavesNoCopyToBeFoundCurrent) {
     EXPECT_EQ(list, s.list());
 }
 
-TEST(FlowInput, FailedNewCopyIsRemoved) {
+TEST(FlowInput, FailedNewCopyIsRemoved)
+{
     FlowScene s;
     s.writeSource(brokenSource("KZ-CAL"));
     EXPECT_EQ(CAL_ERR_FILE, s.call());
@@ -180,7 +192,8 @@ TEST(FlowInput, FailedNewCopyIsRemoved) {
     EXPECT_EQ(std::vector<std::string>{"abcde007.ini"}, s.calib.list());
 }
 
-TEST(FlowInput, FailedListUpdateRemovesTheCopy) {
+TEST(FlowInput, FailedListUpdateRemovesTheCopy)
+{
     FlowScene s;
     s.writeSource(flowSource("KZ-CAL"));
     s.calib.makeSubdir("abcde007.ini"); // cannot be read, replaced or written
@@ -189,7 +202,8 @@ TEST(FlowInput, FailedListUpdateRemovesTheCopy) {
     EXPECT_EQ(std::vector<std::string>{"abcde007.ini"}, s.calib.list()) << "no unlisted copy stays";
 }
 
-TEST(FlowInput, RecycledNameIsNotLeftToItsOldKeyHalfMade) {
+TEST(FlowInput, RecycledNameIsNotLeftToItsOldKeyHalfMade)
+{
     // 35 similar entries of other keys take every candidate; the oldest
     // (table1.dat, key 9,0,0,0) gives up its name. When the list cannot be
     // written afterwards, the old key must not find the new request's copy.
@@ -197,7 +211,9 @@ TEST(FlowInput, RecycledNameIsNotLeftToItsOldKeyHalfMade) {
     s.writeSource(flowSource("KZ-CAL"));
     std::string list;
     const char *c = "123456789abcdefghijklmnopqrstuvwxyz";
-    for (int i = 0; c[i]; ++i) list += "9," + std::to_string(i) + ",0,0,table" + std::string(1, c[i]) + ".dat\r\n";
+    for (int i = 0; c[i]; ++i) {
+        list += "9," + std::to_string(i) + ",0,0,table" + std::string(1, c[i]) + ".dat\r\n";
+    }
     s.calib.write("abcde007.ini", list);
 
     FakePlatform fake;

@@ -17,7 +17,11 @@ namespace {
 
 using kzfile::Bytes;
 
-enum class Fault { Alloc, FileOp, ShortIo };
+enum class Fault {
+    Alloc,
+    FileOp,
+    ShortIo
+};
 
 struct SweepCase {
     const char *name;
@@ -26,16 +30,25 @@ struct SweepCase {
 };
 
 // Test names and failure messages show the case by its name.
-void PrintTo(const SweepCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const SweepCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-std::string similarList() {
+std::string similarList()
+{
     std::string list;
     const char *c = "123456789abcdefghijklmnopqrstuvwxyz";
-    for (int i = 0; c[i]; ++i) list += "9," + std::to_string(i) + ",0,0,table" + std::string(1, c[i]) + ".dat\r\n";
+    for (int i = 0; c[i]; ++i) {
+        list += "9," + std::to_string(i) + ",0,0,table" + std::string(1, c[i]) + ".dat\r\n";
+    }
     return list;
 }
 
-void cleanCall(FlowScene &s) { ASSERT_EQ(CAL_OK, s.call()); }
+void cleanCall(FlowScene &s)
+{
+    ASSERT_EQ(CAL_OK, s.call());
+}
 
 const SweepCase kCases[] = {
     {"NewList", [](FlowScene &) {}, false},
@@ -59,31 +72,48 @@ const SweepCase kCases[] = {
 
 class FlowSweep : public ::testing::TestWithParam<SweepCase> {};
 
-void arm(FakePlatform &fake, Fault fault, long n) {
+void arm(FakePlatform &fake, Fault fault, long n)
+{
     fake.resetCounts();
-    if (fault == Fault::Alloc) fake.failAllocAt = n;
-    if (fault == Fault::FileOp) fake.failFileOpAt = n;
-    if (fault == Fault::ShortIo) fake.shortIoAt = n;
+    if (fault == Fault::Alloc) {
+        fake.failAllocAt = n;
+    }
+    if (fault == Fault::FileOp) {
+        fake.failFileOpAt = n;
+    }
+    if (fault == Fault::ShortIo) {
+        fake.shortIoAt = n;
+    }
 }
 
-bool passed(const FakePlatform &fake, Fault fault, long n) {
-    if (fault == Fault::Alloc) return fake.allocs < n;
-    if (fault == Fault::FileOp) return fake.fileOps < n;
+bool passed(const FakePlatform &fake, Fault fault, long n)
+{
+    if (fault == Fault::Alloc) {
+        return fake.allocs < n;
+    }
+    if (fault == Fault::FileOp) {
+        return fake.fileOps < n;
+    }
     return fake.ioCalls < n;
 }
 
-TEST_P(FlowSweep, EveryFaultEndsInAUsableState) {
+TEST_P(FlowSweep, EveryFaultEndsInAUsableState)
+{
     const SweepCase &k = GetParam();
     Bytes expected; // the same source in every run
     for (Fault fault : {Fault::Alloc, Fault::FileOp, Fault::ShortIo}) {
-        if (fault == Fault::ShortIo && !k.shortIo) continue;
+        if (fault == Fault::ShortIo && !k.shortIo) {
+            continue;
+        }
         int failures = 0;
         for (long n = 1;; ++n) {
             std::unique_ptr<FlowScene> s(new FlowScene);
             s->writeSource(flowSource("KZ-CAL 1"));
             k.prepare(*s);
             const Bytes source = s->sourceBytes();
-            if (expected.empty()) expected = s->expected();
+            if (expected.empty()) {
+                expected = s->expected();
+            }
             const std::vector<std::string> sourceFiles = s->source.list();
             const std::string listBefore = s->list();
 
@@ -91,8 +121,8 @@ TEST_P(FlowSweep, EveryFaultEndsInAUsableState) {
             arm(fake, fault, n);
             int16_t rc = s->callOn(fake.platform());
             bool clean = passed(fake, fault, n);
-            std::string at = std::string(k.name) + " fault " + std::to_string(static_cast<int>(fault)) + " n " +
-                             std::to_string(n);
+            std::string at =
+                std::string(k.name) + " fault " + std::to_string(static_cast<int>(fault)) + " n " + std::to_string(n);
 
             EXPECT_TRUE(rc == CAL_OK || rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_FILE) << at << " rc " << rc;
             EXPECT_EQ(0, fake.outstandingAllocs) << at;
@@ -120,7 +150,9 @@ TEST_P(FlowSweep, EveryFaultEndsInAUsableState) {
             if (next == CAL_OK) {
                 EXPECT_EQ(expected, s->calibFile(s->result())) << at << " then " << s->result();
             }
-            if (::testing::Test::HasFailure()) return;
+            if (::testing::Test::HasFailure()) {
+                return;
+            }
         }
         if (fault == Fault::Alloc) {
             EXPECT_GT(failures, 0) << k.name << ": the context allocation at least fails the call";

@@ -16,7 +16,8 @@ using kzfile::Bytes;
 const char kLine1[] = "7,1,2,3,table1.dat\r\n";
 
 // The 16-bit entry k of curve `curve` in a plain KZHT body of the file.
-uint16_t plainEntry(const Bytes &file, uint16_t tableId, int curve, int k) {
+uint16_t plainEntry(const Bytes &file, uint16_t tableId, int curve, int k)
+{
     kzfile::FileInfo info;
     EXPECT_TRUE(kzfile::inspect(file, &info, nullptr));
     const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzht, tableId);
@@ -30,7 +31,8 @@ protected:
     void SetUp() override { s.writeSource(flowSource("KZ-CAL 2024-01")); }
 };
 
-TEST_F(Flow, RejectsEveryModeButOne) {
+TEST_F(Flow, RejectsEveryModeButOne)
+{
     for (int16_t mode : {2, 0, 3, 4, 5, 6, -1}) {
         s.request.mode = mode;
         EXPECT_EQ(CAL_ERR_REQUEST, s.call()) << "mode " << mode;
@@ -39,7 +41,8 @@ TEST_F(Flow, RejectsEveryModeButOne) {
     EXPECT_TRUE(s.calib.list().empty());
 }
 
-TEST_F(Flow, ChecksTheIdsOfTheFourSlotsOnly) {
+TEST_F(Flow, ChecksTheIdsOfTheFourSlotsOnly)
+{
     // Exactly four ids: a read of slot 4 or 5 would be caught by the sanitizers.
     std::unique_ptr<int16_t[]> four(new int16_t[4]{0, 3, -3, 0});
     EXPECT_EQ(CAL_OK, KZCalibration(&s.request, &s.names, four.get(), s.source.wide(), s.calib.wide()));
@@ -48,7 +51,9 @@ TEST_F(Flow, ChecksTheIdsOfTheFourSlotsOnly) {
     for (int slot = 0; slot < 4; ++slot) {
         FlowScene t;
         t.writeSource(flowSource("x"));
-        for (int i = 0; i < 4; ++i) t.ids[i] = i == slot ? 2 : 0;
+        for (int i = 0; i < 4; ++i) {
+            t.ids[i] = i == slot ? 2 : 0;
+        }
         t.ids[4] = 2; // not in use: ignored when the others pass
         EXPECT_EQ(CAL_ERR_REQUEST, t.call()) << "slot " << slot;
         EXPECT_EQ(t.sourceNameBytes(), t.resultBytes());
@@ -62,7 +67,8 @@ TEST_F(Flow, ChecksTheIdsOfTheFourSlotsOnly) {
     EXPECT_EQ("table1.dat", u.result());
 }
 
-TEST_F(Flow, PassThroughTouchesNothing) {
+TEST_F(Flow, PassThroughTouchesNothing)
+{
     std::string missing = s.calib.file("missing");
     std::basic_string<KZ_WCHAR> wideMissing = toWideString(missing);
     for (int slot = 0; slot < 4; ++slot) {
@@ -73,8 +79,8 @@ TEST_F(Flow, PassThroughTouchesNothing) {
         EXPECT_EQ(s.sourceNameBytes(), s.resultBytes());
 
         FakePlatform fake;
-        EXPECT_EQ(CAL_OK, calibrateWith(fake.platform(), &s.request, &s.names, ids, s.source.wide(),
-                                        wideMissing.c_str()));
+        EXPECT_EQ(CAL_OK,
+                  calibrateWith(fake.platform(), &s.request, &s.names, ids, s.source.wide(), wideMissing.c_str()));
         EXPECT_EQ(0, fake.allocs);
         EXPECT_EQ(0, fake.fileOps);
     }
@@ -87,7 +93,8 @@ TEST_F(Flow, PassThroughTouchesNothing) {
     EXPECT_EQ(CAL_ERR_REQUEST, KZCalibration(&s.request, &s.names, ids, s.source.wide(), wideMissing.c_str()));
 }
 
-TEST_F(Flow, FirstCallMakesTheListAndTheCopy) {
+TEST_F(Flow, FirstCallMakesTheListAndTheCopy)
+{
     Bytes source = s.sourceBytes();
     ASSERT_EQ(CAL_OK, s.call());
     EXPECT_EQ(std::string("table1.dat\0\0\0\0\0\0", 16), s.resultBytes());
@@ -101,13 +108,16 @@ TEST_F(Flow, FirstCallMakesTheListAndTheCopy) {
     // Table 1201, curve 0 (slot 0, id -3): the telling row of its built-in curve.
     const int rows[13] = {0, 1, 2, 16, 32, 64, 96, 128, 160, 192, 224, 254, 255};
     const uint16_t want[13] = {0, 8, 17, 124, 238, 485, 792, 1172, 1628, 2195, 2971, 4055, 4080};
-    for (int i = 0; i < 13; ++i) EXPECT_EQ(want[i], plainEntry(copy, 1201, 0, rows[i])) << "entry " << rows[i];
+    for (int i = 0; i < 13; ++i) {
+        EXPECT_EQ(want[i], plainEntry(copy, 1201, 0, rows[i])) << "entry " << rows[i];
+    }
     // Curve 1 (slot 1, neutral) and table 1202 (no built-in curves) keep theirs.
     EXPECT_EQ(plainEntry(source, 1201, 1, 200), plainEntry(copy, 1201, 1, 200));
     EXPECT_EQ(plainEntry(source, 1202, 0, 200), plainEntry(copy, 1202, 0, 200));
 }
 
-TEST_F(Flow, SameCallAgainOnlyLooksTheCopyUp) {
+TEST_F(Flow, SameCallAgainOnlyLooksTheCopyUp)
+{
     ASSERT_EQ(CAL_OK, s.call());
     Bytes copy = s.calibFile("table1.dat");
     FakePlatform fake;
@@ -124,18 +134,22 @@ TEST_F(Flow, SameCallAgainOnlyLooksTheCopyUp) {
     EXPECT_EQ(kLine1, s.list());
 }
 
-TEST_F(Flow, DeletedCopyIsMadeAgainUnderItsName) {
+TEST_F(Flow, DeletedCopyIsMadeAgainUnderItsName)
+{
     ASSERT_EQ(CAL_OK, s.call());
     s.calib.remove("table1.dat");
     FakePlatform fake;
     ASSERT_EQ(CAL_OK, s.callOn(fake.platform()));
     EXPECT_EQ("table1.dat", s.result());
     EXPECT_EQ(s.expected(), s.calibFile("table1.dat"));
-    for (const std::string &name : touchedNames(fake)) EXPECT_EQ("table1.dat", name) << "the list stays as it is";
+    for (const std::string &name : touchedNames(fake)) {
+        EXPECT_EQ("table1.dat", name) << "the list stays as it is";
+    }
     EXPECT_EQ(kLine1, s.list());
 }
 
-TEST_F(Flow, NewIdentificationRefreshesTheCopy) {
+TEST_F(Flow, NewIdentificationRefreshesTheCopy)
+{
     ASSERT_EQ(CAL_OK, s.call());
     // A source with other curves but the same identification string is
     // still taken as current: only the string decides.
@@ -152,11 +166,14 @@ TEST_F(Flow, NewIdentificationRefreshesTheCopy) {
     ASSERT_EQ(CAL_OK, s.callOn(fake.platform()));
     EXPECT_EQ("table1.dat", s.result());
     EXPECT_EQ(s.expected(), s.calibFile("table1.dat"));
-    for (const std::string &name : touchedNames(fake)) EXPECT_EQ("table1.dat", name);
+    for (const std::string &name : touchedNames(fake)) {
+        EXPECT_EQ("table1.dat", name);
+    }
     EXPECT_EQ(kLine1, s.list());
 }
 
-TEST_F(Flow, SecondKeyTakesTheNextName) {
+TEST_F(Flow, SecondKeyTakesTheNextName)
+{
     ASSERT_EQ(CAL_OK, s.call());
     s.request.param1 = 9;
     ASSERT_EQ(CAL_OK, s.call());
@@ -172,7 +189,8 @@ TEST_F(Flow, SecondKeyTakesTheNextName) {
     EXPECT_EQ("8,9,2,3,table3.dat\r\n", s.calib.read("abcde008.ini"));
 }
 
-TEST_F(Flow, SameKeyWithOtherIdsGetsTheFirstCopy) {
+TEST_F(Flow, SameKeyWithOtherIdsGetsTheFirstCopy)
+{
     ASSERT_EQ(CAL_OK, s.call());
     Bytes first = s.calibFile("table1.dat");
     int16_t other[6] = {3, 3, 0, -3, 0, 0};
@@ -184,7 +202,8 @@ TEST_F(Flow, SameKeyWithOtherIdsGetsTheFirstCopy) {
     EXPECT_EQ(kLine1, s.list());
 }
 
-TEST_F(Flow, EmptyOrMissingSourceFails) {
+TEST_F(Flow, EmptyOrMissingSourceFails)
+{
     s.writeSource(Bytes());
     EXPECT_EQ(CAL_ERR_FILE, s.call());
     EXPECT_EQ(s.sourceNameBytes(), s.resultBytes());
@@ -200,7 +219,8 @@ TEST_F(Flow, EmptyOrMissingSourceFails) {
     EXPECT_EQ(std::vector<std::string>{"abcde007.ini"}, s.calib.list());
 }
 
-TEST(FlowNames, FifteenCharacterNameIsReturnedWithItsTerminator) {
+TEST(FlowNames, FifteenCharacterNameIsReturnedWithItsTerminator)
+{
     FlowScene s("ABCDEFGHIJK.DAT");
     s.writeSource(flowSource("x"));
     ASSERT_EQ(CAL_OK, s.call());
@@ -216,7 +236,8 @@ TEST(FlowNames, FifteenCharacterNameIsReturnedWithItsTerminator) {
 }
 
 #ifdef CALIBMOD_SAMPLE_FILE
-TEST(FlowSample, TheShippedSampleCalibrates) {
+TEST(FlowSample, TheShippedSampleCalibrates)
+{
     FlowScene s;
     kzfile::Bytes bytes;
     std::string error;

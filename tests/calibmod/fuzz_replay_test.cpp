@@ -18,8 +18,17 @@ void Replay(const char *target, int (*body)(const uint8_t *, size_t))
     }
 }
 
-TEST(FuzzReplay, ListFile) { Replay("list_file", FuzzListFile); }
-TEST(FuzzReplay, TableUpdate) { Replay("table_update", FuzzTableUpdate); }
-TEST(FuzzReplay, Calibration) { Replay("calibration", FuzzCalibration); }
+TEST(FuzzReplay, ListFile)
+{
+    Replay("list_file", FuzzListFile);
+}
+TEST(FuzzReplay, TableUpdate)
+{
+    Replay("table_update", FuzzTableUpdate);
+}
+TEST(FuzzReplay, Calibration)
+{
+    Replay("calibration", FuzzCalibration);
+}
 
 } // namespace

@@ -7,7 +7,8 @@ namespace {
 
 using kzfile::Bytes;
 
-kzfile::FileDesc fileDesc(bool shared) {
+kzfile::FileDesc fileDesc(bool shared)
+{
     kzfile::FileDesc s;
     s.sharedDirectory = shared;
     kzfile::Table db{kzfile::kTagKzdb, 1005, kzfile::kzdbBody(2, {1201, -2})};
@@ -20,7 +21,8 @@ kzfile::FileDesc fileDesc(bool shared) {
     return s;
 }
 
-TEST(KzFile, WritesWhatItReads) {
+TEST(KzFile, WritesWhatItReads)
+{
     for (bool shared : {false, true}) {
         Bytes file = kzfile::buildFile(fileDesc(shared));
         kzfile::FileInfo info;
@@ -44,7 +46,8 @@ TEST(KzFile, WritesWhatItReads) {
     }
 }
 
-TEST(KzFile, ReaderStaysInsideTruncatedFiles) {
+TEST(KzFile, ReaderStaysInsideTruncatedFiles)
+{
     Bytes file = kzfile::buildFile(fileDesc(false));
     for (size_t n = 0; n < file.size(); ++n) {
         Bytes cut(file.begin(), file.begin() + n);

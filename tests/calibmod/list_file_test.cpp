@@ -14,16 +14,16 @@ namespace {
 
 class ListFileTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        EXPECT_EQ(fake.openHandles, 0) << "a file was left open";
-    }
+    void TearDown() override { EXPECT_EQ(fake.openHandles, 0) << "a file was left open"; }
     // A call for key (7, 1, 2, 3) with the source Table0.dat; list abcde007.ini.
-    CalCall &call(const char *source = "Table0.dat", const char *prefix = "abcde") {
+    CalCall &call(const char *source = "Table0.dat", const char *prefix = "abcde")
+    {
         call_.reset(new CalCall(fake.platform(), dir.wide(), source, prefix));
         return *call_;
     }
     // Decides, checks that only the entry array is left, and returns the code.
-    int16_t decide(CalCall &c) {
+    int16_t decide(CalCall &c)
+    {
         int16_t rc = listDecide(&c.ctx);
         EXPECT_EQ(fake.outstandingAllocs, c.ctx.entries != nullptr ? 1 : 0) << "the list text is released";
         EXPECT_EQ(c.ctx.listFile.buffer.data, nullptr);
@@ -36,13 +36,14 @@ protected:
     std::unique_ptr<CalCall> call_;
 };
 
-TEST_F(ListFileTest, ListFileNames) {
+TEST_F(ListFileTest, ListFileNames)
+{
     struct Case {
         int16_t number;
         const char *name;
-    } cases[] = {{5, "abcde005.ini"},     {7, "abcde007.ini"},    {42, "abcde042.ini"},
-                 {1234, "abcde1234.ini"}, {32767, "abcde32767.ini"}, {0, "abcde000.ini"},
-                 {-1, "abcde4294967295.ini"}, {-32768, "abcde4294934528.ini"}};
+    } cases[] = {
+        {5, "abcde005.ini"},       {7, "abcde007.ini"}, {42, "abcde042.ini"},        {1234, "abcde1234.ini"},
+        {32767, "abcde32767.ini"}, {0, "abcde000.ini"}, {-1, "abcde4294967295.ini"}, {-32768, "abcde4294934528.ini"}};
     for (const Case &k : cases) {
         CalCall &c = call();
         c.request.listNumber = k.number;
@@ -51,7 +52,8 @@ TEST_F(ListFileTest, ListFileNames) {
     }
 }
 
-TEST_F(ListFileTest, UnusablePrefixIsARequestError) {
+TEST_F(ListFileTest, UnusablePrefixIsARequestError)
+{
     for (const char *prefix : {"ab", "ab/cd", "..\\ab", "a:bcd"}) {
         CalCall &c = call("Table0.dat", prefix);
         EXPECT_FALSE(listBuildName(&c.ctx)) << prefix;
@@ -61,7 +63,8 @@ TEST_F(ListFileTest, UnusablePrefixIsARequestError) {
     EXPECT_EQ(fake.fileOps, 0);
 }
 
-TEST_F(ListFileTest, NoListFileGivesANewList) {
+TEST_F(ListFileTest, NoListFileGivesANewList)
+{
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
     EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_LIST);
@@ -70,7 +73,8 @@ TEST_F(ListFileTest, NoListFileGivesANewList) {
     EXPECT_EQ(list(), "7,1,2,3,table1.dat\r\n");
 }
 
-TEST_F(ListFileTest, EmptyListIsRecreatedWithOneLine) {
+TEST_F(ListFileTest, EmptyListIsRecreatedWithOneLine)
+{
     dir.write("abcde007.ini", "");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
@@ -79,7 +83,8 @@ TEST_F(ListFileTest, EmptyListIsRecreatedWithOneLine) {
     EXPECT_EQ(list(), "7,1,2,3,table1.dat\r\n");
 }
 
-TEST_F(ListFileTest, LineEndsOnlyGiveANewEntryAppended) {
+TEST_F(ListFileTest, LineEndsOnlyGiveANewEntryAppended)
+{
     dir.write("abcde007.ini", "\r\n\r\n");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
@@ -89,7 +94,8 @@ TEST_F(ListFileTest, LineEndsOnlyGiveANewEntryAppended) {
     EXPECT_EQ(list(), "\r\n\r\n7,1,2,3,table1.dat\r\n");
 }
 
-TEST_F(ListFileTest, UnterminatedLastLineIsEndedBeforeAnAppend) {
+TEST_F(ListFileTest, UnterminatedLastLineIsEndedBeforeAnAppend)
+{
     dir.write("abcde007.ini", "1,0,0,0,a1.dat\r\n9,9,9,9,x1.dat");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
@@ -106,7 +112,8 @@ TEST_F(ListFileTest, UnterminatedLastLineIsEndedBeforeAnAppend) {
     EXPECT_STREQ(again.ctx.chosenName, "table1.dat");
 }
 
-TEST_F(ListFileTest, UnterminatedLastLineIsDroppedWhenEndingItWouldHideTheNewLine) {
+TEST_F(ListFileTest, UnterminatedLastLineIsDroppedWhenEndingItWouldHideTheNewLine)
+{
     // 127 read lines, the unended 128th, then the new line would be the
     // 129th, which no reader records.
     std::string text;
@@ -125,7 +132,8 @@ TEST_F(ListFileTest, UnterminatedLastLineIsDroppedWhenEndingItWouldHideTheNewLin
     EXPECT_EQ(again.ctx.chosenName, made);
 }
 
-TEST_F(ListFileTest, UnterminatedLastLineIsDroppedByARewrite) {
+TEST_F(ListFileTest, UnterminatedLastLineIsDroppedByARewrite)
+{
     // The unended line was never read: it carries the request key, and ended
     // and kept it would answer the next call instead of the new entry.
     dir.write("abcde007.ini", "1,0,0,0,a1.dat\r\n7,1,2,3,x1.dat");
@@ -144,12 +152,12 @@ TEST_F(ListFileTest, UnterminatedLastLineIsDroppedByARewrite) {
     EXPECT_STREQ(again.ctx.chosenName, "table1.dat");
 }
 
-TEST_F(ListFileTest, ReadingRules) {
-    dir.write("abcde007.ini",
-              "1,0,0,0,a1.dat\r\n\r\n\n"
-              " 2 , 5,6 ,7,  B1.dat  \n"
-              "3,-,,-5,c1.dat\r"
-              "7,1,2,3,Found9.dat\r\n");
+TEST_F(ListFileTest, ReadingRules)
+{
+    dir.write("abcde007.ini", "1,0,0,0,a1.dat\r\n\r\n\n"
+                              " 2 , 5,6 ,7,  B1.dat  \n"
+                              "3,-,,-5,c1.dat\r"
+                              "7,1,2,3,Found9.dat\r\n");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
     ASSERT_EQ(c.ctx.entryCount, 4);
@@ -170,7 +178,8 @@ TEST_F(ListFileTest, ReadingRules) {
     EXPECT_EQ(fake.writes, 0);
 }
 
-TEST_F(ListFileTest, FirstMatchingEntryWinsOnAllFourKeyFields) {
+TEST_F(ListFileTest, FirstMatchingEntryWinsOnAllFourKeyFields)
+{
     dir.write("abcde007.ini",
               "7,1,2,4,x1.dat\r\n"
               "65543,1,2,3,first1.dat\r\n" // listNumber is kept as its low 16 bits
@@ -181,15 +190,20 @@ TEST_F(ListFileTest, FirstMatchingEntryWinsOnAllFourKeyFields) {
     EXPECT_STREQ(c.ctx.chosenName, "first1.dat");
 }
 
-TEST_F(ListFileTest, MalformedLinesMakeANewList) {
+TEST_F(ListFileTest, MalformedLinesMakeANewList)
+{
     const char *bad[] = {
-        "1,2,3,4,abc1.dat,x", // a fifth comma
-        "1,2,3",              // three fields
-        "   ",                // blanks only
-        "1,2a,3,4,abc1.dat",  // not a number
-        "1,2,3,4,",           // no name
+        "1,2,3,4,abc1.dat,x",       // a fifth comma
+        "1,2,3",                    // three fields
+        "   ",                      // blanks only
+        "1,2a,3,4,abc1.dat",        // not a number
+        "1,2,3,4,",                 // no name
         "1,2,3,4,0123456789abcdef", // 16 characters
-        "1,2,3,4,../evil.dat", "1,2,3,4,..\\evil.dat", "1,2,3,4,c:evil.dat", "1,2,3,4,.", "1,2,3,4,..",
+        "1,2,3,4,../evil.dat",
+        "1,2,3,4,..\\evil.dat",
+        "1,2,3,4,c:evil.dat",
+        "1,2,3,4,.",
+        "1,2,3,4,..",
     };
     for (const char *line : bad) {
         dir.write("abcde007.ini", std::string("7,1,2,3,table5.dat\r\n") + line + "\r\n");
@@ -212,7 +226,8 @@ TEST_F(ListFileTest, MalformedLinesMakeANewList) {
     EXPECT_EQ(ok.ctx.state, CAL_STATE_FOUND);
 }
 
-TEST_F(ListFileTest, NegativeValuesAreWrittenUnsignedAndReadBack) {
+TEST_F(ListFileTest, NegativeValuesAreWrittenUnsignedAndReadBack)
+{
     CalCall &c = call();
     c.request.listNumber = -1;
     c.request.param1 = -1;
@@ -229,7 +244,8 @@ TEST_F(ListFileTest, NegativeValuesAreWrittenUnsignedAndReadBack) {
     EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
 }
 
-TEST_F(ListFileTest, FormatLine) {
+TEST_F(ListFileTest, FormatLine)
+{
     char buf[CAL_LINE_BUFFER];
     int16_t n = listFormatLine(buf, sizeof buf, -1, -1, -1, -1, "abcdefghijk1.da");
     EXPECT_EQ(n, 61) << "the longest line";
@@ -239,7 +255,8 @@ TEST_F(ListFileTest, FormatLine) {
     EXPECT_EQ(listFormatLine(buf, 20, 1, 2, 3, 4, "a1.dat"), 0) << "too small a buffer";
 }
 
-TEST_F(ListFileTest, OnlyTheFirst128LinesAreRead) {
+TEST_F(ListFileTest, OnlyTheFirst128LinesAreRead)
+{
     std::string text;
     for (int i = 0; i < 200; ++i) {
         text += "100," + std::to_string(i) + ",0,0,x" + std::to_string(i % 10) + ".dat\r\n";
@@ -264,12 +281,13 @@ TEST_F(ListFileTest, OnlyTheFirst128LinesAreRead) {
 
 // Text that the reader stops at or cannot end well: a line appended after it
 // would be lost or would spoil the list, so the list is written anew.
-TEST_F(ListFileTest, ListWithUnreadTextIsRewrittenNotAppended) {
+TEST_F(ListFileTest, ListWithUnreadTextIsRewrittenNotAppended)
+{
     const std::string cases[] = {
         std::string("1,0,0,0,a1.dat\r\n\0garbage\r\n", 26), // a zero byte ends the reading
-        "1,0,0,0,a1.dat\r\nnot a line",                   // an unended last line that is no line
-        "1,0,0,0,a1.dat\r\n2,0,0,0,table1.dat",           // one naming the copy about to be made
-        "1,0,0,0,a1.dat\r\n2,0,0,0,TABLE1.DAT",           // the same name in other case
+        "1,0,0,0,a1.dat\r\nnot a line",                     // an unended last line that is no line
+        "1,0,0,0,a1.dat\r\n2,0,0,0,table1.dat",             // one naming the copy about to be made
+        "1,0,0,0,a1.dat\r\n2,0,0,0,TABLE1.DAT",             // the same name in other case
     };
     for (const std::string &text : cases) {
         dir.write("abcde007.ini", text);
@@ -285,7 +303,8 @@ TEST_F(ListFileTest, ListWithUnreadTextIsRewrittenNotAppended) {
     }
 }
 
-TEST_F(ListFileTest, RewriteKeepsTheReadLinesInOrderAndAddsTheNewOneLast) {
+TEST_F(ListFileTest, RewriteKeepsTheReadLinesInOrderAndAddsTheNewOneLast)
+{
     std::string text;
     for (int i = 0; i < 200; ++i) {
         text += "100," + std::to_string(i) + ",0,0,x" + std::to_string(i % 10) + ".dat\r\n";
@@ -304,7 +323,8 @@ TEST_F(ListFileTest, RewriteKeepsTheReadLinesInOrderAndAddsTheNewOneLast) {
     EXPECT_EQ(list(), expected + "7,1,2,3,table1.dat\r\n");
 }
 
-TEST_F(ListFileTest, AppendNeedsTheListToStillExist) {
+TEST_F(ListFileTest, AppendNeedsTheListToStillExist)
+{
     dir.write("abcde007.ini", "1,0,0,0,a1.dat\r\n");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);

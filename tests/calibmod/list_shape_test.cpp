@@ -7,7 +7,8 @@
 
 namespace {
 
-TEST(ListShapedNames, AListedNameOfAListIsNeverOverwritten) {
+TEST(ListShapedNames, AListedNameOfAListIsNeverOverwritten)
+{
     FlowScene s;
     s.writeSource(flowSource("KZ-CAL"));
     const std::string other = "8,1,1,1,table1.dat\r\n";
@@ -19,7 +20,8 @@ TEST(ListShapedNames, AListedNameOfAListIsNeverOverwritten) {
     EXPECT_FALSE(s.calib.exists(CAL_TEMP_COPY_NAME));
 }
 
-TEST(ListShapedNames, CandidatesShapedLikeListsArePassedOver) {
+TEST(ListShapedNames, CandidatesShapedLikeListsArePassedOver)
+{
     // The digits at the varied place would make "abcde001.ini" .. "abcde009.ini".
     FlowScene s("abcde00x.ini");
     s.writeSource(flowSource("KZ-CAL"));

@@ -17,11 +17,10 @@ const char kCandidates[] = "123456789abcdefghijklmnopqrstuvwxyz";
 
 class NameAllocTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        EXPECT_EQ(fake.openHandles, 0);
-    }
+    void TearDown() override { EXPECT_EQ(fake.openHandles, 0); }
     // Decides over the given list text for a call with the given source.
-    CalCall &decideOver(const std::string &text, const char *source = "Table0.dat") {
+    CalCall &decideOver(const std::string &text, const char *source = "Table0.dat")
+    {
         if (!text.empty()) {
             dir.write("abcde007.ini", text);
         }
@@ -35,7 +34,8 @@ protected:
     std::unique_ptr<CalCall> call_;
 };
 
-TEST_F(NameAllocTest, CopyLowerFindsTheVariedPosition) {
+TEST_F(NameAllocTest, CopyLowerFindsTheVariedPosition)
+{
     char out[16];
     int16_t length = 0;
     int16_t varied = 0;
@@ -54,7 +54,8 @@ TEST_F(NameAllocTest, CopyLowerFindsTheVariedPosition) {
     EXPECT_EQ(length, 16) << "no terminator in 16";
 }
 
-TEST_F(NameAllocTest, Examples) {
+TEST_F(NameAllocTest, Examples)
+{
     CalCall &fresh = decideOver("");
     EXPECT_EQ(fresh.ctx.state, CAL_STATE_NEW_LIST);
     EXPECT_STREQ(fresh.ctx.chosenName, "table1.dat");
@@ -70,7 +71,8 @@ TEST_F(NameAllocTest, Examples) {
     EXPECT_STREQ(map.ctx.chosenName, "ma1.dat");
 }
 
-TEST_F(NameAllocTest, SimilarMeansEqualButForTheVariedPosition) {
+TEST_F(NameAllocTest, SimilarMeansEqualButForTheVariedPosition)
+{
     // Longer names that agree in the source's positions are similar too;
     // names that differ elsewhere are not.
     CalCall &c = decideOver("1,0,0,0,table1.datx\r\n2,0,0,0,tablf2.dat\r\n3,0,0,0,Table3.DAT\r\n");
@@ -81,7 +83,8 @@ TEST_F(NameAllocTest, SimilarMeansEqualButForTheVariedPosition) {
     EXPECT_STREQ(c.ctx.chosenName, "table2.dat");
 }
 
-std::string allCandidates(char oldest) {
+std::string allCandidates(char oldest)
+{
     std::string text = "1,0,0,0,unrelated1.dat\r\n";
     // The oldest similar entry uses `oldest` in upper case; the others follow in order.
     text += "2,0,0,0,table" + std::string(1, static_cast<char>(oldest - 'a' + 'A')) + ".dat\r\n";
@@ -93,7 +96,8 @@ std::string allCandidates(char oldest) {
     return text;
 }
 
-TEST_F(NameAllocTest, AllCandidatesTakenRecyclesTheOldest) {
+TEST_F(NameAllocTest, AllCandidatesTakenRecyclesTheOldest)
+{
     std::string text = allCandidates('q');
     CalCall &c = decideOver(text);
     EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
@@ -107,7 +111,8 @@ TEST_F(NameAllocTest, AllCandidatesTakenRecyclesTheOldest) {
     EXPECT_EQ(dir.read("abcde007.ini"), expected);
 }
 
-TEST_F(NameAllocTest, ExistingFilesAreTakenInANewList) {
+TEST_F(NameAllocTest, ExistingFilesAreTakenInANewList)
+{
     // Another list's copies share the directory: they are not overwritten.
     dir.write("table1.dat", "other list");
     dir.write("table2.dat", "other list");
@@ -131,7 +136,8 @@ TEST_F(NameAllocTest, ExistingFilesAreTakenInANewList) {
     EXPECT_EQ(listDecide(&none.ctx), CAL_ERR_FILE);
 }
 
-TEST_F(NameAllocTest, ExistingFilesAreTakenForANewEntry) {
+TEST_F(NameAllocTest, ExistingFilesAreTakenForANewEntry)
+{
     dir.write("table2.dat", "another list's copy");
     CalCall &c = decideOver("1,0,0,0,table1.dat\r\n");
     EXPECT_STREQ(c.ctx.chosenName, "table3.dat");
@@ -168,7 +174,8 @@ TEST_F(NameAllocTest, ExistingFilesAreTakenForANewEntry) {
     EXPECT_EQ(shared.ctx.entries[2].lineNo, CAL_LINE_DROPPED);
 }
 
-TEST_F(NameAllocTest, SourceNamesWithoutACopyNameAreRefused) {
+TEST_F(NameAllocTest, SourceNamesWithoutACopyNameAreRefused)
+{
     for (const char *source : {"nodot", ".dat", "0123456789abcdef", "a/b.dat", "x:y.dat"}) {
         call_.reset(new CalCall(fake.platform(), dir.wide(), source));
         EXPECT_EQ(listDecide(&call_->ctx), CAL_ERR_REQUEST) << source;
@@ -181,13 +188,15 @@ TEST_F(NameAllocTest, SourceNamesWithoutACopyNameAreRefused) {
 // A copy name must read back from its list line as written; one that would
 // not (a comma splits it, blanks at its ends are trimmed) is refused before
 // a line is written, so the list never turns malformed.
-TEST_F(NameAllocTest, SourceNamesWhoseCopyNameWouldNotReadBackAreRefused) {
+TEST_F(NameAllocTest, SourceNamesWhoseCopyNameWouldNotReadBackAreRefused)
+{
     for (const char *source : {"a,b.dat", "..,3", " lead.dat", "x.da ", "x.da\r"}) {
         call_.reset(new CalCall(fake.platform(), dir.wide(), source));
         EXPECT_EQ(listDecide(&call_->ctx), CAL_ERR_REQUEST) << source;
     }
-    for (const char *name : {"a,1.dat", " a1.dat", "a1.dat ", "a1\n.dat"})
+    for (const char *name : {"a,1.dat", " a1.dat", "a1.dat ", "a1\n.dat"}) {
         EXPECT_FALSE(listNameIsSafe(name)) << name;
+    }
     EXPECT_TRUE(listNameIsSafe("a 1.dat"));
     EXPECT_TRUE(dir.list().empty());
 }
@@ -198,7 +207,8 @@ namespace {
 
 // Every candidate but the last taken, each way a name can be taken: the
 // 35th, 'z', is still given, and nothing is recycled.
-TEST_F(NameAllocTest, TheLastCandidateIsGivenWhenOnlyItIsFree) {
+TEST_F(NameAllocTest, TheLastCandidateIsGivenWhenOnlyItIsFree)
+{
     std::string own;
     std::string other;
     for (const char *p = kCandidates; p[1] != 0; ++p) {

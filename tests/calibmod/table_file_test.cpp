@@ -15,7 +15,8 @@ class TableFileTest : public TableTest {
 protected:
     TableRequest req{};
 
-    int32_t locate(uint16_t id, int32_t tag) {
+    int32_t locate(uint16_t id, int32_t tag)
+    {
         std::memset(&req, 0, sizeof req);
         memInit(&req.bodyBlock, fake.platform());
         req.tableId = id;
@@ -23,12 +24,14 @@ protected:
         return tableLocate(&ctx.table.tableFile.file, &req);
     }
     // The first body byte of the table that tableLocate found.
-    uint8_t nextByte() {
+    uint8_t nextByte()
+    {
         uint8_t b = 0;
         EXPECT_EQ(0, fileRead(&ctx.table.tableFile.file, &b, 1));
         return b;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         tableRelease(&ctx.table.tableFile);
         closeTableFile();
         EXPECT_EQ(0, fake.outstandingAllocs);
@@ -36,9 +39,13 @@ protected:
     }
 };
 
-Bytes bodyOf(uint8_t fill, size_t n) { return Bytes(n, fill); }
+Bytes bodyOf(uint8_t fill, size_t n)
+{
+    return Bytes(n, fill);
+}
 
-TEST_F(TableFileTest, SeparateDirectoriesFindEachKind) {
+TEST_F(TableFileTest, SeparateDirectoriesFindEachKind)
+{
     FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, bodyOf(0x11, 40)), kzhtTable(1201, bodyOf(0x22, 24))};
     writeFile(fileDesc);
@@ -52,7 +59,8 @@ TEST_F(TableFileTest, SeparateDirectoriesFindEachKind) {
     EXPECT_EQ(1, req.notListed);
 }
 
-TEST_F(TableFileTest, SharedDirectoryFindsBothKinds) {
+TEST_F(TableFileTest, SharedDirectoryFindsBothKinds)
+{
     FileDesc fileDesc;
     fileDesc.sharedDirectory = true;
     fileDesc.tables = {kzhtTable(1201, bodyOf(0x22, 8)), kzdbTable(1000, bodyOf(0x11, 16))};
@@ -62,7 +70,8 @@ TEST_F(TableFileTest, SharedDirectoryFindsBothKinds) {
     EXPECT_EQ(8, locate(1201, 20));
 }
 
-TEST_F(TableFileTest, FirstOfDuplicateEntriesWins) {
+TEST_F(TableFileTest, FirstOfDuplicateEntriesWins)
+{
     FileDesc fileDesc;
     fileDesc.tables = {kzhtTable(1201, bodyOf(0xA1, 8)), kzhtTable(1201, bodyOf(0xB2, 12))};
     writeFile(fileDesc);
@@ -71,7 +80,8 @@ TEST_F(TableFileTest, FirstOfDuplicateEntriesWins) {
     EXPECT_EQ(0xA1, nextByte());
 }
 
-TEST_F(TableFileTest, KindTagMustMatch) {
+TEST_F(TableFileTest, KindTagMustMatch)
+{
     FileDesc fileDesc;
     fileDesc.sharedDirectory = true;
     kzfile::Table wrong = kzdbTable(1005, bodyOf(1, 12));
@@ -85,7 +95,8 @@ TEST_F(TableFileTest, KindTagMustMatch) {
     EXPECT_EQ(12, locate(1005, 20));
 }
 
-TEST_F(TableFileTest, EmptyNegativeAndOversizedDirectories) {
+TEST_F(TableFileTest, EmptyNegativeAndOversizedDirectories)
+{
     FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, bodyOf(1, 12)), kzhtTable(1201, bodyOf(2, 12))};
     fileDesc.kzdbCount = 0;
@@ -113,7 +124,8 @@ TEST_F(TableFileTest, EmptyNegativeAndOversizedDirectories) {
     }
 }
 
-TEST_F(TableFileTest, BodySizeMustFitTheFile) {
+TEST_F(TableFileTest, BodySizeMustFitTheFile)
+{
     FileDesc fileDesc;
     fileDesc.tables = {kzhtTable(1201, bodyOf(2, 16)), kzhtTable(1203, bodyOf(3, 16)), kzhtTable(1204, bodyOf(4, 16))};
     fileDesc.tables[0].sizeWord = 0xFFFFFF76; // -138 as a stored size
@@ -132,7 +144,8 @@ TEST_F(TableFileTest, BodySizeMustFitTheFile) {
     EXPECT_EQ(nullptr, ctx.table.tableFile.loadedBody);
 }
 
-TEST_F(TableFileTest, LoadAndStoreLeaveTheBytesIdentical) {
+TEST_F(TableFileTest, LoadAndStoreLeaveTheBytesIdentical)
+{
     FileDesc fileDesc;
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(2, {1201, 1203})), kzhtTable(1201, bodyOf(7, 2048))};
     writeFile(fileDesc);
@@ -153,7 +166,8 @@ TEST_F(TableFileTest, LoadAndStoreLeaveTheBytesIdentical) {
     }
 }
 
-TEST_F(TableFileTest, ChangedSizeWordBlocksTheStore) {
+TEST_F(TableFileTest, ChangedSizeWordBlocksTheStore)
+{
     FileDesc fileDesc;
     fileDesc.tables = {kzhtTable(1201, bodyOf(7, 64))};
     writeFile(fileDesc);
@@ -175,7 +189,8 @@ TEST_F(TableFileTest, ChangedSizeWordBlocksTheStore) {
     EXPECT_EQ(changed, readBack());
 }
 
-TEST_F(TableFileTest, LoadFailuresLeaveNothingLoaded) {
+TEST_F(TableFileTest, LoadFailuresLeaveNothingLoaded)
+{
     FileDesc fileDesc;
     fileDesc.tables = {kzhtTable(1201, bodyOf(7, 64))};
     writeFile(fileDesc);
@@ -217,7 +232,8 @@ class TableDamageTest : public TableFileTest {
 protected:
     // Two databases and a curve table; the last table's body ends exactly at
     // the end of the file.
-    Bytes good() {
+    Bytes good()
+    {
         FileDesc fileDesc;
         fileDesc.tables = {kzdbTable(1000, bodyOf(0x11, 40)), kzdbTable(1001, bodyOf(0x12, 24)),
                            kzhtTable(1201, bodyOf(0x22, 32))};
@@ -225,7 +241,8 @@ protected:
     }
     // Locates (id, tag) in bytes; expects CAL_ERR_FILE with only the
     // malformed flag and no allocation beyond the directory buffer.
-    void expectMalformed(const Bytes &bytes, uint16_t id, int32_t tag, long maxAllocs, const char *what) {
+    void expectMalformed(const Bytes &bytes, uint16_t id, int32_t tag, long maxAllocs, const char *what)
+    {
         writeFile(bytes);
         openTableFile();
         long allocsBefore = fake.allocs;
@@ -238,17 +255,20 @@ protected:
     }
 };
 
-TEST_F(TableDamageTest, WhatLiesPastTheEndOfTheFileIsMalformed) {
+TEST_F(TableDamageTest, WhatLiesPastTheEndOfTheFileIsMalformed)
+{
     const Bytes file = good();
     const uint32_t end = static_cast<uint32_t>(file.size());
     kzfile::FileInfo info;
     ASSERT_TRUE(kzfile::inspect(file, &info, nullptr));
 
     // Too short for the directory's header word.
-    for (size_t cut : {0, 3, 8, 11})
+    for (size_t cut : {0, 3, 8, 11}) {
         expectMalformed(Bytes(file.begin(), file.begin() + cut), 1000, 8, 0, "cut before word 8");
-    for (size_t cut : {12, 20, 23})
+    }
+    for (size_t cut : {12, 20, 23}) {
         expectMalformed(Bytes(file.begin(), file.begin() + cut), 1201, 20, 0, "cut before word 20");
+    }
 
     // The directory itself at or past the end, straddling it, or negative.
     for (uint32_t pos : {end, end - 2, end + 100, 0xFFFFFFF0u, 0x80000000u}) {
@@ -281,7 +301,8 @@ TEST_F(TableDamageTest, WhatLiesPastTheEndOfTheFileIsMalformed) {
     EXPECT_EQ(0, req.notListed);
 }
 
-TEST_F(TableDamageTest, HostFailuresAreNeverTakenForDamage) {
+TEST_F(TableDamageTest, HostFailuresAreNeverTakenForDamage)
+{
     writeFile(good());
     openTableFile();
     fake.resetCounts();

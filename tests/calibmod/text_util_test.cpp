@@ -9,7 +9,8 @@
 
 namespace {
 
-std::vector<std::string> lines(std::string &text, int32_t length = -1) {
+std::vector<std::string> lines(std::string &text, int32_t length = -1)
+{
     LineTable t;
     splitLines(text.data(), length < 0 ? static_cast<int32_t>(text.size()) : length, &t);
     std::vector<std::string> out;
@@ -20,7 +21,8 @@ std::vector<std::string> lines(std::string &text, int32_t length = -1) {
     return out;
 }
 
-TEST(SplitLines, EndsAndBlankLines) {
+TEST(SplitLines, EndsAndBlankLines)
+{
     std::string text = "a\r\n\r\nb\rc\n\n  \r\n";
     EXPECT_EQ(lines(text), (std::vector<std::string>{"a", "b", "c", "  "}));
 
@@ -28,17 +30,20 @@ TEST(SplitLines, EndsAndBlankLines) {
     EXPECT_TRUE(lines(crlfOnly).empty());
 }
 
-TEST(SplitLines, LastLineWithoutEndIsNotRead) {
+TEST(SplitLines, LastLineWithoutEndIsNotRead)
+{
     std::string text = "a\r\nbcd";
     EXPECT_EQ(lines(text), std::vector<std::string>{"a"});
 }
 
-TEST(SplitLines, ZeroByteEndsLineAndScan) {
+TEST(SplitLines, ZeroByteEndsLineAndScan)
+{
     std::string text("a\0b\r\n", 5);
     EXPECT_EQ(lines(text), std::vector<std::string>{"a"});
 }
 
-TEST(SplitLines, StopsAtLengthAnd128Lines) {
+TEST(SplitLines, StopsAtLengthAnd128Lines)
+{
     std::string text = "ab\r\ncd\r\n";
     EXPECT_EQ(lines(text, 5), std::vector<std::string>{"ab"});
 
@@ -51,7 +56,8 @@ TEST(SplitLines, StopsAtLengthAnd128Lines) {
     EXPECT_EQ(got.back(), "L127");
 }
 
-TEST(SplitLines, HugeTextWithFewLineEndsStaysBounded) {
+TEST(SplitLines, HugeTextWithFewLineEndsStaysBounded)
+{
     // 100000 bytes without a line end, then a short line: positions would
     // not fit 16 bits, so nothing past the first 32767 bytes is looked at.
     std::string text(100000, 'x');
@@ -72,7 +78,8 @@ struct Fields {
     std::vector<std::string> values;
 };
 
-Fields fields(std::string line) {
+Fields fields(std::string line)
+{
     char *f[CAL_FIELD_MAX];
     int16_t count = 0;
     Fields out;
@@ -83,7 +90,8 @@ Fields fields(std::string line) {
     return out;
 }
 
-TEST(SplitFields, FieldsAreTrimmedAndCounted) {
+TEST(SplitFields, FieldsAreTrimmedAndCounted)
+{
     Fields r = fields("1 , 2,3,4, abc1.dat ");
     EXPECT_EQ(r.rc, CAL_OK);
     EXPECT_EQ(r.values, (std::vector<std::string>{"1", "2", "3", "4", "abc1.dat"}));
@@ -100,22 +108,24 @@ TEST(SplitFields, FieldsAreTrimmedAndCounted) {
     EXPECT_EQ(r.values, (std::vector<std::string>{"", "", "", "", ""}));
 }
 
-TEST(SplitFields, FifthCommaIsAnError) {
+TEST(SplitFields, FifthCommaIsAnError)
+{
     Fields r = fields("1,2,3,4,abc1.dat,x");
     EXPECT_EQ(r.rc, CAL_FAIL);
     EXPECT_EQ(r.values.size(), 5u);
 }
 
-TEST(ParseNumber, ReadingRules) {
+TEST(ParseNumber, ReadingRules)
+{
     struct Case {
         const char *text;
         int16_t rc;
         int32_t value;
     } cases[] = {
-        {"0", CAL_OK, 0},          {"", CAL_OK, 0},           {"123", CAL_OK, 123},
-        {"-", CAL_OK, -1},         {"-5", CAL_OK, -1},        {"7-", CAL_OK, -1},
+        {"0", CAL_OK, 0},           {"", CAL_OK, 0},           {"123", CAL_OK, 123},
+        {"-", CAL_OK, -1},          {"-5", CAL_OK, -1},        {"7-", CAL_OK, -1},
         {"4294967295", CAL_OK, -1}, {"4294967296", CAL_OK, 0}, {"2147483648", CAL_OK, INT32_MIN},
-        {"12a", CAL_FAIL, 99},     {"1 2", CAL_FAIL, 99},     {"+1", CAL_FAIL, 99},
+        {"12a", CAL_FAIL, 99},      {"1 2", CAL_FAIL, 99},     {"+1", CAL_FAIL, 99},
     };
     for (const Case &c : cases) {
         int32_t v = 99;

@@ -24,12 +24,15 @@ struct Recorder {
 
     static Recorder *self(void *ctx) { return static_cast<Recorder *>(ctx); }
 
-    Recorder() {
+    Recorder()
+    {
         table = *real;
         table.ctx = this;
         table.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
             std::string p;
-            for (const KZ_WCHAR *c = path; *c; ++c) p.push_back(static_cast<char>(*c));
+            for (const KZ_WCHAR *c = path; *c; ++c) {
+                p.push_back(static_cast<char>(*c));
+            }
             self(ctx)->opens.push_back((kind == CAL_OPEN_READ || kind == CAL_OPEN_READ_FOLLOW ? "r " : "w ") + p);
             return self(ctx)->real->open(self(ctx)->real->ctx, path, kind, out);
         };
@@ -70,7 +73,8 @@ struct Recorder {
     }
 };
 
-TEST(WarmCallFiles, OpensTheListTheCopyTheSourceAndTheCopyAndWritesNothing) {
+TEST(WarmCallFiles, OpensTheListTheCopyTheSourceAndTheCopyAndWritesNothing)
+{
     FlowScene s;
     s.writeSource(flowSource("KZ-CAL SAMPLE 1"));
     ASSERT_EQ(CAL_OK, s.call());
@@ -97,7 +101,8 @@ TEST(WarmCallFiles, OpensTheListTheCopyTheSourceAndTheCopyAndWritesNothing) {
 // For comparison, a cold call names the files it works on: the list (read),
 // the source (read whole), the new copy (created, written, updated) and the
 // list again (written); nothing outside the two directories.
-TEST(WarmCallFiles, AColdCallTouchesOnlyItsOwnFiles) {
+TEST(WarmCallFiles, AColdCallTouchesOnlyItsOwnFiles)
+{
     FlowScene s;
     s.writeSource(flowSource("KZ-CAL SAMPLE 1"));
     Recorder rec;

@@ -11,14 +11,16 @@
 #include <depbase.h>
 
 /* ASCII path to the libraries' UTF-16. */
-static void widen(const char *in, KZ_WCHAR *out, size_t cap) {
+static void widen(const char *in, KZ_WCHAR *out, size_t cap)
+{
     size_t i = 0;
     for (; in[i] != 0 && i + 1 < cap; ++i)
         out[i] = (KZ_WCHAR)(unsigned char)in[i];
     out[i] = 0;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     if (argc != 3) {
         fprintf(stderr, "usage: consumer SOURCEDIR CALIBDIR\n");
         return 2;
@@ -49,7 +51,6 @@ int main(int argc, char **argv) {
     memcpy(names.listPrefix, "abcde", 5);
     int16_t c = KZCalibration(&request, &names, ids, source, calib);
     printf("KZCalibration: result %d, name %.16s\n", (int)c, names.resultName);
-    return (r == ZMD_OK && size == 4 && value == 102 && c == CAL_OK && strcmp(names.resultName, "table1.dat") == 0)
-               ? 0
-               : 1;
+    return (r == ZMD_OK && size == 4 && value == 102 && c == CAL_OK && strcmp(names.resultName, "table1.dat") == 0) ? 0
+                                                                                                                    : 1;
 }

@@ -33,7 +33,9 @@ TEST_P(Rejects, WithFileLineAndMessage)
     while (start < errors.size()) {
         size_t end = errors.find('\n', start);
         std::string line = errors.substr(start, end - start);
-        if (line.rfind(expected, 0) == 0 && line.find(b.message) != std::string::npos) found = true;
+        if (line.rfind(expected, 0) == 0 && line.find(b.message) != std::string::npos) {
+            found = true;
+        }
         start = end == std::string::npos ? errors.size() : end + 1;
     }
     EXPECT_TRUE(found) << "expected " << expected << "..." << b.message << "\ngot:\n" << errors;
@@ -42,41 +44,40 @@ TEST_P(Rejects, WithFileLineAndMessage)
 
 const BrokenSource kBroken[] = {
     {"UnknownNodeKind", "key 0x0002\n  lsit\n", "2:", "unknown node kind 'lsit'"},
-    {"UnknownNodeKindInCase", "key 0x0008\n  select_int int 0\n    case 1: txt \"a\"\n", "3:", "unknown node kind 'txt'"},
+    {"UnknownNodeKindInCase", "key 0x0008\n  select_int int 0\n    case 1: txt \"a\"\n",
+     "3:", "unknown node kind 'txt'"},
     {"UnknownStatement", "kee 0x0002: int8 1\n", "1:", "unknown statement 'kee'"},
     {"DanglingReference", "key 0x0002\n  list\n    use nowhere\n", "3:", "dangling reference: no tree named 'nowhere'"},
     {"CycleThroughTwoTrees",
-     "key 0x0002: use a\ntree a tag 0x0002\n  list\n    int8 1\n    use b\ntree b\n  list\n    use a\n", "8:",
-     "cycle"},
+     "key 0x0002: use a\ntree a tag 0x0002\n  list\n    int8 1\n    use b\ntree b\n  list\n    use a\n", "8:", "cycle"},
     {"TreeUsingItself", "key 0x0002: use a\ntree a tag 0x0002\n  list\n    int8 1\n    use a\n", "5:", "cycle"},
-    {"TreeDefinedTwice", "key 0x0002: use a\ntree a tag 0x0002: int8 1\ntree a tag 0x0002: int8 2\n", "3:",
-     "tree 'a' is defined twice (first at t.zdb:2)"},
-    {"DuplicateKey", "key 0x0002: int8 1\nkey 0x0003: int8 1\nkey 0x0002: int8 2\n", "3:",
-     "duplicate key 0x0002 (first defined at t.zdb:1)"},
-    {"NumberCaseUnderSelectString", "key 0x0012\n  select_string str 0\n    case 5: text \"x\"\n", "3:",
-     "case of the wrong kind"},
-    {"StringCaseUnderSelectInt", "key 0x0008\n  select_int int 0\n    case \"DOC\": text \"x\"\n", "3:",
-     "case of the wrong kind"},
-    {"RangeUnderSelectString", "key 0x0012\n  select_string str 0\n    case 1..5: text \"x\"\n", "3:",
-     "case of the wrong kind"},
+    {"TreeDefinedTwice", "key 0x0002: use a\ntree a tag 0x0002: int8 1\ntree a tag 0x0002: int8 2\n",
+     "3:", "tree 'a' is defined twice (first at t.zdb:2)"},
+    {"DuplicateKey", "key 0x0002: int8 1\nkey 0x0003: int8 1\nkey 0x0002: int8 2\n",
+     "3:", "duplicate key 0x0002 (first defined at t.zdb:1)"},
+    {"NumberCaseUnderSelectString", "key 0x0012\n  select_string str 0\n    case 5: text \"x\"\n",
+     "3:", "case of the wrong kind"},
+    {"StringCaseUnderSelectInt", "key 0x0008\n  select_int int 0\n    case \"DOC\": text \"x\"\n",
+     "3:", "case of the wrong kind"},
+    {"RangeUnderSelectString", "key 0x0012\n  select_string str 0\n    case 1..5: text \"x\"\n",
+     "3:", "case of the wrong kind"},
     {"NodeAmongCases", "key 0x0008\n  select_int int 0\n    text \"x\"\n", "3:", "only `case` and `default`"},
     {"CaseOutsideSelector", "key 0x0002\n  list\n    case 1: int8 1\n", "3:", "'case' outside a selector"},
-    {"CaseWithTwoTargets", "key 0x0008\n  select_int int 0\n    case 1\n      text \"a\"\n      text \"b\"\n", "3:",
-     "more than one node"},
+    {"CaseWithTwoTargets", "key 0x0008\n  select_int int 0\n    case 1\n      text \"a\"\n      text \"b\"\n",
+     "3:", "more than one node"},
     {"Int8OutOfRange", "key 0x0004: int8 1, 200\n", "1:", "int8 value 200 out of range -128..127"},
     {"Uint16OutOfRange", "key 0x1005: uint16 70000\n", "1:", "out of range 0..65535"},
-    {"CaseValueBeyond32Bits", "key 0x0008\n  select_int int 0\n    case 0x100000000: text \"a\"\n", "3:",
-     "case value"},
+    {"CaseValueBeyond32Bits", "key 0x0008\n  select_int int 0\n    case 0x100000000: text \"a\"\n", "3:", "case value"},
     {"RangeBackwards", "key 0x0008\n  select_int int 0\n    case 5..1: text \"a\"\n", "3:", "low end first"},
     {"WhenBeyond16Bits", "key 0x1007\n  switch int 9\n    when 70000: int8 1\n", "3:", "when value"},
-    {"SettingBeyondRecordShape", "key 0x0008\n  select_int int 1\n    case 1: text \"a\"\n", "2:",
-     "tests integer setting 1, but root records have 1 integer settings"},
-    {"StringSettingInDriverKey", "key 0x1001\n  select_string str 0\n    case \"a\": int8 1\n", "2:",
-     "tests string setting 0"},
+    {"SettingBeyondRecordShape", "key 0x0008\n  select_int int 1\n    case 1: text \"a\"\n",
+     "2:", "tests integer setting 1, but root records have 1 integer settings"},
+    {"StringSettingInDriverKey", "key 0x1001\n  select_string str 0\n    case \"a\": int8 1\n",
+     "2:", "tests string setting 0"},
     {"ValueWithoutKey", "key 0x5003 0x5004\n  list\n    int8 1, 1\n", "3:", "write @KEY"},
     {"TreeValueWithoutTag", "key 0x0002: use t\ntree t: int8 1\n", "2:", "write @KEY"},
-    {"KeyWithoutItsValue", "key 0x0002: @0x0003 int8 1\nkey 0x0003: int8 1\n", "1:",
-     "key 0x0002: its tree holds no value for it"},
+    {"KeyWithoutItsValue", "key 0x0002: @0x0003 int8 1\nkey 0x0003: int8 1\n",
+     "1:", "key 0x0002: its tree holds no value for it"},
     {"KeyOfNoDatabase", "key 0x7001: int8 1\n", "1:", "belongs to no database"},
     {"KeyOutsideDeclaredDatabase", "database lm\nkey 0x1001: int8 1\n", "2:", "not a key of database lm"},
     {"AllBelowTheTop", "key 0x0002\n  list\n    all\n", "3:", "`all` (node 0) may only be a key's whole tree"},
@@ -89,14 +90,15 @@ const BrokenSource kBroken[] = {
     {"BadByteData", "key 0x3001: bytes 1B 2\n", "1:", "'2' is not hex bytes"},
     {"FieldTooNarrow", "key 0x3001: bytes field(2, \"abc\")\n", "1:", "does not fit the field"},
     {"Be16Overflow", "key 0x3001: bytes be16(70000)\n", "1:", "does not fit in 16 bits"},
-    {"SequenceKeyNotASequence", "key 0x0002: int8 1\nsequence 0x1020\n  part: bytes 1B 40\n", "2:",
-     "not one of 0x1018..0x101D"},
+    {"SequenceKeyNotASequence", "key 0x0002: int8 1\nsequence 0x1020\n  part: bytes 1B 40\n",
+     "2:", "not one of 0x1018..0x101D"},
     {"SequenceHoldsOtherLines", "key 0x0002: int8 1\nsequence 0x101B\n  bytes 1B 40\n", "3:", "only `part` lines"},
     {"BlockWrongSize", "key 0x0002: int8 1\nblock B 0\n  zeros(39)\n", "2:", "must hold exactly 40"},
     {"BlockOutOfOrder", "key 0x0002: int8 1\nblock D 1\n  zeros(48)\n", "2:", "expected D 0"},
     {"RowNamesMissingBlock", "key 0x0002: int8 1\nblock D 0\n  zeros(48)\nselection\n  row 1 0 1 2 1 0 -> 0 0 0 0\n",
      "5:", "block A 0, but there are 0"},
-    {"CatalogueIdTwice", "key 0x0002: int8 1\ncatalogue 28\n  11 0x3D92\n  11 0x3D93\n", "4:", "id 11 is in list 28 twice"},
+    {"CatalogueIdTwice", "key 0x0002: int8 1\ncatalogue 28\n  11 0x3D92\n  11 0x3D93\n",
+     "4:", "id 11 is in list 28 twice"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Dbc, Rejects, ::testing::ValuesIn(kBroken),
@@ -105,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(Dbc, Rejects, ::testing::ValuesIn(kBroken),
 TEST(DbcRejects, DuplicateKeyAcrossFilesNamesBoth)
 {
     DbcImage img;
-    std::string errors = Errors({DbcSource{"a.zdb", "key 0x0002: int8 1\n"}, DbcSource{"b.zdb", "\n\nkey 0x0002: int8 1\n"}}, &img);
+    std::string errors =
+        Errors({DbcSource{"a.zdb", "key 0x0002: int8 1\n"}, DbcSource{"b.zdb", "\n\nkey 0x0002: int8 1\n"}}, &img);
     EXPECT_NE(errors.find("b.zdb:3: duplicate key 0x0002 (first defined at a.zdb:1)"), std::string::npos) << errors;
 }
 
@@ -114,18 +117,23 @@ TEST(DbcRejects, ValueCountBeyond16Bits)
     std::string text = "key 0x3003\n  int8\n";
     for (int line = 0; line < 1025; ++line) {
         text += "   ";
-        for (int i = 0; i < 64; ++i) text += " 1";
+        for (int i = 0; i < 64; ++i) {
+            text += " 1";
+        }
         text += "\n";
     }
     DbcImage img;
     std::string errors = Errors({DbcSource{"big.zdb", text}}, &img);
-    EXPECT_NE(errors.find("big.zdb:2: too many elements in a value: 65600 (at most 65535)"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("big.zdb:2: too many elements in a value: 65600 (at most 65535)"), std::string::npos)
+        << errors;
 }
 
 TEST(DbcRejects, ChildCountBeyond16Bits)
 {
     std::string text = "key 0x3003\n  list\n";
-    for (int i = 0; i < 65536; ++i) text += "    int8 " + std::to_string(i % 100) + "\n";
+    for (int i = 0; i < 65536; ++i) {
+        text += "    int8 " + std::to_string(i % 100) + "\n";
+    }
     DbcImage img;
     std::string errors = Errors({DbcSource{"big.zdb", text}}, &img);
     EXPECT_NE(errors.find("big.zdb:2: too many children: 65536"), std::string::npos) << errors;

@@ -10,7 +10,9 @@ namespace {
 std::vector<uint8_t> Bytes(std::initializer_list<int> v)
 {
     std::vector<uint8_t> out;
-    for (int x : v) out.push_back(static_cast<uint8_t>(x));
+    for (int x : v) {
+        out.push_back(static_cast<uint8_t>(x));
+    }
     return out;
 }
 
@@ -41,7 +43,7 @@ TEST(DbcFormat, FormOfEachNodeKind)
     EXPECT_EQ(DbcFormOfNode(ZMD_KIND_UINT16_ARRAY, 2), DBC_FORM_UINTS);
     EXPECT_EQ(DbcFormOfNode(ZMD_KIND_TEXT, 5), DBC_FORM_TEXT);
     EXPECT_EQ(DbcFormOfNode(ZMD_KIND_BYTES, 5), DBC_FORM_BYTES);
-    EXPECT_EQ(DbcFormOfNode(ZMD_KIND_COMPUTED, 1), DBC_FORM_BYTES);  // page format command
+    EXPECT_EQ(DbcFormOfNode(ZMD_KIND_COMPUTED, 1), DBC_FORM_BYTES); // page format command
     EXPECT_EQ(DbcFormOfNode(ZMD_KIND_COMPUTED, 2), DBC_FORM_AREA);
     EXPECT_EQ(DbcFormOfNode(ZMD_KIND_COMPUTED, 3), DBC_FORM_AREA);
     EXPECT_EQ(DbcFormOfNode(ZMD_KIND_COMPUTED, 4), DBC_FORM_UINTS); // page length
@@ -55,8 +57,9 @@ TEST(DbcFormat, FormOfEachNodeKind)
 
 TEST(DbcFormat, AnnotatedCommands)
 {
-    std::vector<uint8_t> b = Bytes({0x1B, '(', 'p', 8, 0, 2, 0xAB, 0, 0, 1, 0xE0, 0, 0, 0x1B, '@', 0x1B, '[', 'K', 2, 0,
-                                    0, 0x1F, 'K', 'Z', 'L', 'S', 'T', 'A', 'R', 'T', '\n', 'X', '=', '1', '\n', 0x0C});
+    std::vector<uint8_t> b =
+        Bytes({0x1B, '(', 'p', 8,    0,   2,   0xAB, 0,   0,   1,   0xE0, 0,   0,    0x1B, '@', 0x1B, '[',  'K',
+               2,    0,   0,   0x1F, 'K', 'Z', 'L',  'S', 'T', 'A', 'R',  'T', '\n', 'X',  '=', '1',  '\n', 0x0C});
     EXPECT_EQ(DbcAnnotateCommands(b.data(), static_cast<uint32_t>(b.size()), "  "),
               "  1B 28 70 08 00  ESC ( p, 8 bytes: 02 AB 00 00 01 E0 00 00\n"
               "  1B 40  ESC @ (reset)\n"
@@ -73,8 +76,7 @@ TEST(DbcFormat, AnnotatedCommands)
 TEST(DbcFormat, HexDumpAndJsonStrings)
 {
     std::vector<uint8_t> b(18, 0xAB);
-    EXPECT_EQ(DbcHexDump(b.data(), 18, "> "),
-              "> AB AB AB AB AB AB AB AB AB AB AB AB AB AB AB AB\n> AB AB\n");
+    EXPECT_EQ(DbcHexDump(b.data(), 18, "> "), "> AB AB AB AB AB AB AB AB AB AB AB AB AB AB AB AB\n> AB AB\n");
     EXPECT_EQ(DbcJsonString("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u0001\"");
 }
 

@@ -23,25 +23,50 @@ DbcImage Compile(const std::string &text)
 
 uint32_t KeyNode(const DbcImage &img, uint16_t key)
 {
-    for (size_t i = 0; i < img.keys.size(); ++i)
-        if (img.keys[i] == key) return img.keyNodes[i];
+    for (size_t i = 0; i < img.keys.size(); ++i) {
+        if (img.keys[i] == key) {
+            return img.keyNodes[i];
+        }
+    }
     ADD_FAILURE() << "no key " << key;
     return 0;
 }
 
-uint32_t Kind(const DbcImage &img, uint32_t node) { return ZMD_NodeKindOf(img.nodes[node].w0); }
+uint32_t Kind(const DbcImage &img, uint32_t node)
+{
+    return ZMD_NodeKindOf(img.nodes[node].w0);
+}
 
 // A platform for the engine: heap only; no printer, country 1.
-void *Alloc(void *, size_t n) { return std::calloc(1, n ? n : 1); }
-void Free(void *, void *p) { std::free(p); }
-bool Open(void *, const ZMD_WCHAR *, void **) { return false; }
+void *Alloc(void *, size_t n)
+{
+    return std::calloc(1, n ? n : 1);
+}
+void Free(void *, void *p)
+{
+    std::free(p);
+}
+bool Open(void *, const ZMD_WCHAR *, void **)
+{
+    return false;
+}
 void Close(void *, void *) {}
-bool Data(void *, void *, const ZMD_WCHAR *, void *, uint32_t, uint32_t *) { return false; }
-void Time(void *, ZMD_LocalTime *t) { *t = ZMD_LocalTime{2026, 1, 2, 3, 4, 5}; }
+bool Data(void *, void *, const ZMD_WCHAR *, void *, uint32_t, uint32_t *)
+{
+    return false;
+}
+void Time(void *, ZMD_LocalTime *t)
+{
+    *t = ZMD_LocalTime{2026, 1, 2, 3, 4, 5};
+}
 int Country(void *, char *buf, int cb)
 {
-    if (cb == 0) return 2;
-    if (cb < 2) return 0;
+    if (cb == 0) {
+        return 2;
+    }
+    if (cb < 2) {
+        return 0;
+    }
     buf[0] = '1';
     buf[1] = 0;
     return 2;
@@ -55,11 +80,18 @@ int32_t Ask(const DbcImage &img, uint16_t key, std::vector<int32_t> ints, std::v
     ZMD_ImageView view;
     DbcMakeView(img, &view);
     ZMD_Env env{&view, &kPlatform};
-    ZMD_SettingsRecord rec{nullptr, 0, static_cast<uint32_t>(strs.size()), strs.empty() ? nullptr : strs.data(),
-                           static_cast<uint32_t>(ints.size()), ints.empty() ? nullptr : ints.data(), nullptr};
+    ZMD_SettingsRecord rec{nullptr,
+                           0,
+                           static_cast<uint32_t>(strs.size()),
+                           strs.empty() ? nullptr : strs.data(),
+                           static_cast<uint32_t>(ints.size()),
+                           ints.empty() ? nullptr : ints.data(),
+                           nullptr};
     ZMD_Node node{0, 0};
     int32_t r = ZMD_FindKey(&env, key, &rec, &node);
-    if (r != ZMD_OK) return r;
+    if (r != ZMD_OK) {
+        return r;
+    }
     value->assign(256, 0);
     uint32_t size = 0;
     r = ZMD_ExtractValue(&env, &rec, 256, value->data(), &size, node);
@@ -70,8 +102,11 @@ int32_t Ask(const DbcImage &img, uint16_t key, std::vector<int32_t> ints, std::v
 std::vector<uint8_t> Int32s(std::initializer_list<int32_t> v)
 {
     std::vector<uint8_t> out;
-    for (int32_t x : v)
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(x) >> (8 * i)));
+    for (int32_t x : v) {
+        for (int i = 0; i < 4; ++i) {
+            out.push_back(static_cast<uint8_t>(static_cast<uint32_t>(x) >> (8 * i)));
+        }
+    }
     return out;
 }
 
@@ -109,8 +144,11 @@ TEST(DbcLayout, IdenticalValuesAndCaseStringsAreStoredOnce)
     // "CL" once, "NO" once, the empty string takes no room.
     EXPECT_EQ(std::string(img.caseStringPool.begin(), img.caseStringPool.end()), "CLNO");
     int caseStringNodes = 0;
-    for (const ZMD_Node &n : img.nodes)
-        if (ZMD_NodeKindOf(n.w0) == ZMD_KIND_BYTES && ZMD_NodeHigh(n.w1) == 0) ++caseStringNodes;
+    for (const ZMD_Node &n : img.nodes) {
+        if (ZMD_NodeKindOf(n.w0) == ZMD_KIND_BYTES && ZMD_NodeHigh(n.w1) == 0) {
+            ++caseStringNodes;
+        }
+    }
     EXPECT_EQ(caseStringNodes, 3);
     // 5, 7 and 5, 7: the byte pool holds 5 and 7 once each.
     EXPECT_EQ(img.bytePool.size(), 2u);
@@ -118,19 +156,23 @@ TEST(DbcLayout, IdenticalValuesAndCaseStringsAreStoredOnce)
 
 TEST(DbcLayout, SharedTreeIsLaidOutOnce)
 {
-    DbcImage img = Compile("key 0x1001\n  select_int int 28\n    case 9: use big\n    case 11: use big\n"
-                           "key 0x1002\n  select_int int 5\n    case 1: use big\n"
-                           "tree big\n  select_int int 52\n    case 5\n      list\n        @0x1001 int8 1\n        @0x1002 int8 2\n"
-                           "    default: @0x1001 int8 3\n"
-                           "key 0x5008: all\n");
+    DbcImage img = Compile(
+        "key 0x1001\n  select_int int 28\n    case 9: use big\n    case 11: use big\n"
+        "key 0x1002\n  select_int int 5\n    case 1: use big\n"
+        "tree big\n  select_int int 52\n    case 5\n      list\n        @0x1001 int8 1\n        @0x1002 int8 2\n"
+        "    default: @0x1001 int8 3\n"
+        "key 0x5008: all\n");
     uint32_t first = ZMD_NodeOperand(img.nodes[KeyNode(img, 0x1001)].w0);
     uint32_t other = ZMD_NodeOperand(img.nodes[KeyNode(img, 0x1002)].w0);
     // Both cases of 0x1001 and the case of 0x1002 point at one select_int node.
     EXPECT_EQ(ZMD_NodeOperand(img.nodes[first].w0), ZMD_NodeOperand(img.nodes[first + 1].w0));
     EXPECT_EQ(ZMD_NodeOperand(img.nodes[first].w0), ZMD_NodeOperand(img.nodes[other].w0));
     int selects = 0;
-    for (const ZMD_Node &n : img.nodes)
-        if (ZMD_NodeKindOf(n.w0) == ZMD_KIND_SELECT_INT) ++selects;
+    for (const ZMD_Node &n : img.nodes) {
+        if (ZMD_NodeKindOf(n.w0) == ZMD_KIND_SELECT_INT) {
+            ++selects;
+        }
+    }
     EXPECT_EQ(selects, 3);
 }
 
@@ -157,15 +199,17 @@ TEST(DbcLayout, ValueEncodingAsTheEngineReadsIt)
     ASSERT_EQ(Ask(img, 0x0009, {0}, {nullptr}, &v), ZMD_OK);
     EXPECT_EQ(v, Int32s({-2147483647 - 1, 2147483647}));
     ASSERT_EQ(Ask(img, 0x000A, {0}, {nullptr}, &v), ZMD_OK);
-    EXPECT_EQ(v, (std::vector<uint8_t>{0x1B, 0x28, 0x70, 0x08, 0x00, 0x02, 0xAB, 0x00, 0x00, 0xE0, 0x01, 'A', '\n', 7, 0, 0}));
+    EXPECT_EQ(v, (std::vector<uint8_t>{0x1B, 0x28, 0x70, 0x08, 0x00, 0x02, 0xAB, 0x00, 0x00, 0xE0, 0x01, 'A', '\n', 7,
+                                       0, 0}));
 }
 
 TEST(DbcLayout, BranchesChooseAsWritten)
 {
-    DbcImage img = Compile("key 0x2013\n  select_masked int 2 mask 0xFF00\n    case 0x0100: int8 1\n    default: int8 0\n"
-                           "key 0x2036\n  select_int int 10\n    case 81: int8 2\n    case 1..2147483647: int8 1\n"
-                           "key 0x2001\n  select_string str 1\n    case \"CL\": int8 0\n    case \"\": int8 9\n"
-                           "key 0x2002\n  switch int 7\n    when 11: int8 11\n    when 13\n      int8 13\n    int8 99\n");
+    DbcImage img =
+        Compile("key 0x2013\n  select_masked int 2 mask 0xFF00\n    case 0x0100: int8 1\n    default: int8 0\n"
+                "key 0x2036\n  select_int int 10\n    case 81: int8 2\n    case 1..2147483647: int8 1\n"
+                "key 0x2001\n  select_string str 1\n    case \"CL\": int8 0\n    case \"\": int8 9\n"
+                "key 0x2002\n  switch int 7\n    when 11: int8 11\n    when 13\n      int8 13\n    int8 99\n");
     std::vector<int32_t> ints(13, 0);
     std::vector<const char *> strs(5, nullptr);
     std::vector<uint8_t> v;
@@ -197,13 +241,14 @@ TEST(DbcLayout, BranchesChooseAsWritten)
 
 TEST(DbcLayout, DriverTables)
 {
-    DbcImage img = Compile("key 0x1001: int8 1\n"
-                           "catalogue 28\n  11 0x3D92\n  9, 0x3D90\ncatalogue 4\n  1 0x3A9A\n"
-                           "sequence 0x1019\n  part: bytes 1B 28 62 01 00 01\n  part\n    select_int int 52\n      case 5: bytes 0B\n"
-                           "sequence 0x101B\n  part: bytes 1B 40\n"
-                           "selection\n  row 1 0 1 2 1 0 -> 1 0 0 0\n"
-                           "block A 0\n  zeros(48)\nblock A 1\n  le16(122) zeros(26) field(20, \"KZ.TBL\")\n"
-                           "block B 0\n  zeros(40)\nblock C 0\n  zeros(36)\nblock D 0\n  zeros(48)\n");
+    DbcImage img = Compile(
+        "key 0x1001: int8 1\n"
+        "catalogue 28\n  11 0x3D92\n  9, 0x3D90\ncatalogue 4\n  1 0x3A9A\n"
+        "sequence 0x1019\n  part: bytes 1B 28 62 01 00 01\n  part\n    select_int int 52\n      case 5: bytes 0B\n"
+        "sequence 0x101B\n  part: bytes 1B 40\n"
+        "selection\n  row 1 0 1 2 1 0 -> 1 0 0 0\n"
+        "block A 0\n  zeros(48)\nblock A 1\n  le16(122) zeros(26) field(20, \"KZ.TBL\")\n"
+        "block B 0\n  zeros(40)\nblock C 0\n  zeros(36)\nblock D 0\n  zeros(48)\n");
     EXPECT_EQ(img.listNumbers, (std::vector<uint16_t>{28, 4}));
     EXPECT_EQ(img.listLengths, (std::vector<uint16_t>{2, 1}));
     EXPECT_EQ(img.listStarts, (std::vector<uint32_t>{0, 2}));
@@ -215,7 +260,9 @@ TEST(DbcLayout, DriverTables)
     ASSERT_EQ(img.seqParts.size(), 3u);
     EXPECT_EQ(Kind(img, img.seqParts[1]), ZMD_KIND_SELECT_INT);
     // Part roots are top nodes too, so node 0 reaches every 0x5008 value.
-    for (uint32_t p : img.seqParts) EXPECT_LE(p, img.nodes[0].w1);
+    for (uint32_t p : img.seqParts) {
+        EXPECT_LE(p, img.nodes[0].w1);
+    }
     ASSERT_EQ(img.selectionRows.size(), 1u);
     EXPECT_EQ(img.selectionRows[0].selector[2], 1);
     EXPECT_EQ(img.selectionRows[0].block[0], 1);

@@ -13,9 +13,14 @@ std::vector<uint8_t> Data(const std::string &line, std::string *errors = nullptr
     std::vector<DbcLine> lines;
     DbcLexSource(&prog, 0, line, &lines);
     std::vector<uint8_t> out;
-    if (!lines.empty()) DbcParseByteData(&prog, DbcLoc{0, 1}, lines[0].toks, 0, &out);
-    if (errors) *errors = prog.diagnostics;
-    else EXPECT_EQ(prog.diagnostics, "");
+    if (!lines.empty()) {
+        DbcParseByteData(&prog, DbcLoc{0, 1}, lines[0].toks, 0, &out);
+    }
+    if (errors) {
+        *errors = prog.diagnostics;
+    } else {
+        EXPECT_EQ(prog.diagnostics, "");
+    }
     return out;
 }
 
@@ -51,8 +56,9 @@ TEST(DbcSource, Numbers)
     EXPECT_EQ(v, -2147483648LL);
     EXPECT_TRUE(DbcParseInt("0XFF", &v));
     EXPECT_EQ(v, 255);
-    for (const char *bad : {"", "-", "0x", "1e5", "12a", "0x1G", "99999999999999999999"})
+    for (const char *bad : {"", "-", "0x", "1e5", "12a", "0x1G", "99999999999999999999"}) {
         EXPECT_FALSE(DbcParseInt(bad, &v)) << bad;
+    }
 }
 
 TEST(DbcSource, CommentsCrLfAndHashInsideStrings)

@@ -19,13 +19,14 @@ DbcImage Compile(const std::string &text)
     return img;
 }
 
-const char kSample[] = "key 0x0008\n  select_int int 0\n    case 1: text \"A\"\n    case 2..3: text \"B\"\n"
-                       "key 0x0012\n  select_string str 0\n    case \"DOC\": text \"C\"\n"
-                       "key 0x1001\n  select_masked int 79 mask 0xFF\n    case 1: int8 1\n"
-                       "key 0x5008: all\n"
-                       "sequence 0x101B\n  part: bytes 1B 40\n"
-                       "block A 0\n  zeros(48)\nblock B 0\n  zeros(40)\nblock C 0\n  zeros(36)\nblock D 0\n  zeros(48)\n"
-                       "selection\n  row 1 0 1 2 1 0 -> 0 0 0 0\n";
+const char kSample[] =
+    "key 0x0008\n  select_int int 0\n    case 1: text \"A\"\n    case 2..3: text \"B\"\n"
+    "key 0x0012\n  select_string str 0\n    case \"DOC\": text \"C\"\n"
+    "key 0x1001\n  select_masked int 79 mask 0xFF\n    case 1: int8 1\n"
+    "key 0x5008: all\n"
+    "sequence 0x101B\n  part: bytes 1B 40\n"
+    "block A 0\n  zeros(48)\nblock B 0\n  zeros(40)\nblock C 0\n  zeros(36)\nblock D 0\n  zeros(48)\n"
+    "selection\n  row 1 0 1 2 1 0 -> 0 0 0 0\n";
 
 std::string Faults(const DbcImage &img)
 {
@@ -38,8 +39,11 @@ std::string Faults(const DbcImage &img)
 
 uint32_t FindKind(const DbcImage &img, uint32_t kind)
 {
-    for (uint32_t i = 0; i < img.nodes.size(); ++i)
-        if (ZMD_NodeKindOf(img.nodes[i].w0) == kind) return i;
+    for (uint32_t i = 0; i < img.nodes.size(); ++i) {
+        if (ZMD_NodeKindOf(img.nodes[i].w0) == kind) {
+            return i;
+        }
+    }
     ADD_FAILURE() << "no node of kind " << kind;
     return 0;
 }
@@ -74,14 +78,20 @@ TEST(DbcValidate, FindsEachBrokenInvariant)
          [](DbcImage *i) { i->nodes[FindKind(*i, ZMD_KIND_CASE_STRING)].w1 = 0; }},
         {"beyond the case-string pool", [](DbcImage *i) { i->caseStringPool.resize(2); }},
         {"range pair", [](DbcImage *i) { i->int32Pool.resize(1); }},
-        {"cycle", [](DbcImage *i) { i->nodes[FindKind(*i, ZMD_KIND_CASE_EQUAL)].w0 = ZMD_MakeW0(ZMD_KIND_CASE_EQUAL, 0); }},
+        {"cycle",
+         [](DbcImage *i) { i->nodes[FindKind(*i, ZMD_KIND_CASE_EQUAL)].w0 = ZMD_MakeW0(ZMD_KIND_CASE_EQUAL, 0); }},
         {"is not above the key before it", [](DbcImage *i) { std::swap(i->keys[0], i->keys[1]); }},
         {"invalid node kind 22", [](DbcImage *i) { i->nodes[1].w0 = ZMD_MakeW0(22, 0); }},
         {"cannot be evaluated", [](DbcImage *i) { i->keyNodes[0] = FindKind(*i, ZMD_KIND_MASK); }},
-        {"a text must end in its NUL", [](DbcImage *i) { i->bytePool[ZMD_NodeOperand(i->nodes[FindKind(*i, ZMD_KIND_TEXT)].w0) + 1] = 'x'; }},
+        {"a text must end in its NUL",
+         [](DbcImage *i) { i->bytePool[ZMD_NodeOperand(i->nodes[FindKind(*i, ZMD_KIND_TEXT)].w0) + 1] = 'x'; }},
         {"parts beyond the part table", [](DbcImage *i) { i->seqPartCounts[0] = 2; }},
         {"block A 0 does not exist", [](DbcImage *i) { i->blocksA.clear(); }},
-        {"the key table is missing or empty", [](DbcImage *i) { i->keys.clear(); i->keyNodes.clear(); }},
+        {"the key table is missing or empty",
+         [](DbcImage *i) {
+             i->keys.clear();
+             i->keyNodes.clear();
+         }},
     };
     for (const Breakage &b : cases) {
         DbcImage img = good;
@@ -204,14 +214,15 @@ void ExpectRow(const std::string &md, const std::string &row)
 
 TEST(DbcCatalogue, SettingsReachEveryCaseAndDefaultsAvoidEarlierCases)
 {
-    std::string md = Catalogue("key 0x0008\n  select_int int 0\n    case 0: text \"a\"\n    case 1..5: text \"b\"\n"
-                               "    case 2: text \"hidden\"\n    default: text \"c\"\n"
-                               "key 0x2013\n  select_masked int 2 mask 0xFF00\n    case 0: int8 5\n    case 0x0B00: int8 1\n"
-                               "    default: int8 0\n"
-                               "key 0x2001\n  select_string str 1\n    case \"\": int8 1\n    default: int8 2\n"
-                               "key 0x1007\n  switch int 9\n    when 0: int8 24\n    when 1: int8 8\n"
-                               "key 0x100A\n  select_int int 5\n    case 1\n      select_int int 5\n        case 1: int8 1\n"
-                               "        case 2: int8 2\n");
+    std::string md =
+        Catalogue("key 0x0008\n  select_int int 0\n    case 0: text \"a\"\n    case 1..5: text \"b\"\n"
+                  "    case 2: text \"hidden\"\n    default: text \"c\"\n"
+                  "key 0x2013\n  select_masked int 2 mask 0xFF00\n    case 0: int8 5\n    case 0x0B00: int8 1\n"
+                  "    default: int8 0\n"
+                  "key 0x2001\n  select_string str 1\n    case \"\": int8 1\n    default: int8 2\n"
+                  "key 0x1007\n  switch int 9\n    when 0: int8 24\n    when 1: int8 8\n"
+                  "key 0x100A\n  select_int int 5\n    case 1\n      select_int int 5\n        case 1: int8 1\n"
+                  "        case 2: int8 2\n");
     ExpectRow(md, "int 0 = 0 | ZMD_OK | \"a\"");
     ExpectRow(md, "int 0 = 1 | ZMD_OK | \"b\"");
     ExpectRow(md, "int 0 = 6 | ZMD_OK | \"c\"");

@@ -60,11 +60,16 @@ TEST(CliArgsPlacement, HelpAndVersionAtEveryLevel)
         CliCommand command;
         const char *topic;
     } cases[] = {
-        {{"--help"}, CLI_HELP, ""},           {{"-h"}, CLI_HELP, ""},
-        {{"help"}, CLI_HELP, ""},             {{"help", "dump"}, CLI_HELP, "dump"},
-        {{"query", "--help"}, CLI_HELP, "query"}, {{"query", "lp", "-h"}, CLI_HELP, "query"},
-        {{"dump", "--bogus", "--help"}, CLI_HELP, "dump"}, {{"--version"}, CLI_VERSION, ""},
-        {{"query", "--version"}, CLI_VERSION, "query"}, {{"dump", "--version"}, CLI_VERSION, "dump"},
+        {{"--help"}, CLI_HELP, ""},
+        {{"-h"}, CLI_HELP, ""},
+        {{"help"}, CLI_HELP, ""},
+        {{"help", "dump"}, CLI_HELP, "dump"},
+        {{"query", "--help"}, CLI_HELP, "query"},
+        {{"query", "lp", "-h"}, CLI_HELP, "query"},
+        {{"dump", "--bogus", "--help"}, CLI_HELP, "dump"},
+        {{"--version"}, CLI_VERSION, ""},
+        {{"query", "--version"}, CLI_VERSION, "query"},
+        {{"dump", "--version"}, CLI_VERSION, "dump"},
     };
     for (const auto &c : cases) {
         CliRequest r = Parse(c.args);
@@ -75,13 +80,17 @@ TEST(CliArgsPlacement, HelpAndVersionAtEveryLevel)
     // Each help names its arguments, options, examples and exit codes; the
     // query help also the environment and the printer file format.
     std::string query = CliUsage("query");
-    for (const char *part : {"DATABASE", "--printer NAME", "Examples:", "Exit status:", "Environment:", "ZMD_PRINTER_DIR",
-                             "ZMD_COUNTRY", "HOME", "Files:", "ValueName = number", "case included", "'#'"})
+    for (const char *part :
+         {"DATABASE", "--printer NAME", "Examples:", "Exit status:", "Environment:", "ZMD_PRINTER_DIR", "ZMD_COUNTRY",
+          "HOME", "Files:", "ValueName = number", "case included", "'#'"}) {
         EXPECT_NE(query.find(part), std::string::npos) << part;
-    for (const char *part : {"Examples:", "Exit status:", "--json"})
+    }
+    for (const char *part : {"Examples:", "Exit status:", "--json"}) {
         EXPECT_NE(std::string(CliUsage("dump")).find(part), std::string::npos) << part;
-    for (const char *part : {"Environment:", "Files:", "Exit status:", "query", "dump"})
+    }
+    for (const char *part : {"Environment:", "Files:", "Exit status:", "query", "dump"}) {
         EXPECT_NE(std::string(CliUsage()).find(part), std::string::npos) << part;
+    }
 }
 
 std::string Json(const Strings &args)
@@ -95,7 +104,8 @@ TEST(CliJson, KindsInSnakeCaseAndBytesAsNumbers)
     // Bytes: an array of numbers, counted.
     EXPECT_EQ(Json({"query", "mnt", "0x300B", "--int", "0=1", "--json"}),
               "{\"database\": \"mnt\", \"key\": \"0x300B\", \"result\": \"ZMD_OK\", \"code\": 0, \"size\": 16, "
-              "\"kind\": \"bytes\", \"count\": 16, \"value\": [27, 91, 75, 2, 0, 0, 31, 75, 90, 76, 83, 84, 65, 82, 84, 10]}");
+              "\"kind\": \"bytes\", \"count\": 16, \"value\": [27, 91, 75, 2, 0, 0, 31, 75, 90, 76, 83, 84, 65, 82, "
+              "84, 10]}");
     // A computed area: its type apart from the kind, the value an object.
     std::string area = Json({"query", "drv", "0x1032", "--json"});
     EXPECT_NE(area.find("\"size\": 16, \"kind\": \"computed\", \"computed_type\": 3, \"count\": 1, "
@@ -105,7 +115,8 @@ TEST(CliJson, KindsInSnakeCaseAndBytesAsNumbers)
     std::string seq = Json({"query", "drv", "0x101B", "--json"});
     EXPECT_NE(seq.find("\"kind\": \"sequence\""), std::string::npos) << seq;
     EXPECT_NE(seq.find("\"value\": [27, 64"), std::string::npos) << seq;
-    std::string params = Json({"query", "drv", "0x101E", "--int", "4=1", "--int", "5=1", "--int", "8=2", "--int", "6=1", "--json"});
+    std::string params =
+        Json({"query", "drv", "0x101E", "--int", "4=1", "--int", "5=1", "--int", "8=2", "--int", "6=1", "--json"});
     EXPECT_NE(params.find("\"size\": 192, \"kind\": \"paramset\", \"count\": 192, \"value\": ["), std::string::npos)
         << params;
 }
@@ -136,10 +147,15 @@ struct Store {
     }
     ~Store()
     {
-        for (const std::string &f : files) std::remove(f.c_str());
+        for (const std::string &f : files) {
+            std::remove(f.c_str());
+        }
         rmdir(dir);
-        if (hadOld) setenv("ZMD_PRINTER_DIR", saved.c_str(), 1);
-        else unsetenv("ZMD_PRINTER_DIR");
+        if (hadOld) {
+            setenv("ZMD_PRINTER_DIR", saved.c_str(), 1);
+        } else {
+            unsetenv("ZMD_PRINTER_DIR");
+        }
     }
 };
 
@@ -155,18 +171,22 @@ TEST(CliPrinter, SaysWhatIsMissingAndWhereItWasLookedFor)
     std::string dir = store.dir;
     std::string none = Advice({"query", "drv", "0x1018"});
     EXPECT_NE(none.find("drv 0x1018 reads the printer's stored value XvnUI_CustomECPMode, and no printer is named"),
-              std::string::npos) << none;
+              std::string::npos)
+        << none;
     EXPECT_NE(none.find(dir + "/NAME.conf"), std::string::npos) << none;
     EXPECT_NE(none.find("    XvnUI_CustomECPMode = 0\n"), std::string::npos) << none;
 
     std::string absent = Advice({"query", "drv", "0x1018", "--printer", "office"});
-    EXPECT_NE(absent.find("printer 'office' not found: cannot open " + dir + "/office.conf (No such file or directory)"),
-              std::string::npos) << absent;
+    EXPECT_NE(
+        absent.find("printer 'office' not found: cannot open " + dir + "/office.conf (No such file or directory)"),
+        std::string::npos)
+        << absent;
     EXPECT_NE(absent.find("XvnUI_CustomECPMode = 0"), std::string::npos) << absent;
 
     store.Put("empty", "# nothing stored\n");
     std::string unstored = Advice({"query", "drv", "0x1018", "--printer", "empty"});
-    EXPECT_NE(unstored.find("printer 'empty' (" + dir + "/empty.conf) stores no XvnUI_CustomECPMode"), std::string::npos)
+    EXPECT_NE(unstored.find("printer 'empty' (" + dir + "/empty.conf) stores no XvnUI_CustomECPMode"),
+              std::string::npos)
         << unstored;
 
     store.Put("office", "XvnUI_CustomECPMode = 0\n");
@@ -193,8 +213,9 @@ TEST(CliPrinter, WarnsAboutLinesTheStoreCannotRead)
     EXPECT_EQ(names[1], "XvnUI_CustomECPMode");
     Strings w = CliPrinterWarnings(path, names);
     Strings expected = {
-        path + ":4: '0  # inline' is not a number, so XvnUI_CustomPausePage reads as not stored; a comment needs a line "
-               "of its own, starting with '#'",
+        path +
+            ":4: '0  # inline' is not a number, so XvnUI_CustomPausePage reads as not stored; a comment needs a line "
+            "of its own, starting with '#'",
         path + ":5: 'xvnui_customphotodetect' is not read: names match case and all; the database reads "
                "'XvnUI_CustomPhotoDetect'",
         path + ":6: 'no equals sign' is not 'ValueName = number'; the line is ignored",

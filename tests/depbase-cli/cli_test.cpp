@@ -31,8 +31,8 @@ std::string ParseError(std::vector<std::string> args)
 
 TEST(CliArgs, QueryWithSettings)
 {
-    CliRequest r = Parse({"query", "drv", "0x1019", "--int", "28=9", "--int", "79=0x800000", "--int", "5=-1",
-                          "--str", "1=CL", "--str", "4=", "--printer", "P1", "--json"});
+    CliRequest r = Parse({"query", "drv", "0x1019", "--int", "28=9", "--int", "79=0x800000", "--int", "5=-1", "--str",
+                          "1=CL", "--str", "4=", "--printer", "P1", "--json"});
     EXPECT_EQ(r.command, CLI_QUERY);
     EXPECT_EQ(r.database, 1);
     EXPECT_EQ(r.key, 0x1019u);
@@ -62,10 +62,14 @@ TEST(CliArgs, ClearErrors)
     EXPECT_NE(ParseError({"query", "root", "0x10002"}).find("out of range"), std::string::npos);
     EXPECT_NE(ParseError({"query", "root", "12abc"}).find("malformed key"), std::string::npos);
     EXPECT_NE(ParseError({"query", "root"}).find("needs a database and a key"), std::string::npos);
-    for (const char *bad : {"28", "=5", "x=1", "28=", "28=1.5", "256=1", "-1=1", "28=0x100000000", "28=--1"})
-        EXPECT_NE(ParseError({"query", "drv", "0x1003", "--int", bad}).find("malformed --int"), std::string::npos) << bad;
-    for (const char *bad : {"CL", "=CL", "x=CL", "300=CL"})
-        EXPECT_NE(ParseError({"query", "lm", "0x2001", "--str", bad}).find("malformed --str"), std::string::npos) << bad;
+    for (const char *bad : {"28", "=5", "x=1", "28=", "28=1.5", "256=1", "-1=1", "28=0x100000000", "28=--1"}) {
+        EXPECT_NE(ParseError({"query", "drv", "0x1003", "--int", bad}).find("malformed --int"), std::string::npos)
+            << bad;
+    }
+    for (const char *bad : {"CL", "=CL", "x=CL", "300=CL"}) {
+        EXPECT_NE(ParseError({"query", "lm", "0x2001", "--str", bad}).find("malformed --str"), std::string::npos)
+            << bad;
+    }
     EXPECT_NE(ParseError({"query", "drv", "0x1003", "--int"}).find("--int needs a value"), std::string::npos);
     EXPECT_NE(ParseError({"query", "drv", "0x1003", "--bogus"}).find("unknown option '--bogus'"), std::string::npos);
     EXPECT_NE(ParseError({"query", "drv", "0x1003", "--raw", "--json"}).find("exclude each other"), std::string::npos);
@@ -85,7 +89,8 @@ std::string Ask(std::vector<std::string> args, int32_t expected = 0)
 TEST(CliQuery, DecodesEachKindOfAnswer)
 {
     EXPECT_EQ(Ask({"query", "root", "0x001E"}), "root 0x001E: ZMD_OK, 26 bytes, text × 13\n  \"calibmod.dll\"\n");
-    EXPECT_EQ(Ask({"query", "drv", "0x1003", "--int", "28=9"}), "drv 0x1003: ZMD_OK, 8 bytes, int16_array × 2\n  21000, 29700\n");
+    EXPECT_EQ(Ask({"query", "drv", "0x1003", "--int", "28=9"}),
+              "drv 0x1003: ZMD_OK, 8 bytes, int16_array × 2\n  21000, 29700\n");
     EXPECT_EQ(Ask({"query", "drv", "0x1004", "--int", "28=9"}, 1), "drv 0x1004: ZMD_NOT_FOUND\n");
     EXPECT_NE(Ask({"query", "drv", "0x1004", "--int", "28=256", "--int", "29=21000", "--int", "30=29700"})
                   .find("left offset 340, printable width 20320, top offset 300, printable length 28900"),
@@ -113,7 +118,8 @@ TEST(CliQuery, JsonForScripts)
               "\"kind\": \"text\", \"count\": 11, \"value\": \"XvnSLM_DOC\"}");
     EXPECT_EQ(Ask({"query", "root", "0x0012", "--str", "0=doc", "--json"}, 1),
               "{\"database\": \"root\", \"key\": \"0x0012\", \"result\": \"ZMD_NOT_FOUND\", \"code\": 1}");
-    EXPECT_NE(Ask({"query", "drv", "0x100D", "--json"}).find("{\"id\": 1, \"name_id\": 15002, \"value1\": 20001, \"value2\": 1, \"default\": 1}"),
+    EXPECT_NE(Ask({"query", "drv", "0x100D", "--json"})
+                  .find("{\"id\": 1, \"name_id\": 15002, \"value1\": 20001, \"value2\": 1, \"default\": 1}"),
               std::string::npos);
 }
 
@@ -137,8 +143,11 @@ TEST(CliQuery, ReadsThePrinterNamed)
     setenv("ZMD_PRINTER_DIR", dir, 1);
     std::string clear = Ask({"query", "drv", "0x1018", "--printer", "P1"});
     std::string set = Ask({"query", "drv", "0x1018", "--printer", "P1", "--int", "79=0x800000"});
-    if (old) setenv("ZMD_PRINTER_DIR", saved.c_str(), 1);
-    else unsetenv("ZMD_PRINTER_DIR");
+    if (old) {
+        setenv("ZMD_PRINTER_DIR", saved.c_str(), 1);
+    } else {
+        unsetenv("ZMD_PRINTER_DIR");
+    }
     std::remove(conf.c_str());
     rmdir(dir);
     EXPECT_NE(clear.find("136 bytes, sequence"), std::string::npos) << clear;
@@ -150,7 +159,9 @@ TEST(CliQuery, ReadsThePrinterNamed)
 TEST(CliDump, AsksEveryKeyOfEveryExport)
 {
     std::vector<uint32_t> drv = CliDumpKeys(1);
-    for (uint32_t k : {0x1001u, 0x100Du, 0x1018u, 0x101Eu}) EXPECT_NE(std::find(drv.begin(), drv.end(), k), drv.end()) << k;
+    for (uint32_t k : {0x1001u, 0x100Du, 0x1018u, 0x101Eu}) {
+        EXPECT_NE(std::find(drv.begin(), drv.end(), k), drv.end()) << k;
+    }
     EXPECT_TRUE(std::is_sorted(drv.begin(), drv.end()));
     size_t total = 0;
     for (int db = 0; db < 6; ++db) {

@@ -53,15 +53,18 @@ protected:
         keys.push_back({0x0008, b.add(mk::selectInt(nameCases, 0, 1))});
         for (const Db &db : kDbs) {
             for (uint32_t k : {db.first, db.last}) {
-                if (k != 0x0001)
+                if (k != 0x0001) {
                     keys.push_back({static_cast<uint16_t>(k), b.add(b.int32s(static_cast<uint16_t>(k), {int32_t(k)}))});
+                }
             }
         }
-        for (uint16_t k : {0x1000, 0x5001, 0x6000, 0x7001})
+        for (uint16_t k : {0x1000, 0x5001, 0x6000, 0x7001}) {
             keys.push_back({k, b.add(b.int32s(k, {k}))});
+        }
         std::sort(keys.begin(), keys.end());
-        for (auto &k : keys)
+        for (auto &k : keys) {
             b.addKey(k.first, k.second);
+        }
         view = b.view();
         env = fake.env(&view);
     }
@@ -246,8 +249,8 @@ TEST(Exports, AnswerTheVersionKeyAndCheckRanges)
     EXPECT_EQ(ZMD_AccessDrvDataBase(0x1000, &rec, 0, nullptr, &size), ZMD_NOT_FOUND);
     EXPECT_EQ(ZMD_AccessSMDataBase(0x7001, nullptr, 0, nullptr, &size), ZMD_BAD_RECORD);
     using Export = int32_t (*)(uint32_t, ZMD_SettingsRecord *, uint32_t, void *, uint32_t *);
-    for (Export e : {&ZMD_AccessRootDataBase, &ZMD_AccessDrvDataBase, &ZMD_AccessLMDataBase,
-                     &ZMD_AccessMntDataBase, &ZMD_AccessPADataBase, &ZMD_AccessSMDataBase}) {
+    for (Export e : {&ZMD_AccessRootDataBase, &ZMD_AccessDrvDataBase, &ZMD_AccessLMDataBase, &ZMD_AccessMntDataBase,
+                     &ZMD_AccessPADataBase, &ZMD_AccessSMDataBase}) {
         EXPECT_EQ(e(0x5001, &rec, 0, nullptr, &size), ZMD_NOT_FOUND);
         EXPECT_EQ(e(0x5FFF, &rec, 0, nullptr, &size), ZMD_NOT_FOUND);
         EXPECT_EQ(e(0x0002, &rec, 0, nullptr, nullptr), e == &ZMD_AccessRootDataBase ? ZMD_ERROR : ZMD_NOT_FOUND);

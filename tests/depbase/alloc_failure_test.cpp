@@ -60,11 +60,7 @@ TEST_F(AllocFailureTest, PrinterDataSelector)
     TestRecord rec;
     rec.setPrinterName("Office");
     int failing = Sweep(
-        fake,
-        [&] {
-            return ZMD_AccessDataBase(&env, ZMD_DB_ROOT, 0x0002, rec.get(), sizeof buf, buf, &size);
-        },
-        ZMD_OK);
+        fake, [&] { return ZMD_AccessDataBase(&env, ZMD_DB_ROOT, 0x0002, rec.get(), sizeof buf, buf, &size); }, ZMD_OK);
     EXPECT_EQ(failing, 2); // the root-shaped record, then the value name
 }
 
@@ -80,11 +76,7 @@ TEST_F(AllocFailureTest, CountrySelector)
     rec.setPrinterName("Office");
     fake.addPrinter("Office");
     int failing = Sweep(
-        fake,
-        [&] {
-            return ZMD_AccessDataBase(&env, ZMD_DB_SM, 0x6001, rec.get(), sizeof buf, buf, &size);
-        },
-        ZMD_OK);
+        fake, [&] { return ZMD_AccessDataBase(&env, ZMD_DB_SM, 0x6001, rec.get(), sizeof buf, buf, &size); }, ZMD_OK);
     EXPECT_EQ(failing, 1);
 }
 
@@ -105,7 +97,8 @@ TEST_F(AllocFailureTest, PrinterDataInsideACountryBranch)
     TestRecord rec;
     rec.hPrinter = fake.handleOf("Office");
     ZMD_Node node{};
-    int failing = Sweep(fake, [&] { return ZMD_FindKey(&env, 0x0002, rec.get(), &node); }, ZMD_OK);
+    int failing = Sweep(
+        fake, [&] { return ZMD_FindKey(&env, 0x0002, rec.get(), &node); }, ZMD_OK);
     EXPECT_EQ(failing, 3);
 }
 

@@ -70,8 +70,14 @@ IntRecord customPaper(int32_t width, int32_t length, int32_t variant = 0)
     return r;
 }
 
-uint32_t widthOf(const Bytes &cmd) { return static_cast<uint32_t>(cmd[9]) << 8 | cmd[10]; }
-uint32_t lengthOf(const Bytes &cmd) { return static_cast<uint32_t>(cmd[5]) << 8 | cmd[6]; }
+uint32_t widthOf(const Bytes &cmd)
+{
+    return static_cast<uint32_t>(cmd[9]) << 8 | cmd[10];
+}
+uint32_t lengthOf(const Bytes &cmd)
+{
+    return static_cast<uint32_t>(cmd[5]) << 8 | cmd[6];
+}
 
 int32_t areaField(const Bytes &area, int i)
 {
@@ -83,7 +89,8 @@ int32_t areaField(const Bytes &area, int i)
 TEST_F(ComputedTest, PageFormatWorkedNumbers)
 {
     IntRecord r = customPaper(10000, 15000);
-    EXPECT_EQ(compute(1, &r.rec), (Bytes{0x1B, 0x28, 0x70, 0x08, 0x00, 0x01, 0x50, 0x00, 0x00, 0x00, 0xDD, 0x00, 0x00}));
+    EXPECT_EQ(compute(1, &r.rec),
+              (Bytes{0x1B, 0x28, 0x70, 0x08, 0x00, 0x01, 0x50, 0x00, 0x00, 0x00, 0xDD, 0x00, 0x00}));
     EXPECT_EQ(compute(4, &r.rec), (Bytes{0x50, 0x01, 0x00, 0x00}));
     // Only the low 16 bits of the type count.
     EXPECT_EQ(compute(0x00010004, &r.rec), (Bytes{0x50, 0x01, 0x00, 0x00}));
@@ -246,8 +253,8 @@ TEST_F(ComputedTest, OptionFlagsCommand)
         uint8_t b;
         uint8_t f;
     };
-    for (Case c : {Case{0x00D00000, 1, 0x11}, Case{0x00A00000, 1, 0x41}, Case{0, 0, 0x01},
-                   Case{0x00100000, 0, 0x00}, Case{0x00400000, 0, 0x10}, Case{-1, 1, 0x51}}) {
+    for (Case c : {Case{0x00D00000, 1, 0x11}, Case{0x00A00000, 1, 0x41}, Case{0, 0, 0x01}, Case{0x00100000, 0, 0x00},
+                   Case{0x00400000, 0, 0x10}, Case{-1, 1, 0x51}}) {
         r.ints[79] = c.flags;
         EXPECT_EQ(compute(6, &r.rec), (Bytes{0x1B, 0x28, 0x24, 0x07, 0x00, 0x01, 0x00, c.b, 0x23, 0x45, 0x00, c.f}))
             << std::hex << c.flags;

@@ -27,7 +27,7 @@ struct Query {
     uint16_t key;
     uint32_t database;
     ZMD_SettingsRecord record;
-    uint32_t cbBuffer;  // 0 with withBuffer false: a size query
+    uint32_t cbBuffer; // 0 with withBuffer false: a size query
     bool withBuffer;
     bool clockDependent; // the bytes change with the time of day; only the result and size must agree
 };
@@ -46,8 +46,9 @@ Answer Ask(const Query &q)
     ZMD_SettingsRecord rec = q.record; // the exports never write the record; a copy per call keeps it so
     a.size = 0xFFFFFFFFu;
     a.rc = SweepExportOf(q.database)(q.key, &rec, q.cbBuffer, q.withBuffer ? buf.data() : nullptr, &a.size);
-    if (a.rc == ZMD_OK && !q.clockDependent)
+    if (a.rc == ZMD_OK && !q.clockDependent) {
         a.bytes.assign(buf.begin(), buf.begin() + std::min<size_t>(a.size, buf.size()));
+    }
     return a;
 }
 
@@ -86,8 +87,8 @@ protected:
                        ZMD_NodeLow(n.w1) == 5;
             });
             queries.push_back({s.key, s.database, s.record, 64 * 1024, true, clock});
-            queries.push_back({s.key, s.database, s.record, 0, false, clock});      // size query
-            queries.push_back({s.key, s.database, s.record, 1, true, clock});       // too small (mostly)
+            queries.push_back({s.key, s.database, s.record, 0, false, clock}); // size query
+            queries.push_back({s.key, s.database, s.record, 1, true, clock});  // too small (mostly)
             ZMD_SettingsRecord noPrinter = s.record;
             noPrinter.pwszPrinterName = nullptr;
             queries.push_back({s.key, s.database, noPrinter, 64 * 1024, true, clock});
@@ -99,9 +100,11 @@ protected:
         // Keys outside the ranges, gaps in them, and a record with no settings.
         bare.cInts = 1;
         bare.pnInts = noInts;
-        for (uint32_t db = ZMD_DB_ROOT; db <= ZMD_DB_SM; ++db)
-            for (uint16_t key : {0x0000, 0x0FFF, 0x1000, 0x1FFF, 0x2FFF, 0x3FFF, 0x4FFF, 0x5008, 0x6FFF, 0x7001})
+        for (uint32_t db = ZMD_DB_ROOT; db <= ZMD_DB_SM; ++db) {
+            for (uint16_t key : {0x0000, 0x0FFF, 0x1000, 0x1FFF, 0x2FFF, 0x3FFF, 0x4FFF, 0x5008, 0x6FFF, 0x7001}) {
                 queries.push_back({key, db, bare, 64, true, false});
+            }
+        }
     }
 
     void TearDown() override
@@ -115,8 +118,9 @@ protected:
 TEST_F(DepbaseConcurrency, EightThreadsAnswerAsOneThreadDoes)
 {
     std::vector<Answer> expected;
-    for (const Query &q : queries)
+    for (const Query &q : queries) {
         expected.push_back(Ask(q));
+    }
     // Answers that carry the time of day (the clock part of a command
     // sequence) change from one second to the next: asked again a second
     // later they show, and only their result and size are compared.
@@ -142,15 +146,17 @@ TEST_F(DepbaseConcurrency, EightThreadsAnswerAsOneThreadDoes)
             for (int pass = 0; pass < kPasses; ++pass) {
                 for (size_t i = 0; i < n; ++i) {
                     const size_t at = (i * stride + static_cast<size_t>(t) * 7) % n;
-                    if (!(Ask(queries[at]) == expected[at]))
+                    if (!(Ask(queries[at]) == expected[at])) {
                         ++mismatches;
+                    }
                     ++calls;
                 }
             }
         });
     }
-    for (auto &th : threads)
+    for (auto &th : threads) {
         th.join();
+    }
     EXPECT_EQ(mismatches.load(), 0);
     EXPECT_EQ(calls.load(), kThreads * kPasses * static_cast<int>(queries.size()));
 }

@@ -79,8 +79,9 @@ TEST(AllocSweepLargeTest, LongOfferedListAndLongSequenceTakeTheHeap)
     uint32_t k1010 = b.add(b.int16s(0x1010, ids));
     uint32_t k1011 = b.add(b.int16s(0x1011, ids));
     std::vector<uint32_t> parts;
-    for (uint8_t i = 0; i < 20; ++i)
+    for (uint8_t i = 0; i < 20; ++i) {
         parts.push_back(b.add(b.bytes(0x5008, {i})));
+    }
     b.seqKeys = {0x1019};
     b.seqPartCounts = {20};
     b.seqStarts = {0};
@@ -109,13 +110,13 @@ TEST(AllocSweepLargeTest, LongOfferedListAndLongSequenceTakeTheHeap)
             }
         } else {
             ASSERT_EQ(size, 20u);
-            for (uint32_t i = 0; i < 20; ++i)
+            for (uint32_t i = 0; i < 20; ++i) {
                 EXPECT_EQ(buf[i], i);
+            }
         }
         fake.resetAllocCounters();
         fake.failAllocAt = 1;
-        EXPECT_EQ(QueryDrvDataBase(&env, key, &r.rec, static_cast<uint32_t>(buf.size()), buf.data(), &size),
-                  ZMD_ERROR);
+        EXPECT_EQ(QueryDrvDataBase(&env, key, &r.rec, static_cast<uint32_t>(buf.size()), buf.data(), &size), ZMD_ERROR);
         EXPECT_EQ(fake.outstanding(), 0u);
         fake.resetAllocCounters();
     }
@@ -127,8 +128,7 @@ TEST_F(AllocSweepTest, CommandSequenceWithPrinterData)
     fake.setDword("P", "XvnUI_CustomECPMode", 0);
     Bytes buf(200, 0);
     uint32_t size = 0;
-    sweep([&] { return query(0x1018, 200, buf.data(), &size); },
-          [](int32_t res) { EXPECT_EQ(res, ZMD_ERROR); });
+    sweep([&] { return query(0x1018, 200, buf.data(), &size); }, [](int32_t res) { EXPECT_EQ(res, ZMD_ERROR); });
     // The size query allocates and frees the same way.
     sweep(
         [&] {

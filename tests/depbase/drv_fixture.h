@@ -60,8 +60,8 @@ struct DrvImage {
         uint32_t key5003 = b.add(b.int32s(0x5003, {1, 1}));
         // The list-5 default is in force only while setting 4 is 1.
         uint32_t pair5004 = b.add(b.int32s(0x5004, {1, 1}));
-        uint32_t key5004 = b.add(
-            mk::selectInt(b.addRun({mk::caseEqualInt(brokenKey5004 ? 0x00FFFFFFu : pair5004, 1)}), 4, 1));
+        uint32_t key5004 =
+            b.add(mk::selectInt(b.addRun({mk::caseEqualInt(brokenKey5004 ? 0x00FFFFFFu : pair5004, 1)}), 4, 1));
         // The 0x1016/0x1017 default is in force only while setting 9 is 0.
         uint32_t pair5005 = b.add(b.int32s(0x5005, {3, 7}));
         uint32_t key5005 = b.add(mk::selectInt(b.addRun({mk::caseEqualInt(pair5005, 0)}), 9, 1));

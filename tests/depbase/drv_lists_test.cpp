@@ -11,7 +11,10 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 const int32_t kFill = 0x5A5A5A5A;
 
-Bytes filled(size_t n) { return Bytes(n, 0x5A); }
+Bytes filled(size_t n)
+{
+    return Bytes(n, 0x5A);
+}
 
 TEST_F(DrvTest, OfferedPaperSizesWithPerChoiceValues)
 {

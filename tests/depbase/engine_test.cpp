@@ -132,8 +132,9 @@ protected:
         uint32_t v11 = b.add(b.text(K, "eleven"));
         uint32_t v13 = b.add(b.text(K, "thirteen"));
         std::vector<ZMD_Node> children = {mk::when(v11, 11, 1), mk::when(v13, 13, 1)};
-        if (withPlainChild)
+        if (withPlainChild) {
             children.push_back(b.text(K, "plain"));
+        }
         uint32_t first = b.addRun(children);
         b.addKey(K, b.add(mk::switchOn(first, 28, static_cast<uint16_t>(children.size()))));
     }

@@ -169,15 +169,19 @@ TEST_F(RecordTest, Shapes)
         EXPECT_EQ(r->cInts, want[db].cInts);
         EXPECT_EQ(r->ppszStrings == nullptr, want[db].cStrings == 0);
         EXPECT_EQ(r->pnInts == nullptr, want[db].cInts == 0);
-        for (uint32_t i = 0; i < r->cInts; ++i)
+        for (uint32_t i = 0; i < r->cInts; ++i) {
             EXPECT_EQ(r->pnInts[i], 0);
-        for (uint32_t i = 0; i < r->cStrings; ++i)
+        }
+        for (uint32_t i = 0; i < r->cStrings; ++i) {
             EXPECT_EQ(r->ppszStrings[i], nullptr);
+        }
         // Every entry is writable without touching another.
-        for (uint32_t i = 0; i < r->cInts; ++i)
+        for (uint32_t i = 0; i < r->cInts; ++i) {
             r->pnInts[i] = -1;
-        for (uint32_t i = 0; i < r->cStrings; ++i)
+        }
+        for (uint32_t i = 0; i < r->cStrings; ++i) {
             r->ppszStrings[i] = "s";
+        }
         EXPECT_EQ(r->cInts, want[db].cInts);
         ZMD_FreeSettingsRecord(&env, r);
     }
@@ -197,10 +201,12 @@ TEST_F(RecordTest, DriverRecordFromTenIntegers)
     ZMD_SettingsRecord *r = ZMD_CreateSettingsRecord(&env, ZMD_DB_DRV, src.get());
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->cInts, 95u);
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(r->pnInts[i], i + 1);
-    for (int i = 10; i < 95; ++i)
+    }
+    for (int i = 10; i < 95; ++i) {
         EXPECT_EQ(r->pnInts[i], 0);
+    }
     EXPECT_EQ(r->cStrings, 0u);
     EXPECT_EQ(r->ppszStrings, nullptr);
     EXPECT_EQ(r->hPrinter, reinterpret_cast<void *>(0x55));
@@ -217,8 +223,9 @@ TEST_F(RecordTest, StringPointersAreCopiedUpToTheShape)
     ZMD_SettingsRecord *r = ZMD_CreateSettingsRecord(&env, ZMD_DB_SM, many.get());
     ASSERT_NE(r, nullptr);
     ASSERT_EQ(r->cStrings, 8u);
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(r->ppszStrings[i], strings[i]); // the same pointers
+    }
     EXPECT_EQ(r->cInts, 16u);
     ZMD_FreeSettingsRecord(&env, r);
 
@@ -226,8 +233,9 @@ TEST_F(RecordTest, StringPointersAreCopiedUpToTheShape)
     r = ZMD_CreateSettingsRecord(&env, ZMD_DB_LM, few.get());
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->ppszStrings[0], few.strings[0]);
-    for (int i = 1; i < 5; ++i)
+    for (int i = 1; i < 5; ++i) {
         EXPECT_EQ(r->ppszStrings[i], nullptr);
+    }
     EXPECT_EQ(r->pnInts[0], 7);
     EXPECT_EQ(r->pnInts[1], 0);
     ZMD_FreeSettingsRecord(&env, r);

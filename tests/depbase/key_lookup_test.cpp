@@ -17,10 +17,12 @@ struct Table {
     explicit Table(const std::vector<uint16_t> &keys)
     {
         std::vector<uint32_t> tops;
-        for (size_t i = 0; i < keys.size(); ++i)
+        for (size_t i = 0; i < keys.size(); ++i) {
             tops.push_back(b.add(b.bytes(keys[i], {static_cast<uint8_t>(i)})));
-        for (size_t i = 0; i < keys.size(); ++i)
+        }
+        for (size_t i = 0; i < keys.size(); ++i) {
             b.addKey(keys[i], tops[i]);
+        }
         view = b.view();
     }
     // The position of the entry that answered the key, or -1 with the result.
@@ -29,8 +31,9 @@ struct Table {
         ZMD_Env env = fake.env(&view);
         ZMD_Node node{};
         int32_t r = ZMD_FindKey(&env, key, nullptr, &node);
-        if (result)
+        if (result) {
             *result = r;
+        }
         return r == ZMD_OK ? b.bytePool.at(ZMD_NodeOperand(node.w0)) : -1;
     }
 };
@@ -38,11 +41,13 @@ struct Table {
 TEST(KeyLookup, EveryKeyOfAnAscendingTableAndNoOther)
 {
     std::vector<uint16_t> keys;
-    for (uint16_t k = 0x0002; k < 0x0200; k += 3)
+    for (uint16_t k = 0x0002; k < 0x0200; k += 3) {
         keys.push_back(k);
+    }
     Table t(keys);
-    for (size_t i = 0; i < keys.size(); ++i)
+    for (size_t i = 0; i < keys.size(); ++i) {
         EXPECT_EQ(t.Find(keys[i]), static_cast<int>(i)) << "key 0x" << std::hex << keys[i];
+    }
     int32_t r = 0;
     for (uint16_t missing : {0x0000, 0x0001, 0x0003, 0x01FF, 0x0200, 0xFFFF}) {
         EXPECT_EQ(t.Find(missing, &r), -1);
@@ -64,8 +69,9 @@ TEST(KeyLookup, ATableOutOfOrderStillFindsItsKeys)
 {
     const std::vector<uint16_t> keys = {0x0030, 0x0002, 0x0100, 0x0007, 0x0040};
     Table t(keys);
-    for (size_t i = 0; i < keys.size(); ++i)
+    for (size_t i = 0; i < keys.size(); ++i) {
         EXPECT_EQ(t.Find(keys[i]), static_cast<int>(i)) << "key 0x" << std::hex << keys[i];
+    }
     int32_t r = 0;
     EXPECT_EQ(t.Find(0x0008, &r), -1);
     EXPECT_EQ(r, ZMD_NO_KEY);

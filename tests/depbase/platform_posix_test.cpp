@@ -19,8 +19,9 @@ namespace {
 std::u16string U16(const std::string &s)
 {
     std::u16string out;
-    for (unsigned char c : s)
+    for (unsigned char c : s) {
         out.push_back(c);
+    }
     return out;
 }
 
@@ -31,15 +32,17 @@ public:
     {
         const char *v = std::getenv(name);
         had_ = v != nullptr;
-        if (had_)
+        if (had_) {
             old_ = v;
+        }
     }
     ~EnvVar()
     {
-        if (had_)
+        if (had_) {
             setenv(name_, old_.c_str(), 1);
-        else
+        } else {
             unsetenv(name_);
+        }
     }
     void set(const std::string &v) { setenv(name_, v.c_str(), 1); }
     void unset() { unsetenv(name_); }
@@ -135,8 +138,9 @@ TEST_F(PosixPlatformTest, StoreFileFormat)
     EXPECT_EQ(v, 9);
     EXPECT_TRUE(read(h, "Last", &v));
     EXPECT_EQ(v, 1);
-    for (const char *bad : {"TooBig", "Junk", "Empty", "NoEquals", "#Hidden", "Hidden", "Absent", "quietmode"})
+    for (const char *bad : {"TooBig", "Junk", "Empty", "NoEquals", "#Hidden", "Hidden", "Absent", "quietmode"}) {
         EXPECT_FALSE(read(h, bad, &v)) << bad;
+    }
     EXPECT_FALSE(read(h, "QuietMode", &v, 2)); // 4 bytes do not fit
     p->closePrinter(p->ctx, h);
 }
@@ -170,14 +174,15 @@ TEST_F(PosixPlatformTest, HeldStoreAnswersAsTheFile)
         std::u16string n = U16(name);
         uint8_t data[8] = {0};
         uint32_t needed = 0;
-        bool ok = p->getHeldPrinterData(p->ctx, &hold, reinterpret_cast<const ZMD_WCHAR *>(n.c_str()), data, cb,
-                                        &needed);
-        if (ok)
+        bool ok =
+            p->getHeldPrinterData(p->ctx, &hold, reinterpret_cast<const ZMD_WCHAR *>(n.c_str()), data, cb, &needed);
+        if (ok) {
             std::memcpy(v, data, 4);
+        }
         return ok;
     };
-    for (const char *name : {"QuietMode", "Negative", "Hex", "TooBig", "Junk", "Empty", "NoEquals", "#Hidden",
-                             "Hidden", "Two Words", "Last", "Absent", "quietmode", ""}) {
+    for (const char *name : {"QuietMode", "Negative", "Hex", "TooBig", "Junk", "Empty", "NoEquals", "#Hidden", "Hidden",
+                             "Two Words", "Last", "Absent", "quietmode", ""}) {
         int32_t a = 0, b = 0;
         const bool plain = read(h, name, &a);
         EXPECT_EQ(held(name, &b), plain) << name;
@@ -202,8 +207,8 @@ TEST_F(PosixPlatformTest, HeldStoreAnswersAsTheFile)
     std::u16string n = U16("QuietMode");
     uint8_t data[4];
     uint32_t needed = 0;
-    EXPECT_FALSE(p->getHeldPrinterData(p->ctx, &gone, reinterpret_cast<const ZMD_WCHAR *>(n.c_str()), data, 4,
-                                       &needed));
+    EXPECT_FALSE(
+        p->getHeldPrinterData(p->ctx, &gone, reinterpret_cast<const ZMD_WCHAR *>(n.c_str()), data, 4, &needed));
     p->releaseHold(p->ctx, &gone);
     p->closePrinter(p->ctx, h);
 }
@@ -215,8 +220,9 @@ TEST_F(PosixPlatformTest, OpenFailsForMissingOrUnsafeNames)
     mkdir((dir + "/sub").c_str(), 0700);
     write(dir + "/sub/x.conf", "A = 1\n");
     mkdir((dir + "/Dir.conf").c_str(), 0700);
-    for (const char *name : {"Missing", "", ".hidden", "sub/x", "../x", "Dir"})
+    for (const char *name : {"Missing", "", ".hidden", "sub/x", "../x", "Dir"}) {
         EXPECT_EQ(open(name), nullptr) << '"' << name << '"';
+    }
     void *h = nullptr;
     EXPECT_FALSE(p->openPrinter(p->ctx, nullptr, &h));
     const char16_t lone[] = {u'A', 0xD800, 0};
@@ -284,8 +290,9 @@ TEST_F(PosixPlatformTest, ClockAndHeap)
     EXPECT_LE(t.second, 60);
     unsigned char *m = static_cast<unsigned char *>(p->alloc(p->ctx, 64));
     ASSERT_NE(m, nullptr);
-    for (int i = 0; i < 64; ++i)
+    for (int i = 0; i < 64; ++i) {
         EXPECT_EQ(m[i], 0);
+    }
     p->free(p->ctx, m);
     p->free(p->ctx, nullptr);
 }

@@ -41,8 +41,9 @@ protected:
         env = fake.env(&view);
         ZMD_Node n{};
         int32_t r = ZMD_FindKey(&env, K, rec.get(), &n);
-        if (r != ZMD_OK)
+        if (r != ZMD_OK) {
             return "[" + std::to_string(r) + "]";
+        }
         const uint32_t off = ZMD_NodeOperand(n.w0), count = ZMD_NodeLow(n.w1);
         return std::string(reinterpret_cast<const char *>(b.bytePool.data()) + off, count - 1);
     }

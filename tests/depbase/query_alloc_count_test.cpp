@@ -20,9 +20,9 @@ namespace {
 // Driver keys that QueryDrvDataBase answers itself: option lists, command
 // sequences, the parameter set (their working memory is on the heap only
 // when it outgrows the frame).
-const std::set<uint16_t> kDriverQueryKeys = {0x100C, 0x100D, 0x100E, 0x100F, 0x1010, 0x1011, 0x1012, 0x1013,
-                                             0x1014, 0x1016, 0x1017, 0x1018, 0x1019, 0x101A, 0x101B, 0x101C,
-                                             0x101D, 0x104D, 0x104E, 0x1051, 0x1054};
+const std::set<uint16_t> kDriverQueryKeys = {0x100C, 0x100D, 0x100E, 0x100F, 0x1010, 0x1011, 0x1012,
+                                             0x1013, 0x1014, 0x1016, 0x1017, 0x1018, 0x1019, 0x101A,
+                                             0x101B, 0x101C, 0x101D, 0x104D, 0x104E, 0x1051, 0x1054};
 
 class QueryAllocCount : public ::testing::Test {
 protected:
@@ -50,8 +50,9 @@ TEST_F(QueryAllocCount, EveryExportKeyOfTheShippedImageAnswersSomeRecord)
 {
     std::vector<uint16_t> unanswered;
     const std::vector<SweepQuery> sweep = Sweep(&unanswered);
-    for (uint16_t key : unanswered)
+    for (uint16_t key : unanswered) {
         ADD_FAILURE() << "key 0x" << std::hex << key << " answers ZMD_OK for no record the sweep tried";
+    }
     EXPECT_FALSE(sweep.empty());
 }
 

@@ -15,13 +15,25 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Slice(const Bytes &b, size_t from, size_t n) { return Bytes(b.begin() + from, b.begin() + from + n); }
-uint16_t Le16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+Bytes Slice(const Bytes &b, size_t from, size_t n)
+{
+    return Bytes(b.begin() + from, b.begin() + from + n);
+}
+uint16_t Le16(const uint8_t *p)
+{
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t Le32(const uint8_t *p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
 Bytes PageFormat(int l, int w, const char *tail)
 {
-    return Cat({Hex("1B 28 70 08 00"), {static_cast<uint8_t>(l >> 8), static_cast<uint8_t>(l)}, Hex("00 00"),
-                {static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w)}, Hex(tail)});
+    return Cat({Hex("1B 28 70 08 00"),
+                {static_cast<uint8_t>(l >> 8), static_cast<uint8_t>(l)},
+                Hex("00 00"),
+                {static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w)},
+                Hex(tail)});
 }
 
 struct PaperRow {
@@ -43,8 +55,8 @@ const PaperRow kPaper[] = {
 struct PlainSize {
     int32_t id, nameValue, width, length;
 };
-const PlainSize kOtherPaper[] = {{8, 15708, 29700, 42000},  {66, 15707, 42000, 59400}, {12, 15715, 25700, 36400},
-                                 {257, 15714, 36400, 51500}, {3, 15719, 27940, 43180},  {24, 15743, 43180, 55880},
+const PlainSize kOtherPaper[] = {{8, 15708, 29700, 42000},   {66, 15707, 42000, 59400},  {12, 15715, 25700, 36400},
+                                 {257, 15714, 36400, 51500}, {3, 15719, 27940, 43180},   {24, 15743, 43180, 55880},
                                  {262, 15732, 34290, 43180}, {272, 15739, 22860, 33782}, {273, 15740, 22270, 35560},
                                  {274, 15741, 32900, 48300}};
 
@@ -75,8 +87,8 @@ TEST(ShippedPaperTable, BothMarginVariants)
             Answer seq = db.ask(0x1019, PlainPage(p.id, margins));
             ASSERT_EQ(seq.rc, ZMD_OK);
             ASSERT_EQ(seq.size, 78u);
-            EXPECT_EQ(Slice(seq.bytes, 58, 13), full ? PageFormat(p.fullPfL, p.fullPfW, "00 00")
-                                                     : PageFormat(p.normPfL, p.normPfW, p.normTail));
+            EXPECT_EQ(Slice(seq.bytes, 58, 13),
+                      full ? PageFormat(p.fullPfL, p.fullPfW, "00 00") : PageFormat(p.normPfL, p.normPfW, p.normTail));
         }
     }
 }
@@ -88,16 +100,18 @@ TEST(ShippedPaperTable, SizesWithoutPrintableArea)
         SCOPED_TRACE("paper " + std::to_string(p.id));
         EXPECT_EQ(db.ask(0x500E, {{28, p.id}}).ints(), (std::vector<int32_t>{p.nameValue}));
         EXPECT_EQ(db.ask(0x1003, {{28, p.id}}).ints(), (std::vector<int32_t>{p.width, p.length}));
-        for (uint16_t key : {0x1001, 0x1002, 0x1004, 0x1033})
+        for (uint16_t key : {0x1001, 0x1002, 0x1004, 0x1033}) {
             EXPECT_EQ(db.ask(key, {{28, p.id}, {52, 0}}).rc, ZMD_NOT_FOUND) << std::hex << key;
+        }
         // No page format command: the sequence goes without it.
         Answer seq = db.ask(0x1019, PlainPage(p.id, 0));
         ASSERT_EQ(seq.rc, ZMD_OK);
         EXPECT_EQ(seq.size, 65u);
     }
     // An id outside list 28 has nothing at all.
-    for (uint16_t key : {0x1001, 0x1003, 0x1033, 0x500E})
+    for (uint16_t key : {0x1001, 0x1003, 0x1033, 0x500E}) {
         EXPECT_EQ(db.ask(key, {{28, 2}}).rc, ZMD_NOT_FOUND) << std::hex << key;
+    }
 }
 
 TEST(ShippedPaperTable, UserDefinedSizeIsComputed)
@@ -135,8 +149,8 @@ TEST(ShippedPrintModes, PaperFeedByteByMediaAndMargins)
     // A media without a byte has no part 5 (and no print mode either).
     Answer seq = db.ask(0x1019, {{28, 9}, {52, 0}, {5, 258}, {4, 1}, {9, 0}, {81, 0}, {8, 3}, {6, 1}});
     ASSERT_EQ(seq.rc, ZMD_OK);
-    EXPECT_EQ(seq.bytes, Cat({Hex("1B 28 62 01 00 01"), Hex("1B 28 70 08 00 02 AB 00 00 01 E0 00 00"),
-                              Hex("1B 28 6C 02 00 34")}));
+    EXPECT_EQ(seq.bytes,
+              Cat({Hex("1B 28 62 01 00 01"), Hex("1B 28 70 08 00 02 AB 00 00 01 E0 00 00"), Hex("1B 28 6C 02 00 34")}));
 }
 
 struct ModeRow {
@@ -145,10 +159,10 @@ struct ModeRow {
 };
 // The 25 print modes of each colour mode with their block A and C indices.
 const ModeRow kModes[] = {
-    {1, 2, 1, 0, 0},   {1, 3, 1, 0, 1},   {1, 4, 2, 1, 2},   {1, 4, 1, 0, 2},   {1, 5, 2, 2, 3},
-    {1, 5, 1, 3, 3},   {271, 1, 1, 4, 4}, {271, 2, 1, 4, 0}, {271, 3, 1, 4, 1}, {271, 4, 1, 4, 2},
-    {281, 1, 1, 5, 4}, {281, 2, 1, 5, 0}, {277, 1, 1, 6, 4}, {277, 2, 1, 6, 0}, {277, 3, 1, 6, 1},
-    {276, 1, 1, 7, 4}, {276, 2, 1, 7, 0}, {279, 1, 1, 8, 4}, {279, 2, 1, 8, 0}, {279, 3, 1, 8, 1},
+    {1, 2, 1, 0, 0},   {1, 3, 1, 0, 1},   {1, 4, 2, 1, 2},   {1, 4, 1, 0, 2},    {1, 5, 2, 2, 3},
+    {1, 5, 1, 3, 3},   {271, 1, 1, 4, 4}, {271, 2, 1, 4, 0}, {271, 3, 1, 4, 1},  {271, 4, 1, 4, 2},
+    {281, 1, 1, 5, 4}, {281, 2, 1, 5, 0}, {277, 1, 1, 6, 4}, {277, 2, 1, 6, 0},  {277, 3, 1, 6, 1},
+    {276, 1, 1, 7, 4}, {276, 2, 1, 7, 0}, {279, 1, 1, 8, 4}, {279, 2, 1, 8, 0},  {279, 3, 1, 8, 1},
     {273, 3, 1, 9, 1}, {2, 3, 1, 10, 1},  {2, 4, 1, 10, 2},  {263, 3, 1, 11, 1}, {263, 4, 1, 11, 2},
 };
 
@@ -161,10 +175,10 @@ TEST(ShippedPrintModes, BlocksAgreeWithResolutionsAndParameterSets)
     std::set<Bytes> blocks;
     for (int32_t mono : {0, 1}) {
         for (const ModeRow &m : kModes) {
-            SCOPED_TRACE("media " + std::to_string(m.media) + ", quality " + std::to_string(m.quality) +
-                         ", pass " + std::to_string(m.pass) + ", mono " + std::to_string(mono));
-            IntSettings s = {{28, 9}, {52, 0}, {5, m.media}, {4, 1},       {9, mono},
-                             {81, 0}, {8, m.quality}, {6, m.pass}, {7, 7}};
+            SCOPED_TRACE("media " + std::to_string(m.media) + ", quality " + std::to_string(m.quality) + ", pass " +
+                         std::to_string(m.pass) + ", mono " + std::to_string(mono));
+            IntSettings s = {{28, 9}, {52, 0},        {5, m.media}, {4, 1}, {9, mono},
+                             {81, 0}, {8, m.quality}, {6, m.pass},  {7, 7}};
             Answer seq = db.ask(0x1019, s);
             ASSERT_EQ(seq.rc, ZMD_OK);
             ASSERT_TRUE(seq.size == 6 + 25 + 13 + 7 || seq.size == 6 + 52 + 13 + 7) << seq.size;
@@ -184,11 +198,11 @@ TEST(ShippedPrintModes, BlocksAgreeWithResolutionsAndParameterSets)
             ASSERT_EQ(ps.rc, ZMD_OK);
             ASSERT_EQ(ps.size, 192u);
             const uint8_t *a = ps.bytes.data();
-            for (int i = 9; i < 13; ++i)
+            for (int i = 9; i < 13; ++i) {
                 EXPECT_EQ(Le16(a + 2 * i), res) << "block A value " << i;
-            EXPECT_EQ(Slice(ps.bytes, 0, 48),
-                      Bytes(ZMD_ShippedImage()->blocksA + 48 * (m.a + 12 * mono),
-                            ZMD_ShippedImage()->blocksA + 48 * (m.a + 12 * mono + 1)));
+            }
+            EXPECT_EQ(Slice(ps.bytes, 0, 48), Bytes(ZMD_ShippedImage()->blocksA + 48 * (m.a + 12 * mono),
+                                                    ZMD_ShippedImage()->blocksA + 48 * (m.a + 12 * mono + 1)));
             EXPECT_EQ(Slice(ps.bytes, 88, 36),
                       Bytes(ZMD_ShippedImage()->blocksC + 36 * m.c, ZMD_ShippedImage()->blocksC + 36 * (m.c + 1)));
 
@@ -196,8 +210,9 @@ TEST(ShippedPrintModes, BlocksAgreeWithResolutionsAndParameterSets)
             Answer q = db.ask(0x1016, s);
             ASSERT_EQ(q.rc, ZMD_OK);
             bool offered = false;
-            for (size_t i = 0; i < q.size / 20; ++i)
+            for (size_t i = 0; i < q.size / 20; ++i) {
                 offered = offered || Le32(&q.bytes[20 * i]) == static_cast<uint32_t>(m.quality);
+            }
             EXPECT_TRUE(offered);
         }
     }
@@ -220,11 +235,23 @@ TEST(ShippedParameterSet, Blocks)
         const uint8_t *a = img->blocksA + 48 * i;
         const int j = i % 12;
         const uint16_t res = (j == 2 || j == 3) ? 300 : 600;
-        const uint16_t expected[14] = {122, static_cast<uint16_t>(variants[j]), 31, 256, 0, 0, 0,
-                                       static_cast<uint16_t>(j == 1 || j == 2 ? 0 : 1), static_cast<uint16_t>(i / 12),
-                                       res, res, res, res, 2};
-        for (int k = 0; k < 14; ++k)
+        const uint16_t expected[14] = {122,
+                                       static_cast<uint16_t>(variants[j]),
+                                       31,
+                                       256,
+                                       0,
+                                       0,
+                                       0,
+                                       static_cast<uint16_t>(j == 1 || j == 2 ? 0 : 1),
+                                       static_cast<uint16_t>(i / 12),
+                                       res,
+                                       res,
+                                       res,
+                                       res,
+                                       2};
+        for (int k = 0; k < 14; ++k) {
             EXPECT_EQ(Le16(a + 2 * k), expected[k]) << "value " << k;
+        }
         EXPECT_EQ(Bytes(a + 28, a + 48), nameField);
     }
     const uint16_t q[] = {5, 10, 15, 20, 0};
@@ -272,13 +299,16 @@ TEST(ShippedDataBlocks, TwoBlocksDifferingIn25Bytes)
     ASSERT_EQ(first.size(), 533u);
     ASSERT_EQ(second.size(), 533u);
     int differ = 0;
-    for (size_t i = 0; i < 533; ++i)
+    for (size_t i = 0; i < 533; ++i) {
         differ += first[i] != second[i];
+    }
     EXPECT_EQ(differ, 25);
-    for (int32_t media : {262, 263, 275, 278, 383})
+    for (int32_t media : {262, 263, 275, 278, 383}) {
         EXPECT_EQ(db.ask(0x1046, {{5, media}}).bytes, first) << media;
-    for (int32_t media : {0, 2, 258, 273, 276, 277, 279, 281})
+    }
+    for (int32_t media : {0, 2, 258, 273, 276, 277, 279, 281}) {
         EXPECT_EQ(db.ask(0x1046, {{5, media}}).bytes, second) << media;
+    }
 }
 
 // The strings each key's tree compares, gathered from the image.
@@ -296,13 +326,15 @@ void CollectCaseStrings(const ZMD_ImageView *img, uint32_t n, std::set<std::stri
     case ZMD_KIND_SELECT_STRING:
     case ZMD_KIND_SELECT_PRINTER_DATA:
     case ZMD_KIND_SELECT_COUNTRY:
-        for (uint32_t i = 0; i < cnt; ++i)
+        for (uint32_t i = 0; i < cnt; ++i) {
             CollectCaseStrings(img, op + i, out, depth + 1);
+        }
         break;
     case ZMD_KIND_SELECT_MASKED: {
         const ZMD_Node mask = img->nodes[op];
-        for (uint32_t i = 0; i < cnt; ++i)
+        for (uint32_t i = 0; i < cnt; ++i) {
             CollectCaseStrings(img, ZMD_NodeOperand(mask.w0) + i, out, depth + 1);
+        }
         break;
     }
     case ZMD_KIND_CASE_STRING: {
@@ -346,8 +378,9 @@ TEST(ShippedStrings, ComparedStringsByKey)
     const ZMD_ImageView *img = ZMD_ShippedImage();
     std::set<std::string> all;
     for (uint32_t i = 0; i < img->counts.keys; ++i) {
-        if (img->keys[i] == 0x5008)
+        if (img->keys[i] == 0x5008) {
             continue;
+        }
         std::set<std::string> got;
         CollectCaseStrings(img, img->keyNodes[i], got);
         auto it = expected.find(img->keys[i]);
@@ -357,8 +390,9 @@ TEST(ShippedStrings, ComparedStringsByKey)
     }
     // Each compared string is stored once in the pool.
     size_t total = 0;
-    for (const std::string &s : all)
+    for (const std::string &s : all) {
         total += s.size();
+    }
     EXPECT_LE(img->counts.caseStringPool, total);
 }
 
@@ -366,23 +400,27 @@ TEST(ShippedStatusMonitor, VariantsOfTheStatusDisplay)
 {
     ShippedDb db;
     std::set<Bytes> seen;
-    for (const char *mode : {"CL", "NO"})
-        for (int32_t code = -1; code <= 40; ++code)
+    for (const char *mode : {"CL", "NO"}) {
+        for (int32_t code = -1; code <= 40; ++code) {
             for (int32_t detail : {0, 1}) {
                 // Only the codes the status monitor knows have a display.
                 Answer a = db.ask(0x6001, {{5, code}, {9, detail}}, {{1, mode}});
                 ASSERT_TRUE(a.rc == ZMD_OK || a.rc == ZMD_NOT_FOUND) << a.rc;
-                if (a.rc == ZMD_OK)
+                if (a.rc == ZMD_OK) {
                     seen.insert(a.bytes);
+                }
             }
+        }
+    }
     EXPECT_EQ(seen.size(), 43u);
 
     // The items of key 0x600F are value names of root key 0x0008.
     std::vector<int32_t> items = db.ask(0x600F).ints();
     ASSERT_EQ(items.size(), 22u);
     EXPECT_EQ(items[0], 21);
-    for (size_t i = 1; i < items.size(); ++i)
+    for (size_t i = 1; i < items.size(); ++i) {
         EXPECT_EQ(db.ask(0x0008, {{0, items[i]}}).rc, ZMD_OK) << items[i];
+    }
 }
 
 TEST(ShippedMaintenance, CrossReferences)
@@ -405,23 +443,27 @@ TEST(ShippedMaintenance, CrossReferences)
     EXPECT_EQ(std::vector<int32_t>(steps.end() - 9, steps.end()),
               (std::vector<int32_t>{1, 9999, 0, 999, 0, 0, 0, 0, 0}));
     std::set<int32_t> sequences;
-    for (size_t r = 0; r < 21; ++r)
-        if (steps[9 * r] == 1)
+    for (size_t r = 0; r < 21; ++r) {
+        if (steps[9 * r] == 1) {
             sequences.insert(steps[9 * r + 1]);
-    for (int32_t s : {100, 200, 500, 900, 1000, 1100, 1200, 1101, 1102, 1201, 9901, 9999})
+        }
+    }
+    for (int32_t s : {100, 200, 500, 900, 1000, 1100, 1200, 1101, 1102, 1201, 9901, 9999}) {
         EXPECT_TRUE(sequences.count(s)) << s;
+    }
     std::vector<int32_t> functions = db.ask(0x3001).ints();
-    for (size_t r = 0; r < 7; ++r)
+    for (size_t r = 0; r < 7; ++r) {
         EXPECT_TRUE(sequences.count(functions[10 * r + 9])) << functions[10 * r + 9];
+    }
 
     // Registration records: the sample first, and every eighth value a word.
     for (int32_t cls : {1, 2}) {
         std::vector<int32_t> recs = db.ask(0x300C, {{0, cls}}).ints();
         ASSERT_EQ(recs.size(), cls == 1 ? 112u : 128u);
         if (cls == 1) {
-            EXPECT_EQ(std::vector<int32_t>(recs.begin(), recs.begin() + 16),
-                      (std::vector<int32_t>{13118, 13119, 13105, 13117, 0, -3, 7, 1121, 1207, -35, -30, -7, 0, 20, 4,
-                                            0}));
+            EXPECT_EQ(
+                std::vector<int32_t>(recs.begin(), recs.begin() + 16),
+                (std::vector<int32_t>{13118, 13119, 13105, 13117, 0, -3, 7, 1121, 1207, -35, -30, -7, 0, 20, 4, 0}));
         }
         for (size_t r = 0; r < recs.size() / 16; ++r) {
             const int32_t word = recs[16 * r + 7];

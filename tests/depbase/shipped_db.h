@@ -36,10 +36,12 @@ inline uint32_t ShapeInts(uint32_t db)
 inline TestRecord ShapedRecord(uint32_t db, const IntSettings &ints = {}, const StrSettings &strs = {})
 {
     TestRecord r(std::vector<int32_t>(ShapeInts(db), 0), std::vector<const char *>(ShapeStrings(db), nullptr));
-    for (const auto &s : ints)
+    for (const auto &s : ints) {
         r.ints.at(static_cast<size_t>(s.first)) = s.second;
-    for (const auto &s : strs)
+    }
+    for (const auto &s : strs) {
         r.strings.at(static_cast<size_t>(s.first)) = s.second;
+    }
     return r;
 }
 
@@ -47,13 +49,20 @@ inline TestRecord ShapedRecord(uint32_t db, const IntSettings &ints = {}, const 
 inline uint32_t DatabaseOf(uint16_t key)
 {
     switch (key >> 12) {
-    case 0: return ZMD_DB_ROOT;
-    case 1: return ZMD_DB_DRV;
-    case 2: return ZMD_DB_LM;
-    case 3: return ZMD_DB_MNT;
-    case 4: return ZMD_DB_PA;
-    case 6: return ZMD_DB_SM;
-    default: return ZMD_DB_DRV;
+    case 0:
+        return ZMD_DB_ROOT;
+    case 1:
+        return ZMD_DB_DRV;
+    case 2:
+        return ZMD_DB_LM;
+    case 3:
+        return ZMD_DB_MNT;
+    case 4:
+        return ZMD_DB_PA;
+    case 6:
+        return ZMD_DB_SM;
+    default:
+        return ZMD_DB_DRV;
     }
 }
 
@@ -65,8 +74,9 @@ struct Answer {
     std::vector<int32_t> ints() const
     {
         std::vector<int32_t> v(bytes.size() / 4);
-        if (!v.empty())
+        if (!v.empty()) {
             std::memcpy(v.data(), bytes.data(), v.size() * 4);
+        }
         return v;
     }
     // A UTF-16 text with its NUL, as 8-bit characters (without the NUL);
@@ -74,15 +84,19 @@ struct Answer {
     std::string text() const
     {
         std::string s;
-        if (bytes.size() < 2 || bytes.size() % 2)
+        if (bytes.size() < 2 || bytes.size() % 2) {
             return "<bad text>";
+        }
         for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-            if (bytes[i + 1] != 0)
+            if (bytes[i + 1] != 0) {
                 return "<bad text>";
-            if (i + 2 == bytes.size())
+            }
+            if (i + 2 == bytes.size()) {
                 return bytes[i] == 0 ? s : "<bad text>";
-            if (bytes[i] == 0)
+            }
+            if (bytes[i] == 0) {
                 return "<bad text>";
+            }
             s.push_back(static_cast<char>(bytes[i]));
         }
         return s;
@@ -105,8 +119,9 @@ public:
         Answer a;
         uint32_t size = 0xDEADBEEF;
         a.rc = call(key, rec, 0, nullptr, &size);
-        if (a.rc != ZMD_MORE_DATA)
+        if (a.rc != ZMD_MORE_DATA) {
             return a;
+        }
         EXPECT_NE(size, 0xDEADBEEFu) << "key 0x" << std::hex << key << ": size query wrote no size";
         a.bytes.assign(size, 0);
         uint32_t got = 0xDEADBEEF;
@@ -135,8 +150,9 @@ private:
 
     int32_t call(uint16_t key, TestRecord &rec, uint32_t cb, void *buf, uint32_t *size)
     {
-        if ((key >> 12) == 5)
+        if ((key >> 12) == 5) {
             return ZMD_LookupAndExtract(&env, key, rec.get(), cb, buf, size);
+        }
         return ZMD_AccessDataBase(&env, DatabaseOf(key), key, rec.get(), cb, buf, size);
     }
 };
@@ -161,14 +177,15 @@ inline std::vector<uint8_t> Hex(const std::string &s)
     unsigned cur = 0;
     for (char c : s) {
         int d;
-        if (c >= '0' && c <= '9')
+        if (c >= '0' && c <= '9') {
             d = c - '0';
-        else if (c >= 'A' && c <= 'F')
+        } else if (c >= 'A' && c <= 'F') {
             d = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
+        } else if (c >= 'a' && c <= 'f') {
             d = c - 'a' + 10;
-        else
+        } else {
             continue;
+        }
         cur = cur * 16 + static_cast<unsigned>(d);
         if (++nibbles == 2) {
             v.push_back(static_cast<uint8_t>(cur));
@@ -179,13 +196,17 @@ inline std::vector<uint8_t> Hex(const std::string &s)
     return v;
 }
 
-inline std::vector<uint8_t> Ascii(const std::string &s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+inline std::vector<uint8_t> Ascii(const std::string &s)
+{
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 inline std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts)
 {
     std::vector<uint8_t> v;
-    for (const auto &p : parts)
+    for (const auto &p : parts) {
         v.insert(v.end(), p.begin(), p.end());
+    }
     return v;
 }
 

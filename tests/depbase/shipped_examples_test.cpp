@@ -15,33 +15,87 @@ struct ValueName {
     const char *name;
 };
 const ValueName kValueNames[] = {
-    {1, "XvnUI_CustomPhotoDetect"}, {2, "XvnUI_CustomECPMode"}, {3, "XvnUI_CustomPausePage"},
-    {4, "XvnUI_CustomPauseScan"}, {5, "XvnUI_CustomPHAAfter"}, {6, "XvnUI_CustomManualPHA"},
-    {7, "XvnUI_CustomCleanAfter"}, {8, "XvnUI_CustomEconomyClean"}, {9, "XvnUI_CustomInkOutDetect"},
-    {10, "XvnUI_CustomPreventTrans"}, {11, "XvnUI_CustomEnableSealedPrintMode"}, {12, "XvnUI_CustomEvenlyPrint"},
-    {51, "XvnUI_InkDry"}, {101, "XvnSLM_CHDID"}, {102, "XvnSLM_CartridgeDetectID"},
-    {201, "XvnSLM_SSR"}, {202, "XvnSLM_SFA"}, {203, "XvnSLM_RDC"}, {204, "XvnSLM_RST"}, {205, "XvnSLM_TLN"},
-    {206, "XvnSLM_FEP"}, {207, "XvnSLM_BST"}, {208, "XvnSLM_ECH"}, {209, "XvnSLM_PID"}, {210, "XvnSLM_TRB"},
-    {211, "XvnSLM_CHD"}, {212, "XvnSLM_CIL"}, {213, "XvnSLM_SPS"}, {214, "XvnSLM_OPT"}, {215, "XvnSLM_LVR"},
-    {216, "XvnSLM_MID"}, {217, "XvnSLM_HCU"}, {218, "XvnSLM_DJS"}, {219, "XvnSLM_DBS"}, {220, "XvnSLM_DWS"},
-    {221, "XvnSLM_DOC"}, {222, "XvnSLM_DSC"}, {223, "XvnSLM_CIR"},
-    {301, "XvnSLM_DeviceID"}, {302, "XvnSLM_Status"}, {303, "XvnSLM_UserName"}, {304, "XvnSLM_PaperSource"},
-    {305, "XvnSLM_JobId"}, {306, "XvnSLM_Page"}, {307, "XvnSLM_Notify"}, {308, "XvnSLM_ECP"},
-    {310, "XvnSLM_TimeLastUpdated"}, {311, "XvnSLM_CartridgeJobInfo"}, {313, "XvnSLM_Version"},
-    {314, "XvnSLM_LMStatusType"}, {315, "XvnSLM_LMStatusNoofParam"}, {316, "XvnSLM_LMStatusParam1"},
-    {317, "XvnSLM_LMStatusParam2"}, {318, "XvnSLM_LMStatusParam3"}, {319, "XvnSLM_LMStatusParam4"},
-    {320, "XvnSLM_LMStatusParam5"}, {326, "XvnSLM_LMStatusMagicNumber"}, {327, "XvnSLM_DisplayDialog"},
-    {151, "XvnUI_AutoPowerOn"}, {152, "XvnUI_AutoPowerOff"}, {153, "XvnUI_SilentModeEnable"},
-    {154, "XvnUI_SilentModeTime"}, {156, "XvnUI_InkAlertEnable"}, {402, "XvnUI_ManageablePrinter"},
-    {403, "XvnUI_ShipmentPlace"}, {404, "XvnUI_LanguageDefault"}, {405, "XvnUI_LanguageCurrent"},
-    {406, "XvnUI_LanguageSelect"}, {321, "XvnSLM_Bidirection"}, {322, "XvnSLM_AllowCancel"},
-    {323, "XvnSLM_WriteError"}, {324, "XvnSLM_DifferentPrinter"}, {309, "XvnSLM_BSCCStatus"},
-    {325, "XvnSLM_StatusInfo"}, {501, "XvnPP_Counter"}, {502, "XvnPP_LMCheck"}, {503, "XvnPP_TurnPage"},
+    {1, "XvnUI_CustomPhotoDetect"},
+    {2, "XvnUI_CustomECPMode"},
+    {3, "XvnUI_CustomPausePage"},
+    {4, "XvnUI_CustomPauseScan"},
+    {5, "XvnUI_CustomPHAAfter"},
+    {6, "XvnUI_CustomManualPHA"},
+    {7, "XvnUI_CustomCleanAfter"},
+    {8, "XvnUI_CustomEconomyClean"},
+    {9, "XvnUI_CustomInkOutDetect"},
+    {10, "XvnUI_CustomPreventTrans"},
+    {11, "XvnUI_CustomEnableSealedPrintMode"},
+    {12, "XvnUI_CustomEvenlyPrint"},
+    {51, "XvnUI_InkDry"},
+    {101, "XvnSLM_CHDID"},
+    {102, "XvnSLM_CartridgeDetectID"},
+    {201, "XvnSLM_SSR"},
+    {202, "XvnSLM_SFA"},
+    {203, "XvnSLM_RDC"},
+    {204, "XvnSLM_RST"},
+    {205, "XvnSLM_TLN"},
+    {206, "XvnSLM_FEP"},
+    {207, "XvnSLM_BST"},
+    {208, "XvnSLM_ECH"},
+    {209, "XvnSLM_PID"},
+    {210, "XvnSLM_TRB"},
+    {211, "XvnSLM_CHD"},
+    {212, "XvnSLM_CIL"},
+    {213, "XvnSLM_SPS"},
+    {214, "XvnSLM_OPT"},
+    {215, "XvnSLM_LVR"},
+    {216, "XvnSLM_MID"},
+    {217, "XvnSLM_HCU"},
+    {218, "XvnSLM_DJS"},
+    {219, "XvnSLM_DBS"},
+    {220, "XvnSLM_DWS"},
+    {221, "XvnSLM_DOC"},
+    {222, "XvnSLM_DSC"},
+    {223, "XvnSLM_CIR"},
+    {301, "XvnSLM_DeviceID"},
+    {302, "XvnSLM_Status"},
+    {303, "XvnSLM_UserName"},
+    {304, "XvnSLM_PaperSource"},
+    {305, "XvnSLM_JobId"},
+    {306, "XvnSLM_Page"},
+    {307, "XvnSLM_Notify"},
+    {308, "XvnSLM_ECP"},
+    {310, "XvnSLM_TimeLastUpdated"},
+    {311, "XvnSLM_CartridgeJobInfo"},
+    {313, "XvnSLM_Version"},
+    {314, "XvnSLM_LMStatusType"},
+    {315, "XvnSLM_LMStatusNoofParam"},
+    {316, "XvnSLM_LMStatusParam1"},
+    {317, "XvnSLM_LMStatusParam2"},
+    {318, "XvnSLM_LMStatusParam3"},
+    {319, "XvnSLM_LMStatusParam4"},
+    {320, "XvnSLM_LMStatusParam5"},
+    {326, "XvnSLM_LMStatusMagicNumber"},
+    {327, "XvnSLM_DisplayDialog"},
+    {151, "XvnUI_AutoPowerOn"},
+    {152, "XvnUI_AutoPowerOff"},
+    {153, "XvnUI_SilentModeEnable"},
+    {154, "XvnUI_SilentModeTime"},
+    {156, "XvnUI_InkAlertEnable"},
+    {402, "XvnUI_ManageablePrinter"},
+    {403, "XvnUI_ShipmentPlace"},
+    {404, "XvnUI_LanguageDefault"},
+    {405, "XvnUI_LanguageCurrent"},
+    {406, "XvnUI_LanguageSelect"},
+    {321, "XvnSLM_Bidirection"},
+    {322, "XvnSLM_AllowCancel"},
+    {323, "XvnSLM_WriteError"},
+    {324, "XvnSLM_DifferentPrinter"},
+    {309, "XvnSLM_BSCCStatus"},
+    {325, "XvnSLM_StatusInfo"},
+    {501, "XvnPP_Counter"},
+    {502, "XvnPP_LMCheck"},
+    {503, "XvnPP_TurnPage"},
     {504, "XvnPP_DupInfo"},
 };
-const char *const kStatusCodes[] = {"SSR", "SFA", "RDC", "RST", "TLN", "FEP", "BST", "ECH",
-                                    "PID", "TRB", "CHD", "CIL", "SPS", "OPT", "LVR", "MID",
-                                    "HCU", "DJS", "DBS", "DWS", "DOC", "DSC", "CIR"};
+const char *const kStatusCodes[] = {"SSR", "SFA", "RDC", "RST", "TLN", "FEP", "BST", "ECH", "PID", "TRB", "CHD", "CIL",
+                                    "SPS", "OPT", "LVR", "MID", "HCU", "DJS", "DBS", "DWS", "DOC", "DSC", "CIR"};
 
 TEST(ShippedRoot, ValueNamesByItemNumber)
 {
@@ -67,9 +121,11 @@ TEST(ShippedRoot, ValueNamesKeepTheirOrder)
 {
     const ZMD_ImageView *img = ZMD_ShippedImage();
     uint32_t top = 0;
-    for (uint32_t i = 0; i < img->counts.keys; ++i)
-        if (img->keys[i] == 0x0008)
+    for (uint32_t i = 0; i < img->counts.keys; ++i) {
+        if (img->keys[i] == 0x0008) {
             top = img->keyNodes[i];
+        }
+    }
     const ZMD_Node sel = img->nodes[top];
     ASSERT_EQ(ZMD_NodeKindOf(sel.w0), uint32_t{ZMD_KIND_SELECT_INT});
     EXPECT_EQ(ZMD_NodeHigh(sel.w1), 0u);
@@ -161,8 +217,9 @@ TEST(ShippedMnt, CommandWordsByNumber)
         EXPECT_EQ(x.bytes, w.bytes) << w.number;
     }
     int found = 0;
-    for (int32_t n = -2; n <= 1300; ++n)
+    for (int32_t n = -2; n <= 1300; ++n) {
         found += db.ask(0x300B, {{0, n}}).rc == ZMD_OK;
+    }
     EXPECT_EQ(found, 31);
 }
 
@@ -215,8 +272,8 @@ protected:
     }
     std::vector<uint8_t> clock() const
     {
-        return Cat({Hex("1B 5B 4B 02 00 00 1F"),
-                    Ascii("KZLSTART\nControlMode=Common\nSetTime=20261207030941\nKZLEND\n")});
+        return Cat(
+            {Hex("1B 5B 4B 02 00 00 1F"), Ascii("KZLSTART\nControlMode=Common\nSetTime=20261207030941\nKZLEND\n")});
     }
     static std::vector<uint8_t> port(const char *mode)
     {
@@ -330,8 +387,9 @@ TEST(ShippedLists, MediaListWithItsDefault)
     Answer a = db.ask(0x100E, {{4, 1}, {9, 0}});
     ASSERT_EQ(a.rc, ZMD_OK);
     ASSERT_EQ(a.size, 180u);
-    for (size_t i = 0; i < 9; ++i)
+    for (size_t i = 0; i < 9; ++i) {
         EXPECT_EQ(ItemAt(a, i).nDefault, i == 0 ? 1 : 0) << ItemAt(a, i).nId;
+    }
     // Outside the print modes the model has, there is no media list.
     EXPECT_EQ(db.ask(0x100E, {{4, 2}, {9, 0}}).rc, ZMD_NOT_FOUND);
 }

@@ -16,7 +16,12 @@ namespace {
 using Item = std::array<int32_t, 5>; // nId, nNameId, nValue1, nValue2, nDefault
 
 struct Expect {
-    enum Mode { PAYLOAD, NAME, SIZE, RESULT } mode = RESULT;
+    enum Mode {
+        PAYLOAD,
+        NAME,
+        SIZE,
+        RESULT
+    } mode = RESULT;
     int32_t rc = ZMD_OK;
     std::vector<uint8_t> payload;
     std::string suffix; // NAME: the text ends in this
@@ -28,8 +33,9 @@ Expect I(const std::vector<int32_t> &v)
     Expect e;
     e.mode = Expect::PAYLOAD;
     e.payload.resize(v.size() * 4);
-    if (!v.empty())
+    if (!v.empty()) {
         std::memcpy(e.payload.data(), v.data(), e.payload.size());
+    }
     return e;
 }
 Expect T(const std::string &s)
@@ -78,8 +84,9 @@ Expect Rc(int32_t rc)
 Expect L(const std::vector<Item> &items)
 {
     std::vector<int32_t> v;
-    for (const Item &it : items)
+    for (const Item &it : items) {
         v.insert(v.end(), it.begin(), it.end());
+    }
     return I(v);
 }
 
@@ -93,8 +100,7 @@ struct KeyCase {
 };
 
 const uint32_t BY = ZMD_KIND_BYTES, I32 = ZMD_KIND_INT32_ARRAY, I8 = ZMD_KIND_INT8_ARRAY, I16 = ZMD_KIND_INT16_ARRAY,
-               U8 = ZMD_KIND_UINT8_ARRAY, U16 = ZMD_KIND_UINT16_ARRAY, TX = ZMD_KIND_TEXT,
-               CP = ZMD_KIND_COMPUTED;
+               U8 = ZMD_KIND_UINT8_ARRAY, U16 = ZMD_KIND_UINT16_ARRAY, TX = ZMD_KIND_TEXT, CP = ZMD_KIND_COMPUTED;
 
 // Settings of one print mode: list-4 choice 1, colour, plain paper, quality 2.
 IntSettings Mode(int32_t media = 1, int32_t quality = 2, int32_t pass = 1, int32_t mono = 0)
@@ -187,18 +193,48 @@ std::vector<KeyCase> DrvCases()
         {0x100B, {}, {}, I8, 6, I({4, 5, 81, 7, 8, 6})},
         {0x100C, {{4, 1}}, {}, I8, 1, L({{1, 0x3A9A, 20001, 1, 1}})},
         {0x100D, {{4, 1}}, {}, 0, 0, L({{1, 0x3A9A, 20001, 1, 1}})},
-        {0x100E, {{4, 1}, {9, 0}}, {}, I16, 9,
-         L({{1, 0x3AFD, 0, 0, 1}, {271, 0x3B0D, 0, 0, 0}, {281, 0x3B17, 0, 0, 0}, {277, 0x3B13, 0, 0, 0},
-            {276, 0x3B12, 0, 0, 0}, {279, 0x3B15, 0, 0, 0}, {273, 0x3B0F, 0, 0, 0}, {2, 0x3AFE, 0, 0, 0},
+        {0x100E,
+         {{4, 1}, {9, 0}},
+         {},
+         I16,
+         9,
+         L({{1, 0x3AFD, 0, 0, 1},
+            {271, 0x3B0D, 0, 0, 0},
+            {281, 0x3B17, 0, 0, 0},
+            {277, 0x3B13, 0, 0, 0},
+            {276, 0x3B12, 0, 0, 0},
+            {279, 0x3B15, 0, 0, 0},
+            {273, 0x3B0F, 0, 0, 0},
+            {2, 0x3AFE, 0, 0, 0},
             {263, 0x3B05, 0, 0, 0}})},
-        {0x100F, {{4, 1}, {9, 1}}, {}, 0, 0,
-         L({{1, 0x3AFD, 0, 0, 1}, {271, 0x3B0D, 0, 0, 0}, {281, 0x3B17, 0, 0, 0}, {277, 0x3B13, 0, 0, 0},
-            {276, 0x3B12, 0, 0, 0}, {279, 0x3B15, 0, 0, 0}, {273, 0x3B0F, 0, 0, 0}, {2, 0x3AFE, 0, 0, 0},
+        {0x100F,
+         {{4, 1}, {9, 1}},
+         {},
+         0,
+         0,
+         L({{1, 0x3AFD, 0, 0, 1},
+            {271, 0x3B0D, 0, 0, 0},
+            {281, 0x3B17, 0, 0, 0},
+            {277, 0x3B13, 0, 0, 0},
+            {276, 0x3B12, 0, 0, 0},
+            {279, 0x3B15, 0, 0, 0},
+            {273, 0x3B0F, 0, 0, 0},
+            {2, 0x3AFE, 0, 0, 0},
             {263, 0x3B05, 0, 0, 0}})},
-        {0x1010, {}, {}, I16, 9,
-         L({{11, 0x3D92, 15712, 0, 0}, {9, 0x3D90, 15710, 0, 0}, {13, 0x3D97, 15717, 0, 0},
-            {1, 0x3D87, 15701, 0, 0}, {5, 0x3D8B, 15705, 0, 0}, {20, 0x3DA4, 15747, 0, 0},
-            {27, 0x3DA5, 15748, 0, 0}, {275, 0x3DB0, 15742, 0, 0}, {256, 0x3D80, 15744, 0, 0}})},
+        {0x1010,
+         {},
+         {},
+         I16,
+         9,
+         L({{11, 0x3D92, 15712, 0, 0},
+            {9, 0x3D90, 15710, 0, 0},
+            {13, 0x3D97, 15717, 0, 0},
+            {1, 0x3D87, 15701, 0, 0},
+            {5, 0x3D8B, 15705, 0, 0},
+            {20, 0x3DA4, 15747, 0, 0},
+            {27, 0x3DA5, 15748, 0, 0},
+            {275, 0x3DB0, 15742, 0, 0},
+            {256, 0x3D80, 15744, 0, 0}})},
         {0x1011, {}, {}, I16, 19, Size(19 * 20)},
         {0x1012, {{52, 0}, {5, 1}}, {}, I8, 1, L({{7, 0x3BC6, 0, 0, 1}})},
         {0x1012, {{52, 5}, {5, 383}}, {}, I8, 1, L({{7, 0x3BC6, 0, 0, 1}})},
@@ -210,14 +246,27 @@ std::vector<KeyCase> DrvCases()
         {0x1015, Mode(277, 1), {}, I8, 4, I({5, 5, 0, 0})},
         {0x1015, Mode(263, 3), {}, I32, 4, I({4, 4, 2, 33685504})},
         {0x1016, defaults, {}, I8, 4, L({{2, 1, -3, 0, 0}, {3, 2, -3, 0, 1}, {4, 3, -2, 0, 0}, {5, 3, -2, 0, 0}})},
-        {0x1016, With(defaults, {{5, 271}}), {}, I8, 4,
+        {0x1016,
+         With(defaults, {{5, 271}}),
+         {},
+         I8,
+         4,
          L({{1, 0, -4, 0, 0}, {2, 1, -3, 0, 1}, {3, 2, -3, 0, 0}, {4, 3, -2, 0, 0}})},
         {0x1016, With(defaults, {{5, 277}}), {}, I8, 3, Size(60)},
         {0x1016, With(defaults, {{5, 276}}), {}, I8, 2, Size(40)},
         {0x1016, With(defaults, {{5, 2}}), {}, I8, 2, L({{3, 2, -3, 0, 0}, {4, 3, -2, 0, 1}})},
         {0x1016, With(defaults, {{5, 273}}), {}, I8, 1, L({{3, 2, -3, 0, 1}})},
-        {0x1017, defaults, {}, I8, 5, L({{1, 0, 0, 0, 0}, {2, 0, 0, 0, 0}, {3, 0, 0, 0, 1}, {4, 0, 0, 0, 0}, {5, 0, 0, 0, 0}})},
-        {0x1017, With(defaults, {{5, 263}}), {}, I8, 5,
+        {0x1017,
+         defaults,
+         {},
+         I8,
+         5,
+         L({{1, 0, 0, 0, 0}, {2, 0, 0, 0, 0}, {3, 0, 0, 0, 1}, {4, 0, 0, 0, 0}, {5, 0, 0, 0, 0}})},
+        {0x1017,
+         With(defaults, {{5, 263}}),
+         {},
+         I8,
+         5,
          L({{1, 0, 0, 0, 0}, {2, 0, 0, 0, 0}, {3, 0, 0, 0, 0}, {4, 0, 0, 0, 1}, {5, 0, 0, 0, 0}})},
         {0x101A, {}, {}, 0, 0, B("1B 28 71 01 00 00")},
         {0x101B, {}, {}, 0, 0, B("1B 40")},
@@ -391,9 +440,17 @@ std::vector<KeyCase> LmCases()
         {0x2030, {{0, 0x1FFFF}, {2, 0x70034}}, {}, I8, 1, I({120})},
         {0x2030, {{0, 0x20000}, {2, 52}}, {}, I8, 1, I({0})},
         {0x2030, {{0, 0}, {2, 53}}, {}, I8, 1, I({0})},
-        {0x2031, {{2, 0x0B00}}, {}, I16, 14,
+        {0x2031,
+         {{2, 0x0B00}},
+         {},
+         I16,
+         14,
          I({5031, 5520, 5521, 2, 10001, 2, 25100, 25120, 5522, 5523, 25101, 25102, 5524, 5525})},
-        {0x2031, {{2, 0}}, {}, I16, 14,
+        {0x2031,
+         {{2, 0}},
+         {},
+         I16,
+         14,
          I({5031, 5520, 5521, 2, 10001, 2, 25100, 25120, 5522, 5523, 25101, 25102, 5524, 5525})},
         {0x2036, {{10, 81}}, {}, I8, 1, I({2})},
         {0x2036, {{10, 80}}, {}, I8, 1, I({1})},
@@ -405,20 +462,20 @@ std::vector<KeyCase> LmCases()
 std::vector<KeyCase> MntCases()
 {
     return {
-        {0x3001, {}, {}, I16, 70,
-         I({0, 16801, 2201, 2202, 2201, 16821, 501, 1, 1, 100,  1,  16802, 2204, 2205, 2204, 16822, 502, 1, 1, 200,
-            2, 16805, 2213, 2214, 2213, 16825, 505, 1, 1, 500,  6,  16809, 2225, 2226, 2227, 16829, 509, 1, 2, 900,
-            7, 16810, 2228, 2229, 2230, 16830, 510, 1, 1, 1000, 8,  16811, 2231, 2232, 2233, 16831, 511, 1, 1, 1100,
-            10, 16812, 2234, 2235, 2236, 16832, 512, 1, 1, 1200})},
+        {0x3001, {}, {}, I16, 70, I({0,    16801, 2201, 2202,  2201, 16821, 501,  1,     1,    100,   1,    16802,
+                                     2204, 2205,  2204, 16822, 502,  1,     1,    200,   2,    16805, 2213, 2214,
+                                     2213, 16825, 505,  1,     1,    500,   6,    16809, 2225, 2226,  2227, 16829,
+                                     509,  1,     2,    900,   7,    16810, 2228, 2229,  2230, 16830, 510,  1,
+                                     1,    1000,  8,    16811, 2231, 2232,  2233, 16831, 511,  1,     1,    1100,
+                                     10,   16812, 2234, 2235,  2236, 16832, 512,  1,     1,    1200})},
         {0x3002, {}, {}, I8, 1, I({10})},
         {0x3003, {}, {}, I16, 189, Size(189 * 4)},
         {0x3004, {}, {}, I8, 1, I({3})},
         {0x3006, {}, {}, I8, 1, I({0})},
         {0x3007, {}, {}, I8, 5, I({0, 1, 10, 30, 60})},
         {0x3008, {}, {}, I8, 1, I({0})},
-        {0x3009, {}, {}, I16, 24,
-         I({16842, 1203, 1204, 2, 1402, 1, 16843, 1205, 1206, 3, 1403, 0, 16844, 1207, 1208, 4, 1404, 0, 16850, 1219,
-            1220, 10, 1410, 1})},
+        {0x3009, {}, {}, I16, 24, I({16842, 1203, 1204, 2, 1402, 1, 16843, 1205, 1206, 3,  1403, 0,
+                                     16844, 1207, 1208, 4, 1404, 0, 16850, 1219, 1220, 10, 1410, 1})},
         {0x300A, {}, {}, I8, 1, I({6})},
         {0x300B, {{0, 500}}, {}, BY, 22, Bytes(Ascii("@TestPrint=NozzleCheck"))},
         {0x300B, {{0, 3}}, {}, 0, 0, Rc(ZMD_NOT_FOUND)},
@@ -498,9 +555,8 @@ std::vector<KeyCase> SmCases()
         {0x600C, {}, {{4, "GAL,"}}, 0, 0, Rc(ZMD_NOT_FOUND)},
         {0x600D, {}, {}, I32, 1, I({INT32_MIN})},
         {0x600E, {}, {}, U8, 1, I({200})},
-        {0x600F, {}, {}, I16, 22,
-         I({21, 222, 221, 220, 219, 218, 213, 211, 209, 215, 214, 301, 304, 313, 314, 315, 316, 317, 302, 102, 323,
-            325})},
+        {0x600F, {}, {}, I16, 22, I({21,  222, 221, 220, 219, 218, 213, 211, 209, 215, 214,
+                                     301, 304, 313, 314, 315, 316, 317, 302, 102, 323, 325})},
         {0x6010, {{9, 0}}, {}, I8, 1, I({1})},
         {0x6010, {{9, 1}}, {}, I8, 1, I({1})},
         {0x6011, {}, {}, I16, 1, I({7082})},
@@ -518,8 +574,9 @@ std::vector<KeyCase> SmCases()
 std::vector<KeyCase> AllCases()
 {
     std::vector<KeyCase> all;
-    for (auto part : {RootCases(), DrvCases(), InternalCases(), LmCases(), MntCases(), PaCases(), SmCases()})
+    for (auto part : {RootCases(), DrvCases(), InternalCases(), LmCases(), MntCases(), PaCases(), SmCases()}) {
         all.insert(all.end(), part.begin(), part.end());
+    }
     return all;
 }
 
@@ -528,38 +585,207 @@ std::string Describe(const KeyCase &c)
     char buf[16];
     std::snprintf(buf, sizeof buf, "key 0x%04X", c.key);
     std::string s = buf;
-    for (const auto &i : c.ints)
+    for (const auto &i : c.ints) {
         s += " int" + std::to_string(i.first) + "=" + std::to_string(i.second);
-    for (const auto &t : c.strs)
+    }
+    for (const auto &t : c.strs) {
         s += " str" + std::to_string(t.first) + "=" + (t.second ? std::string("\"") + t.second + "\"" : "null");
+    }
     return s;
 }
 
 // The keys of the shipped image, database by database.
 const uint16_t kShippedKeys[] = {
     // root
-    0x0002, 0x0003, 0x0004, 0x0005, 0x0006, 0x0007, 0x0008, 0x0009, 0x000A, 0x000B, 0x000C, 0x000D, 0x000E, 0x000F,
-    0x0010, 0x0011, 0x0012, 0x0013, 0x0014, 0x0015, 0x0016, 0x0017, 0x0018, 0x0019, 0x001A, 0x001B, 0x001C, 0x001D,
-    0x001E, 0x001F, 0x0021, 0x0022, 0x0023, 0x0024, 0x0025, 0x0026, 0x0027,
+    0x0002,
+    0x0003,
+    0x0004,
+    0x0005,
+    0x0006,
+    0x0007,
+    0x0008,
+    0x0009,
+    0x000A,
+    0x000B,
+    0x000C,
+    0x000D,
+    0x000E,
+    0x000F,
+    0x0010,
+    0x0011,
+    0x0012,
+    0x0013,
+    0x0014,
+    0x0015,
+    0x0016,
+    0x0017,
+    0x0018,
+    0x0019,
+    0x001A,
+    0x001B,
+    0x001C,
+    0x001D,
+    0x001E,
+    0x001F,
+    0x0021,
+    0x0022,
+    0x0023,
+    0x0024,
+    0x0025,
+    0x0026,
+    0x0027,
     // driver
-    0x1001, 0x1002, 0x1003, 0x1004, 0x1005, 0x1006, 0x1007, 0x1008, 0x1009, 0x100A, 0x100B, 0x100C, 0x100E, 0x1010,
-    0x1011, 0x1012, 0x1014, 0x1015, 0x1016, 0x1017, 0x101F, 0x1020, 0x1021, 0x1022, 0x1023, 0x1024, 0x1025, 0x1026,
-    0x1028, 0x102A, 0x102B, 0x102C, 0x102D, 0x102E, 0x102F, 0x1031, 0x1032, 0x1033, 0x1035, 0x1036, 0x1037, 0x1038,
-    0x1039, 0x103A, 0x103B, 0x103D, 0x103E, 0x103F, 0x1041, 0x1042, 0x1043, 0x1046, 0x1048, 0x1049, 0x104B, 0x104C,
-    0x104D, 0x104E, 0x104F,
+    0x1001,
+    0x1002,
+    0x1003,
+    0x1004,
+    0x1005,
+    0x1006,
+    0x1007,
+    0x1008,
+    0x1009,
+    0x100A,
+    0x100B,
+    0x100C,
+    0x100E,
+    0x1010,
+    0x1011,
+    0x1012,
+    0x1014,
+    0x1015,
+    0x1016,
+    0x1017,
+    0x101F,
+    0x1020,
+    0x1021,
+    0x1022,
+    0x1023,
+    0x1024,
+    0x1025,
+    0x1026,
+    0x1028,
+    0x102A,
+    0x102B,
+    0x102C,
+    0x102D,
+    0x102E,
+    0x102F,
+    0x1031,
+    0x1032,
+    0x1033,
+    0x1035,
+    0x1036,
+    0x1037,
+    0x1038,
+    0x1039,
+    0x103A,
+    0x103B,
+    0x103D,
+    0x103E,
+    0x103F,
+    0x1041,
+    0x1042,
+    0x1043,
+    0x1046,
+    0x1048,
+    0x1049,
+    0x104B,
+    0x104C,
+    0x104D,
+    0x104E,
+    0x104F,
     // language monitor
-    0x2001, 0x2002, 0x2004, 0x2007, 0x2009, 0x200A, 0x200B, 0x200C, 0x200D, 0x200E, 0x200F, 0x2010, 0x2011, 0x2012,
-    0x2013, 0x2014, 0x2016, 0x2017, 0x2018, 0x2019, 0x201A, 0x201B, 0x201C, 0x201D, 0x201E, 0x201F, 0x2021, 0x2022,
-    0x202B, 0x202D, 0x202E, 0x202F, 0x2030, 0x2031, 0x2036, 0x2037, 0x203D,
+    0x2001,
+    0x2002,
+    0x2004,
+    0x2007,
+    0x2009,
+    0x200A,
+    0x200B,
+    0x200C,
+    0x200D,
+    0x200E,
+    0x200F,
+    0x2010,
+    0x2011,
+    0x2012,
+    0x2013,
+    0x2014,
+    0x2016,
+    0x2017,
+    0x2018,
+    0x2019,
+    0x201A,
+    0x201B,
+    0x201C,
+    0x201D,
+    0x201E,
+    0x201F,
+    0x2021,
+    0x2022,
+    0x202B,
+    0x202D,
+    0x202E,
+    0x202F,
+    0x2030,
+    0x2031,
+    0x2036,
+    0x2037,
+    0x203D,
     // maintenance
-    0x3001, 0x3002, 0x3003, 0x3004, 0x3006, 0x3007, 0x3008, 0x3009, 0x300A, 0x300B, 0x300C, 0x300D, 0x300E,
+    0x3001,
+    0x3002,
+    0x3003,
+    0x3004,
+    0x3006,
+    0x3007,
+    0x3008,
+    0x3009,
+    0x300A,
+    0x300B,
+    0x300C,
+    0x300D,
+    0x300E,
     // PA
-    0x4001, 0x4002, 0x4003, 0x4006, 0x4007, 0x4008,
+    0x4001,
+    0x4002,
+    0x4003,
+    0x4006,
+    0x4007,
+    0x4008,
     // internal
-    0x5002, 0x5003, 0x5004, 0x5005, 0x5006, 0x5007, 0x5008, 0x500B, 0x500C, 0x500D, 0x500E, 0x5010,
+    0x5002,
+    0x5003,
+    0x5004,
+    0x5005,
+    0x5006,
+    0x5007,
+    0x5008,
+    0x500B,
+    0x500C,
+    0x500D,
+    0x500E,
+    0x5010,
     // status monitor
-    0x6001, 0x6002, 0x6003, 0x6004, 0x6005, 0x6006, 0x6007, 0x6008, 0x6009, 0x600C, 0x600D, 0x600E, 0x600F, 0x6010,
-    0x6011, 0x6012, 0x6013, 0x6014, 0x6016,
+    0x6001,
+    0x6002,
+    0x6003,
+    0x6004,
+    0x6005,
+    0x6006,
+    0x6007,
+    0x6008,
+    0x6009,
+    0x600C,
+    0x600D,
+    0x600E,
+    0x600F,
+    0x6010,
+    0x6011,
+    0x6012,
+    0x6013,
+    0x6014,
+    0x6016,
 };
 
 TEST(ShippedKeys, KeyTableHoldsExactlyTheShippedKeys)
@@ -568,13 +794,15 @@ TEST(ShippedKeys, KeyTableHoldsExactlyTheShippedKeys)
     const size_t n = sizeof kShippedKeys / sizeof kShippedKeys[0];
     ASSERT_EQ(n, 183u);
     ASSERT_EQ(img->counts.keys, 183u);
-    for (size_t i = 0; i < n; ++i)
+    for (size_t i = 0; i < n; ++i) {
         EXPECT_EQ(img->keys[i], kShippedKeys[i]) << "position " << i;
+    }
     // Key 0x5008 starts at node 0, the list of every key's tree.
-    for (size_t i = 0; i < n; ++i)
+    for (size_t i = 0; i < n; ++i) {
         if (img->keys[i] == 0x5008) {
             EXPECT_EQ(img->keyNodes[i], 0u);
         }
+    }
 }
 
 TEST(ShippedKeys, DriverQueryTablesHaveTheirShippedSizes)
@@ -638,8 +866,9 @@ TEST(ShippedKeys, EveryKeyAnswersItsValue)
     // Every key of the image has its case, and so have the keys the driver
     // queries answer from their own tables (0x1018 and 0x1019 have tests of
     // their own).
-    for (uint16_t k : kShippedKeys)
+    for (uint16_t k : kShippedKeys) {
         EXPECT_TRUE(covered.count(k) || k == 0x5008) << std::hex << k;
+    }
 }
 
 // Every key in a database's range that the image lacks answers ZMD_NO_KEY,
@@ -648,8 +877,7 @@ TEST(ShippedKeys, GapsInTheRangesAnswerNoKey)
 {
     ShippedDb db;
     const std::set<uint16_t> shipped(std::begin(kShippedKeys), std::end(kShippedKeys));
-    const std::set<uint16_t> tables = {0x100D, 0x100F, 0x1013, 0x1018, 0x1019, 0x101A,
-                                       0x101B, 0x101C, 0x101D, 0x101E};
+    const std::set<uint16_t> tables = {0x100D, 0x100F, 0x1013, 0x1018, 0x1019, 0x101A, 0x101B, 0x101C, 0x101D, 0x101E};
     const struct {
         uint32_t db;
         uint16_t first, last;
@@ -659,8 +887,9 @@ TEST(ShippedKeys, GapsInTheRangesAnswerNoKey)
     for (const auto &r : ranges) {
         TestRecord rec = ShapedRecord(r.db);
         for (uint32_t k = r.first; k <= r.last; ++k) {
-            if (shipped.count(static_cast<uint16_t>(k)) || tables.count(static_cast<uint16_t>(k)))
+            if (shipped.count(static_cast<uint16_t>(k)) || tables.count(static_cast<uint16_t>(k))) {
                 continue;
+            }
             uint32_t size = 0;
             ASSERT_EQ(ZMD_AccessDataBase(&db.env, r.db, k, rec.get(), 0, nullptr, &size), ZMD_NO_KEY)
                 << std::hex << "key 0x" << k;
@@ -671,8 +900,9 @@ TEST(ShippedKeys, GapsInTheRangesAnswerNoKey)
     // The internal range, asked the way the driver queries ask it.
     TestRecord rec = ShapedRecord(ZMD_DB_DRV);
     for (uint32_t k = 0x5001; k <= 0x5FFF; ++k) {
-        if (shipped.count(static_cast<uint16_t>(k)))
+        if (shipped.count(static_cast<uint16_t>(k))) {
             continue;
+        }
         ZMD_Node node;
         ASSERT_EQ(ZMD_FindKey(&db.env, k, rec.get(), &node), ZMD_NO_KEY) << std::hex << "key 0x" << k;
     }

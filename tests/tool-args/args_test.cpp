@@ -93,8 +93,8 @@ TEST(ToolArgs, Faults)
 
 TEST(ToolArgs, HelpAndVersionWinOverFaults)
 {
-    for (const Strings &args : {Strings{"-h"}, Strings{"x", "--help"}, Strings{"--bogus", "--help"},
-                                Strings{"--help", "--int"}}) {
+    for (const Strings &args :
+         {Strings{"-h"}, Strings{"x", "--help"}, Strings{"--bogus", "--help"}, Strings{"--help", "--int"}}) {
         ParsedArgs p = Parse(args);
         EXPECT_TRUE(p.help);
     }

@@ -12,11 +12,10 @@
 #include "calibmod.h"
 #include "depbase.h"
 
-typedef int32_t(__stdcall *ZmdAccessFn)(uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                                        void *pBuffer, uint32_t *pcbSize);
-typedef int16_t(__stdcall *KzCalibrationFn)(const CalibRequest *request, CalibNames *names,
-                                            const int16_t *adjustIds, const wchar_t *sourceDir,
-                                            const wchar_t *calibDir);
+typedef int32_t(__stdcall *ZmdAccessFn)(uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                                        uint32_t *pcbSize);
+typedef int16_t(__stdcall *KzCalibrationFn)(const CalibRequest *request, CalibNames *names, const int16_t *adjustIds,
+                                            const wchar_t *sourceDir, const wchar_t *calibDir);
 
 // The six depbase exports, as found by GetProcAddress.
 struct DepbaseApi {

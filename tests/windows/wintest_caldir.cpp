@@ -20,12 +20,14 @@ struct Scene {
     wchar_t outside[MAX_PATH];
 };
 
-bool sceneCreate(Scene *s, const wchar_t *tag) {
+bool sceneCreate(Scene *s, const wchar_t *tag)
+{
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     int n = lstrlenW(temp);
-    if (n > 0 && temp[n - 1] == L'\\')
+    if (n > 0 && temp[n - 1] == L'\\') {
         temp[n - 1] = 0;
+    }
     wchar_t leaf[64];
     wsprintfW(leaf, L"zmd-caldir-%s-%lu", tag, (unsigned long)GetCurrentProcessId());
     pathJoin(s->root, temp, leaf);
@@ -40,15 +42,17 @@ bool sceneCreate(Scene *s, const wchar_t *tag) {
 }
 
 // Removes every file of dir, then dir.
-void dirEmpty(const wchar_t *dir) {
+void dirEmpty(const wchar_t *dir)
+{
     wchar_t pattern[MAX_PATH];
     pathJoin(pattern, dir, L"*");
     WIN32_FIND_DATAW f;
     HANDLE h = FindFirstFileW(pattern, &f);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            if (f.cFileName[0] == L'.')
+            if (f.cFileName[0] == L'.') {
                 continue;
+            }
             wchar_t p[MAX_PATH];
             pathJoin(p, dir, f.cFileName);
             DeleteFileW(p);
@@ -58,7 +62,8 @@ void dirEmpty(const wchar_t *dir) {
     RemoveDirectoryW(dir);
 }
 
-void sceneRemove(const Scene *s) {
+void sceneRemove(const Scene *s)
+{
     dirEmpty(s->calib);
     dirEmpty(s->source);
     DeleteFileW(s->outside);
@@ -66,27 +71,32 @@ void sceneRemove(const Scene *s) {
 }
 
 // The names in dir, "|"-joined in the order listed, into out.
-void dirNames(const wchar_t *dir, char *out, size_t cap) {
+void dirNames(const wchar_t *dir, char *out, size_t cap)
+{
     out[0] = 0;
     wchar_t pattern[MAX_PATH];
     pathJoin(pattern, dir, L"*");
     WIN32_FIND_DATAW f;
     HANDLE h = FindFirstFileW(pattern, &f);
-    if (h == INVALID_HANDLE_VALUE)
+    if (h == INVALID_HANDLE_VALUE) {
         return;
+    }
     do {
-        if (f.cFileName[0] == L'.' && (f.cFileName[1] == 0 || f.cFileName[1] == L'.'))
+        if (f.cFileName[0] == L'.' && (f.cFileName[1] == 0 || f.cFileName[1] == L'.')) {
             continue;
+        }
         char name[MAX_PATH];
         WideCharToMultiByte(CP_ACP, 0, f.cFileName, -1, name, sizeof name, nullptr, nullptr);
-        if (out[0] != 0)
+        if (out[0] != 0) {
             strncat(out, "|", cap - strlen(out) - 1);
+        }
         strncat(out, name, cap - strlen(out) - 1);
     } while (FindNextFileW(h, &f));
     FindClose(h);
 }
 
-int16_t callOnce(KzCalibrationFn calibrate, const Scene *s, CalibNames *names) {
+int16_t callOnce(KzCalibrationFn calibrate, const Scene *s, CalibNames *names)
+{
     CalibRequest req = {7, 1, 1, 2, 3};
     const int16_t ids[6] = {-3, 0, 3, 0, 0, 0};
     std::memset(names, 0, sizeof *names);
@@ -97,13 +107,15 @@ int16_t callOnce(KzCalibrationFn calibrate, const Scene *s, CalibNames *names) {
 
 // The name of the directory's mutex, as the module derives it: FNV-1a over
 // the upper-cased full path without trailing backslashes.
-void mutexName(const wchar_t *dir, wchar_t *out) {
+void mutexName(const wchar_t *dir, wchar_t *out)
+{
     wchar_t path[1024];
     wchar_t full[1024];
     DWORD n = GetFullPathNameW(dir, 1024, path, nullptr);
     LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, path, static_cast<int>(n), full, 1024);
-    while (n > 3 && full[n - 1] == L'\\')
+    while (n > 3 && full[n - 1] == L'\\') {
         --n;
+    }
     unsigned long long hash = 1469598103934665603ULL;
     for (DWORD i = 0; i < n; ++i) {
         hash ^= static_cast<unsigned long long>(full[i]);
@@ -113,7 +125,8 @@ void mutexName(const wchar_t *dir, wchar_t *out) {
               static_cast<unsigned long>(hash & 0xFFFFFFFFu));
 }
 
-void checkReplaceAndLeftovers(WinTest *t, KzCalibrationFn calibrate) {
+void checkReplaceAndLeftovers(WinTest *t, KzCalibrationFn calibrate)
+{
     Scene s;
     static uint8_t source[CALFILE_SIZE];
     calFileBuild(source, "ZMD calibration A");
@@ -131,17 +144,20 @@ void checkReplaceAndLeftovers(WinTest *t, KzCalibrationFn calibrate) {
     expect(t, r == CAL_OK, "refresh: got %d", r);
     static uint8_t copy[CALFILE_SIZE + 16];
     DWORD size = 0;
-    expect(t, fileReadWhole(s.copyFile, copy, sizeof copy, &size) && size == CALFILE_SIZE &&
-                  std::memcmp(copy + 4, source + 4, 200) == 0,
+    expect(t,
+           fileReadWhole(s.copyFile, copy, sizeof copy, &size) && size == CALFILE_SIZE &&
+               std::memcmp(copy + 4, source + 4, 200) == 0,
            "the refreshed copy does not carry the new source's header");
     char listing[512];
     dirNames(s.calib, listing, sizeof listing);
-    expect(t, std::strcmp(listing, "abcde007.ini|table1.dat") == 0 || std::strcmp(listing, "table1.dat|abcde007.ini") == 0,
+    expect(t,
+           std::strcmp(listing, "abcde007.ini|table1.dat") == 0 || std::strcmp(listing, "table1.dat|abcde007.ini") == 0,
            "the calibration directory holds more than the list and the copy: %s", listing);
     sceneRemove(&s);
 }
 
-void checkMutexAcrossProcesses(WinTest *t, const wchar_t *dllDir) {
+void checkMutexAcrossProcesses(WinTest *t, const wchar_t *dllDir)
+{
     Scene s;
     static uint8_t source[CALFILE_SIZE];
     calFileBuild(source, "ZMD calibration M");
@@ -188,7 +204,8 @@ void checkMutexAcrossProcesses(WinTest *t, const wchar_t *dllDir) {
     sceneRemove(&s);
 }
 
-void checkLinksRefused(WinTest *t, KzCalibrationFn calibrate) {
+void checkLinksRefused(WinTest *t, KzCalibrationFn calibrate)
+{
     Scene s;
     static uint8_t source[CALFILE_SIZE];
     calFileBuild(source, "ZMD calibration L");
@@ -201,8 +218,8 @@ void checkLinksRefused(WinTest *t, KzCalibrationFn calibrate) {
     fileWriteWhole(s.outside, outsideText, sizeof outsideText - 1);
     // Wine answers TRUE without making a link, and shows links made by the
     // host as plain files: the checks run where links really exist.
-    DWORD linkAttrs = CreateSymbolicLinkW(s.listFile, s.outside, 0) ? GetFileAttributesW(s.listFile)
-                                                                      : INVALID_FILE_ATTRIBUTES;
+    DWORD linkAttrs =
+        CreateSymbolicLinkW(s.listFile, s.outside, 0) ? GetFileAttributesW(s.listFile) : INVALID_FILE_ATTRIBUTES;
     if (linkAttrs == INVALID_FILE_ATTRIBUTES || (linkAttrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         std::printf("   (no symbolic links here: reparse-point checks skipped)\n");
         sceneRemove(&s);
@@ -214,8 +231,9 @@ void checkLinksRefused(WinTest *t, KzCalibrationFn calibrate) {
     expect(t, std::strcmp(names.resultName, "Table0.dat") == 0, "a list that is a link: result %s", names.resultName);
     uint8_t buf[64];
     DWORD size = 0;
-    expect(t, fileReadWhole(s.outside, buf, sizeof buf, &size) && size == sizeof outsideText - 1 &&
-                  std::memcmp(buf, outsideText, size) == 0,
+    expect(t,
+           fileReadWhole(s.outside, buf, sizeof buf, &size) && size == sizeof outsideText - 1 &&
+               std::memcmp(buf, outsideText, size) == 0,
            "the file the list's link points to was written");
 
     // A listed copy that is a link to a file outside carrying the source's
@@ -230,23 +248,28 @@ void checkLinksRefused(WinTest *t, KzCalibrationFn calibrate) {
     expect(t, attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT) == 0,
            "the linked copy was answered instead of replaced");
     static uint8_t out[CALFILE_SIZE + 16];
-    expect(t, fileReadWhole(s.outside, out, sizeof out, &size) && size == CALFILE_SIZE &&
-                  std::memcmp(out, source, CALFILE_SIZE) == 0,
+    expect(t,
+           fileReadWhole(s.outside, out, sizeof out, &size) && size == CALFILE_SIZE &&
+               std::memcmp(out, source, CALFILE_SIZE) == 0,
            "the file outside the directory was changed");
     sceneRemove(&s);
 }
 
 } // namespace
 
-int calibrateChild(const wchar_t *dllDir, const wchar_t *sourceDir, const wchar_t *calibDir) {
+int calibrateChild(const wchar_t *dllDir, const wchar_t *sourceDir, const wchar_t *calibDir)
+{
     wchar_t path[MAX_PATH];
     wsprintfW(path, L"%s\\calibmod.dll", dllDir);
     HMODULE m = LoadLibraryW(path);
-    if (m == nullptr)
+    if (m == nullptr) {
         return 90;
-    KzCalibrationFn calibrate = reinterpret_cast<KzCalibrationFn>(reinterpret_cast<void *>(GetProcAddress(m, "KZCalibration")));
-    if (calibrate == nullptr)
+    }
+    KzCalibrationFn calibrate =
+        reinterpret_cast<KzCalibrationFn>(reinterpret_cast<void *>(GetProcAddress(m, "KZCalibration")));
+    if (calibrate == nullptr) {
         return 91;
+    }
     Scene s;
     lstrcpyW(s.source, sourceDir);
     lstrcpyW(s.calib, calibDir);
@@ -256,7 +279,8 @@ int calibrateChild(const wchar_t *dllDir, const wchar_t *sourceDir, const wchar_
     return r == CAL_OK ? 0 : 1;
 }
 
-void checkCalibrationDirectory(WinTest *t, KzCalibrationFn calibrate, const wchar_t *dllDir) {
+void checkCalibrationDirectory(WinTest *t, KzCalibrationFn calibrate, const wchar_t *dllDir)
+{
     testGroup(t, "calibmod calibration directory (rename, mutex, links)");
     checkReplaceAndLeftovers(t, calibrate);
     checkMutexAcrossProcesses(t, dllDir);

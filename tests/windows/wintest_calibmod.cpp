@@ -17,12 +17,14 @@ struct CalDirs {
     wchar_t listFile[MAX_PATH];
 };
 
-static bool dirsCreate(CalDirs *d) {
+static bool dirsCreate(CalDirs *d)
+{
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     int n = lstrlenW(temp);
-    if (n > 0 && temp[n - 1] == L'\\')
+    if (n > 0 && temp[n - 1] == L'\\') {
         temp[n - 1] = 0;
+    }
     wchar_t leaf[64];
     wsprintfW(leaf, L"zmd-calib-%lu", (unsigned long)GetCurrentProcessId());
     pathJoin(d->root, temp, leaf);
@@ -35,7 +37,8 @@ static bool dirsCreate(CalDirs *d) {
            CreateDirectoryW(d->calib, nullptr);
 }
 
-static void dirsRemove(const CalDirs *d) {
+static void dirsRemove(const CalDirs *d)
+{
     DeleteFileW(d->sourceFile);
     DeleteFileW(d->copyFile);
     DeleteFileW(d->listFile);
@@ -44,31 +47,36 @@ static void dirsRemove(const CalDirs *d) {
     RemoveDirectoryW(d->root);
 }
 
-static void namesInit(CalibNames *names) {
+static void namesInit(CalibNames *names)
+{
     std::memset(names, 0x5A, sizeof *names); // resultName starts as garbage
     std::memset(names->sourceName, 0, sizeof names->sourceName);
     std::strcpy(names->sourceName, "Table0.dat");
     std::memcpy(names->listPrefix, "abcde", 5);
 }
 
-static void expectResultName(WinTest *t, const CalibNames *names, const char *want, const char *what) {
+static void expectResultName(WinTest *t, const CalibNames *names, const char *want, const char *what)
+{
     char expected[16] = {0};
     std::strcpy(expected, want);
     expectBytes(t, names->resultName, expected, 16, what);
 }
 
-static bool sameTime(const FILETIME *a, const FILETIME *b) {
+static bool sameTime(const FILETIME *a, const FILETIME *b)
+{
     return a->dwLowDateTime == b->dwLowDateTime && a->dwHighDateTime == b->dwHighDateTime;
 }
 
 // The copy holds the source with curves 0 and 2 of table 1201 replaced by the
 // built-in curves of ids -3 and 3; everything else is byte for byte the source.
-static void checkCopy(WinTest *t, const CalDirs *d, const uint8_t *source, const char *what) {
+static void checkCopy(WinTest *t, const CalDirs *d, const uint8_t *source, const char *what)
+{
     static uint8_t copy[CALFILE_SIZE + 16];
     DWORD size = 0;
     if (!expect(t, fileReadWhole(d->copyFile, copy, sizeof copy, &size) && size == CALFILE_SIZE,
-                "%s: copy missing or %lu bytes", what, (unsigned long)size))
+                "%s: copy missing or %lu bytes", what, (unsigned long)size)) {
         return;
+    }
     const DWORD curve0 = CALFILE_KZHT1201_BODY, curve2 = CALFILE_KZHT1201_BODY + 1024;
     expectBytes(t, copy, source, curve0, "copy before table 1201");
     expectBytes(t, copy + curve0 + 512, source + curve0 + 512, 512, "copy of table 1201 curve 1 (neutral slot)");
@@ -84,25 +92,30 @@ static void checkCopy(WinTest *t, const CalDirs *d, const uint8_t *source, const
     }
     // Table 1201, id 3, curve 2: 0 to 3672, strictly rising.
     bool rising = true;
-    for (int k = 1; k < 256; k++)
+    for (int k = 1; k < 256; k++) {
         rising = rising && calFileCurveEntry(copy, CALFILE_KZHT1201_BODY, 2, k) >
                                calFileCurveEntry(copy, CALFILE_KZHT1201_BODY, 2, k - 1);
-    expect(t, rising && calFileCurveEntry(copy, CALFILE_KZHT1201_BODY, 2, 0) == 0 &&
-                  calFileCurveEntry(copy, CALFILE_KZHT1201_BODY, 2, 255) == 3672,
+    }
+    expect(t,
+           rising && calFileCurveEntry(copy, CALFILE_KZHT1201_BODY, 2, 0) == 0 &&
+               calFileCurveEntry(copy, CALFILE_KZHT1201_BODY, 2, 255) == 3672,
            "%s: table 1201 curve 2 is not group 3's curve (0 .. 3672, rising)", what);
 }
 
-static void checkListFile(WinTest *t, const CalDirs *d) {
+static void checkListFile(WinTest *t, const CalDirs *d)
+{
     static const char want[] = "7,1,2,3,table1.dat\r\n";
     uint8_t buf[256];
     DWORD size = 0;
     if (expect(t, fileReadWhole(d->listFile, buf, sizeof buf, &size) && size == sizeof want - 1,
-               "list file abcde007.ini missing or %lu bytes", (unsigned long)size))
+               "list file abcde007.ini missing or %lu bytes", (unsigned long)size)) {
         expectBytes(t, buf, want, size, "list file");
+    }
 }
 
 // Rejected and pass-through requests touch no file; the export is __stdcall.
-static void checkRequestChecks(WinTest *t, KzCalibrationFn calibrate, const CalDirs *d) {
+static void checkRequestChecks(WinTest *t, KzCalibrationFn calibrate, const CalDirs *d)
+{
     CalibRequest req = {7, 2, 1, 2, 3};
     int16_t ids[6] = {0, 0, 0, 0, 0, 0};
     CalibNames names;
@@ -131,7 +144,8 @@ static void checkRequestChecks(WinTest *t, KzCalibrationFn calibrate, const CalD
     expect(t, !fileExists(d->listFile), "a rejected or pass-through request wrote the list file");
 }
 
-void checkCalibration(WinTest *t, KzCalibrationFn calibrate) {
+void checkCalibration(WinTest *t, KzCalibrationFn calibrate)
+{
     testGroup(t, "calibmod KZCalibration");
     CalDirs d;
     static uint8_t source[CALFILE_SIZE];

@@ -9,25 +9,30 @@ static const uint32_t kUntouched = 0xA5A5A5A5u;
 
 // Asks for key with a null buffer, then with a buffer of the answered size.
 // Returns the second call's result; *size holds the size it reported.
-static int32_t query(ZmdAccessFn fn, uint32_t key, ZMD_SettingsRecord *rec, void *buf, uint32_t cap, uint32_t *size) {
+static int32_t query(ZmdAccessFn fn, uint32_t key, ZMD_SettingsRecord *rec, void *buf, uint32_t cap, uint32_t *size)
+{
     *size = kUntouched;
     int32_t r = fn(key, rec, 0, nullptr, size);
-    if (r != ZMD_MORE_DATA)
+    if (r != ZMD_MORE_DATA) {
         return r;
-    if (*size > cap)
+    }
+    if (*size > cap) {
         return ZMD_MORE_DATA;
+    }
     uint32_t needed = *size;
     r = fn(key, rec, needed, buf, size);
     return r;
 }
 
-static int32_t readInt32(const uint8_t *p, size_t index) {
+static int32_t readInt32(const uint8_t *p, size_t index)
+{
     int32_t v;
     std::memcpy(&v, p + 4 * index, 4);
     return v;
 }
 
-void checkDepbaseFrame(WinTest *t, const DepbaseApi *api) {
+void checkDepbaseFrame(WinTest *t, const DepbaseApi *api)
+{
     testGroup(t, "depbase frame and size protocol");
     RecordStore s;
     recordInit(&s, 1, 1);
@@ -59,14 +64,16 @@ void checkDepbaseFrame(WinTest *t, const DepbaseApi *api) {
     std::memset(buf, 0xCC, sizeof buf);
     size = kUntouched;
     r = api->root(0x001E, &s.rec, 26, buf, &size);
-    if (expect(t, r == ZMD_OK && size == 26, "26-byte buffer: got %d, size %u", r, size))
+    if (expect(t, r == ZMD_OK && size == 26, "26-byte buffer: got %d, size %u", r, size)) {
         expectWide(t, buf, L"calibmod.dll", "root 0x001E");
+    }
     expect(t, buf[26] == 0xCC, "byte after the value was written");
 
     // Only the low 16 bits of the key count.
     r = query(api->root, 0x00010002, &s.rec, buf, sizeof buf, &size);
-    if (expect(t, r == ZMD_OK && size == 10, "key 0x00010002: got %d, size %u", r, size))
+    if (expect(t, r == ZMD_OK && size == 10, "key 0x00010002: got %d, size %u", r, size)) {
         expectWide(t, buf, L"1.50", "root 0x0002 through 0x00010002");
+    }
 
 #ifndef _WIN64
     // __stdcall: the export removes its five arguments itself.
@@ -86,7 +93,8 @@ void checkDepbaseFrame(WinTest *t, const DepbaseApi *api) {
 #endif
 }
 
-void checkDepbaseValues(WinTest *t, const DepbaseApi *api) {
+void checkDepbaseValues(WinTest *t, const DepbaseApi *api)
+{
     testGroup(t, "depbase values");
     uint8_t buf[256];
     uint32_t size;
@@ -99,21 +107,24 @@ void checkDepbaseValues(WinTest *t, const DepbaseApi *api) {
 
     s.ints[0] = 154;
     r = query(api->root, 0x0008, &s.rec, buf, sizeof buf, &size);
-    if (expect(t, r == ZMD_OK && size == 42, "root 0x0008 item 154: got %d, size %u", r, size))
+    if (expect(t, r == ZMD_OK && size == 42, "root 0x0008 item 154: got %d, size %u", r, size)) {
         expectWide(t, buf, L"XvnUI_SilentModeTime", "root 0x0008 item 154");
+    }
     s.ints[0] = 155;
     expect(t, api->root(0x0008, &s.rec, 0, nullptr, &size) == ZMD_NOT_FOUND, "root 0x0008 item 155: want 1");
 
     s.strings[0] = "DOC";
     r = query(api->root, 0x0012, &s.rec, buf, sizeof buf, &size);
-    if (expect(t, r == ZMD_OK && size == 22, "root 0x0012 \"DOC\": got %d, size %u", r, size))
+    if (expect(t, r == ZMD_OK && size == 22, "root 0x0012 \"DOC\": got %d, size %u", r, size)) {
         expectWide(t, buf, L"XvnSLM_DOC", "root 0x0012");
+    }
 
     recordInit(&s, 0, 1);
     s.ints[0] = 500;
     r = query(api->mnt, 0x300B, &s.rec, buf, sizeof buf, &size);
-    if (expect(t, r == ZMD_OK && size == 22, "mnt 0x300B word 500: got %d, size %u", r, size))
+    if (expect(t, r == ZMD_OK && size == 22, "mnt 0x300B word 500: got %d, size %u", r, size)) {
         expectBytes(t, buf, "@TestPrint=NozzleCheck", 22, "mnt 0x300B word 500");
+    }
 
     recordInit(&s, 0, 95);
     s.ints[28] = 9;
@@ -127,8 +138,9 @@ void checkDepbaseValues(WinTest *t, const DepbaseApi *api) {
     s.ints[29] = 10000;
     s.ints[30] = 15000;
     r = query(api->drv, 0x1004, &s.rec, buf, sizeof buf, &size);
-    expect(t, r == ZMD_OK && size == 16 && readInt32(buf, 0) == 340 && readInt32(buf, 1) == 9320 &&
-                  readInt32(buf, 2) == 300 && readInt32(buf, 3) == 14200,
+    expect(t,
+           r == ZMD_OK && size == 16 && readInt32(buf, 0) == 340 && readInt32(buf, 1) == 9320 &&
+               readInt32(buf, 2) == 300 && readInt32(buf, 3) == 14200,
            "drv 0x1004 custom: got %d, size %u, %d %d %d %d", r, size, readInt32(buf, 0), readInt32(buf, 1),
            readInt32(buf, 2), readInt32(buf, 3));
 
@@ -137,7 +149,8 @@ void checkDepbaseValues(WinTest *t, const DepbaseApi *api) {
     expect(t, api->drv(0x1003, &s.rec, 0, nullptr, &size) == ZMD_BAD_INT_SETTING, "drv 0x1003, 28 ints: want -3");
 }
 
-void checkDepbaseDriverQueries(WinTest *t, const DepbaseApi *api) {
+void checkDepbaseDriverQueries(WinTest *t, const DepbaseApi *api)
+{
     testGroup(t, "depbase driver lists, sequences, parameter set");
     uint8_t buf[512];
     uint32_t size;
@@ -167,9 +180,10 @@ void checkDepbaseDriverQueries(WinTest *t, const DepbaseApi *api) {
     std::memset(buf, 0, sizeof buf);
     r = query(api->drv, 0x100E, &s.rec, buf, sizeof buf, &size);
     if (expect(t, r == ZMD_OK && size == 180, "drv 0x100E: got %d, size %u", r, size)) {
-        for (int i = 0; i < 9; i++)
+        for (int i = 0; i < 9; i++) {
             expect(t, readInt32(buf + 20 * i, 4) == (i == 0 ? 1 : 0), "drv 0x100E item %d default %d", i,
                    readInt32(buf + 20 * i, 4));
+        }
     }
 
     // Command sequence 0x1019: five parts for A4, normal margins, list-5 choice 1.
@@ -188,12 +202,14 @@ void checkDepbaseDriverQueries(WinTest *t, const DepbaseApi *api) {
         0x1B, 0x28, 0x70, 0x08, 0x00, 0x02, 0xAB, 0x00, 0x00, 0x01, 0xE0, 0x00, 0x00,             // page format
         0x1B, 0x28, 0x6C, 0x02, 0x00, 0x34, 0x00};
     r = query(api->drv, 0x1019, &s.rec, buf, sizeof buf, &size);
-    if (expect(t, r == ZMD_OK && size == 78, "drv 0x1019: got %d, size %u", r, size))
+    if (expect(t, r == ZMD_OK && size == 78, "drv 0x1019: got %d, size %u", r, size)) {
         expectBytes(t, buf, seq, 78, "drv 0x1019");
+    }
     r = query(api->drv, 0x101D, &s.rec, buf, sizeof buf, &size);
     static const uint8_t eject[8] = {0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, 0x01, 0x0C};
-    if (expect(t, r == ZMD_OK && size == 8, "drv 0x101D: got %d, size %u", r, size))
+    if (expect(t, r == ZMD_OK && size == 8, "drv 0x101D: got %d, size %u", r, size)) {
         expectBytes(t, buf, eject, 8, "drv 0x101D");
+    }
 
     // Parameter set: row 0 (blocks A0, B0, C0, D0); bytes 172 to 191 are not written.
     std::memset(buf, 0xCC, sizeof buf);
@@ -205,8 +221,9 @@ void checkDepbaseDriverQueries(WinTest *t, const DepbaseApi *api) {
         uint32_t textSize;
         if (query(api->drv, 0x1042, &s.rec, text, sizeof text, &textSize) == ZMD_OK) {
             char name[20] = {0};
-            for (uint32_t i = 0; i + 1 < textSize / 2 && i < 20; i++)
+            for (uint32_t i = 0; i + 1 < textSize / 2 && i < 20; i++) {
                 name[i] = (char)text[2 * i];
+            }
             expectBytes(t, buf + 28, name, 20, "parameter set table file name (key 0x1042)");
         }
         static const uint8_t zeros[48] = {0};
@@ -230,7 +247,8 @@ void checkDepbaseDriverQueries(WinTest *t, const DepbaseApi *api) {
     expect(t, r == ZMD_NOT_FOUND && size == before, "drv 0x101E without a row: got %d", r);
 }
 
-void checkDepbaseUnknownPrinter(WinTest *t, const DepbaseApi *api) {
+void checkDepbaseUnknownPrinter(WinTest *t, const DepbaseApi *api)
+{
     testGroup(t, "depbase with a printer name no spooler knows");
     uint8_t buf[256];
     uint32_t size;

@@ -3,7 +3,8 @@
 
 #include <cstring>
 
-void pathJoin(wchar_t *out, const wchar_t *dir, const wchar_t *name) {
+void pathJoin(wchar_t *out, const wchar_t *dir, const wchar_t *name)
+{
     lstrcpynW(out, dir, MAX_PATH);
     int n = lstrlenW(out);
     if (n + 1 + lstrlenW(name) < MAX_PATH) {
@@ -12,11 +13,13 @@ void pathJoin(wchar_t *out, const wchar_t *dir, const wchar_t *name) {
     }
 }
 
-bool fileReadWhole(const wchar_t *path, uint8_t *buf, DWORD cap, DWORD *size) {
+bool fileReadWhole(const wchar_t *path, uint8_t *buf, DWORD cap, DWORD *size)
+{
     *size = 0;
     HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    if (f == INVALID_HANDLE_VALUE) {
         return false;
+    }
     DWORD got = 0;
     BOOL ok = ReadFile(f, buf, cap, &got, nullptr);
     CloseHandle(f);
@@ -24,31 +27,37 @@ bool fileReadWhole(const wchar_t *path, uint8_t *buf, DWORD cap, DWORD *size) {
     return ok != 0;
 }
 
-bool fileWriteWhole(const wchar_t *path, const void *data, DWORD size) {
+bool fileWriteWhole(const wchar_t *path, const void *data, DWORD size)
+{
     HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    if (f == INVALID_HANDLE_VALUE) {
         return false;
+    }
     DWORD written = 0;
     BOOL ok = WriteFile(f, data, size, &written, nullptr);
     CloseHandle(f);
     return ok && written == size;
 }
 
-bool fileExists(const wchar_t *path) {
+bool fileExists(const wchar_t *path)
+{
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool fileTimeGet(const wchar_t *path, FILETIME *ft) {
+bool fileTimeGet(const wchar_t *path, FILETIME *ft)
+{
     HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    if (f == INVALID_HANDLE_VALUE) {
         return false;
+    }
     BOOL ok = GetFileTime(f, nullptr, nullptr, ft);
     CloseHandle(f);
     return ok != 0;
 }
 
-bool fileTimeSetOld(const wchar_t *path) {
+bool fileTimeSetOld(const wchar_t *path)
+{
     SYSTEMTIME st;
     std::memset(&st, 0, sizeof st);
     st.wYear = 2001;
@@ -58,25 +67,29 @@ bool fileTimeSetOld(const wchar_t *path) {
     SystemTimeToFileTime(&st, &ft);
     HANDLE f = CreateFileW(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    if (f == INVALID_HANDLE_VALUE) {
         return false;
+    }
     BOOL ok = SetFileTime(f, nullptr, nullptr, &ft);
     CloseHandle(f);
     return ok != 0;
 }
 
-static void put32(uint8_t *p, DWORD offset, uint32_t v) {
+static void put32(uint8_t *p, DWORD offset, uint32_t v)
+{
     std::memcpy(p + offset, &v, 4);
 }
 
-static void put16(uint8_t *p, DWORD offset, uint16_t v) {
+static void put16(uint8_t *p, DWORD offset, uint16_t v)
+{
     std::memcpy(p + offset, &v, 2);
 }
 
 // Layout (byte offsets):      0 header, 24 identification block, 64 KZDB
 // directory, 96 KZHT directory, 128 KZDB table 1000, 480 KZHT table 1201,
 // 2532 KZHT table 1202; each table is a size word and its body.
-void calFileBuild(uint8_t *out, const char *id) {
+void calFileBuild(uint8_t *out, const char *id)
+{
     std::memset(out, 0, CALFILE_SIZE);
     std::memcpy(out, "ZMDT", 4);
     put32(out, 4, 24);
@@ -108,13 +121,16 @@ void calFileBuild(uint8_t *out, const char *id) {
     const DWORD bodies[2] = {CALFILE_KZHT1201_BODY, CALFILE_KZHT1202_BODY};
     for (int t = 0; t < 2; t++) {
         put32(out, bodies[t] - 4, 4 * 512);
-        for (int c = 0; c < 4; c++)
-            for (int k = 0; k < 256; k++)
+        for (int c = 0; c < 4; c++) {
+            for (int k = 0; k < 256; k++) {
                 put16(out, bodies[t] + 512 * c + 2 * k, (uint16_t)((c + 1) * 1000 + t * 100 + k));
+            }
+        }
     }
 }
 
-uint16_t calFileCurveEntry(const uint8_t *file, DWORD bodyOffset, int curve, int k) {
+uint16_t calFileCurveEntry(const uint8_t *file, DWORD bodyOffset, int curve, int k)
+{
     uint16_t v;
     std::memcpy(&v, file + bodyOffset + 512 * curve + 2 * k, 2);
     return v;

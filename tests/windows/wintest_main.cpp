@@ -22,18 +22,21 @@ static_assert(sizeof(ZMD_SettingsRecord) == 28, "ZMD_SettingsRecord must be 28 b
 #endif
 static_assert(sizeof(CalibRequest) == 16 && sizeof(CalibNames) == 37, "calibmod argument records");
 
-static void dllDirectory(int argc, char **argv, wchar_t *dir) {
+static void dllDirectory(int argc, char **argv, wchar_t *dir)
+{
     if (argc > 1) {
         MultiByteToWideChar(CP_ACP, 0, argv[1], -1, dir, MAX_PATH);
         return;
     }
     DWORD n = GetModuleFileNameW(nullptr, dir, MAX_PATH);
-    while (n > 0 && dir[n - 1] != L'\\' && dir[n - 1] != L'/')
+    while (n > 0 && dir[n - 1] != L'\\' && dir[n - 1] != L'/') {
         n--;
+    }
     dir[n > 0 ? n - 1 : 0] = 0;
 }
 
-static HMODULE loadDll(WinTest *t, const wchar_t *dir, const wchar_t *name) {
+static HMODULE loadDll(WinTest *t, const wchar_t *dir, const wchar_t *name)
+{
     wchar_t path[MAX_PATH];
     wsprintfW(path, L"%s\\%s", dir, name);
     HMODULE m = LoadLibraryW(path);
@@ -41,17 +44,20 @@ static HMODULE loadDll(WinTest *t, const wchar_t *dir, const wchar_t *name) {
     return m;
 }
 
-static void *findExport(WinTest *t, HMODULE module, const char *name) {
+static void *findExport(WinTest *t, HMODULE module, const char *name)
+{
     void *p = module ? reinterpret_cast<void *>(GetProcAddress(module, name)) : nullptr;
     expect(t, p != nullptr, "export %s not found", name);
     return p;
 }
 
-static void runDepbase(WinTest *t, const wchar_t *dir) {
+static void runDepbase(WinTest *t, const wchar_t *dir)
+{
     testGroup(t, "depbase.dll exports and imports");
     HMODULE m = loadDll(t, dir, L"depbase.dll");
-    if (!m)
+    if (!m) {
         return;
+    }
     static const char *const names[6] = {"ZMD_AccessRootDataBase", "ZMD_AccessDrvDataBase", "ZMD_AccessLMDataBase",
                                          "ZMD_AccessMntDataBase",  "ZMD_AccessPADataBase",  "ZMD_AccessSMDataBase"};
     static const char *const imports[3] = {"KERNEL32.dll", "WINSPOOL.DRV", "msvcrt.dll"};
@@ -78,11 +84,13 @@ static void runDepbase(WinTest *t, const wchar_t *dir) {
     expect(t, FreeLibrary(m) != 0, "FreeLibrary(depbase.dll) failed");
 }
 
-static void runCalibmod(WinTest *t, const wchar_t *dir) {
+static void runCalibmod(WinTest *t, const wchar_t *dir)
+{
     testGroup(t, "calibmod.dll exports and imports");
     HMODULE m = loadDll(t, dir, L"calibmod.dll");
-    if (!m)
+    if (!m) {
         return;
+    }
     static const char *const names[1] = {"KZCalibration"};
     static const char *const imports[2] = {"KERNEL32.dll", "msvcrt.dll"};
     checkImageFormat(t, m);
@@ -99,11 +107,13 @@ static void runCalibmod(WinTest *t, const wchar_t *dir) {
     expect(t, FreeLibrary(m) != 0, "FreeLibrary(calibmod.dll) failed");
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     if (argc == 5 && std::strcmp(argv[1], "--calibrate-child") == 0) {
         wchar_t w[3][MAX_PATH];
-        for (int i = 0; i < 3; i++)
+        for (int i = 0; i < 3; i++) {
             MultiByteToWideChar(CP_ACP, 0, argv[i + 2], -1, w[i], MAX_PATH);
+        }
         return calibrateChild(w[0], w[1], w[2]);
     }
     WinTest t = {0, 0, nullptr};

@@ -4,7 +4,8 @@
 
 #include "wintest.h"
 
-static const IMAGE_DATA_DIRECTORY *dataDirectory(HMODULE module, int index) {
+static const IMAGE_DATA_DIRECTORY *dataDirectory(HMODULE module, int index)
+{
     const uint8_t *base = reinterpret_cast<const uint8_t *>(module);
     const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
     // IMAGE_NT_HEADERS is the program's own format: PE32 on i686, PE32+ on x86-64.
@@ -13,7 +14,8 @@ static const IMAGE_DATA_DIRECTORY *dataDirectory(HMODULE module, int index) {
 }
 
 // The DLL is of the program's own format (PE32 or PE32+) and machine.
-void checkImageFormat(WinTest *t, HMODULE module) {
+void checkImageFormat(WinTest *t, HMODULE module)
+{
     const uint8_t *base = reinterpret_cast<const uint8_t *>(module);
     const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
     const IMAGE_NT_HEADERS *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
@@ -30,15 +32,18 @@ void checkImageFormat(WinTest *t, HMODULE module) {
 
 // The DLL's version resource names it and carries the project's version, as
 // a driver setup reads it to decide what to replace.
-void checkVersionResource(WinTest *t, const wchar_t *path, const wchar_t *fileName) {
+void checkVersionResource(WinTest *t, const wchar_t *path, const wchar_t *fileName)
+{
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeW(path, &ignored);
-    if (!expect(t, size > 0, "%ls has no version resource (%lu)", path, (unsigned long)GetLastError()))
+    if (!expect(t, size > 0, "%ls has no version resource (%lu)", path, (unsigned long)GetLastError())) {
         return;
+    }
     static uint8_t data[8192];
     if (!expect(t, size <= sizeof data && GetFileVersionInfoW(path, 0, size, data), "GetFileVersionInfoW(%ls) failed",
-                path))
+                path)) {
         return;
+    }
     VS_FIXEDFILEINFO *fixed = nullptr;
     UINT len = 0;
     if (expect(t, VerQueryValueW(data, L"\\", reinterpret_cast<void **>(&fixed), &len) && fixed != nullptr,
@@ -61,17 +66,21 @@ void checkVersionResource(WinTest *t, const wchar_t *path, const wchar_t *fileNa
                found ? value : L"(none)", want[i]);
     }
     wchar_t *description = nullptr;
-    expect(t, VerQueryValueW(data, L"\\StringFileInfo\\040904b0\\FileDescription",
-                             reinterpret_cast<void **>(&description), &len) && description != nullptr && len > 1,
+    expect(t,
+           VerQueryValueW(data, L"\\StringFileInfo\\040904b0\\FileDescription", reinterpret_cast<void **>(&description),
+                          &len) &&
+               description != nullptr && len > 1,
            "%ls has no FileDescription", fileName);
 }
 
 // The DLL exports exactly the given names, by name, and nothing else.
-void checkExportTable(WinTest *t, HMODULE module, const char *const *names, int count) {
+void checkExportTable(WinTest *t, HMODULE module, const char *const *names, int count)
+{
     const uint8_t *base = reinterpret_cast<const uint8_t *>(module);
     const IMAGE_DATA_DIRECTORY *dir = dataDirectory(module, IMAGE_DIRECTORY_ENTRY_EXPORT);
-    if (!expect(t, dir->VirtualAddress != 0, "no export directory"))
+    if (!expect(t, dir->VirtualAddress != 0, "no export directory")) {
         return;
+    }
     const IMAGE_EXPORT_DIRECTORY *exp = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base + dir->VirtualAddress);
     expect(t, exp->NumberOfNames == (DWORD)count, "%lu exported names, want %d", (unsigned long)exp->NumberOfNames,
            count);
@@ -81,8 +90,9 @@ void checkExportTable(WinTest *t, HMODULE module, const char *const *names, int 
     for (DWORD i = 0; i < exp->NumberOfNames; i++) {
         const char *name = reinterpret_cast<const char *>(base + nameRvas[i]);
         bool known = false;
-        for (int k = 0; k < count; k++)
+        for (int k = 0; k < count; k++) {
             known = known || std::strcmp(name, names[k]) == 0;
+        }
         expect(t, known, "unexpected export \"%s\"", name);
     }
     for (int k = 0; k < count; k++) {
@@ -90,24 +100,26 @@ void checkExportTable(WinTest *t, HMODULE module, const char *const *names, int 
         char decorated[64];
         wsprintfA(decorated, "_%s@20", names[k]);
         expect(t, GetProcAddress(module, decorated) == nullptr, "decorated name \"%s\" is exported", decorated);
-        expect(t, GetProcAddress(module, decorated + 1) == nullptr, "decorated name \"%s\" is exported",
-               decorated + 1);
+        expect(t, GetProcAddress(module, decorated + 1) == nullptr, "decorated name \"%s\" is exported", decorated + 1);
     }
     expect(t, GetProcAddress(module, "DllMain") == nullptr, "DllMain is exported");
 }
 
 // Every DLL the module imports from is one of the allowed system DLLs.
-void checkImportTable(WinTest *t, HMODULE module, const char *const *allowed, int count) {
+void checkImportTable(WinTest *t, HMODULE module, const char *const *allowed, int count)
+{
     const uint8_t *base = reinterpret_cast<const uint8_t *>(module);
     const IMAGE_DATA_DIRECTORY *dir = dataDirectory(module, IMAGE_DIRECTORY_ENTRY_IMPORT);
-    if (dir->VirtualAddress == 0)
+    if (dir->VirtualAddress == 0) {
         return;
+    }
     const IMAGE_IMPORT_DESCRIPTOR *imp = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base + dir->VirtualAddress);
     for (; imp->Name != 0; imp++) {
         const char *dll = reinterpret_cast<const char *>(base + imp->Name);
         bool ok = false;
-        for (int k = 0; k < count; k++)
+        for (int k = 0; k < count; k++) {
             ok = ok || lstrcmpiA(dll, allowed[k]) == 0;
+        }
         expect(t, ok, "imports from \"%s\", which is not a system DLL it may use", dll);
     }
 }
@@ -116,7 +128,8 @@ void checkImportTable(WinTest *t, HMODULE module, const char *const *allowed, in
 // Pushes the five arguments, calls, and measures the stack pointer after the
 // return: a __stdcall callee leaves it where it was before the pushes. (x86-64
 // has one calling convention, in which the caller owns the stack.)
-__attribute__((noinline)) int32_t callMeasuringStack(void *fn, const uint32_t args[5], uint32_t *bytesRemoved) {
+__attribute__((noinline)) int32_t callMeasuringStack(void *fn, const uint32_t args[5], uint32_t *bytesRemoved)
+{
     int32_t result;
     uint32_t left;
     __asm__ __volatile__("movl %%esp, %%edi\n\t"

@@ -22,15 +22,17 @@ struct TestPrinter {
 
 // Installs the driver entry and the printer. Returns false (with a message)
 // when the spooler refuses; the printer checks are then reported as failed.
-static bool printerSetup(TestPrinter *p) {
+static bool printerSetup(TestPrinter *p)
+{
     std::memset(p, 0, sizeof *p);
     wsprintfW(p->name, L"ZMD test printer %lu", (unsigned long)GetCurrentProcessId());
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     wsprintfW(p->dataFile, L"%szmdtest%lu.ppd", temp, (unsigned long)GetCurrentProcessId());
     HANDLE f = CreateFileW(p->dataFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    if (f == INVALID_HANDLE_VALUE) {
         return false;
+    }
     static const char ppd[] = "*PPD-Adobe: \"4.3\"\n*ModelName: \"ZMD Test\"\n*NickName: \"ZMD Test\"\n";
     DWORD written = 0;
     WriteFile(f, ppd, sizeof ppd - 1, &written, nullptr);
@@ -65,34 +67,41 @@ static bool printerSetup(TestPrinter *p) {
     return true;
 }
 
-static void printerTeardown(TestPrinter *p) {
+static void printerTeardown(TestPrinter *p)
+{
     HANDLE h = nullptr;
     if (p->printerAdded && OpenPrinterW(p->name, &h, nullptr)) {
         DeletePrinter(h);
         ClosePrinter(h);
     }
-    if (p->driverAdded)
+    if (p->driverAdded) {
         DeletePrinterDriverW(nullptr, nullptr, const_cast<wchar_t *>(kDriverName));
+    }
     DeleteFileW(p->dataFile);
 }
 
 // Stores the port-mode value with the printer.
-static bool setPortMode(const TestPrinter *p, DWORD value) {
+static bool setPortMode(const TestPrinter *p, DWORD value)
+{
     HANDLE h = nullptr;
-    if (!OpenPrinterW(const_cast<wchar_t *>(p->name), &h, nullptr))
+    if (!OpenPrinterW(const_cast<wchar_t *>(p->name), &h, nullptr)) {
         return false;
-    DWORD rc = SetPrinterDataW(h, const_cast<wchar_t *>(kPortModeValue), REG_DWORD, reinterpret_cast<BYTE *>(&value), 4);
+    }
+    DWORD rc =
+        SetPrinterDataW(h, const_cast<wchar_t *>(kPortModeValue), REG_DWORD, reinterpret_cast<BYTE *>(&value), 4);
     ClosePrinter(h);
     return rc == ERROR_SUCCESS;
 }
 
-static void timeText(const SYSTEMTIME *st, char out[15]) {
+static void timeText(const SYSTEMTIME *st, char out[15])
+{
     wsprintfA(out, "%04u%02u%02u%02u%02u%02u", st->wYear, st->wMonth, st->wDay, st->wHour, st->wMinute, st->wSecond);
 }
 
 // The clock command at the start of a 0x1018 answer: the fixed frame, and the
 // local time taken between the moments before and after the call.
-static void checkClock(WinTest *t, const uint8_t *cmd, const SYSTEMTIME *before, const SYSTEMTIME *after) {
+static void checkClock(WinTest *t, const uint8_t *cmd, const SYSTEMTIME *before, const SYSTEMTIME *after)
+{
     static const char head[] = "\x1B[K\x02\x00\x00\x1FKZLSTART\nControlMode=Common\nSetTime=";
     static const char tail[] = "\nKZLEND\n";
     expectBytes(t, cmd, head, 43, "clock command frame");
@@ -103,23 +112,25 @@ static void checkClock(WinTest *t, const uint8_t *cmd, const SYSTEMTIME *before,
     timeText(before, lo);
     timeText(after, hi);
     bool digits = true;
-    for (int i = 0; i < 14; i++)
+    for (int i = 0; i < 14; i++) {
         digits = digits && got[i] >= '0' && got[i] <= '9';
+    }
     expect(t, digits && std::strcmp(lo, got) <= 0 && std::strcmp(got, hi) <= 0,
            "clock command time \"%s\" not within local time %s..%s", got, lo, hi);
 }
 
 static const char kEcpBlock[] = "\x1B[K\x02\x00\x00\x1FKZLSTART\nControlMode=Common\nSelectParallel=ECP\nKZLEND\n"
-                               "\x1B[K\x02\x00\x00\x0F";
+                                "\x1B[K\x02\x00\x00\x0F";
 static_assert(sizeof kEcpBlock - 1 == 68, "ECP block");
 static const char kNibbleBlock[] = "\x1B[K\x02\x00\x00\x1FKZLSTART\nControlMode=Common\nSelectParallel=Nibble\n"
-                                  "KZLEND\n\x1B[K\x02\x00\x00\x0F";
+                                   "KZLEND\n\x1B[K\x02\x00\x00\x0F";
 
 static_assert(sizeof kNibbleBlock - 1 == 71, "Nibble block");
 
 // One 0x1018 query; checks size, clock command and the port-mode block.
 static void checkSequence(WinTest *t, const DepbaseApi *api, ZMD_SettingsRecord *rec, const char *block,
-                          uint32_t blockSize, const char *what) {
+                          uint32_t blockSize, const char *what)
+{
     uint8_t buf[256];
     uint32_t size = 0;
     SYSTEMTIME before, after;
@@ -127,8 +138,9 @@ static void checkSequence(WinTest *t, const DepbaseApi *api, ZMD_SettingsRecord 
     int32_t r = api->drv(0x1018, rec, sizeof buf, buf, &size);
     GetLocalTime(&after);
     uint32_t want = 65 + blockSize + ((rec->pnInts[79] & 0x800000) ? 12 : 0);
-    if (!expect(t, r == ZMD_OK && size == want, "%s: drv 0x1018 got %d, size %u, want 0 and %u", what, r, size, want))
+    if (!expect(t, r == ZMD_OK && size == want, "%s: drv 0x1018 got %d, size %u, want 0 and %u", what, r, size, want)) {
         return;
+    }
     checkClock(t, buf, &before, &after);
     expectBytes(t, buf + 65, block, blockSize, what);
     if (want > 65 + blockSize) {
@@ -137,7 +149,8 @@ static void checkSequence(WinTest *t, const DepbaseApi *api, ZMD_SettingsRecord 
     }
 }
 
-void checkDepbasePrinter(WinTest *t, const DepbaseApi *api) {
+void checkDepbasePrinter(WinTest *t, const DepbaseApi *api)
+{
     testGroup(t, "depbase with a spooler printer (clock command, printer data)");
     TestPrinter p;
     bool ready = printerSetup(&p);
@@ -166,8 +179,8 @@ void checkDepbasePrinter(WinTest *t, const DepbaseApi *api) {
             s.rec.pwszPrinterName = nullptr;
             checkSequence(t, api, &s.rec, kNibbleBlock, sizeof kNibbleBlock - 1, "caller's handle");
             DWORD type = 0, value = 7, needed = 0;
-            DWORD rc = GetPrinterDataW(h, const_cast<wchar_t *>(kPortModeValue), &type, reinterpret_cast<BYTE *>(&value),
-                                       4, &needed);
+            DWORD rc = GetPrinterDataW(h, const_cast<wchar_t *>(kPortModeValue), &type,
+                                       reinterpret_cast<BYTE *>(&value), 4, &needed);
             expect(t, rc == ERROR_SUCCESS && value == 0, "caller's handle no longer usable after the call (%lu)",
                    (unsigned long)rc);
             ClosePrinter(h);

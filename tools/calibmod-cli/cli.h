@@ -11,9 +11,9 @@
 namespace cli {
 
 // Exit codes.
-const int kOk = 0;      // the command did what was asked
-const int kFailed = 1;  // it ran, but the answer is a failure (a result code, a damaged file)
-const int kUsage = 2;   // bad command line, unreadable input
+const int kOk = 0;     // the command did what was asked
+const int kFailed = 1; // it ran, but the answer is a failure (a result code, a damaged file)
+const int kUsage = 2;  // bad command line, unreadable input
 
 // Each command takes the arguments after its name.
 int cmdCalibrate(const std::vector<std::string> &args);
@@ -41,7 +41,6 @@ std::vector<std::string> explainFileError(const std::string &sourceDir, const st
 
 // The name of a result code ("CAL_OK", ...), or "unknown".
 const char *resultCodeName(int code);
-
 
 // What one KZCalibration call did to the calibration directory, worked out
 // from the directory before and after the call (cli_state.cpp).

@@ -6,46 +6,62 @@
 
 namespace cli {
 
-int usageError(const std::string &command, const std::string &message) {
+int usageError(const std::string &command, const std::string &message)
+{
     std::fprintf(stderr, "calibmod-cli: %s\n", message.c_str());
     std::fprintf(stderr, "Try 'calibmod-cli %s%s--help'.\n", command.c_str(), command.empty() ? "" : " ");
     return kUsage;
 }
 
-bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out) {
+bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out)
+{
     size_t at = 0;
     bool negative = false;
-    if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
+        negative = text[at++] == '-';
+    }
     int base = 10;
     if (text.size() > at + 1 && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X')) {
         base = 16;
         at += 2;
     }
-    if (at >= text.size()) return false;
+    if (at >= text.size()) {
+        return false;
+    }
     int64_t value = 0;
     for (; at < text.size(); ++at) {
         char c = text[at];
         int digit;
-        if (c >= '0' && c <= '9')
+        if (c >= '0' && c <= '9') {
             digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
             digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
             digit = c - 'A' + 10;
-        else
+        } else {
             return false;
-        if (value > (INT64_MAX - digit) / base) return false;
+        }
+        if (value > (INT64_MAX - digit) / base) {
+            return false;
+        }
         value = value * base + digit;
     }
-    if (negative) value = -value;
-    if (value < min || value > max) return false;
+    if (negative) {
+        value = -value;
+    }
+    if (value < min || value > max) {
+        return false;
+    }
     *out = value;
     return true;
 }
 
-std::basic_string<KZ_WCHAR> wideDir(const std::string &utf8) {
+std::basic_string<KZ_WCHAR> wideDir(const std::string &utf8)
+{
     std::string s = utf8;
-    if (s.size() > 1 && s.back() == '/') s.pop_back();
+    if (s.size() > 1 && s.back() == '/') {
+        s.pop_back();
+    }
     std::basic_string<KZ_WCHAR> out;
     for (size_t i = 0; i < s.size();) {
         unsigned char c = static_cast<unsigned char>(s[i]);
@@ -61,8 +77,9 @@ std::basic_string<KZ_WCHAR> wideDir(const std::string &utf8) {
             cp = c & 0x1F;
             n = 2;
         }
-        for (size_t k = 1; k < n && i + k < s.size(); ++k)
+        for (size_t k = 1; k < n && i + k < s.size(); ++k) {
             cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        }
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<KZ_WCHAR>(0xD800 + (cp >> 10)));
@@ -75,13 +92,19 @@ std::basic_string<KZ_WCHAR> wideDir(const std::string &utf8) {
     return out;
 }
 
-const char *resultCodeName(int code) {
+const char *resultCodeName(int code)
+{
     switch (code) {
-    case CAL_OK: return "CAL_OK";
-    case CAL_ERR_REQUEST: return "CAL_ERR_REQUEST";
-    case CAL_ERR_NO_MEMORY: return "CAL_ERR_NO_MEMORY";
-    case CAL_ERR_FILE: return "CAL_ERR_FILE";
-    default: return "unknown";
+    case CAL_OK:
+        return "CAL_OK";
+    case CAL_ERR_REQUEST:
+        return "CAL_ERR_REQUEST";
+    case CAL_ERR_NO_MEMORY:
+        return "CAL_ERR_NO_MEMORY";
+    case CAL_ERR_FILE:
+        return "CAL_ERR_FILE";
+    default:
+        return "unknown";
     }
 }
 

@@ -12,44 +12,43 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
-    "Usage: calibmod-cli check CALIBDIR --source-dir DIR [--repair] [--json]\n"
-    "\n"
-    "Reads every list file of CALIBDIR (five characters of prefix, at least three\n"
-    "digits, \".ini\") the way KZCalibration reads them and reports, per entry,\n"
-    "whether its copy exists, is a regular file (not a symbolic link), is current\n"
-    "(carries the identification string of its source in DIR) and was calibrated\n"
-    "(differs from its source on a curve the module corrects). It also reports\n"
-    "names listed by two entries or two lists, keys listed twice in one list,\n"
-    "entries of another list number, malformed lines and lines the module never\n"
-    "reads, files no list names (orphans) and the temporary files \"~kz,copy.tmp\"\n"
-    "and \"~kz,list.tmp\" left by an interrupted call.\n"
-    "\n"
-    "  --source-dir DIR  the directory of the calibration data files (sourceDir)\n"
-    "  --repair          remove what is wrong so that the next call rebuilds it:\n"
-    "                    the lines of entries whose copies are missing, foreign\n"
-    "                    (not a regular file, unreadable, stale) or uncalibrated,\n"
-    "                    of entries sharing a name, of repeated keys and of other\n"
-    "                    list numbers, malformed and unread lines; then the copies\n"
-    "                    no kept line names, orphans and temporaries. A healthy\n"
-    "                    entry is never touched; a list is rewritten through a\n"
-    "                    temporary file and a rename, and removed when no line is\n"
-    "                    left. Then the directory is checked again.\n"
-    "  --json            the report as JSON (docs/json.md)\n"
-    "  -h, --help        this text\n"
-    "      --version     the version of the tools\n"
-    "\n"
-    "The directory is locked as KZCalibration locks it (flock on the directory;\n"
-    "shared for a check, exclusive for a repair), waiting at most 10 s for a\n"
-    "call in progress. Nothing outside CALIBDIR is written; DIR is only read.\n"
-    "\n"
-    "Examples:\n"
-    "  calibmod-cli check /var/lib/zmd/calib --source-dir /usr/share/zmd\n"
-    "  calibmod-cli check calib --source-dir samples --repair\n"
-    "\n"
-    "Exit status: 0 when the directory is healthy (after --repair: when the repair\n"
-    "left it healthy); 1 when it is not; 2 for a bad command line, or when\n"
-    "CALIBDIR cannot be read or locked.\n";
+const char kHelp[] = "Usage: calibmod-cli check CALIBDIR --source-dir DIR [--repair] [--json]\n"
+                     "\n"
+                     "Reads every list file of CALIBDIR (five characters of prefix, at least three\n"
+                     "digits, \".ini\") the way KZCalibration reads them and reports, per entry,\n"
+                     "whether its copy exists, is a regular file (not a symbolic link), is current\n"
+                     "(carries the identification string of its source in DIR) and was calibrated\n"
+                     "(differs from its source on a curve the module corrects). It also reports\n"
+                     "names listed by two entries or two lists, keys listed twice in one list,\n"
+                     "entries of another list number, malformed lines and lines the module never\n"
+                     "reads, files no list names (orphans) and the temporary files \"~kz,copy.tmp\"\n"
+                     "and \"~kz,list.tmp\" left by an interrupted call.\n"
+                     "\n"
+                     "  --source-dir DIR  the directory of the calibration data files (sourceDir)\n"
+                     "  --repair          remove what is wrong so that the next call rebuilds it:\n"
+                     "                    the lines of entries whose copies are missing, foreign\n"
+                     "                    (not a regular file, unreadable, stale) or uncalibrated,\n"
+                     "                    of entries sharing a name, of repeated keys and of other\n"
+                     "                    list numbers, malformed and unread lines; then the copies\n"
+                     "                    no kept line names, orphans and temporaries. A healthy\n"
+                     "                    entry is never touched; a list is rewritten through a\n"
+                     "                    temporary file and a rename, and removed when no line is\n"
+                     "                    left. Then the directory is checked again.\n"
+                     "  --json            the report as JSON (docs/json.md)\n"
+                     "  -h, --help        this text\n"
+                     "      --version     the version of the tools\n"
+                     "\n"
+                     "The directory is locked as KZCalibration locks it (flock on the directory;\n"
+                     "shared for a check, exclusive for a repair), waiting at most 10 s for a\n"
+                     "call in progress. Nothing outside CALIBDIR is written; DIR is only read.\n"
+                     "\n"
+                     "Examples:\n"
+                     "  calibmod-cli check /var/lib/zmd/calib --source-dir /usr/share/zmd\n"
+                     "  calibmod-cli check calib --source-dir samples --repair\n"
+                     "\n"
+                     "Exit status: 0 when the directory is healthy (after --repair: when the repair\n"
+                     "left it healthy); 1 when it is not; 2 for a bad command line, or when\n"
+                     "CALIBDIR cannot be read or locked.\n";
 
 const ArgDef kOptions[] = {
     {"--source-dir", nullptr, ARG_VALUE},
@@ -57,24 +56,37 @@ const ArgDef kOptions[] = {
     {"--json", nullptr, ARG_FLAG},
 };
 
-std::string keyText(const ListLine &l) {
+std::string keyText(const ListLine &l)
+{
     return std::to_string(l.listNumber) + "," + std::to_string(l.param1) + "," + std::to_string(l.param2) + "," +
            std::to_string(l.param3);
 }
 
 // The problems of one entry, as short names.
-std::vector<std::string> entryProblems(const EntryReport &e) {
+std::vector<std::string> entryProblems(const EntryReport &e)
+{
     std::vector<std::string> p;
-    if (e.copy.verdict != COPY_HEALTHY) p.push_back(verdictName(e.copy.verdict));
-    if (e.duplicateName) p.push_back("duplicate_name");
-    if (e.duplicateKey) p.push_back("duplicate_key");
-    if (e.wrongList) p.push_back("wrong_list");
+    if (e.copy.verdict != COPY_HEALTHY) {
+        p.push_back(verdictName(e.copy.verdict));
+    }
+    if (e.duplicateName) {
+        p.push_back("duplicate_name");
+    }
+    if (e.duplicateKey) {
+        p.push_back("duplicate_key");
+    }
+    if (e.wrongList) {
+        p.push_back("wrong_list");
+    }
     return p;
 }
 
-void printText(const DirReport &r) {
+void printText(const DirReport &r)
+{
     std::printf("%s (sources in %s)\n", r.calibDir.c_str(), r.sourceDir.c_str());
-    if (r.lists.empty()) std::printf("  no list file\n");
+    if (r.lists.empty()) {
+        std::printf("  no list file\n");
+    }
     for (const ListReport &l : r.lists) {
         if (!l.readable) {
             std::printf("%s: cannot be read: %s (every call for this list answers CAL_ERR_FILE)\n", l.name.c_str(),
@@ -85,46 +97,64 @@ void printText(const DirReport &r) {
                     l.entries.size() == 1 ? "y" : "ies",
                     l.usable ? "" : "; unusable: the next new copy starts the list anew and its lines are lost");
         for (const EntryReport &e : l.entries) {
-            if (!e.line.read) continue;
+            if (!e.line.read) {
+                continue;
+            }
             std::printf("  line %zu  %s  %s  %s\n", e.line.number, keyText(e.line).c_str(), e.line.name.c_str(),
                         e.copy.detail.c_str());
-            if (e.duplicateName)
+            if (e.duplicateName) {
                 std::printf("    duplicate name: another entry names %s too, so one copy answers two keys\n",
                             e.line.name.c_str());
-            if (e.duplicateKey)
+            }
+            if (e.duplicateKey) {
                 std::printf("    duplicate key: an earlier line has the key %s; this line is never found\n",
                             keyText(e.line).c_str());
-            if (e.wrongList)
+            }
+            if (e.wrongList) {
                 std::printf("    wrong list: list number %d in the list of number %d; this line is never found\n",
                             e.line.listNumber, l.number);
+            }
         }
         for (const ListLine &b : l.badLines) {
-            if (!b.wellFormed && b.read)
+            if (!b.wellFormed && b.read) {
                 std::printf("  line %zu  malformed (%s): %s\n", b.number, b.problem.c_str(), b.text.c_str());
-            else
+            } else {
                 std::printf("  line %zu  never read (%s): %s\n", b.number, b.unread.c_str(), b.text.c_str());
+            }
         }
     }
-    for (const std::string &o : r.orphans) std::printf("orphan: %s (no list names it)\n", o.c_str());
-    for (const std::string &t : r.temporaries)
+    for (const std::string &o : r.orphans) {
+        std::printf("orphan: %s (no list names it)\n", o.c_str());
+    }
+    for (const std::string &t : r.temporaries) {
         std::printf("leftover: %s (a temporary file of an interrupted call)\n", t.c_str());
-    for (const std::string &s : r.strangers) std::printf("not a file: %s (left alone)\n", s.c_str());
-    if (r.problems == 0)
+    }
+    for (const std::string &s : r.strangers) {
+        std::printf("not a file: %s (left alone)\n", s.c_str());
+    }
+    if (r.problems == 0) {
         std::printf("healthy\n");
-    else
+    } else {
         std::printf("not healthy: %d problem%s\n", r.problems, r.problems == 1 ? "" : "s");
+    }
 }
 
-void jsonLine(Json &j, const ListLine &l) {
+void jsonLine(Json &j, const ListLine &l)
+{
     jsonField(j, "line", static_cast<int64_t>(l.number));
     jsonField(j, "text", l.text);
     jsonFlag(j, "read", l.read);
-    if (!l.read) jsonField(j, "unread_reason", l.unread);
+    if (!l.read) {
+        jsonField(j, "unread_reason", l.unread);
+    }
     jsonFlag(j, "well_formed", l.wellFormed);
-    if (!l.wellFormed) jsonField(j, "problem", l.problem);
+    if (!l.wellFormed) {
+        jsonField(j, "problem", l.problem);
+    }
 }
 
-void jsonReport(Json &j, const DirReport &r) {
+void jsonReport(Json &j, const DirReport &r)
+{
     jsonBeginObject(j);
     jsonField(j, "calib_dir", r.calibDir);
     jsonField(j, "source_dir", r.sourceDir);
@@ -136,13 +166,17 @@ void jsonReport(Json &j, const DirReport &r) {
         jsonBeginObject(j);
         jsonField(j, "name", l.name);
         jsonFlag(j, "readable", l.readable);
-        if (!l.readable) jsonField(j, "error", l.error);
+        if (!l.readable) {
+            jsonField(j, "error", l.error);
+        }
         jsonField(j, "bytes", static_cast<int64_t>(l.bytes));
         jsonFlag(j, "usable", l.usable);
         jsonKey(j, "entries");
         jsonBeginArray(j);
         for (const EntryReport &e : l.entries) {
-            if (!e.line.read) continue;
+            if (!e.line.read) {
+                continue;
+            }
             jsonBeginObject(j);
             jsonField(j, "line", static_cast<int64_t>(e.line.number));
             jsonField(j, "list_number", static_cast<int64_t>(e.line.listNumber));
@@ -151,11 +185,15 @@ void jsonReport(Json &j, const DirReport &r) {
             jsonField(j, "param3", static_cast<int64_t>(e.line.param3));
             jsonField(j, "name", e.line.name);
             jsonField(j, "copy", verdictName(e.copy.verdict));
-            if (!e.copy.source.empty()) jsonField(j, "source", e.copy.source);
+            if (!e.copy.source.empty()) {
+                jsonField(j, "source", e.copy.source);
+            }
             jsonField(j, "detail", e.copy.detail);
             jsonKey(j, "problems");
             jsonBeginArray(j);
-            for (const std::string &p : entryProblems(e)) jsonString(j, p);
+            for (const std::string &p : entryProblems(e)) {
+                jsonString(j, p);
+            }
             jsonEndArray(j);
             jsonEndObject(j);
         }
@@ -176,34 +214,49 @@ void jsonReport(Json &j, const DirReport &r) {
     for (const auto &g : groups) {
         jsonKey(j, g.first);
         jsonBeginArray(j);
-        for (const std::string &n : *g.second) jsonString(j, n);
+        for (const std::string &n : *g.second) {
+            jsonString(j, n);
+        }
         jsonEndArray(j);
     }
 }
 
-void jsonStrings(Json &j, const char *key, const std::vector<std::string> &v) {
+void jsonStrings(Json &j, const char *key, const std::vector<std::string> &v)
+{
     jsonKey(j, key);
     jsonBeginArray(j);
-    for (const std::string &s : v) jsonString(j, s);
+    for (const std::string &s : v) {
+        jsonString(j, s);
+    }
     jsonEndArray(j);
 }
 
 } // namespace
 
-int cmdCheck(const std::vector<std::string> &args) {
+int cmdCheck(const std::vector<std::string> &args)
+{
     ParsedArgs p;
     std::string error;
-    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error))
+    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error)) {
         return usageError("check", error);
+    }
     if (p.help) {
         std::fputs(kHelp, stdout);
         return kOk;
     }
-    if (p.version) return ArgsPrintVersion("calibmod-cli");
+    if (p.version) {
+        return ArgsPrintVersion("calibmod-cli");
+    }
     std::string sourceDir;
-    if (p.positionals.empty()) return usageError("check", "no CALIBDIR given");
-    if (p.positionals.size() > 1) return usageError("check", "more than one CALIBDIR given");
-    if (!ArgsLast(p, "--source-dir", &sourceDir)) return usageError("check", "--source-dir is required");
+    if (p.positionals.empty()) {
+        return usageError("check", "no CALIBDIR given");
+    }
+    if (p.positionals.size() > 1) {
+        return usageError("check", "more than one CALIBDIR given");
+    }
+    if (!ArgsLast(p, "--source-dir", &sourceDir)) {
+        return usageError("check", "--source-dir is required");
+    }
     const std::string &calibDir = p.positionals[0];
     const bool repair = ArgsHas(p, "--repair"), json = ArgsHas(p, "--json");
 
@@ -258,15 +311,24 @@ int cmdCheck(const std::vector<std::string> &args) {
     } else {
         printText(report);
         if (repair) {
-            for (const std::string &f : fixed.rewritten) std::printf("repair: rewrote %s\n", f.c_str());
-            for (const std::string &f : fixed.removed) std::printf("repair: removed %s\n", f.c_str());
-            for (const std::string &f : fixed.left) std::printf("repair: %s\n", f.c_str());
-            if (fixed.removed.empty() && fixed.rewritten.empty()) std::printf("repair: nothing to remove\n");
+            for (const std::string &f : fixed.rewritten) {
+                std::printf("repair: rewrote %s\n", f.c_str());
+            }
+            for (const std::string &f : fixed.removed) {
+                std::printf("repair: removed %s\n", f.c_str());
+            }
+            for (const std::string &f : fixed.left) {
+                std::printf("repair: %s\n", f.c_str());
+            }
+            if (fixed.removed.empty() && fixed.rewritten.empty()) {
+                std::printf("repair: nothing to remove\n");
+            }
             std::printf("after repair: ");
-            if (after.problems == 0)
+            if (after.problems == 0) {
                 std::printf("healthy; the next calls rebuild what was removed\n");
-            else
+            } else {
                 std::printf("%d problem%s left\n", after.problems, after.problems == 1 ? "" : "s");
+            }
         }
     }
     return final.problems == 0 ? kOk : kFailed;

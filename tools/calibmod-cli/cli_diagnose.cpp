@@ -21,10 +21,14 @@ namespace {
 const int kDatabaseNumbers[30] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  12,  13,  14,
                                   15, 16, 17, 18, 20, 21, 22, 24, 25, 26, 27, 100, 101, 102, 128};
 
-std::string reason() { return std::strerror(errno); }
+std::string reason()
+{
+    return std::strerror(errno);
+}
 
 // A directory the module must reach; write: it must also create files there.
-bool checkDirectory(const char *what, const std::string &dir, bool write, std::vector<std::string> *out) {
+bool checkDirectory(const char *what, const std::string &dir, bool write, std::vector<std::string> *out)
+{
     struct stat st;
     if (stat(dir.c_str(), &st) != 0) {
         out->push_back(std::string("the ") + what + " " + dir + " cannot be reached: " + reason());
@@ -46,10 +50,13 @@ bool checkDirectory(const char *what, const std::string &dir, bool write, std::v
 }
 
 // A file as the module opens it: false with a sentence when it cannot.
-bool checkFile(const char *what, const std::string &path, int flags, bool mustExist, std::vector<std::string> *out) {
+bool checkFile(const char *what, const std::string &path, int flags, bool mustExist, std::vector<std::string> *out)
+{
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT && !mustExist) return true;
+        if (errno == ENOENT && !mustExist) {
+            return true;
+        }
         out->push_back(std::string("the ") + what + " " + path + " cannot be opened: " + reason());
         return false;
     }
@@ -76,7 +83,8 @@ bool checkFile(const char *what, const std::string &path, int flags, bool mustEx
 }
 
 // What in the source's contents makes the table update fail.
-void checkSourceContents(const std::string &path, std::vector<std::string> *out) {
+void checkSourceContents(const std::string &path, std::vector<std::string> *out)
+{
     kzfile::Bytes b;
     std::string error;
     if (!kzfile::readFile(path, &b, &error)) {
@@ -91,9 +99,13 @@ void checkSourceContents(const std::string &path, std::vector<std::string> *out)
     std::set<int32_t> named;
     for (int n : kDatabaseNumbers) {
         const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzdb, static_cast<uint16_t>(1000 + n));
-        if (!e) continue;
+        if (!e) {
+            continue;
+        }
         kzfile::KzdbInfo k = kzfile::inspectKzdb(b, *e);
-        if (k.recordsOk) named.insert(k.kzhtIds.begin(), k.kzhtIds.end());
+        if (k.recordsOk) {
+            named.insert(k.kzhtIds.begin(), k.kzhtIds.end());
+        }
     }
     for (int32_t t : named) {
         const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzht, static_cast<uint16_t>(t & 0xFFFF));
@@ -113,25 +125,29 @@ void checkSourceContents(const std::string &path, std::vector<std::string> *out)
 } // namespace
 
 std::vector<std::string> explainFileError(const std::string &sourceDir, const std::string &source,
-                                          const std::string &calibDir, const std::string &listName) {
+                                          const std::string &calibDir, const std::string &listName)
+{
     std::vector<std::string> out;
     const std::string sourcePath = sourceDir + "/" + source;
     if (checkDirectory("source directory", sourceDir, false, &out) &&
-        checkFile("source file", sourcePath, O_RDONLY, true, &out))
+        checkFile("source file", sourcePath, O_RDONLY, true, &out)) {
         checkSourceContents(sourcePath, &out);
+    }
     if (checkDirectory("calibration directory", calibDir, true, &out)) {
         checkFile("list file", calibDir + "/" + listName, O_RDWR, false, &out);
         int fd = open(calibDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd >= 0) {
-            if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+            if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
                 out.push_back("another call holds the calibration directory " + calibDir +
                               " (a call waits at most 10 s for it)");
+            }
             close(fd);
         }
     }
-    if (out.empty())
+    if (out.empty()) {
         out.push_back("nothing found on disk that stands in the way; the file system may have failed a read or "
                       "write during the call, or a file changed while it ran");
+    }
     return out;
 }
 

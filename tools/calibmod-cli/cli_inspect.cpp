@@ -11,30 +11,29 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
-    "Usage: calibmod-cli inspect FILE [--curves] [--against SOURCE] [--json]\n"
-    "\n"
-    "Prints the header, the identification string, both table directories, each\n"
-    "KZDB table's layout, record count and the KZHT tables it names, and each KZHT\n"
-    "table's form (plain or tagged), planes and slots.\n"
-    "\n"
-    "  --curves          also print each curve's telling row (entries 0, 1, 2, 16,\n"
-    "                    32, 64, 96, 128, 160, 192, 224, 254, 255); with --json,\n"
-    "                    all 256 entries of every curve\n"
-    "  --against SOURCE  FILE is a calibrated copy of SOURCE: mark each curve as\n"
-    "                    replaced or unchanged, show the telling rows of both, and\n"
-    "                    count the bytes that differ outside the curves\n"
-    "  --json            the same as JSON (docs/json.md)\n"
-    "  -h, --help        this text\n"
-    "      --version     the version of the tools\n"
-    "\n"
-    "Examples:\n"
-    "  calibmod-cli inspect samples/Table0.dat\n"
-    "  calibmod-cli inspect calib/table1.dat --against samples/Table0.dat --json\n"
-    "\n"
-    "Exit status: 0; 1 when FILE is no calibration data file or is damaged where\n"
-    "the module reads it (or differs from SOURCE outside the curves); 2 for a bad\n"
-    "command line or a file that cannot be read. Errors go to stderr.\n";
+const char kHelp[] = "Usage: calibmod-cli inspect FILE [--curves] [--against SOURCE] [--json]\n"
+                     "\n"
+                     "Prints the header, the identification string, both table directories, each\n"
+                     "KZDB table's layout, record count and the KZHT tables it names, and each KZHT\n"
+                     "table's form (plain or tagged), planes and slots.\n"
+                     "\n"
+                     "  --curves          also print each curve's telling row (entries 0, 1, 2, 16,\n"
+                     "                    32, 64, 96, 128, 160, 192, 224, 254, 255); with --json,\n"
+                     "                    all 256 entries of every curve\n"
+                     "  --against SOURCE  FILE is a calibrated copy of SOURCE: mark each curve as\n"
+                     "                    replaced or unchanged, show the telling rows of both, and\n"
+                     "                    count the bytes that differ outside the curves\n"
+                     "  --json            the same as JSON (docs/json.md)\n"
+                     "  -h, --help        this text\n"
+                     "      --version     the version of the tools\n"
+                     "\n"
+                     "Examples:\n"
+                     "  calibmod-cli inspect samples/Table0.dat\n"
+                     "  calibmod-cli inspect calib/table1.dat --against samples/Table0.dat --json\n"
+                     "\n"
+                     "Exit status: 0; 1 when FILE is no calibration data file or is damaged where\n"
+                     "the module reads it (or differs from SOURCE outside the curves); 2 for a bad\n"
+                     "command line or a file that cannot be read. Errors go to stderr.\n";
 
 const ArgDef kOptions[] = {
     {"--curves", nullptr, ARG_FLAG},
@@ -44,21 +43,27 @@ const ArgDef kOptions[] = {
 
 const int kTellingRows[13] = {0, 1, 2, 16, 32, 64, 96, 128, 160, 192, 224, 254, 255};
 
-std::string row(const kzfile::Curve &c) {
+std::string row(const kzfile::Curve &c)
+{
     std::string out;
-    for (int k : kTellingRows) out += (out.empty() ? "" : " ") + std::to_string(c[k]);
+    for (int k : kTellingRows) {
+        out += (out.empty() ? "" : " ") + std::to_string(c[k]);
+    }
     return out;
 }
 
-void printDirectory(const char *name, const kzfile::DirectoryInfo &d) {
+void printDirectory(const char *name, const kzfile::DirectoryInfo &d)
+{
     std::printf("%s directory at %u: ", name, d.position);
-    if (d.count < 0 || !d.entriesOk)
+    if (d.count < 0 || !d.entriesOk) {
         std::printf("%d entries, damaged (entries beyond the end of the file)\n", d.count);
-    else
+    } else {
         std::printf("%d entries\n", d.count);
+    }
 }
 
-void printKzht(const KzhtView &v, bool curves, bool compare) {
+void printKzht(const KzhtView &v, bool curves, bool compare)
+{
     std::printf("  %5u  ", v.id);
     if (!v.present) {
         std::printf("not in the KZHT directory: the module's update fails on it\n");
@@ -75,7 +80,9 @@ void printKzht(const KzhtView &v, bool curves, bool compare) {
     }
     if (v.tagged) {
         std::printf("tagged, %d bytes, %d items, %d planes, slots", v.bytes, v.itemCount, v.planeCount);
-        for (const CurveView &c : v.curves) std::printf(" %d", c.slot);
+        for (const CurveView &c : v.curves) {
+            std::printf(" %d", c.slot);
+        }
     } else {
         std::printf("plain, %d bytes, %zu curves (curve i takes slot i)", v.bytes, v.curves.size());
     }
@@ -84,36 +91,44 @@ void printKzht(const KzhtView &v, bool curves, bool compare) {
     std::string replaced, unchanged;
     for (const CurveView &c : v.curves) {
         if (!compare) {
-            if (curves) std::printf("    %s %d: %s\n", what, c.slot, row(c.values).c_str());
+            if (curves) {
+                std::printf("    %s %d: %s\n", what, c.slot, row(c.values).c_str());
+            }
             continue;
         }
         (c.replaced ? replaced : unchanged) += " " + std::to_string(c.slot);
-        if (c.replaced)
+        if (c.replaced) {
             std::printf("    %s %d replaced\n      source: %s\n      copy:   %s\n", what, c.slot, row(c.source).c_str(),
                         row(c.values).c_str());
-        else if (curves)
+        } else if (curves) {
             std::printf("    %s %d unchanged: %s\n", what, c.slot, row(c.values).c_str());
+        }
     }
     if (compare && !curves && !unchanged.empty()) {
-        if (replaced.empty())
+        if (replaced.empty()) {
             std::printf("    every curve unchanged\n");
-        else
+        } else {
             std::printf("    %ss unchanged:%s\n", what, unchanged.c_str());
+        }
     }
 }
 
-void printText(const InspectModel &m, bool curves) {
+void printText(const InspectModel &m, bool curves)
+{
     const kzfile::FileInfo &info = m.info;
     std::printf("file: %s (%zu bytes)\n", m.path.c_str(), m.size);
     std::printf("header: identification block at %u, KZDB directory at %u, KZHT directory at %u%s\n",
                 info.identPosition, info.kzdbDirPosition, info.kzhtDirPosition,
                 info.kzdbDirPosition == info.kzhtDirPosition ? " (one shared directory)" : "");
-    if (info.identOk)
+    if (info.identOk) {
         std::printf("identification: \"%s\" (%zu bytes)\n", info.ident.c_str(), info.ident.size());
-    else
+    } else {
         std::printf("identification: unreadable (a copy of this file is never current)\n");
+    }
     printDirectory("KZDB", info.kzdbDir);
-    if (info.kzdbDirPosition != info.kzhtDirPosition) printDirectory("KZHT", info.kzhtDir);
+    if (info.kzdbDirPosition != info.kzhtDirPosition) {
+        printDirectory("KZHT", info.kzhtDir);
+    }
     std::printf("KZDB tables (the 30 table databases the module reads):\n");
     for (const KzdbView &k : m.kzdb) {
         if (!k.readable) {
@@ -121,10 +136,14 @@ void printText(const InspectModel &m, bool curves) {
             continue;
         }
         std::printf("  %5u  layout %d, %d records, KZHT", k.id, k.layout, k.records);
-        for (int32_t t : k.kzhtIds) std::printf(" %d", t);
+        for (int32_t t : k.kzhtIds) {
+            std::printf(" %d", t);
+        }
         std::printf("\n");
     }
-    if (!m.missingKzdb.empty()) std::printf("  (%zu of the 30 are not in the file)\n", m.missingKzdb.size());
+    if (!m.missingKzdb.empty()) {
+        std::printf("  (%zu of the 30 are not in the file)\n", m.missingKzdb.size());
+    }
     const bool compare = !m.against.empty();
     std::printf("KZHT tables named by the KZDB tables, in the order the module updates them:\n");
     bool othersShown = false;
@@ -135,14 +154,16 @@ void printText(const InspectModel &m, bool curves) {
         }
         printKzht(v, curves, compare);
     }
-    if (compare && m.sizesDiffer)
+    if (compare && m.sizesDiffer) {
         std::printf("against %s: sizes differ (%zu and %zu bytes)\n", m.against.c_str(), m.sourceSize, m.size);
-    else if (compare)
+    } else if (compare) {
         std::printf("against %s: %d curves replaced, %d unchanged, %zu bytes differ outside the curves\n",
                     m.against.c_str(), m.replaced, m.unchanged, m.bytesOutside);
+    }
 }
 
-void jsonDirectory(Json &j, const char *kind, const kzfile::DirectoryInfo &d) {
+void jsonDirectory(Json &j, const char *kind, const kzfile::DirectoryInfo &d)
+{
     jsonBeginObject(j);
     jsonField(j, "kind", kind);
     jsonField(j, "position", static_cast<int64_t>(d.position));
@@ -151,7 +172,8 @@ void jsonDirectory(Json &j, const char *kind, const kzfile::DirectoryInfo &d) {
     jsonEndObject(j);
 }
 
-void printJson(const InspectModel &m, bool curves) {
+void printJson(const InspectModel &m, bool curves)
+{
     const kzfile::FileInfo &info = m.info;
     Json j;
     jsonBeginObject(j);
@@ -174,7 +196,9 @@ void printJson(const InspectModel &m, bool curves) {
     jsonKey(j, "directories");
     jsonBeginArray(j);
     jsonDirectory(j, "kzdb", info.kzdbDir);
-    if (info.kzdbDirPosition != info.kzhtDirPosition) jsonDirectory(j, "kzht", info.kzhtDir);
+    if (info.kzdbDirPosition != info.kzhtDirPosition) {
+        jsonDirectory(j, "kzht", info.kzhtDir);
+    }
     jsonEndArray(j);
     jsonKey(j, "kzdb_tables");
     jsonBeginArray(j);
@@ -213,7 +237,9 @@ void printJson(const InspectModel &m, bool curves) {
                 jsonBeginObject(j);
                 jsonField(j, "slot", static_cast<int64_t>(c.slot));
                 jsonField(j, "offset", static_cast<int64_t>(c.offset));
-                if (c.compared) jsonFlag(j, "replaced", c.replaced);
+                if (c.compared) {
+                    jsonFlag(j, "replaced", c.replaced);
+                }
                 if (curves) {
                     jsonKey(j, "values");
                     jsonInts(j, std::vector<int64_t>(c.values.begin(), c.values.end()));
@@ -247,18 +273,26 @@ void printJson(const InspectModel &m, bool curves) {
 
 } // namespace
 
-int cmdInspect(const std::vector<std::string> &args) {
+int cmdInspect(const std::vector<std::string> &args)
+{
     ParsedArgs p;
     std::string error;
-    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error))
+    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error)) {
         return usageError("inspect", error);
+    }
     if (p.help) {
         std::fputs(kHelp, stdout);
         return kOk;
     }
-    if (p.version) return ArgsPrintVersion("calibmod-cli");
-    if (p.positionals.empty()) return usageError("inspect", "no FILE given");
-    if (p.positionals.size() > 1) return usageError("inspect", "more than one FILE given");
+    if (p.version) {
+        return ArgsPrintVersion("calibmod-cli");
+    }
+    if (p.positionals.empty()) {
+        return usageError("inspect", "no FILE given");
+    }
+    if (p.positionals.size() > 1) {
+        return usageError("inspect", "more than one FILE given");
+    }
     const std::string &path = p.positionals[0];
     std::string against;
     const bool haveAgainst = ArgsLast(p, "--against", &against);
@@ -275,10 +309,11 @@ int cmdInspect(const std::vector<std::string> &args) {
         return kFailed;
     }
     InspectModel m = inspectModel(path, file, info, haveAgainst ? against : "", haveAgainst ? &source : nullptr);
-    if (json)
+    if (json) {
         printJson(m, curves);
-    else
+    } else {
         printText(m, curves);
+    }
     bool failed = m.damaged || (haveAgainst && (m.sizesDiffer || m.bytesOutside > 0));
     return failed ? kFailed : kOk;
 }

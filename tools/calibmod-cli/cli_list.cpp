@@ -16,30 +16,29 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
-    "Usage: calibmod-cli list DIR PREFIX NUMBER [--source-dir SRCDIR] [--json]\n"
-    "\n"
-    "Prints the entries of the list file PREFIX + NUMBER (at least three digits) +\n"
-    ".ini in DIR the way KZCalibration reads them (the first 128 lines; one\n"
-    "malformed line makes the whole list unusable), and whether each copy exists.\n"
-    "\n"
-    "  PREFIX               exactly 5 characters (listPrefix)\n"
-    "  NUMBER               the list number, -32768..32767; write a negative one\n"
-    "                       after '--' (list DIR calib -- -1)\n"
-    "  --source-dir SRCDIR  also tell whether each copy is current: its source is\n"
-    "                       the file of SRCDIR whose name matches the copy's in every\n"
-    "                       place but the one before the last '.' (letter case\n"
-    "                       aside), and a copy is current when it carries the\n"
-    "                       source's identification string\n"
-    "  --json               the same as JSON (docs/json.md)\n"
-    "  -h, --help           this text\n"
-    "      --version        the version of the tools\n"
-    "\n"
-    "Example:\n"
-    "  calibmod-cli list /tmp/calib calib 1 --source-dir samples\n"
-    "\n"
-    "Exit status: 0; 1 when the module would find the list unusable; 2 for a bad\n"
-    "command line or a list file that exists but cannot be read.\n";
+const char kHelp[] = "Usage: calibmod-cli list DIR PREFIX NUMBER [--source-dir SRCDIR] [--json]\n"
+                     "\n"
+                     "Prints the entries of the list file PREFIX + NUMBER (at least three digits) +\n"
+                     ".ini in DIR the way KZCalibration reads them (the first 128 lines; one\n"
+                     "malformed line makes the whole list unusable), and whether each copy exists.\n"
+                     "\n"
+                     "  PREFIX               exactly 5 characters (listPrefix)\n"
+                     "  NUMBER               the list number, -32768..32767; write a negative one\n"
+                     "                       after '--' (list DIR calib -- -1)\n"
+                     "  --source-dir SRCDIR  also tell whether each copy is current: its source is\n"
+                     "                       the file of SRCDIR whose name matches the copy's in every\n"
+                     "                       place but the one before the last '.' (letter case\n"
+                     "                       aside), and a copy is current when it carries the\n"
+                     "                       source's identification string\n"
+                     "  --json               the same as JSON (docs/json.md)\n"
+                     "  -h, --help           this text\n"
+                     "      --version        the version of the tools\n"
+                     "\n"
+                     "Example:\n"
+                     "  calibmod-cli list /tmp/calib calib 1 --source-dir samples\n"
+                     "\n"
+                     "Exit status: 0; 1 when the module would find the list unusable; 2 for a bad\n"
+                     "command line or a list file that exists but cannot be read.\n";
 
 const ArgDef kOptions[] = {
     {"--source-dir", nullptr, ARG_VALUE},
@@ -47,7 +46,8 @@ const ArgDef kOptions[] = {
 };
 
 // The copy's state in words, and its short name for JSON.
-std::string copyStatus(int dirFd, const std::string &name, const std::string &srcDir, std::string *code) {
+std::string copyStatus(int dirFd, const std::string &name, const std::string &srcDir, std::string *code)
+{
     CopyJudgement j = judgeCopy(dirFd, name, srcDir.empty() ? std::string() : srcDir);
     if (j.verdict == COPY_MISSING) {
         *code = "missing";
@@ -76,28 +76,36 @@ std::string copyStatus(int dirFd, const std::string &name, const std::string &sr
 
 } // namespace
 
-int cmdList(const std::vector<std::string> &args) {
+int cmdList(const std::vector<std::string> &args)
+{
     ParsedArgs p;
     std::string error;
-    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error))
+    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error)) {
         return usageError("list", error);
+    }
     if (p.help) {
         std::fputs(kHelp, stdout);
         return kOk;
     }
-    if (p.version) return ArgsPrintVersion("calibmod-cli");
+    if (p.version) {
+        return ArgsPrintVersion("calibmod-cli");
+    }
     std::string srcDir;
     ArgsLast(p, "--source-dir", &srcDir);
     const bool json = ArgsHas(p, "--json");
-    if (p.positionals.size() != 3) return usageError("list", "expected DIR PREFIX NUMBER");
+    if (p.positionals.size() != 3) {
+        return usageError("list", "expected DIR PREFIX NUMBER");
+    }
     const std::string &dir = p.positionals[0];
     const std::string &prefix = p.positionals[1];
     int64_t number = 0;
-    if (prefix.size() != 5)
+    if (prefix.size() != 5) {
         return usageError("list", "PREFIX: '" + prefix + "' has " + std::to_string(prefix.size()) +
                                       " characters; the list prefix has exactly 5");
-    if (!parseNumber(p.positionals[2], -32768, 32767, &number))
+    }
+    if (!parseNumber(p.positionals[2], -32768, 32767, &number)) {
         return usageError("list", "NUMBER must be a 16-bit number, not '" + p.positionals[2] + "'");
+    }
     const std::string file = listFileName(prefix, static_cast<int16_t>(number));
     const std::string path = dir + "/" + file;
 
@@ -110,8 +118,8 @@ int cmdList(const std::vector<std::string> &args) {
     bool exists = readAt(dirFd, file, &bytes);
     if (!exists && errno != ENOENT) {
         std::fprintf(stderr, "calibmod-cli: cannot read %s: %s (every call for this list answers CAL_ERR_FILE)\n",
-                     path.c_str(), errno == ELOOP ? "it is a symbolic link, which the module never follows"
-                                                  : std::strerror(errno));
+                     path.c_str(),
+                     errno == ELOOP ? "it is a symbolic link, which the module never follows" : std::strerror(errno));
         close(dirFd);
         return kUsage;
     }
@@ -132,13 +140,17 @@ int cmdList(const std::vector<std::string> &args) {
     } else {
         std::printf("%s: %zu bytes, %zu line%s\n", path.c_str(), bytes.size(), list.lines.size(),
                     list.lines.size() == 1 ? "" : "s");
-        if (list.lines.empty()) std::printf("  no entries (an empty file counts as no list)\n");
-        else
+        if (list.lines.empty()) {
+            std::printf("  no entries (an empty file counts as no list)\n");
+        } else {
             std::printf("  %4s  %6s  %11s  %11s  %11s  %-15s  %s\n", "line", "list", "param1", "param2", "param3",
                         "copy", "status");
+        }
     }
     for (const ListLine &l : list.lines) {
-        if (!l.read || !l.wellFormed) continue;
+        if (!l.read || !l.wellFormed) {
+            continue;
+        }
         std::string code, status = copyStatus(dirFd, l.name, srcDir, &code);
         if (!json) {
             std::printf("  %4zu  %6d  %11d  %11d  %11d  %-15s  %s\n", l.number, l.listNumber, l.param1, l.param2,
@@ -162,7 +174,9 @@ int cmdList(const std::vector<std::string> &args) {
         jsonBeginArray(j);
     }
     for (const ListLine &l : list.lines) {
-        if (l.read && l.wellFormed) continue;
+        if (l.read && l.wellFormed) {
+            continue;
+        }
         if (json) {
             jsonBeginObject(j);
             jsonField(j, "line", static_cast<int64_t>(l.number));

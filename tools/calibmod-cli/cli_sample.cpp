@@ -9,45 +9,48 @@ namespace cli {
 
 namespace {
 
-const char kHelp[] =
-    "Usage: calibmod-cli make-sample [options] OUT\n"
-    "\n"
-    "Writes a calibration data file to OUT: all 30 KZDB table databases over the\n"
-    "three record layouts, naming KZHT curve tables in plain and tagged form, the\n"
-    "nine with built-in curves first, then tables without. The same options always\n"
-    "write the same bytes (samples/Table0.dat is the default sample).\n"
-    "\n"
-    "  --ident TEXT     the identification string (default \"KZ-CAL SAMPLE 1\")\n"
-    "  --kzht N         number of KZHT tables, 1 to 255 (default 13)\n"
-    "  --size MIB       pad with tables the module does not read to at least MIB\n"
-    "                   MiB, 1 to 1024\n"
-    "  --shared         one directory for both table kinds (default: two)\n"
-    "  --large          a file to benchmark with: --kzht 200 --size 32\n"
-    "  -h, --help       this text\n"
-    "      --version    the version of the tools\n"
-    "\n"
-    "Example:\n"
-    "  calibmod-cli make-sample --kzht 20 /tmp/Sample0.dat\n"
-    "\n"
-    "Exit status: 0 when OUT was written; 1 when it cannot be written; 2 for a\n"
-    "bad command line.\n";
+const char kHelp[] = "Usage: calibmod-cli make-sample [options] OUT\n"
+                     "\n"
+                     "Writes a calibration data file to OUT: all 30 KZDB table databases over the\n"
+                     "three record layouts, naming KZHT curve tables in plain and tagged form, the\n"
+                     "nine with built-in curves first, then tables without. The same options always\n"
+                     "write the same bytes (samples/Table0.dat is the default sample).\n"
+                     "\n"
+                     "  --ident TEXT     the identification string (default \"KZ-CAL SAMPLE 1\")\n"
+                     "  --kzht N         number of KZHT tables, 1 to 255 (default 13)\n"
+                     "  --size MIB       pad with tables the module does not read to at least MIB\n"
+                     "                   MiB, 1 to 1024\n"
+                     "  --shared         one directory for both table kinds (default: two)\n"
+                     "  --large          a file to benchmark with: --kzht 200 --size 32\n"
+                     "  -h, --help       this text\n"
+                     "      --version    the version of the tools\n"
+                     "\n"
+                     "Example:\n"
+                     "  calibmod-cli make-sample --kzht 20 /tmp/Sample0.dat\n"
+                     "\n"
+                     "Exit status: 0 when OUT was written; 1 when it cannot be written; 2 for a\n"
+                     "bad command line.\n";
 
 } // namespace
 
-int cmdMakeSample(const std::vector<std::string> &args) {
+int cmdMakeSample(const std::vector<std::string> &args)
+{
     static const ArgDef kOptions[] = {
-        {"--ident", nullptr, ARG_VALUE}, {"--kzht", nullptr, ARG_VALUE},  {"--size", nullptr, ARG_VALUE},
+        {"--ident", nullptr, ARG_VALUE}, {"--kzht", nullptr, ARG_VALUE}, {"--size", nullptr, ARG_VALUE},
         {"--shared", nullptr, ARG_FLAG}, {"--large", nullptr, ARG_FLAG},
     };
     ParsedArgs p;
     std::string error;
-    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error))
+    if (!ArgsParse(args, kOptions, sizeof kOptions / sizeof kOptions[0], &p, &error)) {
         return usageError("make-sample", error);
+    }
     if (p.help) {
         std::fputs(kHelp, stdout);
         return kOk;
     }
-    if (p.version) return ArgsPrintVersion("calibmod-cli");
+    if (p.version) {
+        return ArgsPrintVersion("calibmod-cli");
+    }
     sample::Options o;
     for (const ArgOption &opt : p.options) {
         const std::string &a = opt.name, &v = opt.value;
@@ -60,18 +63,24 @@ int cmdMakeSample(const std::vector<std::string> &args) {
         } else if (a == "--ident") {
             o.ident = v;
         } else if (a == "--kzht") {
-            if (!parseNumber(v, 1, sample::kMaxKzhtTables, &n))
+            if (!parseNumber(v, 1, sample::kMaxKzhtTables, &n)) {
                 return usageError("make-sample", "--kzht: '" + v + "' is not a number from 1 to 255");
+            }
             o.kzhtTables = static_cast<int>(n);
         } else if (a == "--size") {
-            if (!parseNumber(v, 1, sample::kMaxSizeMiB, &n))
+            if (!parseNumber(v, 1, sample::kMaxSizeMiB, &n)) {
                 return usageError("make-sample", "--size: '" + v + "' is not a number from 1 to 1024");
+            }
             o.minSizeMiB = static_cast<int>(n);
         }
     }
-    if (p.positionals.size() > 1) return usageError("make-sample", "more than one OUT given");
+    if (p.positionals.size() > 1) {
+        return usageError("make-sample", "more than one OUT given");
+    }
     const std::string out = p.positionals.empty() ? std::string() : p.positionals[0];
-    if (out.empty()) return usageError("make-sample", "no OUT file given");
+    if (out.empty()) {
+        return usageError("make-sample", "no OUT file given");
+    }
     kzfile::Bytes bytes = sample::build(o);
     if (!kzfile::writeFile(out, bytes, &error)) {
         std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());

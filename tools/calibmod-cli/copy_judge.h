@@ -25,8 +25,8 @@ enum CopyVerdict {
 
 struct CopyJudgement {
     CopyVerdict verdict = COPY_HEALTHY;
-    std::string source; // the source's name, when one was found
-    std::string detail; // a sentence for people: what was found
+    std::string source;            // the source's name, when one was found
+    std::string detail;            // a sentence for people: what was found
     bool nothingToCorrect = false; // healthy, and the source has no curve the module corrects
 };
 

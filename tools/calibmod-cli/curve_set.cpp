@@ -11,10 +11,13 @@ namespace cli {
 namespace {
 
 // The curves of one KZHT table, as kzfile locates them.
-void addTable(const kzfile::Bytes &file, const kzfile::EntryInfo &e,
-              const kzfile::Bytes *source, std::vector<LabelledCurve> *out) {
+void addTable(const kzfile::Bytes &file, const kzfile::EntryInfo &e, const kzfile::Bytes *source,
+              std::vector<LabelledCurve> *out)
+{
     kzfile::KzhtInfo h = kzfile::inspectKzht(file, e);
-    if (!e.sizeOk || !h.wellFormed) return;
+    if (!e.sizeOk || !h.wellFormed) {
+        return;
+    }
     kzfile::FileInfo sourceInfo;
     kzfile::KzhtInfo sourceTable{};
     bool haveSource = false;
@@ -33,7 +36,9 @@ void addTable(const kzfile::Bytes &file, const kzfile::EntryInfo &e,
         lc.adjustId = matchBuiltIn(e.id, c.slot, lc.values, &lc.otherAdjustId);
         if (haveSource) {
             for (const kzfile::CurveInfo &sc : sourceTable.curves) {
-                if (sc.slot != c.slot) continue;
+                if (sc.slot != c.slot) {
+                    continue;
+                }
                 lc.hasSource = true;
                 lc.source = kzfile::curveAt(*source, sc.offset);
                 break;
@@ -45,19 +50,25 @@ void addTable(const kzfile::Bytes &file, const kzfile::EntryInfo &e,
 
 } // namespace
 
-std::vector<LabelledCurve> fileCurves(const kzfile::Bytes &file, const kzfile::Bytes *source) {
+std::vector<LabelledCurve> fileCurves(const kzfile::Bytes &file, const kzfile::Bytes *source)
+{
     std::vector<LabelledCurve> out;
     kzfile::FileInfo info;
-    if (!kzfile::inspect(file, &info, nullptr)) return out;
+    if (!kzfile::inspect(file, &info, nullptr)) {
+        return out;
+    }
     std::set<uint16_t> seen;
     for (const kzfile::EntryInfo &e : info.kzhtDir.entries) {
-        if (e.tag != kzfile::kTagKzht || !seen.insert(e.id).second) continue;
+        if (e.tag != kzfile::kTagKzht || !seen.insert(e.id).second) {
+            continue;
+        }
         addTable(file, e, source, &out);
     }
     return out;
 }
 
-std::vector<LabelledCurve> builtInCurves() {
+std::vector<LabelledCurve> builtInCurves()
+{
     std::vector<LabelledCurve> out;
     const BuiltInTableList *list = builtInTables();
     for (int16_t t = 0; t < list->count; ++t) {
@@ -66,7 +77,9 @@ std::vector<LabelledCurve> builtInCurves() {
             const BuiltInGroup &group = table.groups[g];
             for (int16_t n = 0; n < BUILTIN_CURVE_PLACES; ++n) {
                 const int16_t *curve = builtInGroupCurve(&group, n);
-                if (!curve) continue;
+                if (!curve) {
+                    continue;
+                }
                 LabelledCurve lc;
                 lc.tableId = table.tableId;
                 lc.slot = n;
@@ -79,18 +92,26 @@ std::vector<LabelledCurve> builtInCurves() {
     return out;
 }
 
-int matchBuiltIn(int32_t tableId, int32_t curveNumber, const kzfile::Curve &values, int *other) {
-    if (other) *other = kNoAdjustId;
-    if (curveNumber < 0 || curveNumber >= BUILTIN_CURVE_PLACES || values.size() != BUILTIN_CURVE_ENTRIES)
+int matchBuiltIn(int32_t tableId, int32_t curveNumber, const kzfile::Curve &values, int *other)
+{
+    if (other) {
+        *other = kNoAdjustId;
+    }
+    if (curveNumber < 0 || curveNumber >= BUILTIN_CURVE_PLACES || values.size() != BUILTIN_CURVE_ENTRIES) {
         return kNoAdjustId;
+    }
     int found = kNoAdjustId;
     const BuiltInTableList *list = builtInTables();
     for (int16_t t = 0; t < list->count; ++t) {
         const BuiltInTable &table = list->tables[t];
-        if (table.tableId != tableId) continue;
+        if (table.tableId != tableId) {
+            continue;
+        }
         for (int16_t g = 0; g < table.groupCount; ++g) {
             const int16_t *curve = builtInGroupCurve(&table.groups[g], static_cast<int16_t>(curveNumber));
-            if (!curve || !std::equal(values.begin(), values.end(), curve)) continue;
+            if (!curve || !std::equal(values.begin(), values.end(), curve)) {
+                continue;
+            }
             if (found == kNoAdjustId) {
                 found = *table.groups[g].adjustId;
             } else if (other && *other == kNoAdjustId) {
@@ -101,15 +122,22 @@ int matchBuiltIn(int32_t tableId, int32_t curveNumber, const kzfile::Curve &valu
     return found;
 }
 
-bool hasBuiltInTable(int32_t tableId) {
+bool hasBuiltInTable(int32_t tableId)
+{
     const BuiltInTableList *list = builtInTables();
-    for (int16_t t = 0; t < list->count; ++t)
-        if (list->tables[t].tableId == tableId) return true;
+    for (int16_t t = 0; t < list->count; ++t) {
+        if (list->tables[t].tableId == tableId) {
+            return true;
+        }
+    }
     return false;
 }
 
-std::string adjustLabel(int adjustId, int otherAdjustId) {
-    if (adjustId == kNoAdjustId) return "own curve";
+std::string adjustLabel(int adjustId, int otherAdjustId)
+{
+    if (adjustId == kNoAdjustId) {
+        return "own curve";
+    }
     return "id " + std::to_string(adjustId) +
            (otherAdjustId == kNoAdjustId ? "" : " or " + std::to_string(otherAdjustId));
 }

@@ -17,11 +17,11 @@ const int kNoAdjustId = 0x7FFF;
 
 struct LabelledCurve {
     int32_t tableId;
-    int32_t slot;            // plane slot (tagged) or curve index (plain); curve number of a built-in curve
-    int adjustId;            // the built-in group it equals (or comes from), else kNoAdjustId
+    int32_t slot;                    // plane slot (tagged) or curve index (plain); curve number of a built-in curve
+    int adjustId;                    // the built-in group it equals (or comes from), else kNoAdjustId
     int otherAdjustId = kNoAdjustId; // a second group whose curve is the same (identity curves)
-    kzfile::Curve values;    // 256 entries
-    bool hasSource = false;  // a source curve at the same place follows in `source`
+    kzfile::Curve values;            // 256 entries
+    bool hasSource = false;          // a source curve at the same place follows in `source`
     kzfile::Curve source;
 };
 

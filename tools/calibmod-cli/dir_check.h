@@ -32,18 +32,18 @@ struct EntryReport {
 struct ListReport {
     std::string name;
     bool readable = true;
-    std::string error;  // why it cannot be read
+    std::string error; // why it cannot be read
     size_t bytes = 0;
-    bool usable = true; // no read line is malformed
+    bool usable = true;     // no read line is malformed
     bool hasNumber = false; // the list number in the file's name fits 16 bits
     int16_t number = 0;
-    std::vector<EntryReport> entries;   // well-formed lines, read or not
-    std::vector<ListLine> badLines;     // malformed or unread lines
+    std::vector<EntryReport> entries; // well-formed lines, read or not
+    std::vector<ListLine> badLines;   // malformed or unread lines
 };
 
 struct DirReport {
     std::string calibDir, sourceDir;
-    std::vector<ListReport> lists;   // in name order
+    std::vector<ListReport> lists;        // in name order
     std::vector<std::string> orphans;     // regular files or links no list names
     std::vector<std::string> temporaries; // left by an interrupted call
     std::vector<std::string> strangers;   // directories and special files: never touched
@@ -52,8 +52,7 @@ struct DirReport {
 
 // Scans calibDir (which the caller has locked). False with *error when the
 // directory cannot be read at all.
-bool scanDirectory(const std::string &calibDir, const std::string &sourceDir, DirReport *report,
-                   std::string *error);
+bool scanDirectory(const std::string &calibDir, const std::string &sourceDir, DirReport *report, std::string *error);
 
 struct RepairResult {
     std::vector<std::string> removed;   // files removed

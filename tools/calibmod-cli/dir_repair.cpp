@@ -13,12 +13,16 @@ namespace cli {
 
 namespace {
 
-bool keepEntry(const EntryReport &e) {
-    if (!e.line.read || e.duplicateName || e.duplicateKey || e.wrongList) return false;
+bool keepEntry(const EntryReport &e)
+{
+    if (!e.line.read || e.duplicateName || e.duplicateKey || e.wrongList) {
+        return false;
+    }
     return !verdictRemovable(e.copy.verdict);
 }
 
-bool removeFile(int dirFd, const std::string &name, RepairResult *r) {
+bool removeFile(int dirFd, const std::string &name, RepairResult *r)
+{
     if (unlinkat(dirFd, name.c_str(), 0) == 0 || errno == ENOENT) {
         r->removed.push_back(name);
         return true;
@@ -30,7 +34,8 @@ bool removeFile(int dirFd, const std::string &name, RepairResult *r) {
 
 // Writes text to the temporary list name, makes it durable, and renames it
 // onto name; the file keeps the mode of the list it replaces.
-bool rewriteList(int dirFd, const std::string &name, const std::string &text, RepairResult *r) {
+bool rewriteList(int dirFd, const std::string &name, const std::string &text, RepairResult *r)
+{
     struct stat old;
     mode_t mode = fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 ? (old.st_mode & 07777) : 0644;
     unlinkat(dirFd, kTempListName, 0);
@@ -39,7 +44,9 @@ bool rewriteList(int dirFd, const std::string &name, const std::string &text, Re
     const char *step = "create";
     for (size_t done = 0; ok && done < text.size();) {
         ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
         if (n < 0) {
             ok = false;
             step = "write";
@@ -63,7 +70,9 @@ bool rewriteList(int dirFd, const std::string &name, const std::string &text, Re
         saved = errno;
     }
     if (!ok) {
-        if (fd >= 0) unlinkat(dirFd, kTempListName, 0);
+        if (fd >= 0) {
+            unlinkat(dirFd, kTempListName, 0);
+        }
         r->left.push_back(std::string("cannot ") + step + " the new " + name + ": " + std::strerror(saved) +
                           "; it was left as it was");
         r->failed = true;
@@ -76,7 +85,8 @@ bool rewriteList(int dirFd, const std::string &name, const std::string &text, Re
 
 } // namespace
 
-RepairResult repairDirectory(const DirReport &report) {
+RepairResult repairDirectory(const DirReport &report)
+{
     RepairResult r;
     int dirFd = open(report.calibDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) {
@@ -85,12 +95,15 @@ RepairResult repairDirectory(const DirReport &report) {
         return r;
     }
     // Leftovers first: the list rewrite below uses one of their names.
-    for (const std::string &t : report.temporaries) removeFile(dirFd, t, &r);
+    for (const std::string &t : report.temporaries) {
+        removeFile(dirFd, t, &r);
+    }
 
     std::set<std::string> kept, dropped;
     for (const ListReport &l : report.lists) {
         if (!l.readable) {
-            r.left.push_back(l.name + " cannot be read (" + l.error + "): left as it is, and no file was taken "
+            r.left.push_back(l.name + " cannot be read (" + l.error +
+                             "): left as it is, and no file was taken "
                              "for an orphan");
             continue;
         }
@@ -101,9 +114,10 @@ RepairResult repairDirectory(const DirReport &report) {
                 text += e.line.text + "\r\n";
                 kept.insert(e.line.name);
                 ++keptLines;
-                if (e.copy.verdict != COPY_HEALTHY)
+                if (e.copy.verdict != COPY_HEALTHY) {
                     r.left.push_back(l.name + " line " + std::to_string(e.line.number) + " (" + e.line.name +
                                      "): kept, " + e.copy.detail);
+                }
             } else {
                 dropped.insert(e.line.name);
             }
@@ -121,19 +135,27 @@ RepairResult repairDirectory(const DirReport &report) {
     }
     // A copy goes when no kept line names it any more.
     for (const std::string &name : dropped) {
-        if (kept.count(name)) continue;
+        if (kept.count(name)) {
+            continue;
+        }
         struct stat st;
-        if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue; // missing: nothing to remove
+        if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            continue; // missing: nothing to remove
+        }
         if (S_ISDIR(st.st_mode)) {
             r.left.push_back(name + " is a directory: left as it is; no call can make a copy of that name");
             continue;
         }
         removeFile(dirFd, name, &r);
     }
-    for (const std::string &o : report.orphans)
-        if (!kept.count(o)) removeFile(dirFd, o, &r);
-    for (const std::string &s : report.strangers)
+    for (const std::string &o : report.orphans) {
+        if (!kept.count(o)) {
+            removeFile(dirFd, o, &r);
+        }
+    }
+    for (const std::string &s : report.strangers) {
         r.left.push_back(s + " is a directory or special file: left as it is");
+    }
     fsync(dirFd);
     close(dirFd);
     return r;

@@ -16,20 +16,28 @@ namespace cli {
 namespace {
 
 // The list number a list file's name stands for, when some request selects it.
-bool listNumberOf(const std::string &name, int16_t *number) {
+bool listNumberOf(const std::string &name, int16_t *number)
+{
     std::string digits = name.substr(5, name.size() - 5 - 4);
-    if (digits.size() > 10) return false;
+    if (digits.size() > 10) {
+        return false;
+    }
     uint64_t v = std::stoull(digits);
-    int64_t n = v <= 32767 ? static_cast<int64_t>(v)
+    int64_t n = v <= 32767                                   ? static_cast<int64_t>(v)
                 : (v >= 4294934528ull && v <= 4294967295ull) ? static_cast<int64_t>(v) - 4294967296ll
                                                              : INT64_MIN;
-    if (n == INT64_MIN) return false;
-    if (listFileName(name.substr(0, 5), static_cast<int16_t>(n)) != name) return false;
+    if (n == INT64_MIN) {
+        return false;
+    }
+    if (listFileName(name.substr(0, 5), static_cast<int16_t>(n)) != name) {
+        return false;
+    }
     *number = static_cast<int16_t>(n);
     return true;
 }
 
-bool readList(int dirFd, const std::string &name, ListReport *list, std::string *text) {
+bool readList(int dirFd, const std::string &name, ListReport *list, std::string *text)
+{
     kzfile::Bytes bytes;
     if (!readAt(dirFd, name, &bytes)) {
         list->readable = false;
@@ -41,18 +49,23 @@ bool readList(int dirFd, const std::string &name, ListReport *list, std::string 
     return true;
 }
 
-void scanList(int dirFd, const std::string &name, const std::string &sourceDir, ListReport *list) {
+void scanList(int dirFd, const std::string &name, const std::string &sourceDir, ListReport *list)
+{
     list->name = name;
     list->hasNumber = listNumberOf(name, &list->number);
     std::string text;
-    if (!readList(dirFd, name, list, &text)) return;
+    if (!readList(dirFd, name, list, &text)) {
+        return;
+    }
     ListText parsed = readListText(text);
     list->usable = parsed.usable;
     std::set<std::string> keys;
     for (const ListLine &line : parsed.lines) {
         if (!line.wellFormed || !line.read) {
             list->badLines.push_back(line);
-            if (!line.wellFormed) continue;
+            if (!line.wellFormed) {
+                continue;
+            }
         }
         EntryReport e;
         e.line = line;
@@ -67,14 +80,21 @@ void scanList(int dirFd, const std::string &name, const std::string &sourceDir, 
     }
 }
 
-int countProblems(DirReport *r) {
+int countProblems(DirReport *r)
+{
     int n = static_cast<int>(r->orphans.size() + r->temporaries.size());
     for (const ListReport &l : r->lists) {
-        if (!l.readable) ++n;
+        if (!l.readable) {
+            ++n;
+        }
         n += static_cast<int>(l.badLines.size());
         for (const EntryReport &e : l.entries) {
-            if (!e.line.read) continue; // counted with the unread lines
-            if (e.copy.verdict != COPY_HEALTHY || e.duplicateName || e.duplicateKey || e.wrongList) ++n;
+            if (!e.line.read) {
+                continue; // counted with the unread lines
+            }
+            if (e.copy.verdict != COPY_HEALTHY || e.duplicateName || e.duplicateKey || e.wrongList) {
+                ++n;
+            }
         }
     }
     return n;
@@ -82,8 +102,8 @@ int countProblems(DirReport *r) {
 
 } // namespace
 
-bool scanDirectory(const std::string &calibDir, const std::string &sourceDir, DirReport *report,
-                   std::string *error) {
+bool scanDirectory(const std::string &calibDir, const std::string &sourceDir, DirReport *report, std::string *error)
+{
     *report = DirReport{};
     report->calibDir = calibDir;
     report->sourceDir = sourceDir;
@@ -102,7 +122,9 @@ bool scanDirectory(const std::string &calibDir, const std::string &sourceDir, Di
     errno = 0;
     while (dirent *e = readdir(d)) {
         std::string name = e->d_name;
-        if (name != "." && name != "..") names.push_back(name);
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
     }
     int readErrno = errno;
     closedir(d);
@@ -133,15 +155,22 @@ bool scanDirectory(const std::string &calibDir, const std::string &sourceDir, Di
     bool allListsRead = true;
     for (const ListReport &l : report->lists) {
         allListsRead = allListsRead && l.readable;
-        for (const EntryReport &e : l.entries) ++listed[e.line.name];
+        for (const EntryReport &e : l.entries) {
+            ++listed[e.line.name];
+        }
     }
-    for (ListReport &l : report->lists)
-        for (EntryReport &e : l.entries) e.duplicateName = listed[e.line.name] > 1;
+    for (ListReport &l : report->lists) {
+        for (EntryReport &e : l.entries) {
+            e.duplicateName = listed[e.line.name] > 1;
+        }
+    }
     for (const std::string &name : others) {
         struct stat st;
         bool known = fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (known && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-            if (!listed.count(name)) report->strangers.push_back(name);
+            if (!listed.count(name)) {
+                report->strangers.push_back(name);
+            }
         } else if (!listed.count(name) && allListsRead) {
             report->orphans.push_back(name);
         }

@@ -14,15 +14,15 @@ struct CurveView {
     int32_t slot;
     uint32_t offset;
     kzfile::Curve values;
-    bool compared = false;  // there is a source to compare with
-    bool replaced = false;  // differs from the source's
+    bool compared = false; // there is a source to compare with
+    bool replaced = false; // differs from the source's
     kzfile::Curve source;
 };
 
 struct KzhtView {
     uint16_t id;
-    bool named;      // a KZDB table names it (the module updates it)
-    bool present;    // in the KZHT directory
+    bool named;   // a KZDB table names it (the module updates it)
+    bool present; // in the KZHT directory
     bool sizeOk;
     bool tagged;
     bool wellFormed;

@@ -9,28 +9,39 @@ namespace {
 
 // Starts a value: a comma and a line break unless it is the first member or
 // follows its key.
-void beginValue(Json &j) {
+void beginValue(Json &j)
+{
     if (j.afterKey) {
         j.afterKey = false;
         return;
     }
-    if (j.first.empty()) return;
-    if (!j.first.back()) j.out += ",";
+    if (j.first.empty()) {
+        return;
+    }
+    if (!j.first.back()) {
+        j.out += ",";
+    }
     j.first.back() = false;
     j.out += "\n" + std::string(2 * j.first.size(), ' ');
 }
 
-void close(Json &j, char c) {
+void close(Json &j, char c)
+{
     bool empty = j.first.back();
     j.first.pop_back();
-    if (!empty) j.out += "\n" + std::string(2 * j.first.size(), ' ');
+    if (!empty) {
+        j.out += "\n" + std::string(2 * j.first.size(), ' ');
+    }
     j.out += c;
-    if (j.first.empty()) j.out += "\n";
+    if (j.first.empty()) {
+        j.out += "\n";
+    }
 }
 
 } // namespace
 
-std::string jsonQuote(const std::string &text) {
+std::string jsonQuote(const std::string &text)
+{
     std::string q = "\"";
     for (char ch : text) {
         unsigned char c = static_cast<unsigned char>(ch);
@@ -54,74 +65,99 @@ std::string jsonQuote(const std::string &text) {
     return q + "\"";
 }
 
-void jsonBeginObject(Json &j) {
+void jsonBeginObject(Json &j)
+{
     beginValue(j);
     j.out += "{";
     j.first.push_back(true);
 }
 
-void jsonEndObject(Json &j) { close(j, '}'); }
+void jsonEndObject(Json &j)
+{
+    close(j, '}');
+}
 
-void jsonBeginArray(Json &j) {
+void jsonBeginArray(Json &j)
+{
     beginValue(j);
     j.out += "[";
     j.first.push_back(true);
 }
 
-void jsonEndArray(Json &j) { close(j, ']'); }
+void jsonEndArray(Json &j)
+{
+    close(j, ']');
+}
 
-void jsonKey(Json &j, const std::string &key) {
+void jsonKey(Json &j, const std::string &key)
+{
     beginValue(j);
     j.out += jsonQuote(key) + ": ";
     j.afterKey = true;
 }
 
-void jsonString(Json &j, const std::string &value) {
+void jsonString(Json &j, const std::string &value)
+{
     beginValue(j);
     j.out += jsonQuote(value);
 }
 
-void jsonInt(Json &j, int64_t value) {
+void jsonInt(Json &j, int64_t value)
+{
     beginValue(j);
     j.out += std::to_string(value);
 }
 
-void jsonBool(Json &j, bool value) {
+void jsonBool(Json &j, bool value)
+{
     beginValue(j);
     j.out += value ? "true" : "false";
 }
 
-void jsonNull(Json &j) {
+void jsonNull(Json &j)
+{
     beginValue(j);
     j.out += "null";
 }
 
-void jsonBytes(Json &j, const std::string &bytes) {
+void jsonBytes(Json &j, const std::string &bytes)
+{
     std::vector<int64_t> v;
-    for (char c : bytes) v.push_back(static_cast<unsigned char>(c));
+    for (char c : bytes) {
+        v.push_back(static_cast<unsigned char>(c));
+    }
     jsonInts(j, v);
 }
 
-void jsonInts(Json &j, const std::vector<int64_t> &values) {
+void jsonInts(Json &j, const std::vector<int64_t> &values)
+{
     beginValue(j);
     j.out += "[";
-    for (size_t i = 0; i < values.size(); ++i) j.out += (i ? ", " : "") + std::to_string(values[i]);
+    for (size_t i = 0; i < values.size(); ++i) {
+        j.out += (i ? ", " : "") + std::to_string(values[i]);
+    }
     j.out += "]";
 }
 
-void jsonField(Json &j, const std::string &key, const std::string &value) {
+void jsonField(Json &j, const std::string &key, const std::string &value)
+{
     jsonKey(j, key);
     jsonString(j, value);
 }
 
-void jsonField(Json &j, const std::string &key, const char *value) { jsonField(j, key, std::string(value)); }
+void jsonField(Json &j, const std::string &key, const char *value)
+{
+    jsonField(j, key, std::string(value));
+}
 
-void jsonField(Json &j, const std::string &key, int64_t value) {
+void jsonField(Json &j, const std::string &key, int64_t value)
+{
     jsonKey(j, key);
     jsonInt(j, value);
 }
 
-void jsonFlag(Json &j, const std::string &key, bool value) {
+void jsonFlag(Json &j, const std::string &key, bool value)
+{
     jsonKey(j, key);
     jsonBool(j, value);
 }

@@ -5,29 +5,36 @@ namespace cli {
 
 namespace {
 
-std::string trimBlanks(const std::string &s) {
+std::string trimBlanks(const std::string &s)
+{
     size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return "";
+    if (a == std::string::npos) {
+        return "";
+    }
     return s.substr(a, s.find_last_not_of(' ') - a + 1);
 }
 
 // A number field: digits wrapping in 32 bits; '-' makes -1 whatever follows;
 // empty is 0; any other character before a '-' fails.
-bool parseField(const std::string &f, int32_t *value) {
+bool parseField(const std::string &f, int32_t *value)
+{
     uint32_t v = 0;
     for (char c : f) {
         if (c == '-') {
             *value = -1;
             return true;
         }
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9') {
+            return false;
+        }
         v = v * 10u + static_cast<uint32_t>(c - '0');
     }
     *value = static_cast<int32_t>(v);
     return true;
 }
 
-void parseLine(ListLine *line) {
+void parseLine(ListLine *line)
+{
     std::vector<std::string> fields(1);
     for (char c : line->text) {
         if (c != ',') {
@@ -40,18 +47,20 @@ void parseLine(ListLine *line) {
         }
     }
     if (fields.size() != 5) {
-        line->problem = std::to_string(fields.size()) + (fields.size() == 1 ? " field" : " fields") + " instead of five";
+        line->problem =
+            std::to_string(fields.size()) + (fields.size() == 1 ? " field" : " fields") + " instead of five";
         return;
     }
     int32_t values[4];
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         if (!parseField(trimBlanks(fields[i]), &values[i])) {
             line->problem = "field " + std::to_string(i + 1) + " is not a number";
             return;
         }
+    }
     std::string name = trimBlanks(fields[4]);
     if (!copyNameIsSafe(name)) {
-        line->problem = name.empty() ? "the name is empty"
+        line->problem = name.empty()       ? "the name is empty"
                         : name.size() > 15 ? "the name has more than 15 characters"
                                            : "the name does not name a file of the directory";
         return;
@@ -66,11 +75,12 @@ void parseLine(ListLine *line) {
 
 } // namespace
 
-ListText readListText(const std::string &text) {
+ListText readListText(const std::string &text)
+{
     ListText list;
     std::string current;
     size_t readCount = 0;
-    bool stopped = false;    // a zero byte or the 128th line ended the module's scan
+    bool stopped = false; // a zero byte or the 128th line ended the module's scan
     std::string stopReason;
     for (size_t i = 0; i <= text.size(); ++i) {
         const bool atEnd = i == text.size();
@@ -94,7 +104,9 @@ ListText readListText(const std::string &text) {
                 ++readCount;
             }
             parseLine(&line); // unread lines too: their names still count as listed
-            if (line.read && !line.wellFormed) list.usable = false;
+            if (line.read && !line.wellFormed) {
+                list.usable = false;
+            }
             list.lines.push_back(line);
             if (!stopped && readCount >= kListLinesRead) {
                 stopped = true;
@@ -110,22 +122,36 @@ ListText readListText(const std::string &text) {
     return list;
 }
 
-bool copyNameIsSafe(const std::string &name) {
-    if (name.empty() || name.size() > 15 || name == "." || name == "..") return false;
-    if (name.front() == ' ' || name.back() == ' ') return false;
+bool copyNameIsSafe(const std::string &name)
+{
+    if (name.empty() || name.size() > 15 || name == "." || name == "..") {
+        return false;
+    }
+    if (name.front() == ' ' || name.back() == ' ') {
+        return false;
+    }
     return name.find_first_of(std::string("/\\:,\r\n\0", 8)) == std::string::npos;
 }
 
-bool isListFileName(const std::string &name) {
-    if (name.size() < 5 + 3 + 4 || name.compare(name.size() - 4, 4, ".ini") != 0) return false;
-    for (size_t i = 5; i + 4 < name.size(); ++i)
-        if (name[i] < '0' || name[i] > '9') return false;
+bool isListFileName(const std::string &name)
+{
+    if (name.size() < 5 + 3 + 4 || name.compare(name.size() - 4, 4, ".ini") != 0) {
+        return false;
+    }
+    for (size_t i = 5; i + 4 < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return false;
+        }
+    }
     return true;
 }
 
-std::string listFileName(const std::string &prefix, int16_t listNumber) {
+std::string listFileName(const std::string &prefix, int16_t listNumber)
+{
     std::string digits = std::to_string(static_cast<uint32_t>(static_cast<int32_t>(listNumber)));
-    while (digits.size() < 3) digits = "0" + digits;
+    while (digits.size() < 3) {
+        digits = "0" + digits;
+    }
     return prefix + digits + ".ini";
 }
 

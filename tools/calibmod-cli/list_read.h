@@ -19,10 +19,10 @@ const size_t kListLinesRead = 128;
 const size_t kListBytesRead = 32767;
 
 struct ListLine {
-    size_t number = 0;      // 1-based among the non-empty lines of the whole text
-    std::string text;       // without its line end
-    bool read = false;      // the module reads it
-    std::string unread;     // why not, when it is not read
+    size_t number = 0;  // 1-based among the non-empty lines of the whole text
+    std::string text;   // without its line end
+    bool read = false;  // the module reads it
+    std::string unread; // why not, when it is not read
     bool wellFormed = false;
     std::string problem;    // why it is malformed
     int16_t listNumber = 0; // the fields, when well-formed

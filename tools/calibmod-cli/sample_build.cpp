@@ -11,26 +11,38 @@ const int kDatabaseNumbers[30] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11
                                   15, 16, 17, 18, 20, 21, 22, 24, 25, 26, 27, 100, 101, 102, 128};
 const uint16_t kBuiltIn[9] = {1201, 1203, 1204, 1206, 1207, 1208, 1209, 1217, 1218};
 const uint16_t kWithout[4] = {1202, 1205, 1300, 1400};
-const uint32_t kFillerTag = 12;        // a table kind the module never asks for
+const uint32_t kFillerTag = 12;       // a table kind the module never asks for
 const size_t kFillerBytes = 1u << 20; // one filler table body
 
 // A curve from 0 to 4080 (16 per level) bent by d in -7..7: strictly
 // rising, integer arithmetic only.
-kzfile::Curve bentCurve(int d) {
+kzfile::Curve bentCurve(int d)
+{
     kzfile::Curve c(kzfile::kCurveEntries);
-    for (int k = 0; k < kzfile::kCurveEntries; ++k) c[k] = static_cast<int16_t>(16 * k + d * k * (255 - k) / 255);
+    for (int k = 0; k < kzfile::kCurveEntries; ++k) {
+        c[k] = static_cast<int16_t>(16 * k + d * k * (255 - k) / 255);
+    }
     return c;
 }
 
-kzfile::Curve planeCurve(uint16_t id, int plane) { return bentCurve(static_cast<int>((id * 7u + plane * 3u) % 15) - 7); }
+kzfile::Curve planeCurve(uint16_t id, int plane)
+{
+    return bentCurve(static_cast<int>((id * 7u + plane * 3u) % 15) - 7);
+}
 
-bool isTagged(uint16_t id) { return id < 1300 && (id % 3 == 0 || id % 5 == 0); }
+bool isTagged(uint16_t id)
+{
+    return id < 1300 && (id % 3 == 0 || id % 5 == 0);
+}
 
-kzfile::Bytes kzhtBody(uint16_t id) {
+kzfile::Bytes kzhtBody(uint16_t id)
+{
     if (!isTagged(id)) {
         int planes = id >= 1400 ? 7 : id >= 1300 ? 6 : 4;
         std::vector<kzfile::Curve> curves;
-        for (int p = 0; p < planes; ++p) curves.push_back(planeCurve(id, p));
+        for (int p = 0; p < planes; ++p) {
+            curves.push_back(planeCurve(id, p));
+        }
         return kzfile::plainBody(curves);
     }
     // Odd ids carry six planes (slots 4 and 5 are not in use with mode 1),
@@ -46,7 +58,8 @@ kzfile::Bytes kzhtBody(uint16_t id) {
     return kzfile::taggedBody(kzfile::standardItems(items.size()), items);
 }
 
-kzfile::Table table(uint32_t tag, uint16_t id, kzfile::Bytes body) {
+kzfile::Table table(uint32_t tag, uint16_t id, kzfile::Bytes body)
+{
     kzfile::Table t;
     t.tag = tag;
     t.id = id;
@@ -54,7 +67,8 @@ kzfile::Table table(uint32_t tag, uint16_t id, kzfile::Bytes body) {
     return t;
 }
 
-kzfile::Bytes fillerBody(uint32_t seed) {
+kzfile::Bytes fillerBody(uint32_t seed)
+{
     kzfile::Bytes b(kFillerBytes);
     uint32_t x = seed * 2654435761u + 1;
     for (size_t i = 0; i < b.size(); ++i) {
@@ -66,16 +80,21 @@ kzfile::Bytes fillerBody(uint32_t seed) {
 
 } // namespace
 
-std::vector<uint16_t> kzhtIds(int count) {
+std::vector<uint16_t> kzhtIds(int count)
+{
     std::vector<uint16_t> ids(kBuiltIn, kBuiltIn + 9);
     ids.insert(ids.end(), kWithout, kWithout + 4);
-    for (uint16_t id = 1200; id < 1500; ++id)
-        if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    for (uint16_t id = 1200; id < 1500; ++id) {
+        if (std::find(ids.begin(), ids.end(), id) == ids.end()) {
+            ids.push_back(id);
+        }
+    }
     ids.resize(static_cast<size_t>(std::max(0, std::min(count, static_cast<int>(ids.size())))));
     return ids;
 }
 
-kzfile::Bytes build(const Options &options) {
+kzfile::Bytes build(const Options &options)
+{
     const std::vector<uint16_t> ids = kzhtIds(options.kzhtTables);
     kzfile::FileDesc fileDesc;
     fileDesc.ident = options.ident;
@@ -87,11 +106,15 @@ kzfile::Bytes build(const Options &options) {
     size_t next = 0;
     for (int j = 0; j < 30; ++j) {
         std::vector<int32_t> named;
-        for (size_t r = 0; r < perDatabase + static_cast<size_t>(j % 3); ++r) named.push_back(ids[next++ % ids.size()]);
+        for (size_t r = 0; r < perDatabase + static_cast<size_t>(j % 3); ++r) {
+            named.push_back(ids[next++ % ids.size()]);
+        }
         fileDesc.tables.push_back(table(kzfile::kTagKzdb, static_cast<uint16_t>(1000 + kDatabaseNumbers[j]),
-                                    kzfile::kzdbBody(j % 3, named, static_cast<uint32_t>(j + 1))));
+                                        kzfile::kzdbBody(j % 3, named, static_cast<uint32_t>(j + 1))));
     }
-    for (uint16_t id : ids) fileDesc.tables.push_back(table(kzfile::kTagKzht, id, kzhtBody(id)));
+    for (uint16_t id : ids) {
+        fileDesc.tables.push_back(table(kzfile::kTagKzht, id, kzhtBody(id)));
+    }
 
     if (options.minSizeMiB > 0) {
         const size_t target = static_cast<size_t>(options.minSizeMiB) << 20;

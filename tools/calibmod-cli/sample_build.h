@@ -19,8 +19,8 @@ namespace sample {
 
 struct Options {
     std::string ident = "KZ-CAL SAMPLE 1";
-    int kzhtTables = 13;        // 1 to 255 (the module lists at most 255 distinct tables)
-    int minSizeMiB = 0;         // > 0: other tables pad the file to at least this size
+    int kzhtTables = 13; // 1 to 255 (the module lists at most 255 distinct tables)
+    int minSizeMiB = 0;  // > 0: other tables pad the file to at least this size
     bool sharedDirectory = false;
 };
 

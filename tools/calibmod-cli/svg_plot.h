@@ -16,7 +16,10 @@
 
 namespace cli {
 
-enum CurveRole { ROLE_COPY, ROLE_BUILTIN };
+enum CurveRole {
+    ROLE_COPY,
+    ROLE_BUILTIN
+};
 
 // The whole SVG document. title heads the picture; curves are grouped into
 // panels by table id in the order they come.

@@ -11,8 +11,11 @@ namespace {
 
 const ArgDef *FindLong(const std::string &name, const ArgDef *argDefs, size_t n)
 {
-    for (size_t i = 0; i < n; ++i)
-        if (name == argDefs[i].name) return &argDefs[i];
+    for (size_t i = 0; i < n; ++i) {
+        if (name == argDefs[i].name) {
+            return &argDefs[i];
+        }
+    }
     return nullptr;
 }
 
@@ -20,12 +23,17 @@ const ArgDef *FindShort(const std::string &arg, const ArgDef *argDefs, size_t n)
 {
     for (size_t i = 0; i < n; ++i) {
         const char *s = argDefs[i].shortName;
-        if (s && arg.compare(0, 2, s) == 0) return &argDefs[i];
+        if (s && arg.compare(0, 2, s) == 0) {
+            return &argDefs[i];
+        }
     }
     return nullptr;
 }
 
-bool IsOption(const std::string &a) { return a.size() > 1 && a[0] == '-'; }
+bool IsOption(const std::string &a)
+{
+    return a.size() > 1 && a[0] == '-';
+}
 
 } // namespace
 
@@ -61,8 +69,11 @@ bool ArgsParse(const std::vector<std::string> &args, const ArgDef *argDefs, size
             if (!argDef) {
                 fault = "unknown option '" + name + "'";
             } else if (argDef->kind == ARG_FLAG) {
-                if (eq != std::string::npos) fault = "option " + name + " takes no value";
-                else out->options.push_back({argDef->name, std::string()});
+                if (eq != std::string::npos) {
+                    fault = "option " + name + " takes no value";
+                } else {
+                    out->options.push_back({argDef->name, std::string()});
+                }
             } else if (eq != std::string::npos) {
                 out->options.push_back({argDef->name, a.substr(eq + 1)});
             } else if (i + 1 < args.size()) {
@@ -85,7 +96,9 @@ bool ArgsParse(const std::vector<std::string> &args, const ArgDef *argDefs, size
                 fault = "option " + name + " needs a value";
             }
         }
-        if (!fault.empty() && first.empty()) first = fault;
+        if (!fault.empty() && first.empty()) {
+            first = fault;
+        }
     }
     if (!first.empty() && !out->help && !out->version) {
         *error = first;
@@ -102,52 +115,71 @@ void ArgsSplitCommand(const std::vector<std::string> &args, const ArgDef *argDef
     size_t at = args.size();
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
-        if (a == "--") break;
+        if (a == "--") {
+            break;
+        }
         if (!IsOption(a)) {
             at = i;
             break;
         }
         if (a.compare(0, 2, "--") == 0) {
-            const ArgDef *argDef = FindLong(a, argDefs, argDefCount);   // no '=': the value follows
-            if (argDef && argDef->kind == ARG_VALUE) ++i;
+            const ArgDef *argDef = FindLong(a, argDefs, argDefCount); // no '=': the value follows
+            if (argDef && argDef->kind == ARG_VALUE) {
+                ++i;
+            }
         } else {
             const ArgDef *argDef = FindShort(a, argDefs, argDefCount);
-            if (argDef && argDef->kind == ARG_VALUE && a.size() == 2) ++i;
+            if (argDef && argDef->kind == ARG_VALUE && a.size() == 2) {
+                ++i;
+            }
         }
     }
     for (size_t i = 0; i < args.size(); ++i) {
-        if (i == at) *command = args[i];
-        else rest->push_back(args[i]);
+        if (i == at) {
+            *command = args[i];
+        } else {
+            rest->push_back(args[i]);
+        }
     }
 }
 
 bool ArgsHas(const ParsedArgs &p, const char *name)
 {
-    for (const ArgOption &o : p.options)
-        if (o.name == name) return true;
+    for (const ArgOption &o : p.options) {
+        if (o.name == name) {
+            return true;
+        }
+    }
     return false;
 }
 
 bool ArgsLast(const ParsedArgs &p, const char *name, std::string *value)
 {
     bool found = false;
-    for (const ArgOption &o : p.options)
+    for (const ArgOption &o : p.options) {
         if (o.name == name) {
             *value = o.value;
             found = true;
         }
+    }
     return found;
 }
 
 std::vector<std::string> ArgsAll(const ParsedArgs &p, const char *name)
 {
     std::vector<std::string> values;
-    for (const ArgOption &o : p.options)
-        if (o.name == name) values.push_back(o.value);
+    for (const ArgOption &o : p.options) {
+        if (o.name == name) {
+            values.push_back(o.value);
+        }
+    }
     return values;
 }
 
-const char *ArgsVersion() { return ZMD_TOOLS_VERSION; }
+const char *ArgsVersion()
+{
+    return ZMD_TOOLS_VERSION;
+}
 
 int ArgsPrintVersion(const char *tool)
 {

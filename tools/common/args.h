@@ -36,28 +36,33 @@
 #include <string>
 #include <vector>
 
-enum ArgKind { ARG_FLAG, ARG_VALUE };
+enum ArgKind {
+    ARG_FLAG,
+    ARG_VALUE
+};
 
 struct ArgDef {
-    const char *name;        // "--json"; options are reported and looked up by this name
-    const char *shortName;   // "-o", or nullptr
+    const char *name;      // "--json"; options are reported and looked up by this name
+    const char *shortName; // "-o", or nullptr
     ArgKind kind;
 };
 
 struct ArgOption {
-    std::string name;        // the option's long name, whichever spelling was used
-    std::string value;       // empty for a flag
+    std::string name;  // the option's long name, whichever spelling was used
+    std::string value; // empty for a flag
 };
 
 struct ParsedArgs {
     std::vector<std::string> positionals;
-    std::vector<ArgOption> options;  // in the order given
+    std::vector<ArgOption> options; // in the order given
     bool help = false;
     bool version = false;
 };
 
 // Exit status of a usage error, the same in every tool.
-enum { ARGS_EXIT_USAGE = 2 };
+enum {
+    ARGS_EXIT_USAGE = 2
+};
 
 // Parses args (argv without the program name, and without the command word
 // once split). Returns false with *error for the first fault, unless help or

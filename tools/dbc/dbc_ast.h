@@ -22,36 +22,36 @@ struct DbcLoc {
 };
 
 struct DbcCase {
-    uint32_t kind = 0;        // ZMD_KIND_CASE_EQUAL / _STRING / _DEFAULT / _RANGE
-    int64_t value = 0;        // CASE_EQUAL; CASE_RANGE low end
-    int64_t high = 0;         // CASE_RANGE high end
-    std::string text;         // CASE_STRING
-    int target = -1;          // source node index
+    uint32_t kind = 0; // ZMD_KIND_CASE_EQUAL / _STRING / _DEFAULT / _RANGE
+    int64_t value = 0; // CASE_EQUAL; CASE_RANGE low end
+    int64_t high = 0;  // CASE_RANGE high end
+    std::string text;  // CASE_STRING
+    int target = -1;   // source node index
     DbcLoc loc;
 };
 
 struct DbcSrcNode {
-    uint32_t kind = 0;        // ZMD_KIND_* or DBC_KIND_*
+    uint32_t kind = 0; // ZMD_KIND_* or DBC_KIND_*
     DbcLoc loc;
     // Values.
-    uint32_t tag = 0;         // the key the value answers
-    std::vector<int64_t> numbers;   // integer arrays
-    std::vector<uint8_t> bytes;     // BYTES and TEXT (TEXT with its NUL)
+    uint32_t tag = 0;             // the key the value answers
+    std::vector<int64_t> numbers; // integer arrays
+    std::vector<uint8_t> bytes;   // BYTES and TEXT (TEXT with its NUL)
     uint32_t computedType = 0;
     // Branches.
-    uint32_t arg = 0;         // setting index, WHEN value, printer-data item, country selector
-    uint32_t mask = 0;        // SELECT_MASKED
+    uint32_t arg = 0;  // setting index, WHEN value, printer-data item, country selector
+    uint32_t mask = 0; // SELECT_MASKED
     std::vector<int> children;
     std::vector<DbcCase> cases;
     // DBC_KIND_USE.
     std::string useName;
-    int useTree = -1;         // index into trees once resolved
+    int useTree = -1; // index into trees once resolved
 };
 
 struct DbcKeyDef {
     uint32_t key = 0;
-    int root = -1;            // source node index
-    int database = -1;        // declared by `database`, or -1
+    int root = -1;     // source node index
+    int database = -1; // declared by `database`, or -1
     DbcLoc loc;
 };
 
@@ -75,7 +75,7 @@ struct DbcCatalogueDef {
 
 struct DbcSequenceDef {
     uint32_t key = 0;
-    std::vector<int> parts;   // source node indices
+    std::vector<int> parts; // source node indices
     DbcLoc loc;
 };
 
@@ -86,7 +86,7 @@ struct DbcRowDef {
 };
 
 struct DbcBlockDef {
-    int table = 0;            // 0..3 for A..D
+    int table = 0; // 0..3 for A..D
     int64_t index = 0;
     std::vector<uint8_t> bytes;
     DbcLoc loc;

@@ -23,14 +23,19 @@ namespace {
 const size_t kMaxPaths = 128;
 const int kMaxDepth = 64;
 
-enum { C_INT, C_STR, C_PRINTER, C_COUNTRY };
+enum {
+    C_INT,
+    C_STR,
+    C_PRINTER,
+    C_COUNTRY
+};
 
 struct Constraint {
     int type;
     uint32_t index;
-    int64_t value;     // C_INT, C_PRINTER (absent: C_PRINTER with absent set), C_COUNTRY
-    std::string text;  // C_STR
-    bool absent;       // C_PRINTER: the printer stores nothing under the name
+    int64_t value;    // C_INT, C_PRINTER (absent: C_PRINTER with absent set), C_COUNTRY
+    std::string text; // C_STR
+    bool absent;      // C_PRINTER: the printer stores nothing under the name
 };
 
 using Path = std::vector<Constraint>;
@@ -47,8 +52,11 @@ const size_t kMaxVisits = 200000;
 
 const Constraint *Known(const Path &path, int type, uint32_t index)
 {
-    for (const Constraint &c : path)
-        if (c.type == type && c.index == index) return &c;
+    for (const Constraint &c : path) {
+        if (c.type == type && c.index == index) {
+            return &c;
+        }
+    }
     return nullptr;
 }
 
@@ -58,9 +66,15 @@ void Enumerate(Walk *w, uint32_t node, Path *path, int depth);
 bool IntCaseMatches(const ZMD_ImageView &v, uint32_t c, int64_t x)
 {
     uint32_t k = ZMD_NodeKindOf(v.nodes[c].w0), w1 = v.nodes[c].w1;
-    if (k == ZMD_KIND_CASE_DEFAULT) return true;
-    if (k == ZMD_KIND_CASE_EQUAL) return static_cast<int32_t>(x) == static_cast<int32_t>(w1);
-    if (k == ZMD_KIND_CASE_RANGE) return v.int32Pool[w1] <= x && x <= v.int32Pool[w1 + 1];
+    if (k == ZMD_KIND_CASE_DEFAULT) {
+        return true;
+    }
+    if (k == ZMD_KIND_CASE_EQUAL) {
+        return static_cast<int32_t>(x) == static_cast<int32_t>(w1);
+    }
+    if (k == ZMD_KIND_CASE_RANGE) {
+        return v.int32Pool[w1] <= x && x <= v.int32Pool[w1 + 1];
+    }
     return false;
 }
 
@@ -77,17 +91,26 @@ bool IntValueFor(const ZMD_ImageView &v, uint32_t start, uint32_t j, uint32_t ma
         candidates.push_back(lo <= 1 && 1 <= hi ? 1 : lo);
         candidates.push_back(hi);
     } else {
-        for (int64_t x = 0; x <= 64; ++x) candidates.push_back(x);
-        for (int b = 0; b < 32; ++b)
-            if (mask & (1u << b)) candidates.push_back(static_cast<int64_t>(1u << b));
+        for (int64_t x = 0; x <= 64; ++x) {
+            candidates.push_back(x);
+        }
+        for (int b = 0; b < 32; ++b) {
+            if (mask & (1u << b)) {
+                candidates.push_back(static_cast<int64_t>(1u << b));
+            }
+        }
         candidates.push_back(-1);
         candidates.push_back(0x7FFF);
     }
     for (int64_t x : candidates) {
         int64_t masked = mask ? (x & mask) : x;
-        if (!IntCaseMatches(v, c, masked)) continue;
+        if (!IntCaseMatches(v, c, masked)) {
+            continue;
+        }
         bool earlier = false;
-        for (uint32_t i = 0; i < j && !earlier; ++i) earlier = IntCaseMatches(v, start + i, masked);
+        for (uint32_t i = 0; i < j && !earlier; ++i) {
+            earlier = IntCaseMatches(v, start + i, masked);
+        }
         if (!earlier) {
             *out = x;
             return true;
@@ -102,28 +125,36 @@ void IntSelector(Walk *w, int type, uint32_t index, uint32_t start, uint32_t cou
     const ZMD_ImageView &v = w->v;
     const Constraint *known = Known(*path, type, index);
     if (known && type == C_PRINTER && known->absent) {
-        if (count > 0 && ZMD_NodeKindOf(v.nodes[start + count - 1].w0) == ZMD_KIND_CASE_DEFAULT)
+        if (count > 0 && ZMD_NodeKindOf(v.nodes[start + count - 1].w0) == ZMD_KIND_CASE_DEFAULT) {
             Enumerate(w, ZMD_NodeOperand(v.nodes[start + count - 1].w0), path, depth + 1);
+        }
         return;
     }
     if (known) {
         int64_t x = mask ? (known->value & mask) : known->value;
-        for (uint32_t j = 0; j < count; ++j)
+        for (uint32_t j = 0; j < count; ++j) {
             if (IntCaseMatches(v, start + j, x)) {
                 Enumerate(w, ZMD_NodeOperand(v.nodes[start + j].w0), path, depth + 1);
                 return;
             }
+        }
         return;
     }
     // At the top of a key's tree, a selector without a default also shows
     // a value that no case takes.
     bool hasDefault = false;
-    for (uint32_t j = 0; j < count; ++j) hasDefault = hasDefault || ZMD_NodeKindOf(v.nodes[start + j].w0) == ZMD_KIND_CASE_DEFAULT;
+    for (uint32_t j = 0; j < count; ++j) {
+        hasDefault = hasDefault || ZMD_NodeKindOf(v.nodes[start + j].w0) == ZMD_KIND_CASE_DEFAULT;
+    }
     if (depth == 0 && !hasDefault && type != C_PRINTER) {
         for (int64_t x = 0; x <= 70000; x = x < 64 ? x + 1 : x * 2 + 1) {
             bool taken = false;
-            for (uint32_t j = 0; j < count && !taken; ++j) taken = IntCaseMatches(v, start + j, mask ? (x & mask) : x);
-            if (taken) continue;
+            for (uint32_t j = 0; j < count && !taken; ++j) {
+                taken = IntCaseMatches(v, start + j, mask ? (x & mask) : x);
+            }
+            if (taken) {
+                continue;
+            }
             Path miss = *path;
             miss.push_back(Constraint{type, index, x, {}, false});
             w->paths.push_back(miss);
@@ -134,8 +165,11 @@ void IntSelector(Walk *w, int type, uint32_t index, uint32_t start, uint32_t cou
         uint32_t c = start + j;
         Constraint con{type, index, 0, {}, false};
         bool lastDefault = ZMD_NodeKindOf(v.nodes[c].w0) == ZMD_KIND_CASE_DEFAULT && j + 1 == count;
-        if (type == C_PRINTER && lastDefault) con.absent = true;
-        else if (!IntValueFor(v, start, j, mask, &con.value)) continue;
+        if (type == C_PRINTER && lastDefault) {
+            con.absent = true;
+        } else if (!IntValueFor(v, start, j, mask, &con.value)) {
+            continue;
+        }
         path->push_back(con);
         Enumerate(w, ZMD_NodeOperand(v.nodes[c].w0), path, depth + 1);
         path->pop_back();
@@ -156,12 +190,17 @@ void StringSelector(Walk *w, uint32_t index, uint32_t start, uint32_t count, Pat
     bool hasDefault = false;
     for (uint32_t j = 0; j < count; ++j) {
         uint32_t c = start + j;
-        if (ZMD_NodeKindOf(v.nodes[c].w0) == ZMD_KIND_CASE_DEFAULT) hasDefault = true;
-        else before.insert(CaseString(v, c));
+        if (ZMD_NodeKindOf(v.nodes[c].w0) == ZMD_KIND_CASE_DEFAULT) {
+            hasDefault = true;
+        } else {
+            before.insert(CaseString(v, c));
+        }
     }
     if (depth == 0 && !known && !hasDefault) {
         for (const char *miss : {"", "?", "??"}) {
-            if (before.count(miss)) continue;
+            if (before.count(miss)) {
+                continue;
+            }
             Path p = *path;
             p.push_back(Constraint{C_STR, index, 0, miss, false});
             w->paths.push_back(p);
@@ -185,7 +224,9 @@ void StringSelector(Walk *w, uint32_t index, uint32_t start, uint32_t count, Pat
             }
             continue;
         }
-        if (!isDefault && before.count(text)) continue;
+        if (!isDefault && before.count(text)) {
+            continue;
+        }
         before.insert(text);
         path->push_back(Constraint{C_STR, index, 0, text, false});
         Enumerate(w, ZMD_NodeOperand(v.nodes[c].w0), path, depth + 1);
@@ -200,11 +241,15 @@ void Enumerate(Walk *w, uint32_t node, Path *path, int depth)
         w->truncated = true;
         return;
     }
-    if (depth > kMaxDepth || node >= v.counts.nodes) return;
+    if (depth > kMaxDepth || node >= v.counts.nodes) {
+        return;
+    }
     uint32_t w0 = v.nodes[node].w0, w1 = v.nodes[node].w1;
     uint32_t k = ZMD_NodeKindOf(w0), op = ZMD_NodeOperand(w0), hi = ZMD_NodeHigh(w1), lo = ZMD_NodeLow(w1);
     if ((k >= ZMD_KIND_BYTES && k <= ZMD_KIND_TEXT) || k == ZMD_KIND_COMPUTED) {
-        if (hi == w->key) w->paths.push_back(*path);
+        if (hi == w->key) {
+            w->paths.push_back(*path);
+        }
         return;
     }
     switch (k) {
@@ -212,7 +257,9 @@ void Enumerate(Walk *w, uint32_t node, Path *path, int depth)
     case ZMD_KIND_WHEN:
     case ZMD_KIND_CASE_EQUAL:
     case ZMD_KIND_CASE_DEFAULT:
-        for (uint32_t j = 0; j < lo; ++j) Enumerate(w, op + j, path, depth + 1);
+        for (uint32_t j = 0; j < lo; ++j) {
+            Enumerate(w, op + j, path, depth + 1);
+        }
         return;
     case ZMD_KIND_SWITCH:
         for (uint32_t j = 0; j < lo; ++j) {
@@ -224,7 +271,9 @@ void Enumerate(Walk *w, uint32_t node, Path *path, int depth)
             int64_t want = ZMD_NodeHigh(v.nodes[c].w1);
             const Constraint *known = Known(*path, C_INT, hi);
             if (known) {
-                if (known->value == want) Enumerate(w, c, path, depth + 1);
+                if (known->value == want) {
+                    Enumerate(w, c, path, depth + 1);
+                }
                 continue;
             }
             path->push_back(Constraint{C_INT, hi, want, {}, false});
@@ -260,30 +309,52 @@ struct FakeState {
     int country;
 };
 
-bool OpenPrinter(void *, const ZMD_WCHAR *, void **) { return false; }
+bool OpenPrinter(void *, const ZMD_WCHAR *, void **)
+{
+    return false;
+}
 void ClosePrinter(void *, void *) {}
 bool GetPrinterData(void *ctx, void *, const ZMD_WCHAR *, void *data, uint32_t cbData, uint32_t *cbNeeded)
 {
     const FakeState *s = static_cast<const FakeState *>(ctx);
     *cbNeeded = 4;
-    if (!s->stored || cbData < 4) return false;
+    if (!s->stored || cbData < 4) {
+        return false;
+    }
     uint32_t v = static_cast<uint32_t>(s->value);
     uint8_t *p = static_cast<uint8_t *>(data);
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i) {
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+    }
     return true;
 }
-void GetLocalTime(void *, ZMD_LocalTime *t) { *t = ZMD_LocalTime{2026, 12, 7, 3, 9, 41}; }
+void GetLocalTime(void *, ZMD_LocalTime *t)
+{
+    *t = ZMD_LocalTime{2026, 12, 7, 3, 9, 41};
+}
 int GetCountryText(void *ctx, char *buf, int cb)
 {
     std::string text = std::to_string(static_cast<const FakeState *>(ctx)->country);
     int need = static_cast<int>(text.size()) + 1;
-    if (cb == 0) return need;
-    if (cb < need) return 0;
-    for (int i = 0; i < need; ++i) buf[i] = i + 1 < need ? text[static_cast<size_t>(i)] : '\0';
+    if (cb == 0) {
+        return need;
+    }
+    if (cb < need) {
+        return 0;
+    }
+    for (int i = 0; i < need; ++i) {
+        buf[i] = i + 1 < need ? text[static_cast<size_t>(i)] : '\0';
+    }
     return need;
 }
-void *Alloc(void *, size_t size) { return std::calloc(1, size ? size : 1); }
-void Free(void *, void *p) { std::free(p); }
+void *Alloc(void *, size_t size)
+{
+    return std::calloc(1, size ? size : 1);
+}
+void Free(void *, void *p)
+{
+    std::free(p);
+}
 
 struct Answer {
     std::string settings;
@@ -297,12 +368,20 @@ std::string Describe(const Path &path)
 {
     std::string s;
     for (const Constraint &c : path) {
-        if (!s.empty()) s += ", ";
-        if (c.type == C_INT) s += "int " + std::to_string(c.index) + " = " + std::to_string(c.value);
-        else if (c.type == C_STR) s += "str " + std::to_string(c.index) + " = " + DbcJsonString(c.text);
-        else if (c.type == C_COUNTRY) s += "country " + std::to_string(c.value);
-        else if (c.absent) s += "item " + std::to_string(c.index) + " not stored";
-        else s += "item " + std::to_string(c.index) + " = " + std::to_string(c.value);
+        if (!s.empty()) {
+            s += ", ";
+        }
+        if (c.type == C_INT) {
+            s += "int " + std::to_string(c.index) + " = " + std::to_string(c.value);
+        } else if (c.type == C_STR) {
+            s += "str " + std::to_string(c.index) + " = " + DbcJsonString(c.text);
+        } else if (c.type == C_COUNTRY) {
+            s += "country " + std::to_string(c.value);
+        } else if (c.absent) {
+            s += "item " + std::to_string(c.index) + " not stored";
+        } else {
+            s += "item " + std::to_string(c.index) + " = " + std::to_string(c.value);
+        }
     }
     return s.empty() ? "any" : s;
 }
@@ -310,8 +389,21 @@ std::string Describe(const Path &path)
 bool IsListKey(uint32_t key)
 {
     switch (key) {
-    case 0x100C: case 0x100D: case 0x100E: case 0x100F: case 0x1010: case 0x1011: case 0x1012: case 0x1013:
-    case 0x1014: case 0x1016: case 0x1017: case 0x104D: case 0x104E: case 0x1051: case 0x1054:
+    case 0x100C:
+    case 0x100D:
+    case 0x100E:
+    case 0x100F:
+    case 0x1010:
+    case 0x1011:
+    case 0x1012:
+    case 0x1013:
+    case 0x1014:
+    case 0x1016:
+    case 0x1017:
+    case 0x104D:
+    case 0x104E:
+    case 0x1051:
+    case 0x1054:
         return true;
     default:
         return false;
@@ -333,16 +425,31 @@ Answer Ask(const ZMD_ImageView &view, uint32_t key, int database, const Path &pa
     }
     std::vector<std::string> texts(shapeStr[database], "");
     for (const Constraint &c : path) {
-        if (c.type == C_INT && c.index < ints.size()) ints[c.index] = static_cast<int32_t>(c.value);
-        if (c.type == C_STR && c.index < texts.size()) texts[c.index] = c.text;
-        if (c.type == C_PRINTER) state.stored = !c.absent, state.value = static_cast<int32_t>(c.value);
-        if (c.type == C_COUNTRY) state.country = static_cast<int>(c.value);
+        if (c.type == C_INT && c.index < ints.size()) {
+            ints[c.index] = static_cast<int32_t>(c.value);
+        }
+        if (c.type == C_STR && c.index < texts.size()) {
+            texts[c.index] = c.text;
+        }
+        if (c.type == C_PRINTER) {
+            state.stored = !c.absent, state.value = static_cast<int32_t>(c.value);
+        }
+        if (c.type == C_COUNTRY) {
+            state.country = static_cast<int>(c.value);
+        }
     }
     std::vector<const char *> ptrs;
-    for (const std::string &t : texts) ptrs.push_back(t.c_str());
+    for (const std::string &t : texts) {
+        ptrs.push_back(t.c_str());
+    }
     int printerHandle = 0;
-    ZMD_SettingsRecord rec{&printerHandle, 0, static_cast<uint32_t>(ptrs.size()), ptrs.empty() ? nullptr : ptrs.data(),
-                           static_cast<uint32_t>(ints.size()), ints.empty() ? nullptr : ints.data(), nullptr};
+    ZMD_SettingsRecord rec{&printerHandle,
+                           0,
+                           static_cast<uint32_t>(ptrs.size()),
+                           ptrs.empty() ? nullptr : ptrs.data(),
+                           static_cast<uint32_t>(ints.size()),
+                           ints.empty() ? nullptr : ints.data(),
+                           nullptr};
     Answer a;
     a.settings = Describe(path);
     ZMD_Node node{0, 0};
@@ -353,16 +460,24 @@ Answer Ask(const ZMD_ImageView &view, uint32_t key, int database, const Path &pa
     uint32_t size = 0;
     int32_t found = r;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (database == 1) r = QueryDrvDataBase(&env, key, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size);
-        else if (found == ZMD_OK) r = ZMD_ExtractValue(&env, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size, node);
-        if (r != ZMD_MORE_DATA) break;
+        if (database == 1) {
+            r = QueryDrvDataBase(&env, key, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size);
+        } else if (found == ZMD_OK) {
+            r = ZMD_ExtractValue(&env, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size, node);
+        }
+        if (r != ZMD_MORE_DATA) {
+            break;
+        }
         buf.assign(size, 0);
     }
     a.result = DbcResultName(r);
     if (r == ZMD_OK) {
-        DbcValueForm form = IsListKey(key) ? DBC_FORM_LIST : DbcFormOfNode(ZMD_NodeKindOf(node.w0), ZMD_NodeLow(node.w1));
+        DbcValueForm form =
+            IsListKey(key) ? DBC_FORM_LIST : DbcFormOfNode(ZMD_NodeKindOf(node.w0), ZMD_NodeLow(node.w1));
         a.value = DbcFormatValue(form, buf.data(), size);
-        if (form == DBC_FORM_BYTES) a.value = std::to_string(size) + " bytes: " + a.value;
+        if (form == DBC_FORM_BYTES) {
+            a.value = std::to_string(size) + " bytes: " + a.value;
+        }
     }
     return a;
 }
@@ -370,20 +485,27 @@ Answer Ask(const ZMD_ImageView &view, uint32_t key, int database, const Path &pa
 std::string Cell(const std::string &s)
 {
     std::string out;
-    for (char c : s) out += c == '|' ? std::string("\\|") : std::string(1, c);
+    for (char c : s) {
+        out += c == '|' ? std::string("\\|") : std::string(1, c);
+    }
     return out;
 }
 
 std::string Settings(const std::vector<Path> &paths)
 {
     std::set<std::pair<int, uint32_t>> seen;
-    for (const Path &p : paths)
-        for (const Constraint &c : p) seen.insert({c.type, c.index});
+    for (const Path &p : paths) {
+        for (const Constraint &c : p) {
+            seen.insert({c.type, c.index});
+        }
+    }
     std::string s;
     for (auto [type, index] : seen) {
-        if (!s.empty()) s += ", ";
-        s += type == C_INT ? "integer " + std::to_string(index)
-             : type == C_STR ? "string " + std::to_string(index)
+        if (!s.empty()) {
+            s += ", ";
+        }
+        s += type == C_INT       ? "integer " + std::to_string(index)
+             : type == C_STR     ? "string " + std::to_string(index)
              : type == C_PRINTER ? "printer-data item " + std::to_string(index)
                                  : std::string("country");
     }
@@ -395,14 +517,23 @@ std::string Settings(const std::vector<Path> &paths)
 std::vector<uint32_t> HelperKeys(uint32_t key)
 {
     switch (key) {
-    case 0x100C: return {0x5003, 0x500C, 0x500B};
-    case 0x100E: return {0x5004};
-    case 0x1012: return {0x5002};
-    case 0x1014: return {0x500D};
-    case 0x104D: case 0x104E: return {0x5010};
-    case 0x1016: return {0x5005, 0x5006, 0x5007};
-    case 0x1017: return {0x5005};
-    default: return {};
+    case 0x100C:
+        return {0x5003, 0x500C, 0x500B};
+    case 0x100E:
+        return {0x5004};
+    case 0x1012:
+        return {0x5002};
+    case 0x1014:
+        return {0x500D};
+    case 0x104D:
+    case 0x104E:
+        return {0x5010};
+    case 0x1016:
+        return {0x5005, 0x5006, 0x5007};
+    case 0x1017:
+        return {0x5005};
+    default:
+        return {};
     }
 }
 
@@ -410,12 +541,17 @@ std::vector<uint32_t> HelperKeys(uint32_t key)
 void AddHelperPaths(const ZMD_ImageView &v, uint32_t helper, Walk *w)
 {
     for (uint32_t j = 0; j < v.counts.keys; ++j) {
-        if (v.keys[j] != helper || v.keyNodes[j] == 0) continue;
+        if (v.keys[j] != helper || v.keyNodes[j] == 0) {
+            continue;
+        }
         Walk h{v, helper, {}, false};
         Path path;
         Enumerate(&h, v.keyNodes[j], &path, 0);
-        for (const Path &p : h.paths)
-            if (w->paths.size() < kMaxPaths && !p.empty()) w->paths.push_back(p);
+        for (const Path &p : h.paths) {
+            if (w->paths.size() < kMaxPaths && !p.empty()) {
+                w->paths.push_back(p);
+            }
+        }
         w->truncated = w->truncated || h.truncated;
     }
 }
@@ -425,14 +561,18 @@ std::string KindSummary(const std::map<std::string, std::set<uint32_t>> &kinds)
 {
     std::string s;
     for (const auto &[kind, counts] : kinds) {
-        if (!s.empty()) s += ", ";
+        if (!s.empty()) {
+            s += ", ";
+        }
         s += kind + " × ";
         if (counts.size() > 3) {
             s += std::to_string(*counts.begin()) + ".." + std::to_string(*counts.rbegin());
             continue;
         }
         std::string c;
-        for (uint32_t n : counts) c += (c.empty() ? "" : "/") + std::to_string(n);
+        for (uint32_t n : counts) {
+            c += (c.empty() ? "" : "/") + std::to_string(n);
+        }
         s += c;
     }
     return s.empty() ? "—" : s;
@@ -452,22 +592,33 @@ void KeySection(const ZMD_ImageView &v, uint32_t i, std::string *out)
     Walk w{v, key, {}, false};
     Path path;
     Enumerate(&w, v.keyNodes[i], &path, 0);
-    for (uint32_t helper : HelperKeys(key)) AddHelperPaths(v, helper, &w);
-    if (w.paths.empty()) w.paths.push_back(Path());
+    for (uint32_t helper : HelperKeys(key)) {
+        AddHelperPaths(v, helper, &w);
+    }
+    if (w.paths.empty()) {
+        w.paths.push_back(Path());
+    }
     std::vector<Answer> answers;
     std::map<std::string, std::set<uint32_t>> kinds;
     std::set<std::string> seen;
     for (const Path &p : w.paths) {
         Answer a = Ask(v, key, shape, p);
-        if (!seen.insert(a.settings).second) continue;
-        if (!a.kind.empty()) kinds[a.kind].insert(a.count);
+        if (!seen.insert(a.settings).second) {
+            continue;
+        }
+        if (!a.kind.empty()) {
+            kinds[a.kind].insert(a.count);
+        }
         answers.push_back(a);
     }
     *out += "Kind × count: " + KindSummary(kinds) + ". Chosen by: " + Settings(w.paths) + ".\n\n";
     *out += "| Settings | Result | Value |\n|---|---|---|\n";
-    for (const Answer &a : answers)
+    for (const Answer &a : answers) {
         *out += "| " + Cell(a.settings) + " | " + a.result + " | " + Cell(a.value) + " |\n";
-    if (w.truncated) *out += "\n(The first " + std::to_string(kMaxPaths) + " ways through the tree are shown.)\n";
+    }
+    if (w.truncated) {
+        *out += "\n(The first " + std::to_string(kMaxPaths) + " ways through the tree are shown.)\n";
+    }
     *out += "\n";
 }
 
@@ -480,16 +631,23 @@ void SequenceSection(const ZMD_ImageView &v, uint32_t s, std::string *out)
         Path path;
         Enumerate(&w, v.seqParts[v.seqStarts[s] + m], &path, 0);
     }
-    if (w.paths.empty()) w.paths.push_back(Path());
-    *out += "Parts chosen by: " + Settings(w.paths) + ". Each row sets what one way through one part needs; the other settings are 0.\n\n";
+    if (w.paths.empty()) {
+        w.paths.push_back(Path());
+    }
+    *out += "Parts chosen by: " + Settings(w.paths) +
+            ". Each row sets what one way through one part needs; the other settings are 0.\n\n";
     *out += "| Settings | Result | Value |\n|---|---|---|\n";
     std::set<std::string> seen;
     for (const Path &p : w.paths) {
         Answer a = Ask(v, key, 1, p);
-        if (!seen.insert(a.settings).second) continue;
+        if (!seen.insert(a.settings).second) {
+            continue;
+        }
         *out += "| " + Cell(a.settings) + " | " + a.result + " | " + Cell(a.value) + " |\n";
     }
-    if (w.truncated) *out += "\n(The first " + std::to_string(kMaxPaths) + " ways through the parts are shown.)\n";
+    if (w.truncated) {
+        *out += "\n(The first " + std::to_string(kMaxPaths) + " ways through the parts are shown.)\n";
+    }
     *out += "\n";
 }
 
@@ -501,7 +659,9 @@ void ParameterSetSection(const ZMD_ImageView &v, std::string *out)
     for (uint32_t r = 0; r < v.counts.selectionRows; ++r) {
         const ZMD_SelectionRow &row = v.selectionRows[r];
         std::string sel;
-        for (int k = 0; k < 6; ++k) sel += (k ? ", " : "") + std::to_string(row.selector[k]);
+        for (int k = 0; k < 6; ++k) {
+            sel += (k ? ", " : "") + std::to_string(row.selector[k]);
+        }
         *out += "| " + std::to_string(r) + " | " + sel + " | " + std::to_string(row.block[0]) + " | " +
                 std::to_string(row.block[1]) + " | " + std::to_string(row.block[2]) + " | " +
                 std::to_string(row.block[3]) + " |\n";
@@ -532,9 +692,9 @@ bool DbcWriteCatalogue(const ZMD_ImageView &view, std::string *out)
     s += "Image: " + std::to_string(n.nodes) + " nodes, " + std::to_string(n.keys) + " keys; pools: int32 " +
          std::to_string(n.int32Pool) + ", int16 " + std::to_string(n.int16Pool) + ", bytes " +
          std::to_string(n.bytePool) + ", case strings " + std::to_string(n.caseStringPool) + ".\n";
-    static const char *const titles[7] = {"Root database", "Driver database", "Language monitor database",
-                                          "Maintenance database", "PA database", "Status monitor database",
-                                          "Internal keys of the driver queries"};
+    static const char *const titles[7] = {
+        "Root database", "Driver database",         "Language monitor database",          "Maintenance database",
+        "PA database",   "Status monitor database", "Internal keys of the driver queries"};
     int current = -2;
     for (uint32_t i = 0; i < n.keys; ++i) {
         int db = DbcDatabaseOfKey(view.keys[i]);
@@ -545,8 +705,12 @@ bool DbcWriteCatalogue(const ZMD_ImageView &view, std::string *out)
         KeySection(view, i, &s);
         if (db == 1 && (i + 1 == n.keys || DbcDatabaseOfKey(view.keys[i + 1]) != 1)) {
             s += "## Driver query tables\n\n";
-            for (uint32_t q = 0; q < n.seqKeys; ++q) SequenceSection(view, q, &s);
-            if (n.selectionRows) ParameterSetSection(view, &s);
+            for (uint32_t q = 0; q < n.seqKeys; ++q) {
+                SequenceSection(view, q, &s);
+            }
+            if (n.selectionRows) {
+                ParameterSetSection(view, &s);
+            }
         }
     }
     *out = s;

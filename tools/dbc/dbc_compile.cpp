@@ -24,13 +24,27 @@ std::string DbcHexKey(uint32_t key)
 int DbcDatabaseOfKey(uint32_t key)
 {
     uint32_t k = key & 0xFFFFu;
-    if (k >= 0x0001 && k <= 0x0FFF) return 0;
-    if (k >= 0x1001 && k <= 0x1FFF) return 1;
-    if (k >= 0x2001 && k <= 0x2FFF) return 2;
-    if (k >= 0x3001 && k <= 0x3FFF) return 3;
-    if (k >= 0x4001 && k <= 0x4FFF) return 4;
-    if (k >= 0x5001 && k <= 0x5FFF) return 6;
-    if (k >= 0x6001 && k <= 0x6FFF) return 5;
+    if (k >= 0x0001 && k <= 0x0FFF) {
+        return 0;
+    }
+    if (k >= 0x1001 && k <= 0x1FFF) {
+        return 1;
+    }
+    if (k >= 0x2001 && k <= 0x2FFF) {
+        return 2;
+    }
+    if (k >= 0x3001 && k <= 0x3FFF) {
+        return 3;
+    }
+    if (k >= 0x4001 && k <= 0x4FFF) {
+        return 4;
+    }
+    if (k >= 0x5001 && k <= 0x5FFF) {
+        return 6;
+    }
+    if (k >= 0x6001 && k <= 0x6FFF) {
+        return 5;
+    }
     return -1;
 }
 
@@ -43,11 +57,18 @@ const char *DbcDatabaseName(int database)
 bool DbcCompile(const std::vector<DbcSource> &sources, DbcImage *out, std::string *diagnostics)
 {
     DbcProgram prog;
-    for (const DbcSource &s : sources) DbcParseSource(&prog, s);
-    if (prog.keys.empty() && prog.errors == 0)
+    for (const DbcSource &s : sources) {
+        DbcParseSource(&prog, s);
+    }
+    if (prog.keys.empty() && prog.errors == 0) {
         DbcError(&prog, DbcLoc{0, 0}, "no keys defined");
-    if (prog.errors == 0) DbcCheckProgram(&prog);
-    if (prog.errors == 0) DbcLayoutProgram(&prog, out);
+    }
+    if (prog.errors == 0) {
+        DbcCheckProgram(&prog);
+    }
+    if (prog.errors == 0) {
+        DbcLayoutProgram(&prog, out);
+    }
     if (prog.errors == 0) {
         ZMD_ImageView view;
         DbcMakeView(*out, &view);
@@ -57,8 +78,12 @@ bool DbcCompile(const std::vector<DbcSource> &sources, DbcImage *out, std::strin
             ++prog.errors;
         }
     }
-    if (diagnostics) *diagnostics += prog.diagnostics;
-    if (prog.errors != 0) *out = DbcImage();
+    if (diagnostics) {
+        *diagnostics += prog.diagnostics;
+    }
+    if (prog.errors != 0) {
+        *out = DbcImage();
+    }
     return prog.errors == 0;
 }
 
@@ -74,19 +99,25 @@ bool DbcCompileFiles(const std::vector<std::string> &paths, DbcImage *out, std::
     for (const std::string &path : paths) {
         std::FILE *f = std::fopen(path.c_str(), "rb");
         if (!f) {
-            if (diagnostics) *diagnostics += path + ": cannot open the file: " + std::strerror(errno) + "\n";
+            if (diagnostics) {
+                *diagnostics += path + ": cannot open the file: " + std::strerror(errno) + "\n";
+            }
             ok = false;
             continue;
         }
         DbcSource s{path, {}};
         char buf[4096];
         size_t got;
-        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) s.text.append(buf, got);
+        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) {
+            s.text.append(buf, got);
+        }
         bool failed = std::ferror(f) != 0;
         int err = errno;
         std::fclose(f);
         if (failed) {
-            if (diagnostics) *diagnostics += path + ": cannot read the file: " + std::strerror(err) + "\n";
+            if (diagnostics) {
+                *diagnostics += path + ": cannot read the file: " + std::strerror(err) + "\n";
+            }
             ok = false;
             continue;
         }
@@ -100,8 +131,7 @@ bool DbcCompileFiles(const std::vector<std::string> &paths, DbcImage *out, std::
 }
 
 namespace {
-template <typename T>
-const T *Base(const std::vector<T> &v)
+template <typename T> const T *Base(const std::vector<T> &v)
 {
     static const T empty{};
     return v.empty() ? &empty : v.data();

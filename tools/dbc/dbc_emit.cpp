@@ -18,23 +18,38 @@ std::string Describe(const ZMD_Node &n)
 {
     uint32_t k = ZMD_NodeKindOf(n.w0), op = ZMD_NodeOperand(n.w0), hi = ZMD_NodeHigh(n.w1), lo = ZMD_NodeLow(n.w1);
     std::string s = DbcKindName(k);
-    if ((k >= ZMD_KIND_BYTES && k <= ZMD_KIND_TEXT) || k == ZMD_KIND_COMPUTED)
-        return s + " key " + Fmt("0x%04llX", hi) + ", " + std::to_string(lo) + (k == ZMD_KIND_COMPUTED ? "" : " at " + std::to_string(op));
+    if ((k >= ZMD_KIND_BYTES && k <= ZMD_KIND_TEXT) || k == ZMD_KIND_COMPUTED) {
+        return s + " key " + Fmt("0x%04llX", hi) + ", " + std::to_string(lo) +
+               (k == ZMD_KIND_COMPUTED ? "" : " at " + std::to_string(op));
+    }
     switch (k) {
-    case ZMD_KIND_LIST: return s + " " + std::to_string(lo) + " at " + std::to_string(op);
-    case ZMD_KIND_SWITCH: return s + " int " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
-    case ZMD_KIND_WHEN: return s + " " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
-    case ZMD_KIND_SELECT_STRING: return s + " str " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
-    case ZMD_KIND_SELECT_PRINTER_DATA: return s + " item " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
+    case ZMD_KIND_LIST:
+        return s + " " + std::to_string(lo) + " at " + std::to_string(op);
+    case ZMD_KIND_SWITCH:
+        return s + " int " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
+    case ZMD_KIND_WHEN:
+        return s + " " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
+    case ZMD_KIND_SELECT_STRING:
+        return s + " str " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
+    case ZMD_KIND_SELECT_PRINTER_DATA:
+        return s + " item " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
     case ZMD_KIND_SELECT_INT:
-    case ZMD_KIND_SELECT_MASKED: return s + " int " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
-    case ZMD_KIND_SELECT_COUNTRY: return s + " " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
-    case ZMD_KIND_CASE_EQUAL: return s + " " + std::to_string(static_cast<int32_t>(n.w1)) + " -> " + std::to_string(op);
-    case ZMD_KIND_CASE_STRING: return s + " node " + std::to_string(n.w1) + " -> " + std::to_string(op);
-    case ZMD_KIND_CASE_RANGE: return s + " pool " + std::to_string(n.w1) + " -> " + std::to_string(op);
-    case ZMD_KIND_CASE_DEFAULT: return s + " -> " + std::to_string(op);
-    case ZMD_KIND_MASK: return s + " " + Fmt("0x%llX", n.w1) + ", cases at " + std::to_string(op);
-    default: return s;
+    case ZMD_KIND_SELECT_MASKED:
+        return s + " int " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
+    case ZMD_KIND_SELECT_COUNTRY:
+        return s + " " + std::to_string(hi) + ", " + std::to_string(lo) + " at " + std::to_string(op);
+    case ZMD_KIND_CASE_EQUAL:
+        return s + " " + std::to_string(static_cast<int32_t>(n.w1)) + " -> " + std::to_string(op);
+    case ZMD_KIND_CASE_STRING:
+        return s + " node " + std::to_string(n.w1) + " -> " + std::to_string(op);
+    case ZMD_KIND_CASE_RANGE:
+        return s + " pool " + std::to_string(n.w1) + " -> " + std::to_string(op);
+    case ZMD_KIND_CASE_DEFAULT:
+        return s + " -> " + std::to_string(op);
+    case ZMD_KIND_MASK:
+        return s + " " + Fmt("0x%llX", n.w1) + ", cases at " + std::to_string(op);
+    default:
+        return s;
     }
 }
 
@@ -48,13 +63,18 @@ void Array(std::string *out, const char *type, const char *name, const std::vect
         return;
     }
     for (size_t i = 0; i < v.size(); ++i) {
-        if (i % perLine == 0) *out += "\n   ";
+        if (i % perLine == 0) {
+            *out += "\n   ";
+        }
         *out += " " + fmt(v[i]) + ",";
     }
     *out += "\n};\n\n";
 }
 
-std::string U(unsigned long long v) { return std::to_string(v) + "u"; }
+std::string U(unsigned long long v)
+{
+    return std::to_string(v) + "u";
+}
 
 } // namespace
 
@@ -66,20 +86,19 @@ std::string DbcWriteCpp(const DbcImage &img, const std::string &origin)
     o += "#include \"image.h\"\n\nnamespace {\n\n";
 
     o += "const ZMD_Node kNodes[" + std::to_string(img.nodes.empty() ? 1 : img.nodes.size()) + "] = {\n";
-    for (size_t i = 0; i < img.nodes.size(); ++i)
+    for (size_t i = 0; i < img.nodes.size(); ++i) {
         o += "    {" + Fmt("0x%08llXu", img.nodes[i].w0) + ", " + Fmt("0x%08llXu", img.nodes[i].w1) + "}, // " +
              std::to_string(i) + ": " + Describe(img.nodes[i]) + "\n";
+    }
     o += "};\n\n";
     Array(&o, "uint16_t", "kKeys", img.keys, 8, [](uint16_t v) { return Fmt("0x%04llX", v); });
     Array(&o, "uint32_t", "kKeyNodes", img.keyNodes, 8, [](uint32_t v) { return U(v); });
-    Array(&o, "int32_t", "kInt32Pool", img.int32Pool, 8, [](int32_t v) {
-        return v == -2147483647 - 1 ? std::string("-2147483647 - 1") : std::to_string(v);
-    });
+    Array(&o, "int32_t", "kInt32Pool", img.int32Pool, 8,
+          [](int32_t v) { return v == -2147483647 - 1 ? std::string("-2147483647 - 1") : std::to_string(v); });
     Array(&o, "uint16_t", "kInt16Pool", img.int16Pool, 12, [](uint16_t v) { return Fmt("0x%04llX", v); });
     Array(&o, "uint8_t", "kBytePool", img.bytePool, 16, [](uint8_t v) { return Fmt("0x%02llX", v); });
-    Array(&o, "char", "kCaseStringPool", img.caseStringPool, 16, [](char v) {
-        return Fmt("'\\x%02llX'", static_cast<uint8_t>(v));
-    });
+    Array(&o, "char", "kCaseStringPool", img.caseStringPool, 16,
+          [](char v) { return Fmt("'\\x%02llX'", static_cast<uint8_t>(v)); });
     Array(&o, "uint16_t", "kSeqKeys", img.seqKeys, 8, [](uint16_t v) { return Fmt("0x%04llX", v); });
     Array(&o, "uint16_t", "kSeqPartCounts", img.seqPartCounts, 8, [](uint16_t v) { return std::to_string(v); });
     Array(&o, "uint32_t", "kSeqStarts", img.seqStarts, 8, [](uint32_t v) { return U(v); });
@@ -89,12 +108,17 @@ std::string DbcWriteCpp(const DbcImage &img, const std::string &origin)
     Array(&o, "uint32_t", "kListStarts", img.listStarts, 8, [](uint32_t v) { return U(v); });
     Array(&o, "uint16_t", "kListIds", img.listIds, 10, [](uint16_t v) { return std::to_string(v); });
     Array(&o, "uint32_t", "kListNameIds", img.listNameIds, 8, [](uint32_t v) { return Fmt("0x%04llXu", v); });
-    o += "const ZMD_SelectionRow kSelectionRows[" + std::to_string(img.selectionRows.empty() ? 1 : img.selectionRows.size()) + "] = {\n";
+    o += "const ZMD_SelectionRow kSelectionRows[" +
+         std::to_string(img.selectionRows.empty() ? 1 : img.selectionRows.size()) + "] = {\n";
     for (const ZMD_SelectionRow &r : img.selectionRows) {
         o += "    {{";
-        for (int k = 0; k < 6; ++k) o += (k ? ", " : "") + std::to_string(r.selector[k]);
+        for (int k = 0; k < 6; ++k) {
+            o += (k ? ", " : "") + std::to_string(r.selector[k]);
+        }
         o += "}, {";
-        for (int k = 0; k < 4; ++k) o += (k ? ", " : "") + std::to_string(r.block[k]);
+        for (int k = 0; k < 4; ++k) {
+            o += (k ? ", " : "") + std::to_string(r.block[k]);
+        }
         o += "}},\n";
     }
     o += "};\n\n";

@@ -9,12 +9,12 @@
 
 // How a delivered value is to be read.
 enum DbcValueForm {
-    DBC_FORM_BYTES,      // raw bytes (BYTES, command values)
-    DBC_FORM_INTS,       // signed 32-bit integers
-    DBC_FORM_UINTS,      // unsigned 32-bit integers
-    DBC_FORM_TEXT,       // UTF-16 with its NUL
-    DBC_FORM_AREA,       // area record: left, width, top, length
-    DBC_FORM_LIST,       // 20-byte option-list items
+    DBC_FORM_BYTES, // raw bytes (BYTES, command values)
+    DBC_FORM_INTS,  // signed 32-bit integers
+    DBC_FORM_UINTS, // unsigned 32-bit integers
+    DBC_FORM_TEXT,  // UTF-16 with its NUL
+    DBC_FORM_AREA,  // area record: left, width, top, length
+    DBC_FORM_LIST,  // 20-byte option-list items
 };
 
 // The form of a value node's delivered value (node kind and its count, which

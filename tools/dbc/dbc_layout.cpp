@@ -18,16 +18,16 @@ struct Layout {
     DbcProgram *prog;
     DbcImage *img;
     std::map<std::string, int> internTable;
-    std::vector<int> nodeIid;                 // per source node (resolved ones), -1 not yet
-    std::vector<std::vector<int>> caseIid;    // per source node, per case
-    std::map<int, uint32_t> home;             // intern id -> node index of a node placed with it
+    std::vector<int> nodeIid;                  // per source node (resolved ones), -1 not yet
+    std::vector<std::vector<int>> caseIid;     // per source node, per case
+    std::map<int, uint32_t> home;              // intern id -> node index of a node placed with it
     std::map<std::vector<int>, uint32_t> runs; // intern ids of a run -> its start
     std::map<std::string, uint32_t> caseStrings;
-    std::map<int, uint32_t> masks;            // intern id of a select_masked -> its MASK node
+    std::map<int, uint32_t> masks; // intern id of a select_masked -> its MASK node
     struct Item {
         uint32_t index;
-        int node;     // source node (resolved)
-        int caseNo;   // -1: the node itself; >= 0: that case of the node; -2: the node's MASK
+        int node;   // source node (resolved)
+        int caseNo; // -1: the node itself; >= 0: that case of the node; -2: the node's MASK
     };
     std::vector<Item> queue;
     size_t next = 0;
@@ -36,13 +36,18 @@ struct Layout {
 int Intern(Layout *l, const std::string &sig)
 {
     auto it = l->internTable.find(sig);
-    if (it != l->internTable.end()) return it->second;
+    if (it != l->internTable.end()) {
+        return it->second;
+    }
     int id = static_cast<int>(l->internTable.size());
     l->internTable.emplace(sig, id);
     return id;
 }
 
-std::string Num(int64_t v) { return std::to_string(v) + ","; }
+std::string Num(int64_t v)
+{
+    return std::to_string(v) + ",";
+}
 
 // Intern ids of a resolved node and its cases, computed bottom-up.
 int NodeIid(Layout *l, int n)
@@ -51,26 +56,39 @@ int NodeIid(Layout *l, int n)
     while (!work.empty()) {
         auto [m, expanded] = work.back();
         work.pop_back();
-        if (l->nodeIid[static_cast<size_t>(m)] >= 0) continue;
+        if (l->nodeIid[static_cast<size_t>(m)] >= 0) {
+            continue;
+        }
         const DbcSrcNode &s = l->prog->nodes[static_cast<size_t>(m)];
         std::vector<int> next;
-        for (int c : s.children) next.push_back(DbcResolve(*l->prog, c));
-        for (const DbcCase &c : s.cases) next.push_back(DbcResolve(*l->prog, c.target));
+        for (int c : s.children) {
+            next.push_back(DbcResolve(*l->prog, c));
+        }
+        for (const DbcCase &c : s.cases) {
+            next.push_back(DbcResolve(*l->prog, c.target));
+        }
         if (!expanded) {
             work.push_back({m, true});
-            for (int x : next)
-                if (l->nodeIid[static_cast<size_t>(x)] < 0) work.push_back({x, false});
+            for (int x : next) {
+                if (l->nodeIid[static_cast<size_t>(x)] < 0) {
+                    work.push_back({x, false});
+                }
+            }
             continue;
         }
         std::string sig = "N" + Num(s.kind);
         if (s.kind <= ZMD_KIND_TEXT || s.kind == ZMD_KIND_COMPUTED) {
             sig += Num(s.tag) + Num(s.computedType) + "#";
-            for (int64_t v : s.numbers) sig += Num(v);
+            for (int64_t v : s.numbers) {
+                sig += Num(v);
+            }
             sig += "#";
             sig.append(s.bytes.begin(), s.bytes.end());
         } else {
             sig += Num(s.arg) + Num(s.mask) + "[";
-            for (int c : s.children) sig += Num(l->nodeIid[static_cast<size_t>(DbcResolve(*l->prog, c))]);
+            for (int c : s.children) {
+                sig += Num(l->nodeIid[static_cast<size_t>(DbcResolve(*l->prog, c))]);
+            }
             sig += "]";
             std::vector<int> &ci = l->caseIid[static_cast<size_t>(m)];
             for (const DbcCase &c : s.cases) {
@@ -87,14 +105,18 @@ int NodeIid(Layout *l, int n)
 
 bool FitsOperand(Layout *l, DbcLoc loc, uint64_t v, const char *what)
 {
-    if (v <= kMaxOperand) return true;
+    if (v <= kMaxOperand) {
+        return true;
+    }
     DbcError(l->prog, loc, std::string(what) + " " + std::to_string(v) + " does not fit in the 24-bit operand");
     return false;
 }
 
 bool FitsCount(Layout *l, DbcLoc loc, size_t v, const char *what)
 {
-    if (v <= 0xFFFF) return true;
+    if (v <= 0xFFFF) {
+        return true;
+    }
     DbcError(l->prog, loc, std::string("too many ") + what + ": " + std::to_string(v) + " (at most 65535)");
     return false;
 }
@@ -111,7 +133,9 @@ uint32_t Single(Layout *l, int n)
 {
     int iid = NodeIid(l, n);
     auto it = l->home.find(iid);
-    if (it != l->home.end()) return it->second;
+    if (it != l->home.end()) {
+        return it->second;
+    }
     uint32_t idx = NewNode(l);
     l->home.emplace(iid, idx);
     l->queue.push_back({idx, n, -1});
@@ -128,11 +152,17 @@ uint32_t Run(Layout *l, int n, bool cases)
         const std::vector<int> &ci = l->caseIid[static_cast<size_t>(n)];
         key.insert(key.end(), ci.begin(), ci.end());
     } else {
-        for (int c : s.children) key.push_back(NodeIid(l, DbcResolve(*l->prog, c)));
+        for (int c : s.children) {
+            key.push_back(NodeIid(l, DbcResolve(*l->prog, c)));
+        }
     }
-    if (key.size() == 1) return 0;
+    if (key.size() == 1) {
+        return 0;
+    }
     auto it = l->runs.find(key);
-    if (it != l->runs.end()) return it->second;
+    if (it != l->runs.end()) {
+        return it->second;
+    }
     uint32_t start = static_cast<uint32_t>(l->img->nodes.size());
     size_t count = key.size() - 1;
     l->img->nodes.resize(l->img->nodes.size() + count, ZMD_Node{0, 0});
@@ -151,12 +181,15 @@ uint32_t Run(Layout *l, int n, bool cases)
 }
 
 // Offset of data within a pool, appending it when the pool does not hold it yet.
-template <typename T>
-size_t PoolPlace(std::vector<T> *pool, const std::vector<T> &data)
+template <typename T> size_t PoolPlace(std::vector<T> *pool, const std::vector<T> &data)
 {
-    if (data.empty()) return 0;
+    if (data.empty()) {
+        return 0;
+    }
     auto it = std::search(pool->begin(), pool->end(), data.begin(), data.end());
-    if (it != pool->end()) return static_cast<size_t>(it - pool->begin());
+    if (it != pool->end()) {
+        return static_cast<size_t>(it - pool->begin());
+    }
     size_t at = pool->size();
     pool->insert(pool->end(), data.begin(), data.end());
     return at;
@@ -174,7 +207,9 @@ ZMD_Node ValueWords(Layout *l, const DbcSrcNode &s)
     case ZMD_KIND_INT8_ARRAY:
     case ZMD_KIND_UINT8_ARRAY: {
         std::vector<uint8_t> b;
-        for (int64_t v : s.numbers) b.push_back(static_cast<uint8_t>(v));
+        for (int64_t v : s.numbers) {
+            b.push_back(static_cast<uint8_t>(v));
+        }
         count = b.size();
         offset = PoolPlace(&l->img->bytePool, b);
         break;
@@ -182,14 +217,18 @@ ZMD_Node ValueWords(Layout *l, const DbcSrcNode &s)
     case ZMD_KIND_INT16_ARRAY:
     case ZMD_KIND_UINT16_ARRAY: {
         std::vector<uint16_t> h;
-        for (int64_t v : s.numbers) h.push_back(static_cast<uint16_t>(v));
+        for (int64_t v : s.numbers) {
+            h.push_back(static_cast<uint16_t>(v));
+        }
         count = h.size();
         offset = PoolPlace(&l->img->int16Pool, h);
         break;
     }
     case ZMD_KIND_INT32_ARRAY: {
         std::vector<int32_t> w;
-        for (int64_t v : s.numbers) w.push_back(static_cast<int32_t>(v));
+        for (int64_t v : s.numbers) {
+            w.push_back(static_cast<int32_t>(v));
+        }
         count = w.size();
         offset = PoolPlace(&l->img->int32Pool, w);
         break;
@@ -205,7 +244,9 @@ ZMD_Node ValueWords(Layout *l, const DbcSrcNode &s)
 uint32_t CaseString(Layout *l, const DbcCase &c)
 {
     auto it = l->caseStrings.find(c.text);
-    if (it != l->caseStrings.end()) return it->second;
+    if (it != l->caseStrings.end()) {
+        return it->second;
+    }
     std::vector<char> text(c.text.begin(), c.text.end());
     size_t offset = PoolPlace(&l->img->caseStringPool, text);
     FitsOperand(l, c.loc, offset, "case-string pool offset");
@@ -282,7 +323,9 @@ void LayTables(DbcProgram *prog, DbcImage *img)
         img->listNumbers.push_back(static_cast<uint16_t>(c.number));
         img->listLengths.push_back(static_cast<uint16_t>(c.entries.size()));
         img->listStarts.push_back(static_cast<uint32_t>(img->listIds.size()));
-        if (c.entries.size() > 0xFFFF) DbcError(prog, c.loc, "a list holds at most 65535 entries");
+        if (c.entries.size() > 0xFFFF) {
+            DbcError(prog, c.loc, "a list holds at most 65535 entries");
+        }
         for (const DbcCatalogueEntry &e : c.entries) {
             img->listIds.push_back(static_cast<uint16_t>(e.id));
             img->listNameIds.push_back(static_cast<uint32_t>(e.nameId));
@@ -290,13 +333,18 @@ void LayTables(DbcProgram *prog, DbcImage *img)
     }
     for (const DbcRowDef &r : prog->rows) {
         ZMD_SelectionRow row{};
-        for (int k = 0; k < 6; ++k) row.selector[k] = static_cast<int16_t>(r.selector[k]);
-        for (int k = 0; k < 4; ++k) row.block[k] = static_cast<int16_t>(r.block[k]);
+        for (int k = 0; k < 6; ++k) {
+            row.selector[k] = static_cast<int16_t>(r.selector[k]);
+        }
+        for (int k = 0; k < 4; ++k) {
+            row.block[k] = static_cast<int16_t>(r.block[k]);
+        }
         img->selectionRows.push_back(row);
     }
     std::vector<uint8_t> *tables[4] = {&img->blocksA, &img->blocksB, &img->blocksC, &img->blocksD};
-    for (const DbcBlockDef &b : prog->blocks)
+    for (const DbcBlockDef &b : prog->blocks) {
         tables[b.table]->insert(tables[b.table]->end(), b.bytes.begin(), b.bytes.end());
+    }
 }
 
 } // namespace
@@ -311,7 +359,9 @@ void DbcLayoutProgram(DbcProgram *prog, DbcImage *out)
     l.caseIid.assign(prog->nodes.size(), {});
 
     std::vector<size_t> order(prog->keys.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    for (size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return prog->keys[a].key < prog->keys[b].key; });
 
@@ -327,15 +377,22 @@ void DbcLayoutProgram(DbcProgram *prog, DbcImage *out)
     };
     for (size_t i : order) {
         int root = DbcResolve(*prog, prog->keys[i].root);
-        if (prog->nodes[static_cast<size_t>(root)].kind != DBC_KIND_ALL) addTop(root);
+        if (prog->nodes[static_cast<size_t>(root)].kind != DBC_KIND_ALL) {
+            addTop(root);
+        }
     }
-    for (const DbcSequenceDef &s : prog->sequences)
-        for (int part : s.parts) addTop(DbcResolve(*prog, part));
+    for (const DbcSequenceDef &s : prog->sequences) {
+        for (int part : s.parts) {
+            addTop(DbcResolve(*prog, part));
+        }
+    }
 
     out->nodes.resize(1 + tops.size(), ZMD_Node{0, 0});
-    if (tops.size() > 0xFFFF) DbcError(prog, DbcLoc{0, 0}, "more than 65535 distinct top nodes");
-    out->nodes[0] = ZMD_Node{ZMD_MakeW0(ZMD_KIND_LIST, tops.empty() ? 0 : 1),
-                             ZMD_MakeW1(0, static_cast<uint32_t>(tops.size()))};
+    if (tops.size() > 0xFFFF) {
+        DbcError(prog, DbcLoc{0, 0}, "more than 65535 distinct top nodes");
+    }
+    out->nodes[0] =
+        ZMD_Node{ZMD_MakeW0(ZMD_KIND_LIST, tops.empty() ? 0 : 1), ZMD_MakeW1(0, static_cast<uint32_t>(tops.size()))};
     for (size_t j = 0; j < tops.size(); ++j) {
         uint32_t idx = static_cast<uint32_t>(1 + j);
         l.home.emplace(topIids[j], idx);
@@ -345,22 +402,30 @@ void DbcLayoutProgram(DbcProgram *prog, DbcImage *out)
         Layout::Item item = l.queue[l.next++];
         Place(&l, item);
     }
-    if (out->nodes.size() > kMaxOperand + 1u)
+    if (out->nodes.size() > kMaxOperand + 1u) {
         DbcError(prog, DbcLoc{0, 0}, "the image has more nodes than a 24-bit operand can index");
+    }
 
     for (size_t i : order) {
         const DbcKeyDef &k = prog->keys[i];
         int root = DbcResolve(*prog, k.root);
         out->keys.push_back(static_cast<uint16_t>(k.key));
-        if (prog->nodes[static_cast<size_t>(root)].kind == DBC_KIND_ALL) out->keyNodes.push_back(0);
-        else out->keyNodes.push_back(l.home.at(NodeIid(&l, root)));
+        if (prog->nodes[static_cast<size_t>(root)].kind == DBC_KIND_ALL) {
+            out->keyNodes.push_back(0);
+        } else {
+            out->keyNodes.push_back(l.home.at(NodeIid(&l, root)));
+        }
     }
     for (const DbcSequenceDef &s : prog->sequences) {
-        if (s.parts.size() > 0xFFFF) DbcError(prog, s.loc, "a sequence holds at most 65535 parts");
+        if (s.parts.size() > 0xFFFF) {
+            DbcError(prog, s.loc, "a sequence holds at most 65535 parts");
+        }
         out->seqKeys.push_back(static_cast<uint16_t>(s.key));
         out->seqPartCounts.push_back(static_cast<uint16_t>(s.parts.size()));
         out->seqStarts.push_back(static_cast<uint32_t>(out->seqParts.size()));
-        for (int part : s.parts) out->seqParts.push_back(l.home.at(NodeIid(&l, DbcResolve(*prog, part))));
+        for (int part : s.parts) {
+            out->seqParts.push_back(l.home.at(NodeIid(&l, DbcResolve(*prog, part))));
+        }
     }
     LayTables(prog, out);
 }

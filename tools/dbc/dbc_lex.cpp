@@ -5,13 +5,22 @@
 
 namespace {
 
-bool IsPunct(char c) { return c == ':' || c == ',' || c == '(' || c == ')' || c == '@'; }
+bool IsPunct(char c)
+{
+    return c == ':' || c == ',' || c == '(' || c == ')' || c == '@';
+}
 
 int HexDigit(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
     return -1;
 }
 
@@ -35,16 +44,30 @@ bool LexString(const std::string &text, size_t *i, std::string *out, std::string
             ++p;
             continue;
         }
-        if (p + 1 >= text.size()) break;
+        if (p + 1 >= text.size()) {
+            break;
+        }
         char e = text[p + 1];
         p += 2;
         switch (e) {
-        case 'n': out->push_back('\n'); break;
-        case 'r': out->push_back('\r'); break;
-        case 't': out->push_back('\t'); break;
-        case '0': out->push_back('\0'); break;
-        case '\\': out->push_back('\\'); break;
-        case '"': out->push_back('"'); break;
+        case 'n':
+            out->push_back('\n');
+            break;
+        case 'r':
+            out->push_back('\r');
+            break;
+        case 't':
+            out->push_back('\t');
+            break;
+        case '0':
+            out->push_back('\0');
+            break;
+        case '\\':
+            out->push_back('\\');
+            break;
+        case '"':
+            out->push_back('"');
+            break;
         case 'x': {
             int h = p < text.size() ? HexDigit(text[p]) : -1;
             int l = p + 1 < text.size() ? HexDigit(text[p + 1]) : -1;
@@ -67,9 +90,14 @@ bool LexString(const std::string &text, size_t *i, std::string *out, std::string
 
 bool IsHexRun(const std::string &s)
 {
-    if (s.empty() || s.size() % 2 != 0) return false;
-    for (char c : s)
-        if (HexDigit(c) < 0) return false;
+    if (s.empty() || s.size() % 2 != 0) {
+        return false;
+    }
+    for (char c : s) {
+        if (HexDigit(c) < 0) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -77,23 +105,31 @@ bool IsHexRun(const std::string &s)
 bool ReadArgs(const std::vector<DbcToken> &toks, size_t *pos, std::vector<DbcToken> *args)
 {
     size_t p = *pos;
-    if (p >= toks.size() || toks[p].type != DBC_TOK_PUNCT || toks[p].text != "(") return false;
+    if (p >= toks.size() || toks[p].type != DBC_TOK_PUNCT || toks[p].text != "(") {
+        return false;
+    }
     ++p;
     bool wantArg = true;
     while (p < toks.size()) {
         const DbcToken &t = toks[p];
         if (t.type == DBC_TOK_PUNCT && t.text == ")") {
-            if (wantArg && !args->empty()) return false;
+            if (wantArg && !args->empty()) {
+                return false;
+            }
             *pos = p + 1;
             return true;
         }
         if (t.type == DBC_TOK_PUNCT && t.text == ",") {
-            if (wantArg) return false;
+            if (wantArg) {
+                return false;
+            }
             wantArg = true;
         } else if (t.type == DBC_TOK_PUNCT) {
             return false;
         } else {
-            if (!wantArg) return false;
+            if (!wantArg) {
+                return false;
+            }
             args->push_back(t);
             wantArg = false;
         }
@@ -118,15 +154,21 @@ void DbcLexSource(DbcProgram *prog, int file, const std::string &text, std::vect
     int number = 0;
     while (start <= text.size()) {
         size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
+        if (end == std::string::npos) {
+            end = text.size();
+        }
         std::string raw = text.substr(start, end - start);
         ++number;
         start = end + 1;
-        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+        if (!raw.empty() && raw.back() == '\r') {
+            raw.pop_back();
+        }
         DbcLoc loc{file, number};
         DbcLine line{number, 0, {}};
         size_t i = 0;
-        while (i < raw.size() && raw[i] == ' ') ++i;
+        while (i < raw.size() && raw[i] == ' ') {
+            ++i;
+        }
         line.indent = static_cast<int>(i);
         bool bad = false;
         while (i < raw.size() && !bad) {
@@ -155,14 +197,19 @@ void DbcLexSource(DbcProgram *prog, int file, const std::string &text, std::vect
             } else {
                 size_t j = i;
                 while (j < raw.size() && raw[j] != ' ' && raw[j] != '\t' && raw[j] != '"' && raw[j] != '#' &&
-                       !IsPunct(raw[j]))
+                       !IsPunct(raw[j])) {
                     ++j;
+                }
                 line.toks.push_back({DBC_TOK_WORD, raw.substr(i, j - i)});
                 i = j;
             }
         }
-        if (!bad && !line.toks.empty()) lines->push_back(line);
-        if (end == text.size()) break;
+        if (!bad && !line.toks.empty()) {
+            lines->push_back(line);
+        }
+        if (end == text.size()) {
+            break;
+        }
     }
 }
 
@@ -179,13 +226,19 @@ bool DbcParseInt(const std::string &text, int64_t *value)
         base = 16;
         i += 2;
     }
-    if (i >= text.size()) return false;
+    if (i >= text.size()) {
+        return false;
+    }
     uint64_t v = 0;
     for (; i < text.size(); ++i) {
         int d = HexDigit(text[i]);
-        if (d < 0 || d >= base) return false;
+        if (d < 0 || d >= base) {
+            return false;
+        }
         v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-        if (v > (1ull << 62)) return false;
+        if (v > (1ull << 62)) {
+            return false;
+        }
     }
     *value = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
     return true;
@@ -209,14 +262,16 @@ bool DbcParseByteData(DbcProgram *prog, DbcLoc loc, const std::vector<DbcToken> 
                       toks[pos + 1].text == "(";
         if (!isCall) {
             if (t.type == DBC_TOK_WORD && IsHexRun(t.text)) {
-                for (size_t k = 0; k < t.text.size(); k += 2)
+                for (size_t k = 0; k < t.text.size(); k += 2) {
                     out->push_back(static_cast<uint8_t>(HexDigit(t.text[k]) * 16 + HexDigit(t.text[k + 1])));
+                }
                 ++pos;
                 continue;
             }
-            DbcError(prog, loc, "byte data: '" + t.text +
-                                    "' is not hex bytes, a \"string\" or one of u8() le16() be16() le32() be32() "
-                                    "zeros() field()");
+            DbcError(prog, loc,
+                     "byte data: '" + t.text +
+                         "' is not hex bytes, a \"string\" or one of u8() le16() be16() le32() be32() "
+                         "zeros() field()");
             return false;
         }
         std::string fn = t.text;
@@ -243,12 +298,17 @@ bool DbcParseByteData(DbcProgram *prog, DbcLoc loc, const std::vector<DbcToken> 
         }
         int width = 0;
         bool bigEndian = false;
-        if (fn == "u8") width = 1;
-        else if (fn == "le16") width = 2;
-        else if (fn == "be16") width = 2, bigEndian = true;
-        else if (fn == "le32") width = 4;
-        else if (fn == "be32") width = 4, bigEndian = true;
-        else if (fn != "zeros") {
+        if (fn == "u8") {
+            width = 1;
+        } else if (fn == "le16") {
+            width = 2;
+        } else if (fn == "be16") {
+            width = 2, bigEndian = true;
+        } else if (fn == "le32") {
+            width = 4;
+        } else if (fn == "be32") {
+            width = 4, bigEndian = true;
+        } else if (fn != "zeros") {
             DbcError(prog, loc, "byte data: unknown function " + fn + "()");
             return false;
         }

@@ -8,7 +8,11 @@
 
 #include "dbc_ast.h"
 
-enum DbcTokType { DBC_TOK_WORD, DBC_TOK_STRING, DBC_TOK_PUNCT };
+enum DbcTokType {
+    DBC_TOK_WORD,
+    DBC_TOK_STRING,
+    DBC_TOK_PUNCT
+};
 
 struct DbcToken {
     DbcTokType type;
@@ -16,8 +20,8 @@ struct DbcToken {
 };
 
 struct DbcLine {
-    int number;       // 1-based line number in its file
-    int indent;       // leading spaces
+    int number; // 1-based line number in its file
+    int indent; // leading spaces
     std::vector<DbcToken> toks;
 };
 

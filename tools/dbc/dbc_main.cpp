@@ -12,44 +12,42 @@
 
 namespace {
 
-#define DBC_EXIT_STATUS                                                                                      \
-    "Exit status:\n"                                                                                          \
-    "  0  success\n"                                                                                         \
-    "  1  the sources have errors (reported as FILE:LINE: message on stderr), or a file cannot be read or written\n" \
+#define DBC_EXIT_STATUS                                                                                                \
+    "Exit status:\n"                                                                                                   \
+    "  0  success\n"                                                                                                   \
+    "  1  the sources have errors (reported as FILE:LINE: message on stderr), or a file cannot be read or written\n"   \
     "  2  usage error\n"
 
-const char kUsage[] =
-    "dbc - the database compiler of depbase\n"
-    "\n"
-    "Usage: dbc compile [-o OUT.cpp] FILE.zdb...\n"
-    "   or: dbc check FILE.zdb...\n"
-    "   or: dbc print [-o OUT] [FILE.zdb...]\n"
-    "   or: dbc catalogue [-o OUT.md] FILE.zdb...\n"
-    "   or: dbc validate\n"
-    "   or: dbc help [COMMAND]\n"
-    "\n"
-    "Commands:\n"
-    "  compile    check the sources and write the image as C++\n"
-    "  check      check the sources only\n"
-    "  print      print the image as trees (no files: the image built into dbc)\n"
-    "  catalogue  write the Markdown catalogue of every key\n"
-    "  validate   check the image built into dbc\n"
-    "\n"
-    "Options:\n"
-    "  -o, --output FILE  write to FILE instead of standard output (compile, print, catalogue)\n"
-    "  -h, --help         print the help (of a command: dbc COMMAND --help) and exit\n"
-    "      --version      print the version and exit\n"
-    "Sources are compiled together in the order given. Options may stand anywhere after the\n"
-    "command; '--' ends them.\n"
-    "\n"
-    "Examples:\n"
-    "  dbc check src/zmd/zmdapi/depbase/db/*.zdb\n"
-    "  dbc print tools/dbc/examples/example.zdb\n"
-    "\n" DBC_EXIT_STATUS
-    "\n"
-    "Files:\n"
-    "  src/zmd/zmdapi/depbase/db/*.zdb   the database sources; FORMAT.md there describes them\n"
-    "  tools/dbc/examples/example.zdb    a small complete example of the format\n";
+const char kUsage[] = "dbc - the database compiler of depbase\n"
+                      "\n"
+                      "Usage: dbc compile [-o OUT.cpp] FILE.zdb...\n"
+                      "   or: dbc check FILE.zdb...\n"
+                      "   or: dbc print [-o OUT] [FILE.zdb...]\n"
+                      "   or: dbc catalogue [-o OUT.md] FILE.zdb...\n"
+                      "   or: dbc validate\n"
+                      "   or: dbc help [COMMAND]\n"
+                      "\n"
+                      "Commands:\n"
+                      "  compile    check the sources and write the image as C++\n"
+                      "  check      check the sources only\n"
+                      "  print      print the image as trees (no files: the image built into dbc)\n"
+                      "  catalogue  write the Markdown catalogue of every key\n"
+                      "  validate   check the image built into dbc\n"
+                      "\n"
+                      "Options:\n"
+                      "  -o, --output FILE  write to FILE instead of standard output (compile, print, catalogue)\n"
+                      "  -h, --help         print the help (of a command: dbc COMMAND --help) and exit\n"
+                      "      --version      print the version and exit\n"
+                      "Sources are compiled together in the order given. Options may stand anywhere after the\n"
+                      "command; '--' ends them.\n"
+                      "\n"
+                      "Examples:\n"
+                      "  dbc check src/zmd/zmdapi/depbase/db/*.zdb\n"
+                      "  dbc print tools/dbc/examples/example.zdb\n"
+                      "\n" DBC_EXIT_STATUS "\n"
+                      "Files:\n"
+                      "  src/zmd/zmdapi/depbase/db/*.zdb   the database sources; FORMAT.md there describes them\n"
+                      "  tools/dbc/examples/example.zdb    a small complete example of the format\n";
 
 struct CommandHelp {
     const char *name;
@@ -57,97 +55,95 @@ struct CommandHelp {
 };
 
 const CommandHelp kCommands[] = {
-    {"compile",
-     "dbc compile - check the database sources and write the image as C++\n"
-     "\n"
-     "Usage: dbc compile [-o OUT.cpp] FILE.zdb...\n"
-     "\n"
-     "Compiles the sources together, in the order given, and writes the image as C++ source\n"
-     "(image_data.cpp of depbase). Errors are reported as FILE:LINE: message on stderr.\n"
-     "\n"
-     "Options:\n"
-     "  -o, --output FILE  write to FILE instead of standard output\n"
-     "  -h, --help         print this help and exit\n"
-     "      --version      print the version and exit\n"
-     "\n"
-     "Examples:\n"
-     "  dbc compile -o image_data.cpp src/zmd/zmdapi/depbase/db/*.zdb\n"
-     "\n" DBC_EXIT_STATUS},
-    {"check",
-     "dbc check - check the database sources\n"
-     "\n"
-     "Usage: dbc check FILE.zdb...\n"
-     "\n"
-     "Compiles the sources together, in the order given, and writes nothing. Errors are reported\n"
-     "as FILE:LINE: message on stderr.\n"
-     "\n"
-     "Options:\n"
-     "  -h, --help     print this help and exit\n"
-     "      --version  print the version and exit\n"
-     "\n"
-     "Examples:\n"
-     "  dbc check src/zmd/zmdapi/depbase/db/*.zdb\n"
-     "  dbc check tools/dbc/examples/example.zdb\n"
-     "\n" DBC_EXIT_STATUS},
-    {"print",
-     "dbc print - print a database image as trees\n"
-     "\n"
-     "Usage: dbc print [-o OUT] [FILE.zdb...]\n"
-     "\n"
-     "Prints the image compiled from the sources, or without sources the image built into dbc,\n"
-     "as .zdb text that compiles to the same image.\n"
-     "\n"
-     "Options:\n"
-     "  -o, --output FILE  write to FILE instead of standard output\n"
-     "  -h, --help         print this help and exit\n"
-     "      --version      print the version and exit\n"
-     "\n"
-     "Examples:\n"
-     "  dbc print | less\n"
-     "  dbc print tools/dbc/examples/example.zdb\n"
-     "\n" DBC_EXIT_STATUS},
-    {"catalogue",
-     "dbc catalogue - write the Markdown catalogue of every key\n"
-     "\n"
-     "Usage: dbc catalogue [-o OUT.md] FILE.zdb...\n"
-     "\n"
-     "Compiles the sources and writes every key with the settings that choose its answers and the\n"
-     "answers themselves, as Markdown (docs/keys.md).\n"
-     "\n"
-     "Options:\n"
-     "  -o, --output FILE  write to FILE instead of standard output\n"
-     "  -h, --help         print this help and exit\n"
-     "      --version      print the version and exit\n"
-     "\n"
-     "Examples:\n"
-     "  dbc catalogue -o docs/keys.md src/zmd/zmdapi/depbase/db/*.zdb\n"
-     "\n" DBC_EXIT_STATUS},
-    {"validate",
-     "dbc validate - check the image built into dbc\n"
-     "\n"
-     "Usage: dbc validate\n"
-     "\n"
-     "Checks every table and tree of the image that dbc and depbase were built with.\n"
-     "\n"
-     "Options:\n"
-     "  -h, --help     print this help and exit\n"
-     "      --version  print the version and exit\n"
-     "\n"
-     "Examples:\n"
-     "  dbc validate\n"
-     "\n"
-     "Exit status:\n"
-     "  0  the image is sound\n"
-     "  1  faults found (listed on stderr)\n"
-     "  2  usage error\n"},
+    {"compile", "dbc compile - check the database sources and write the image as C++\n"
+                "\n"
+                "Usage: dbc compile [-o OUT.cpp] FILE.zdb...\n"
+                "\n"
+                "Compiles the sources together, in the order given, and writes the image as C++ source\n"
+                "(image_data.cpp of depbase). Errors are reported as FILE:LINE: message on stderr.\n"
+                "\n"
+                "Options:\n"
+                "  -o, --output FILE  write to FILE instead of standard output\n"
+                "  -h, --help         print this help and exit\n"
+                "      --version      print the version and exit\n"
+                "\n"
+                "Examples:\n"
+                "  dbc compile -o image_data.cpp src/zmd/zmdapi/depbase/db/*.zdb\n"
+                "\n" DBC_EXIT_STATUS},
+    {"check", "dbc check - check the database sources\n"
+              "\n"
+              "Usage: dbc check FILE.zdb...\n"
+              "\n"
+              "Compiles the sources together, in the order given, and writes nothing. Errors are reported\n"
+              "as FILE:LINE: message on stderr.\n"
+              "\n"
+              "Options:\n"
+              "  -h, --help     print this help and exit\n"
+              "      --version  print the version and exit\n"
+              "\n"
+              "Examples:\n"
+              "  dbc check src/zmd/zmdapi/depbase/db/*.zdb\n"
+              "  dbc check tools/dbc/examples/example.zdb\n"
+              "\n" DBC_EXIT_STATUS},
+    {"print", "dbc print - print a database image as trees\n"
+              "\n"
+              "Usage: dbc print [-o OUT] [FILE.zdb...]\n"
+              "\n"
+              "Prints the image compiled from the sources, or without sources the image built into dbc,\n"
+              "as .zdb text that compiles to the same image.\n"
+              "\n"
+              "Options:\n"
+              "  -o, --output FILE  write to FILE instead of standard output\n"
+              "  -h, --help         print this help and exit\n"
+              "      --version      print the version and exit\n"
+              "\n"
+              "Examples:\n"
+              "  dbc print | less\n"
+              "  dbc print tools/dbc/examples/example.zdb\n"
+              "\n" DBC_EXIT_STATUS},
+    {"catalogue", "dbc catalogue - write the Markdown catalogue of every key\n"
+                  "\n"
+                  "Usage: dbc catalogue [-o OUT.md] FILE.zdb...\n"
+                  "\n"
+                  "Compiles the sources and writes every key with the settings that choose its answers and the\n"
+                  "answers themselves, as Markdown (docs/keys.md).\n"
+                  "\n"
+                  "Options:\n"
+                  "  -o, --output FILE  write to FILE instead of standard output\n"
+                  "  -h, --help         print this help and exit\n"
+                  "      --version      print the version and exit\n"
+                  "\n"
+                  "Examples:\n"
+                  "  dbc catalogue -o docs/keys.md src/zmd/zmdapi/depbase/db/*.zdb\n"
+                  "\n" DBC_EXIT_STATUS},
+    {"validate", "dbc validate - check the image built into dbc\n"
+                 "\n"
+                 "Usage: dbc validate\n"
+                 "\n"
+                 "Checks every table and tree of the image that dbc and depbase were built with.\n"
+                 "\n"
+                 "Options:\n"
+                 "  -h, --help     print this help and exit\n"
+                 "      --version  print the version and exit\n"
+                 "\n"
+                 "Examples:\n"
+                 "  dbc validate\n"
+                 "\n"
+                 "Exit status:\n"
+                 "  0  the image is sound\n"
+                 "  1  faults found (listed on stderr)\n"
+                 "  2  usage error\n"},
 };
 
 const ArgDef kOutputArgDef[] = {{"--output", "-o", ARG_VALUE}};
 
 const CommandHelp *FindCommand(const std::string &name)
 {
-    for (const CommandHelp &c : kCommands)
-        if (name == c.name) return &c;
+    for (const CommandHelp &c : kCommands) {
+        if (name == c.name) {
+            return &c;
+        }
+    }
     return nullptr;
 }
 
@@ -168,7 +164,9 @@ bool WriteOut(const std::string &path, const std::string &text)
         ok = false;
         err = errno;
     }
-    if (!ok) std::fprintf(stderr, "dbc: cannot write %s: %s\n", path.c_str(), std::strerror(err));
+    if (!ok) {
+        std::fprintf(stderr, "dbc: cannot write %s: %s\n", path.c_str(), std::strerror(err));
+    }
     return ok;
 }
 
@@ -198,37 +196,55 @@ int main(int argc, char **argv)
     ParsedArgs p;
     std::string error;
     if (!help) {
-        if (!ArgsParse(rest, nullptr, 0, &p, &error)) return ArgsUsageError("dbc", error);
-        if (p.version && !p.help) return ArgsPrintVersion("dbc");
+        if (!ArgsParse(rest, nullptr, 0, &p, &error)) {
+            return ArgsUsageError("dbc", error);
+        }
+        if (p.version && !p.help) {
+            return ArgsPrintVersion("dbc");
+        }
         if ((command.empty() && p.help) || command == "help") {
             const CommandHelp *topic = p.positionals.empty() ? nullptr : FindCommand(p.positionals[0]);
-            if (!p.positionals.empty() && !topic)
+            if (!p.positionals.empty() && !topic) {
                 return ArgsUsageError("dbc", "no help on '" + p.positionals[0] + "'");
+            }
             std::fputs(topic ? topic->text : kUsage, stdout);
             return 0;
         }
         return ArgsUsageError("dbc", command.empty() ? "no command given" : "unknown command '" + command + "'");
     }
     bool takesOutput = command == "compile" || command == "print" || command == "catalogue";
-    if (!ArgsParse(rest, kOutputArgDef, takesOutput ? 1 : 0, &p, &error)) return ArgsUsageError("dbc " + command, error);
+    if (!ArgsParse(rest, kOutputArgDef, takesOutput ? 1 : 0, &p, &error)) {
+        return ArgsUsageError("dbc " + command, error);
+    }
     if (p.help) {
         std::fputs(help->text, stdout);
         return 0;
     }
-    if (p.version) return ArgsPrintVersion("dbc");
+    if (p.version) {
+        return ArgsPrintVersion("dbc");
+    }
     std::string outPath;
     ArgsLast(p, "--output", &outPath);
     const std::vector<std::string> &files = p.positionals;
-    if (command == "validate" && !files.empty())
+    if (command == "validate" && !files.empty()) {
         return ArgsUsageError("dbc validate", "validate takes no files; '" + files[0] + "' is one too many");
+    }
     bool needFiles = command == "compile" || command == "check" || command == "catalogue";
-    if (needFiles && files.empty()) return ArgsUsageError("dbc " + command, command + " needs source files");
+    if (needFiles && files.empty()) {
+        return ArgsUsageError("dbc " + command, command + " needs source files");
+    }
     if (command == "compile" || command == "check") {
         DbcImage img;
-        if (!Compile(files, &img)) return 1;
-        if (command == "check") return 0;
+        if (!Compile(files, &img)) {
+            return 1;
+        }
+        if (command == "check") {
+            return 0;
+        }
         std::string origin;
-        for (const std::string &f : files) origin += (origin.empty() ? "" : ", ") + BaseName(f);
+        for (const std::string &f : files) {
+            origin += (origin.empty() ? "" : ", ") + BaseName(f);
+        }
         return WriteOut(outPath, DbcWriteCpp(img, origin)) ? 0 : 1;
     }
     if (command == "print") {
@@ -237,7 +253,9 @@ int main(int argc, char **argv)
         if (files.empty()) {
             view = *ZMD_ShippedImage();
         } else {
-            if (!Compile(files, &img)) return 1;
+            if (!Compile(files, &img)) {
+                return 1;
+            }
             DbcMakeView(img, &view);
         }
         return WriteOut(outPath, DbcPrintView(view)) ? 0 : 1;
@@ -253,7 +271,9 @@ int main(int argc, char **argv)
     }
     if (command == "catalogue") {
         DbcImage img;
-        if (!Compile(files, &img)) return 1;
+        if (!Compile(files, &img)) {
+            return 1;
+        }
         ZMD_ImageView view;
         DbcMakeView(img, &view);
         std::string md;

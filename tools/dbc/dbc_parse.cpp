@@ -28,14 +28,22 @@ struct TagCtx {
     const char *missing; // why there is none, for the message
 };
 
-DbcLoc LocOf(const Parser &p, int line) { return DbcLoc{p.file, p.lines[static_cast<size_t>(line)].number}; }
+DbcLoc LocOf(const Parser &p, int line)
+{
+    return DbcLoc{p.file, p.lines[static_cast<size_t>(line)].number};
+}
 
-void Err(Parser &p, int line, const std::string &message) { DbcError(p.prog, LocOf(p, line), message); }
+void Err(Parser &p, int line, const std::string &message)
+{
+    DbcError(p.prog, LocOf(p, line), message);
+}
 
 // Splits the lines [b, e) into statements at the indentation of line b.
 void SplitBlock(Parser &p, int b, int e, std::vector<Stmt> *out)
 {
-    if (b >= e) return;
+    if (b >= e) {
+        return;
+    }
     int depth = p.lines[static_cast<size_t>(b)].indent;
     for (int i = b; i < e; ++i) {
         int ind = p.lines[static_cast<size_t>(i)].indent;
@@ -43,12 +51,17 @@ void SplitBlock(Parser &p, int b, int e, std::vector<Stmt> *out)
             out->back().be = i + 1;
             continue;
         }
-        if (ind != depth) Err(p, i, "indentation does not line up with the lines above");
+        if (ind != depth) {
+            Err(p, i, "indentation does not line up with the lines above");
+        }
         out->push_back(Stmt{i, i + 1, i + 1});
     }
 }
 
-const std::vector<DbcToken> &Toks(const Parser &p, int line) { return p.lines[static_cast<size_t>(line)].toks; }
+const std::vector<DbcToken> &Toks(const Parser &p, int line)
+{
+    return p.lines[static_cast<size_t>(line)].toks;
+}
 
 bool IsWord(const std::vector<DbcToken> &t, size_t i, const char *w)
 {
@@ -69,8 +82,8 @@ bool ReadNumber(Parser &p, int line, size_t *i, int64_t lo, int64_t hi, const ch
         return false;
     }
     if (*v < lo || *v > hi) {
-        Err(p, line, std::string(what) + " " + t[*i].text + " out of range " + std::to_string(lo) + ".." +
-                         std::to_string(hi));
+        Err(p, line,
+            std::string(what) + " " + t[*i].text + " out of range " + std::to_string(lo) + ".." + std::to_string(hi));
         return false;
     }
     ++*i;
@@ -125,8 +138,8 @@ int ParseSingle(Parser &p, int ownerLine, int bb, int be, const TagCtx &tag, boo
     std::vector<Stmt> stmts;
     SplitBlock(p, bb, be, &stmts);
     if (stmts.size() != 1) {
-        Err(p, ownerLine, std::string(what) + (stmts.empty() ? " has no node" :
-                                                    " has more than one node; put them in a `list`"));
+        Err(p, ownerLine,
+            std::string(what) + (stmts.empty() ? " has no node" : " has more than one node; put them in a `list`"));
         return -1;
     }
     return ParseNode(p, stmts[0].line, 0, stmts[0].bb, stmts[0].be, tag, allowAll);
@@ -144,7 +157,9 @@ int ParseTarget(Parser &p, int line, size_t pos, int bb, int be, const TagCtx &t
         }
         return ParseNode(p, line, pos + 1, bb, be, tag, allowAll);
     }
-    if (!ExpectEnd(p, line, pos)) return -1;
+    if (!ExpectEnd(p, line, pos)) {
+        return -1;
+    }
     return ParseSingle(p, line, bb, be, tag, allowAll, what);
 }
 
@@ -154,7 +169,9 @@ void ParseChildren(Parser &p, int node, int bb, int be, const TagCtx &tag)
     SplitBlock(p, bb, be, &stmts);
     for (const Stmt &s : stmts) {
         int c = ParseNode(p, s.line, 0, s.bb, s.be, tag, false);
-        if (c >= 0) p.prog->nodes[static_cast<size_t>(node)].children.push_back(c);
+        if (c >= 0) {
+            p.prog->nodes[static_cast<size_t>(node)].children.push_back(c);
+        }
     }
 }
 
@@ -173,8 +190,8 @@ void ParseCases(Parser &p, int node, bool stringSelector, int bb, int be, const 
         } else if (IsWord(t, 0, "case")) {
             if (i < t.size() && t[i].type == DBC_TOK_STRING) {
                 if (!stringSelector) {
-                    Err(p, s.line, "case of the wrong kind: an integer selector takes number cases, not \"" +
-                                       t[i].text + "\"");
+                    Err(p, s.line,
+                        "case of the wrong kind: an integer selector takes number cases, not \"" + t[i].text + "\"");
                     continue;
                 }
                 c.kind = ZMD_KIND_CASE_STRING;
@@ -209,17 +226,23 @@ void ParseCases(Parser &p, int node, bool stringSelector, int bb, int be, const 
                         break;
                     }
                     values.push_back(v);
-                    if (!IsPunct(t, i, ",")) break;
+                    if (!IsPunct(t, i, ",")) {
+                        break;
+                    }
                     ++i;
                 }
-                if (!ok) continue;
+                if (!ok) {
+                    continue;
+                }
             }
         } else {
             Err(p, s.line, "a selector holds only `case` and `default` lines, not '" + t[0].text + "'");
             continue;
         }
         c.target = ParseTarget(p, s.line, i, s.bb, s.be, tag, false, "a case");
-        if (c.target < 0) continue;
+        if (c.target < 0) {
+            continue;
+        }
         DbcSrcNode &n = p.prog->nodes[static_cast<size_t>(node)];
         if (values.empty()) {
             n.cases.push_back(c);
@@ -237,16 +260,28 @@ bool ReadArray(Parser &p, int line, size_t pos, int bb, int be, uint32_t kind, s
     int64_t lo = 0, hi = 0;
     const char *name = "";
     switch (kind) {
-    case ZMD_KIND_INT8_ARRAY: lo = -128, hi = 127, name = "int8"; break;
-    case ZMD_KIND_UINT8_ARRAY: lo = 0, hi = 255, name = "uint8"; break;
-    case ZMD_KIND_INT16_ARRAY: lo = -32768, hi = 32767, name = "int16"; break;
-    case ZMD_KIND_UINT16_ARRAY: lo = 0, hi = 65535, name = "uint16"; break;
-    default: lo = -2147483648LL, hi = 2147483647LL, name = "int32"; break;
+    case ZMD_KIND_INT8_ARRAY:
+        lo = -128, hi = 127, name = "int8";
+        break;
+    case ZMD_KIND_UINT8_ARRAY:
+        lo = 0, hi = 255, name = "uint8";
+        break;
+    case ZMD_KIND_INT16_ARRAY:
+        lo = -32768, hi = 32767, name = "int16";
+        break;
+    case ZMD_KIND_UINT16_ARRAY:
+        lo = 0, hi = 65535, name = "uint16";
+        break;
+    default:
+        lo = -2147483648LL, hi = 2147483647LL, name = "int32";
+        break;
     }
     bool ok = true;
     auto take = [&](int ln, const std::vector<DbcToken> &t, size_t from) {
         for (size_t i = from; i < t.size(); ++i) {
-            if (t[i].type == DBC_TOK_PUNCT && t[i].text == ",") continue;
+            if (t[i].type == DBC_TOK_PUNCT && t[i].text == ",") {
+                continue;
+            }
             int64_t v = 0;
             if (t[i].type != DBC_TOK_WORD || !DbcParseInt(t[i].text, &v)) {
                 Err(p, ln, std::string(name) + " value '" + t[i].text + "' is not a number");
@@ -254,8 +289,9 @@ bool ReadArray(Parser &p, int line, size_t pos, int bb, int be, uint32_t kind, s
                 return;
             }
             if (v < lo || v > hi) {
-                Err(p, ln, std::string(name) + " value " + t[i].text + " out of range " + std::to_string(lo) +
-                               ".." + std::to_string(hi));
+                Err(p, ln,
+                    std::string(name) + " value " + t[i].text + " out of range " + std::to_string(lo) + ".." +
+                        std::to_string(hi));
                 ok = false;
                 return;
             }
@@ -263,7 +299,9 @@ bool ReadArray(Parser &p, int line, size_t pos, int bb, int be, uint32_t kind, s
         }
     };
     take(line, Toks(p, line), pos);
-    for (int i = bb; i < be && ok; ++i) take(i, Toks(p, i), 0);
+    for (int i = bb; i < be && ok; ++i) {
+        take(i, Toks(p, i), 0);
+    }
     return ok;
 }
 
@@ -272,14 +310,23 @@ int ParseValue(Parser &p, int line, size_t pos, int bb, int be, uint32_t tag)
     const std::vector<DbcToken> &t = Toks(p, line);
     const std::string &w = t[pos].text;
     uint32_t kind = 0;
-    if (w == "bytes") kind = ZMD_KIND_BYTES;
-    else if (w == "int32") kind = ZMD_KIND_INT32_ARRAY;
-    else if (w == "int8") kind = ZMD_KIND_INT8_ARRAY;
-    else if (w == "int16") kind = ZMD_KIND_INT16_ARRAY;
-    else if (w == "uint8") kind = ZMD_KIND_UINT8_ARRAY;
-    else if (w == "uint16") kind = ZMD_KIND_UINT16_ARRAY;
-    else if (w == "text") kind = ZMD_KIND_TEXT;
-    else kind = ZMD_KIND_COMPUTED;
+    if (w == "bytes") {
+        kind = ZMD_KIND_BYTES;
+    } else if (w == "int32") {
+        kind = ZMD_KIND_INT32_ARRAY;
+    } else if (w == "int8") {
+        kind = ZMD_KIND_INT8_ARRAY;
+    } else if (w == "int16") {
+        kind = ZMD_KIND_INT16_ARRAY;
+    } else if (w == "uint8") {
+        kind = ZMD_KIND_UINT8_ARRAY;
+    } else if (w == "uint16") {
+        kind = ZMD_KIND_UINT16_ARRAY;
+    } else if (w == "text") {
+        kind = ZMD_KIND_TEXT;
+    } else {
+        kind = ZMD_KIND_COMPUTED;
+    }
     int node = NewNode(p, kind, line);
     DbcSrcNode n = p.prog->nodes[static_cast<size_t>(node)];
     n.tag = tag;
@@ -288,7 +335,9 @@ int ParseValue(Parser &p, int line, size_t pos, int bb, int be, uint32_t tag)
     if (kind == ZMD_KIND_BYTES) {
         DbcLoc loc = LocOf(p, line);
         ok = DbcParseByteData(p.prog, loc, t, pos, &n.bytes);
-        for (int i = bb; i < be && ok; ++i) ok = DbcParseByteData(p.prog, LocOf(p, i), Toks(p, i), 0, &n.bytes);
+        for (int i = bb; i < be && ok; ++i) {
+            ok = DbcParseByteData(p.prog, LocOf(p, i), Toks(p, i), 0, &n.bytes);
+        }
     } else if (kind == ZMD_KIND_TEXT) {
         if (pos >= t.size() || t[pos].type != DBC_TOK_STRING) {
             Err(p, line, "text takes one \"string\"");
@@ -311,7 +360,9 @@ int ParseValue(Parser &p, int line, size_t pos, int bb, int be, uint32_t tag)
     } else {
         ok = ReadArray(p, line, pos, bb, be, kind, &n.numbers);
     }
-    if (!ok) return -1;
+    if (!ok) {
+        return -1;
+    }
     p.prog->nodes[static_cast<size_t>(node)] = n;
     return node;
 }
@@ -328,10 +379,13 @@ int ParseNode(Parser &p, int line, size_t pos, int bb, int be, const TagCtx &tag
     if (IsPunct(t, pos, "@")) {
         int64_t k = 0;
         ++pos;
-        if (!ReadNumber(p, line, &pos, 1, 0xFFFF, "key after '@'", &k)) return -1;
+        if (!ReadNumber(p, line, &pos, 1, 0xFFFF, "key after '@'", &k)) {
+            return -1;
+        }
         if (pos >= t.size() || t[pos].type != DBC_TOK_WORD || !IsValueWord(t[pos].text)) {
-            Err(p, line, "'@KEY' must be followed by a value (bytes, int8, int16, int32, uint8, uint16, text, "
-                         "computed)");
+            Err(p, line,
+                "'@KEY' must be followed by a value (bytes, int8, int16, int32, uint8, uint16, text, "
+                "computed)");
             return -1;
         }
         return ParseValue(p, line, pos, bb, be, static_cast<uint32_t>(k));
@@ -350,14 +404,18 @@ int ParseNode(Parser &p, int line, size_t pos, int bb, int be, const TagCtx &tag
     }
     ++pos;
     if (w == "list") {
-        if (!ExpectEnd(p, line, pos)) return -1;
+        if (!ExpectEnd(p, line, pos)) {
+            return -1;
+        }
         int n = NewNode(p, ZMD_KIND_LIST, line);
         ParseChildren(p, n, bb, be, tag);
         return n;
     }
     if (w == "switch") {
         int64_t s = 0;
-        if (!ReadSetting(p, line, &pos, "int", &s) || !ExpectEnd(p, line, pos)) return -1;
+        if (!ReadSetting(p, line, &pos, "int", &s) || !ExpectEnd(p, line, pos)) {
+            return -1;
+        }
         int n = NewNode(p, ZMD_KIND_SWITCH, line);
         p.prog->nodes[static_cast<size_t>(n)].arg = static_cast<uint32_t>(s);
         ParseChildren(p, n, bb, be, tag);
@@ -365,37 +423,47 @@ int ParseNode(Parser &p, int line, size_t pos, int bb, int be, const TagCtx &tag
     }
     if (w == "when") {
         int64_t v = 0;
-        if (!ReadNumber(p, line, &pos, 0, 65535, "when value", &v)) return -1;
+        if (!ReadNumber(p, line, &pos, 0, 65535, "when value", &v)) {
+            return -1;
+        }
         int n = NewNode(p, ZMD_KIND_WHEN, line);
         p.prog->nodes[static_cast<size_t>(n)].arg = static_cast<uint32_t>(v);
         if (IsPunct(t, pos, ":")) {
             int c = ParseTarget(p, line, pos, bb, be, tag, false, "a when");
-            if (c < 0) return -1;
+            if (c < 0) {
+                return -1;
+            }
             p.prog->nodes[static_cast<size_t>(n)].children.push_back(c);
         } else {
-            if (!ExpectEnd(p, line, pos)) return -1;
+            if (!ExpectEnd(p, line, pos)) {
+                return -1;
+            }
             ParseChildren(p, n, bb, be, tag);
         }
         return n;
     }
     if (w == "select_int" || w == "select_masked" || w == "select_string" || w == "select_printer_data" ||
         w == "select_country") {
-        uint32_t kind = w == "select_int"      ? ZMD_KIND_SELECT_INT
-                        : w == "select_masked" ? ZMD_KIND_SELECT_MASKED
-                        : w == "select_string" ? ZMD_KIND_SELECT_STRING
+        uint32_t kind = w == "select_int"            ? ZMD_KIND_SELECT_INT
+                        : w == "select_masked"       ? ZMD_KIND_SELECT_MASKED
+                        : w == "select_string"       ? ZMD_KIND_SELECT_STRING
                         : w == "select_printer_data" ? ZMD_KIND_SELECT_PRINTER_DATA
                                                      : ZMD_KIND_SELECT_COUNTRY;
         int64_t arg = 0, mask = 0;
         bool ok = true;
-        if (kind == ZMD_KIND_SELECT_STRING) ok = ReadSetting(p, line, &pos, "str", &arg);
-        else if (kind == ZMD_KIND_SELECT_PRINTER_DATA) ok = ReadSetting(p, line, &pos, "item", &arg);
-        else if (kind == ZMD_KIND_SELECT_COUNTRY) {
+        if (kind == ZMD_KIND_SELECT_STRING) {
+            ok = ReadSetting(p, line, &pos, "str", &arg);
+        } else if (kind == ZMD_KIND_SELECT_PRINTER_DATA) {
+            ok = ReadSetting(p, line, &pos, "item", &arg);
+        } else if (kind == ZMD_KIND_SELECT_COUNTRY) {
             ok = ReadNumber(p, line, &pos, 0, 65535, "country selector", &arg);
             if (ok && arg != 0x500F) {
                 Err(p, line, "select_country takes the selector 0x500F");
                 ok = false;
             }
-        } else ok = ReadSetting(p, line, &pos, "int", &arg);
+        } else {
+            ok = ReadSetting(p, line, &pos, "int", &arg);
+        }
         if (ok && kind == ZMD_KIND_SELECT_MASKED) {
             if (!IsWord(t, pos, "mask")) {
                 Err(p, line, "select_masked needs 'mask M' after the setting");
@@ -404,7 +472,9 @@ int ParseNode(Parser &p, int line, size_t pos, int bb, int be, const TagCtx &tag
             ++pos;
             ok = ReadNumber(p, line, &pos, 0, 0xFFFFFFFFLL, "mask", &mask);
         }
-        if (!ok || !ExpectEnd(p, line, pos)) return -1;
+        if (!ok || !ExpectEnd(p, line, pos)) {
+            return -1;
+        }
         int n = NewNode(p, kind, line);
         p.prog->nodes[static_cast<size_t>(n)].arg = static_cast<uint32_t>(arg);
         p.prog->nodes[static_cast<size_t>(n)].mask = static_cast<uint32_t>(mask);
@@ -418,7 +488,9 @@ int ParseNode(Parser &p, int line, size_t pos, int bb, int be, const TagCtx &tag
         }
         int n = NewNode(p, DBC_KIND_USE, line);
         p.prog->nodes[static_cast<size_t>(n)].useName = t[pos].text;
-        if (!ExpectEnd(p, line, pos + 1) || !ExpectNoBlock(p, Stmt{line, bb, be}, "a use")) return -1;
+        if (!ExpectEnd(p, line, pos + 1) || !ExpectNoBlock(p, Stmt{line, bb, be}, "a use")) {
+            return -1;
+        }
         return n;
     }
     if (w == "all") {
@@ -426,7 +498,9 @@ int ParseNode(Parser &p, int line, size_t pos, int bb, int be, const TagCtx &tag
             Err(p, line, "`all` (node 0) may only be a key's whole tree");
             return -1;
         }
-        if (!ExpectEnd(p, line, pos) || !ExpectNoBlock(p, Stmt{line, bb, be}, "all")) return -1;
+        if (!ExpectEnd(p, line, pos) || !ExpectNoBlock(p, Stmt{line, bb, be}, "all")) {
+            return -1;
+        }
         return NewNode(p, DBC_KIND_ALL, line);
     }
     if (w == "case" || w == "default") {
@@ -440,8 +514,11 @@ int ParseNode(Parser &p, int line, size_t pos, int bb, int be, const TagCtx &tag
 int DatabaseByName(const std::string &w)
 {
     static const char *const names[] = {"root", "drv", "lm", "mnt", "pa", "sm", "internal"};
-    for (int i = 0; i < 7; ++i)
-        if (w == names[i]) return i;
+    for (int i = 0; i < 7; ++i) {
+        if (w == names[i]) {
+            return i;
+        }
+    }
     return -1;
 }
 
@@ -456,7 +533,9 @@ void ParseKey(Parser &p, const Stmt &s)
             continue;
         }
         int64_t k = 0;
-        if (!ReadNumber(p, s.line, &i, 0, 0xFFFF, "key", &k)) return;
+        if (!ReadNumber(p, s.line, &i, 0, 0xFFFF, "key", &k)) {
+            return;
+        }
         keys.push_back(static_cast<uint32_t>(k));
     }
     if (keys.empty()) {
@@ -476,7 +555,9 @@ void ParseKey(Parser &p, const Stmt &s)
     }
     TagCtx tag{keys.size() == 1, keys[0], "the tree answers several keys"};
     int root = ParseTarget(p, s.line, i, s.bb, s.be, tag, true, "a key");
-    if (root < 0) return;
+    if (root < 0) {
+        return;
+    }
     for (uint32_t k : keys) {
         DbcKeyDef d;
         d.key = k;
@@ -499,12 +580,16 @@ void ParseTree(Parser &p, const Stmt &s)
     if (IsWord(t, i, "tag")) {
         ++i;
         int64_t k = 0;
-        if (!ReadNumber(p, s.line, &i, 1, 0xFFFF, "tag key", &k)) return;
+        if (!ReadNumber(p, s.line, &i, 1, 0xFFFF, "tag key", &k)) {
+            return;
+        }
         tag.has = true;
         tag.tag = static_cast<uint32_t>(k);
     }
     int root = ParseTarget(p, s.line, i, s.bb, s.be, tag, false, "a tree");
-    if (root < 0) return;
+    if (root < 0) {
+        return;
+    }
     DbcTreeDef d;
     d.name = t[1].text;
     d.root = root;
@@ -517,16 +602,26 @@ void ParseCatalogue(Parser &p, const Stmt &s)
     size_t i = 1;
     DbcCatalogueDef d;
     d.loc = LocOf(p, s.line);
-    if (!ReadNumber(p, s.line, &i, 0, 65535, "list number", &d.number) || !ExpectEnd(p, s.line, i)) return;
+    if (!ReadNumber(p, s.line, &i, 0, 65535, "list number", &d.number) || !ExpectEnd(p, s.line, i)) {
+        return;
+    }
     for (int ln = s.bb; ln < s.be; ++ln) {
         const std::vector<DbcToken> &t = Toks(p, ln);
         DbcCatalogueEntry e;
         e.loc = LocOf(p, ln);
         size_t j = 0;
-        if (!ReadNumber(p, ln, &j, 0, 65535, "list id", &e.id)) continue;
-        if (IsPunct(t, j, ",")) ++j;
-        if (!ReadNumber(p, ln, &j, -2147483648LL, 4294967295LL, "display-name id", &e.nameId)) continue;
-        if (!ExpectEnd(p, ln, j)) continue;
+        if (!ReadNumber(p, ln, &j, 0, 65535, "list id", &e.id)) {
+            continue;
+        }
+        if (IsPunct(t, j, ",")) {
+            ++j;
+        }
+        if (!ReadNumber(p, ln, &j, -2147483648LL, 4294967295LL, "display-name id", &e.nameId)) {
+            continue;
+        }
+        if (!ExpectEnd(p, ln, j)) {
+            continue;
+        }
         d.entries.push_back(e);
     }
     p.prog->catalogue.push_back(d);
@@ -536,7 +631,9 @@ void ParseSequence(Parser &p, const Stmt &s)
 {
     size_t i = 1;
     int64_t k = 0;
-    if (!ReadNumber(p, s.line, &i, 0, 0xFFFF, "sequence key", &k) || !ExpectEnd(p, s.line, i)) return;
+    if (!ReadNumber(p, s.line, &i, 0, 0xFFFF, "sequence key", &k) || !ExpectEnd(p, s.line, i)) {
+        return;
+    }
     DbcSequenceDef d;
     d.key = static_cast<uint32_t>(k);
     d.loc = LocOf(p, s.line);
@@ -549,14 +646,18 @@ void ParseSequence(Parser &p, const Stmt &s)
             continue;
         }
         int root = ParseTarget(p, ps.line, 1, ps.bb, ps.be, tag, false, "a part");
-        if (root >= 0) d.parts.push_back(root);
+        if (root >= 0) {
+            d.parts.push_back(root);
+        }
     }
     p.prog->sequences.push_back(d);
 }
 
 void ParseSelection(Parser &p, const Stmt &s)
 {
-    if (!ExpectEnd(p, s.line, 1)) return;
+    if (!ExpectEnd(p, s.line, 1)) {
+        return;
+    }
     for (int ln = s.bb; ln < s.be; ++ln) {
         const std::vector<DbcToken> &t = Toks(p, ln);
         DbcRowDef r;
@@ -567,14 +668,20 @@ void ParseSelection(Parser &p, const Stmt &s)
         }
         size_t j = 1;
         bool ok = true;
-        for (int k = 0; k < 6 && ok; ++k) ok = ReadNumber(p, ln, &j, -32768, 32767, "selector", &r.selector[k]);
+        for (int k = 0; k < 6 && ok; ++k) {
+            ok = ReadNumber(p, ln, &j, -32768, 32767, "selector", &r.selector[k]);
+        }
         if (ok && !IsWord(t, j, "->")) {
             Err(p, ln, "a row is six selectors, '->' and four block indices");
             ok = false;
         }
         ++j;
-        for (int k = 0; k < 4 && ok; ++k) ok = ReadNumber(p, ln, &j, 0, 32767, "block index", &r.block[k]);
-        if (ok && ExpectEnd(p, ln, j)) p.prog->rows.push_back(r);
+        for (int k = 0; k < 4 && ok; ++k) {
+            ok = ReadNumber(p, ln, &j, 0, 32767, "block index", &r.block[k]);
+        }
+        if (ok && ExpectEnd(p, ln, j)) {
+            p.prog->rows.push_back(r);
+        }
     }
 }
 
@@ -590,9 +697,14 @@ void ParseBlock(Parser &p, const Stmt &s)
     }
     d.table = t[1].text[0] - 'A';
     size_t i = 2;
-    if (!ReadNumber(p, s.line, &i, 0, 32767, "block index", &d.index) || !ExpectEnd(p, s.line, i)) return;
-    for (int ln = s.bb; ln < s.be; ++ln)
-        if (!DbcParseByteData(p.prog, LocOf(p, ln), Toks(p, ln), 0, &d.bytes)) return;
+    if (!ReadNumber(p, s.line, &i, 0, 32767, "block index", &d.index) || !ExpectEnd(p, s.line, i)) {
+        return;
+    }
+    for (int ln = s.bb; ln < s.be; ++ln) {
+        if (!DbcParseByteData(p.prog, LocOf(p, ln), Toks(p, ln), 0, &d.bytes)) {
+            return;
+        }
+    }
     p.prog->blocks.push_back(d);
 }
 
@@ -607,7 +719,9 @@ void DbcParseSource(DbcProgram *prog, const DbcSource &source)
     prog->fileNames.push_back(source.name);
     DbcLexSource(prog, p.file, source.text, &p.lines);
     int count = static_cast<int>(p.lines.size());
-    if (count > 0 && p.lines[0].indent != 0) Err(p, 0, "the first statement of a file may not be indented");
+    if (count > 0 && p.lines[0].indent != 0) {
+        Err(p, 0, "the first statement of a file may not be indented");
+    }
     std::vector<Stmt> stmts;
     SplitBlock(p, 0, count, &stmts);
     for (const Stmt &s : stmts) {
@@ -637,8 +751,9 @@ void DbcParseSource(DbcProgram *prog, const DbcSource &source)
         } else if (w == "block") {
             ParseBlock(p, s);
         } else {
-            Err(p, s.line, "unknown statement '" + w +
-                               "' (expected database, key, tree, catalogue, sequence, selection or block)");
+            Err(p, s.line,
+                "unknown statement '" + w +
+                    "' (expected database, key, tree, catalogue, sequence, selection or block)");
         }
     }
 }

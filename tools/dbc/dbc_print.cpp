@@ -19,8 +19,12 @@ struct Printer {
 
 bool Full(Printer *pr)
 {
-    if (pr->out.size() < kMaxOutput) return false;
-    if (pr->out.compare(pr->out.size() - 12, 12, "truncated>\n") != 0) pr->out += "# <output truncated>\n";
+    if (pr->out.size() < kMaxOutput) {
+        return false;
+    }
+    if (pr->out.compare(pr->out.size() - 12, 12, "truncated>\n") != 0) {
+        pr->out += "# <output truncated>\n";
+    }
     return true;
 }
 
@@ -36,18 +40,29 @@ std::string Quote(const uint8_t *p, size_t n)
     std::string s = "\"";
     for (size_t i = 0; i < n; ++i) {
         uint8_t c = p[i];
-        if (c == '\n') s += "\\n";
-        else if (c == '\r') s += "\\r";
-        else if (c == '\t') s += "\\t";
-        else if (c == '"') s += "\\\"";
-        else if (c == '\\') s += "\\\\";
-        else if (c < 0x20 || c > 0x7E) s += "\\x" + Hex(c, 2);
-        else s += static_cast<char>(c);
+        if (c == '\n') {
+            s += "\\n";
+        } else if (c == '\r') {
+            s += "\\r";
+        } else if (c == '\t') {
+            s += "\\t";
+        } else if (c == '"') {
+            s += "\\\"";
+        } else if (c == '\\') {
+            s += "\\\\";
+        } else if (c < 0x20 || c > 0x7E) {
+            s += "\\x" + Hex(c, 2);
+        } else {
+            s += static_cast<char>(c);
+        }
     }
     return s + "\"";
 }
 
-bool Printable(uint8_t c) { return (c >= 0x20 && c <= 0x7E) || c == '\n'; }
+bool Printable(uint8_t c)
+{
+    return (c >= 0x20 && c <= 0x7E) || c == '\n';
+}
 
 // Byte data as items: runs of at least four printable characters as strings,
 // the rest as hex; broken into lines of about 60 characters.
@@ -55,14 +70,20 @@ std::vector<std::string> ByteItems(const uint8_t *p, size_t n)
 {
     std::vector<std::string> lines{""};
     auto add = [&](const std::string &item) {
-        if (!lines.back().empty() && lines.back().size() + item.size() > 60) lines.push_back("");
-        if (!lines.back().empty()) lines.back() += " ";
+        if (!lines.back().empty() && lines.back().size() + item.size() > 60) {
+            lines.push_back("");
+        }
+        if (!lines.back().empty()) {
+            lines.back() += " ";
+        }
         lines.back() += item;
     };
     size_t i = 0;
     while (i < n) {
         size_t j = i;
-        while (j < n && Printable(p[j])) ++j;
+        while (j < n && Printable(p[j])) {
+            ++j;
+        }
         if (j - i >= 4) {
             add(Quote(p + i, j - i));
             i = j;
@@ -117,26 +138,37 @@ void PrintValue(Printer *pr, int indent, const std::string &lead, uint32_t idx, 
         std::vector<std::string> items = ByteItems(v.bytePool + op, cnt);
         more.push_back(std::string(k == ZMD_KIND_TEXT ? "bytes  # text without NUL" : "bytes"));
         if (items.size() == 1) {
-            if (!items[0].empty()) more[0] += " " + items[0];
+            if (!items[0].empty()) {
+                more[0] += " " + items[0];
+            }
         } else {
-            for (const std::string &s : items) more.push_back("  " + s);
+            for (const std::string &s : items) {
+                more.push_back("  " + s);
+            }
         }
     } else if (k == ZMD_KIND_INT8_ARRAY) {
         numbers("int8", [&](uint32_t i) { return static_cast<int>(static_cast<int8_t>(v.bytePool[i])); });
     } else if (k == ZMD_KIND_UINT8_ARRAY) {
         numbers("uint8", [&](uint32_t i) { return static_cast<int>(v.bytePool[i]); });
     } else if (k == ZMD_KIND_INT16_ARRAY || k == ZMD_KIND_UINT16_ARRAY) {
-        if (!v.int16Pool || static_cast<uint64_t>(op) + cnt > v.counts.int16Pool) more.push_back("int16  # <beyond the int16 pool>");
-        else if (k == ZMD_KIND_INT16_ARRAY)
+        if (!v.int16Pool || static_cast<uint64_t>(op) + cnt > v.counts.int16Pool) {
+            more.push_back("int16  # <beyond the int16 pool>");
+        } else if (k == ZMD_KIND_INT16_ARRAY) {
             numbers("int16", [&](uint32_t i) { return static_cast<int>(static_cast<int16_t>(v.int16Pool[i])); });
-        else numbers("uint16", [&](uint32_t i) { return static_cast<int>(v.int16Pool[i]); });
+        } else {
+            numbers("uint16", [&](uint32_t i) { return static_cast<int>(v.int16Pool[i]); });
+        }
     } else {
-        if (!v.int32Pool || static_cast<uint64_t>(op) + cnt > v.counts.int32Pool) more.push_back("int32  # <beyond the int32 pool>");
-        else numbers("int32", [&](uint32_t i) { return static_cast<long long>(v.int32Pool[i]); });
+        if (!v.int32Pool || static_cast<uint64_t>(op) + cnt > v.counts.int32Pool) {
+            more.push_back("int32  # <beyond the int32 pool>");
+        } else {
+            numbers("int32", [&](uint32_t i) { return static_cast<long long>(v.int32Pool[i]); });
+        }
     }
     Line(pr, indent, head + more[0], idx);
-    for (size_t i = 1; i < more.size(); ++i)
+    for (size_t i = 1; i < more.size(); ++i) {
         pr->out += std::string(static_cast<size_t>(indent + 2), ' ') + more[i] + "\n";
+    }
 }
 
 void PrintNode(Printer *pr, int indent, const std::string &lead, uint32_t idx, int curKey, int depth);
@@ -157,19 +189,23 @@ void PrintCases(Printer *pr, int indent, uint32_t start, uint32_t count, bool he
         } else if (k == ZMD_KIND_CASE_DEFAULT) {
             lead = "default: ";
         } else if (k == ZMD_KIND_CASE_RANGE) {
-            if (v.int32Pool && static_cast<uint64_t>(w1) + 1 < v.counts.int32Pool)
+            if (v.int32Pool && static_cast<uint64_t>(w1) + 1 < v.counts.int32Pool) {
                 lead = "case " + std::to_string(v.int32Pool[w1]) + ".." + std::to_string(v.int32Pool[w1 + 1]) + ": ";
-            else lead = "case <range beyond the int32 pool>: ";
+            } else {
+                lead = "case <range beyond the int32 pool>: ";
+            }
         } else if (k == ZMD_KIND_CASE_STRING) {
             uint32_t sw0 = w1 < v.counts.nodes ? v.nodes[w1].w0 : 0;
             uint32_t so = ZMD_NodeOperand(sw0), sl = w1 < v.counts.nodes ? ZMD_NodeLow(v.nodes[w1].w1) : 0;
             if (ZMD_NodeKindOf(sw0) == ZMD_KIND_BYTES && v.caseStringPool &&
-                static_cast<uint64_t>(so) + sl <= v.counts.caseStringPool)
+                static_cast<uint64_t>(so) + sl <= v.counts.caseStringPool) {
                 lead = "case " + Quote(reinterpret_cast<const uint8_t *>(v.caseStringPool) + so, sl) + ": ";
-            else lead = "case <bad case string>: ";
+            } else {
+                lead = "case <bad case string>: ";
+            }
         } else {
-            pr->out += std::string(static_cast<size_t>(indent), ' ') + "# <node " + std::to_string(c) +
-                       " of kind " + std::to_string(k) + " is not a case>\n";
+            pr->out += std::string(static_cast<size_t>(indent), ' ') + "# <node " + std::to_string(c) + " of kind " +
+                       std::to_string(k) + " is not a case>\n";
             continue;
         }
         PrintNode(pr, indent, lead, ZMD_NodeOperand(w0), curKey, depth + 1);
@@ -180,7 +216,9 @@ void PrintNode(Printer *pr, int indent, const std::string &lead, uint32_t idx, i
 {
     const ZMD_ImageView &v = pr->v;
     std::string pad(static_cast<size_t>(indent), ' ');
-    if (Full(pr)) return;
+    if (Full(pr)) {
+        return;
+    }
     if (idx >= v.counts.nodes) {
         pr->out += pad + lead + "# <node " + std::to_string(idx) + " beyond the node table>\n";
         return;
@@ -199,10 +237,13 @@ void PrintNode(Printer *pr, int indent, const std::string &lead, uint32_t idx, i
     case ZMD_KIND_LIST:
     case ZMD_KIND_SWITCH:
     case ZMD_KIND_WHEN: {
-        std::string head = k == ZMD_KIND_LIST ? "list" : k == ZMD_KIND_SWITCH ? "switch int " + std::to_string(hi)
-                                                                               : "when " + std::to_string(hi);
+        std::string head = k == ZMD_KIND_LIST     ? "list"
+                           : k == ZMD_KIND_SWITCH ? "switch int " + std::to_string(hi)
+                                                  : "when " + std::to_string(hi);
         Line(pr, indent, lead + head, idx);
-        for (uint32_t j = 0; j < lo; ++j) PrintNode(pr, indent + 2, "", op + j, curKey, depth + 1);
+        for (uint32_t j = 0; j < lo; ++j) {
+            PrintNode(pr, indent + 2, "", op + j, curKey, depth + 1);
+        }
         return;
     }
     case ZMD_KIND_SELECT_INT:
@@ -230,8 +271,8 @@ void PrintNode(Printer *pr, int indent, const std::string &lead, uint32_t idx, i
         PrintCases(pr, indent + 2, ZMD_NodeOperand(v.nodes[op].w0), lo, true, curKey, depth);
         return;
     default:
-        pr->out += pad + lead + "# <node " + std::to_string(idx) + " of kind " + std::to_string(k) +
-                   " cannot be evaluated>\n";
+        pr->out +=
+            pad + lead + "# <node " + std::to_string(idx) + " of kind " + std::to_string(k) + " cannot be evaluated>\n";
         return;
     }
 }
@@ -267,9 +308,13 @@ void PrintTables(Printer *pr)
         for (uint32_t r = 0; r < n.selectionRows; ++r) {
             const ZMD_SelectionRow &row = v.selectionRows[r];
             std::string line = "  row";
-            for (int k = 0; k < 6; ++k) line += " " + std::to_string(row.selector[k]);
+            for (int k = 0; k < 6; ++k) {
+                line += " " + std::to_string(row.selector[k]);
+            }
             line += " ->";
-            for (int k = 0; k < 4; ++k) line += " " + std::to_string(row.block[k]);
+            for (int k = 0; k < 4; ++k) {
+                line += " " + std::to_string(row.block[k]);
+            }
             pr->out += line + "\n";
         }
     }
@@ -282,7 +327,9 @@ void PrintTables(Printer *pr)
             const uint8_t *p = blocks[t] + static_cast<size_t>(b) * sizes[t];
             for (uint32_t i = 0; i < sizes[t]; i += 16) {
                 std::string line = " ";
-                for (uint32_t j = i; j < i + 16 && j < sizes[t]; ++j) line += " " + Hex(p[j], 2);
+                for (uint32_t j = i; j < i + 16 && j < sizes[t]; ++j) {
+                    line += " " + Hex(p[j], 2);
+                }
                 pr->out += line + "\n";
             }
         }
@@ -298,15 +345,23 @@ std::string DbcPrintView(const ZMD_ImageView &view)
     pr.out = "# " + std::to_string(n.nodes) + " nodes, " + std::to_string(n.keys) + " keys; pools: int32 " +
              std::to_string(n.int32Pool) + ", int16 " + std::to_string(n.int16Pool) + ", bytes " +
              std::to_string(n.bytePool) + ", case strings " + std::to_string(n.caseStringPool) + "\n";
-    if (!view.nodes || !view.keys || !view.keyNodes) return pr.out + "# <no node or key table>\n";
+    if (!view.nodes || !view.keys || !view.keyNodes) {
+        return pr.out + "# <no node or key table>\n";
+    }
     // Keys sharing a top node are printed together, at the first of them.
     std::map<uint32_t, std::vector<uint16_t>> byNode;
-    for (uint32_t i = 0; i < n.keys; ++i) byNode[view.keyNodes[i]].push_back(view.keys[i]);
+    for (uint32_t i = 0; i < n.keys; ++i) {
+        byNode[view.keyNodes[i]].push_back(view.keys[i]);
+    }
     for (uint32_t i = 0; i < n.keys; ++i) {
         const std::vector<uint16_t> &group = byNode[view.keyNodes[i]];
-        if (group[0] != view.keys[i]) continue;
+        if (group[0] != view.keys[i]) {
+            continue;
+        }
         std::string head = "key";
-        for (uint16_t k : group) head += " 0x" + Hex(k, 4);
+        for (uint16_t k : group) {
+            head += " 0x" + Hex(k, 4);
+        }
         int curKey = group.size() == 1 ? group[0] : -1;
         pr.out += "\n";
         if (view.keyNodes[i] == 0 && n.nodes > 0 && ZMD_NodeKindOf(view.nodes[0].w0) == ZMD_KIND_LIST) {

@@ -9,23 +9,32 @@
 #include <string>
 #include <vector>
 
-enum CliCommand { CLI_HELP, CLI_VERSION, CLI_QUERY, CLI_DUMP };
+enum CliCommand {
+    CLI_HELP,
+    CLI_VERSION,
+    CLI_QUERY,
+    CLI_DUMP
+};
 
 struct CliRequest {
     CliCommand command = CLI_HELP;
-    std::string helpTopic;             // CLI_HELP: "", "query" or "dump"
-    int database = -1;                 // 0 root .. 5 sm
+    std::string helpTopic; // CLI_HELP: "", "query" or "dump"
+    int database = -1;     // 0 root .. 5 sm
     uint32_t key = 0;
-    std::vector<std::pair<uint32_t, int32_t>> ints;        // --int I=V, in order
-    std::vector<std::pair<uint32_t, std::string>> strs;    // --str I=S, in order
+    std::vector<std::pair<uint32_t, int32_t>> ints;     // --int I=V, in order
+    std::vector<std::pair<uint32_t, std::string>> strs; // --str I=S, in order
     bool hasPrinter = false;
-    std::string printer;               // --printer NAME
+    std::string printer; // --printer NAME
     bool raw = false;
     bool json = false;
 };
 
 // Exit statuses.
-enum { CLI_EXIT_OK = 0, CLI_EXIT_RESULT = 1, CLI_EXIT_USAGE = 2 };
+enum {
+    CLI_EXIT_OK = 0,
+    CLI_EXIT_RESULT = 1,
+    CLI_EXIT_USAGE = 2
+};
 
 // Parses argv[1..]. Returns true with *req filled, or false with a message.
 bool CliParseArgs(const std::vector<std::string> &args, CliRequest *req, std::string *error);
@@ -44,13 +53,15 @@ void CliKeyRange(int database, uint32_t *first, uint32_t *last);
 struct CliAnswer {
     int32_t result = 0;
     std::vector<uint8_t> bytes;
-    uint32_t size = 0;        // the size word (also on ZMD_MORE_DATA)
-    std::string kind;         // "int16_array", "text", "list", "sequence", "paramset", "computed", ...; "" unknown
+    uint32_t size = 0;         // the size word (also on ZMD_MORE_DATA)
+    std::string kind;          // "int16_array", "text", "list", "sequence", "paramset", "computed", ...; "" unknown
     uint32_t computedType = 0; // kind "computed": the computed value's type
-    int form = 0;             // DbcValueForm, or CLI_FORM_PARAMETER_SET
+    int form = 0;              // DbcValueForm, or CLI_FORM_PARAMETER_SET
 };
 
-enum { CLI_FORM_PARAMETER_SET = 100 };
+enum {
+    CLI_FORM_PARAMETER_SET = 100
+};
 
 // Runs the request's query through the export of its database.
 CliAnswer CliQuery(const CliRequest &req);
@@ -84,9 +95,9 @@ std::vector<std::string> CliPrinterWarnings(const std::string &path, const std::
 
 // The printer values one query reads and whether the printer stores each.
 struct CliPrinterUse {
-    std::vector<std::string> names;   // in the order read, each once
+    std::vector<std::string> names; // in the order read, each once
     std::vector<bool> stored;
-    bool opened = false;              // the named printer's file was opened
+    bool opened = false; // the named printer's file was opened
 };
 CliPrinterUse CliProbePrinter(const CliRequest &req);
 // What to tell the user when a query needed printer data it did not get:

@@ -15,18 +15,30 @@ const uint32_t kMaxSettingIndex = 255;
 // A whole-string number: decimal or 0x hex, optionally negative.
 bool ParseNumber(const std::string &text, long long lo, long long hi, long long *out)
 {
-    if (text.empty()) return false;
+    if (text.empty()) {
+        return false;
+    }
     const char *s = text.c_str();
     bool negative = *s == '-';
-    if (negative) ++s;
-    if (*s == '\0' || *s == '-' || *s == '+' || *s == ' ') return false;
+    if (negative) {
+        ++s;
+    }
+    if (*s == '\0' || *s == '-' || *s == '+' || *s == ' ') {
+        return false;
+    }
     char *end = nullptr;
     errno = 0;
     unsigned long long v = std::strtoull(s, &end, (s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) ? 16 : 10);
-    if (errno != 0 || *end != '\0' || end == s) return false;
-    if (v > 0xFFFFFFFFull) return false;
+    if (errno != 0 || *end != '\0' || end == s) {
+        return false;
+    }
+    if (v > 0xFFFFFFFFull) {
+        return false;
+    }
     long long value = negative ? -static_cast<long long>(v) : static_cast<long long>(v);
-    if (value < lo || value > hi) return false;
+    if (value < lo || value > hi) {
+        return false;
+    }
     *out = value;
     return true;
 }
@@ -35,9 +47,13 @@ bool ParseNumber(const std::string &text, long long lo, long long hi, long long 
 bool SplitSetting(const std::string &arg, uint32_t *index, std::string *value)
 {
     size_t eq = arg.find('=');
-    if (eq == std::string::npos || eq == 0) return false;
+    if (eq == std::string::npos || eq == 0) {
+        return false;
+    }
     long long i = 0;
-    if (!ParseNumber(arg.substr(0, eq), 0, kMaxSettingIndex, &i)) return false;
+    if (!ParseNumber(arg.substr(0, eq), 0, kMaxSettingIndex, &i)) {
+        return false;
+    }
     *index = static_cast<uint32_t>(i);
     *value = arg.substr(eq + 1);
     return true;
@@ -47,12 +63,18 @@ bool SplitSetting(const std::string &arg, uint32_t *index, std::string *value)
 
 int CliDatabaseByName(const std::string &name)
 {
-    for (int i = 0; i < 6; ++i)
-        if (name == kNames[i]) return i;
+    for (int i = 0; i < 6; ++i) {
+        if (name == kNames[i]) {
+            return i;
+        }
+    }
     return -1;
 }
 
-const char *CliDatabaseName(int database) { return database >= 0 && database < 6 ? kNames[database] : "?"; }
+const char *CliDatabaseName(int database)
+{
+    return database >= 0 && database < 6 ? kNames[database] : "?";
+}
 
 void CliKeyRange(int database, uint32_t *first, uint32_t *last)
 {
@@ -63,15 +85,16 @@ void CliKeyRange(int database, uint32_t *first, uint32_t *last)
 namespace {
 
 const ArgDef kQueryArgDefs[] = {
-    {"--int", nullptr, ARG_VALUE},  {"--str", nullptr, ARG_VALUE}, {"--printer", nullptr, ARG_VALUE},
-    {"--raw", nullptr, ARG_FLAG},   {"--json", nullptr, ARG_FLAG},
+    {"--int", nullptr, ARG_VALUE}, {"--str", nullptr, ARG_VALUE}, {"--printer", nullptr, ARG_VALUE},
+    {"--raw", nullptr, ARG_FLAG},  {"--json", nullptr, ARG_FLAG},
 };
 const size_t kQueryArgDefCount = sizeof kQueryArgDefs / sizeof kQueryArgDefs[0];
 
 bool ParseQuery(const ParsedArgs &p, CliRequest *req, std::string *error)
 {
     if (p.positionals.size() < 2) {
-        *error = p.positionals.empty() ? "query needs a database and a key" : "query needs a database and a key (only a database given)";
+        *error = p.positionals.empty() ? "query needs a database and a key"
+                                       : "query needs a database and a key (only a database given)";
         return false;
     }
     if (p.positionals.size() > 2) {
@@ -143,7 +166,10 @@ bool ParseDump(const ParsedArgs &p, CliRequest *req, std::string *error)
     return true;
 }
 
-bool IsTopic(const std::string &t) { return t.empty() || t == "query" || t == "dump"; }
+bool IsTopic(const std::string &t)
+{
+    return t.empty() || t == "query" || t == "dump";
+}
 
 } // namespace
 
@@ -155,7 +181,9 @@ bool CliParseArgs(const std::vector<std::string> &args, CliRequest *req, std::st
     ArgsSplitCommand(args, kQueryArgDefs, kQueryArgDefCount, &command, &rest);
     ParsedArgs p;
     if (command.empty() || command == "help") {
-        if (!ArgsParse(rest, nullptr, 0, &p, error)) return false;
+        if (!ArgsParse(rest, nullptr, 0, &p, error)) {
+            return false;
+        }
         if (p.version && !p.help) {
             req->command = CLI_VERSION;
             return true;
@@ -176,7 +204,9 @@ bool CliParseArgs(const std::vector<std::string> &args, CliRequest *req, std::st
         *error = "unknown command '" + command + "' (the commands are query and dump)";
         return false;
     }
-    if (!ArgsParse(rest, kQueryArgDefs, kQueryArgDefCount, &p, error)) return false;
+    if (!ArgsParse(rest, kQueryArgDefs, kQueryArgDefCount, &p, error)) {
+        return false;
+    }
     if (p.help || p.version) {
         req->command = p.help ? CLI_HELP : CLI_VERSION;
         req->helpTopic = command;

@@ -5,35 +5,35 @@
 
 namespace {
 
-#define CLI_ENVIRONMENT                                                                                      \
-    "Environment:\n"                                                                                          \
-    "  ZMD_PRINTER_DIR  the directory of the printer store (default $HOME/.config/zmd/printers)\n"           \
-    "  HOME             gives the default printer store directory when ZMD_PRINTER_DIR is unset or empty\n"  \
-    "  ZMD_COUNTRY      the user's country code, a decimal number of at most 6 digits (default 1)\n"         \
+#define CLI_ENVIRONMENT                                                                                                \
+    "Environment:\n"                                                                                                   \
+    "  ZMD_PRINTER_DIR  the directory of the printer store (default $HOME/.config/zmd/printers)\n"                     \
+    "  HOME             gives the default printer store directory when ZMD_PRINTER_DIR is unset or empty\n"            \
+    "  ZMD_COUNTRY      the user's country code, a decimal number of at most 6 digits (default 1)\n"                   \
     "\n"
 
-#define CLI_FILES                                                                                            \
-    "Files:\n"                                                                                                \
-    "  $ZMD_PRINTER_DIR/NAME.conf (else $HOME/.config/zmd/printers/NAME.conf)\n"                             \
-    "    The printer NAME of --printer (not empty, no '/', not starting with '.'). One stored value\n"       \
-    "    a line:\n"                                                                                          \
-    "        ValueName = number\n"                                                                           \
-    "    The number is decimal (optionally negative) or 0x hex and is stored as 32 bits. Blanks\n"          \
-    "    around the name and the number are ignored. Names match exactly, case included:\n"                 \
-    "    XvnUI_CustomECPMode, not xvnui_customecpmode. The first line with a name decides.\n"               \
-    "    Blank lines and lines whose first character (after blanks) is '#' are ignored; a '#'\n"            \
-    "    after a number is NOT a comment: \"XvnUI_CustomECPMode = 0  # note\" makes the value\n"            \
-    "    unreadable, and an unreadable value reads as not stored. depbase-cli warns on stderr\n"            \
-    "    about every line of the file it uses that the store cannot read. Example (samples/printers/office.conf):\n" \
-    "        # parallel port in nibble mode\n"                                                               \
-    "        XvnUI_CustomECPMode = 0\n"                                                                      \
+#define CLI_FILES                                                                                                      \
+    "Files:\n"                                                                                                         \
+    "  $ZMD_PRINTER_DIR/NAME.conf (else $HOME/.config/zmd/printers/NAME.conf)\n"                                       \
+    "    The printer NAME of --printer (not empty, no '/', not starting with '.'). One stored value\n"                 \
+    "    a line:\n"                                                                                                    \
+    "        ValueName = number\n"                                                                                     \
+    "    The number is decimal (optionally negative) or 0x hex and is stored as 32 bits. Blanks\n"                     \
+    "    around the name and the number are ignored. Names match exactly, case included:\n"                            \
+    "    XvnUI_CustomECPMode, not xvnui_customecpmode. The first line with a name decides.\n"                          \
+    "    Blank lines and lines whose first character (after blanks) is '#' are ignored; a '#'\n"                       \
+    "    after a number is NOT a comment: \"XvnUI_CustomECPMode = 0  # note\" makes the value\n"                       \
+    "    unreadable, and an unreadable value reads as not stored. depbase-cli warns on stderr\n"                       \
+    "    about every line of the file it uses that the store cannot read. Example (samples/printers/office.conf):\n"   \
+    "        # parallel port in nibble mode\n"                                                                         \
+    "        XvnUI_CustomECPMode = 0\n"                                                                                \
     "\n"
 
-#define CLI_EXIT_STATUS                                                                                      \
-    "Exit status:\n"                                                                                          \
-    "  0  the answer is ZMD_OK (help and version too)\n"                                                     \
-    "  1  any other result; the reason is on stderr when the key needs printer data it did not get\n"       \
-    "  2  usage error (unknown option, malformed argument)\n"                                                \
+#define CLI_EXIT_STATUS                                                                                                \
+    "Exit status:\n"                                                                                                   \
+    "  0  the answer is ZMD_OK (help and version too)\n"                                                               \
+    "  1  any other result; the reason is on stderr when the key needs printer data it did not get\n"                  \
+    "  2  usage error (unknown option, malformed argument)\n"                                                          \
     "\n"
 
 const char kTop[] =
@@ -93,35 +93,38 @@ const char kQuery[] =
     "  ZMD_PRINTER_DIR=samples/printers depbase-cli query drv 0x1018 --printer office\n"
     "\n" CLI_ENVIRONMENT CLI_FILES CLI_EXIT_STATUS;
 
-const char kDump[] =
-    "depbase-cli dump - ask every key of every database\n"
-    "\n"
-    "Usage: depbase-cli dump [--json]\n"
-    "\n"
-    "Asks every key of the six databases with default records (every setting 0 or empty, no\n"
-    "printer), and for the driver database also the keys its list, sequence and parameter-set\n"
-    "queries answer. One line a key; keys that need a printer answer ZMD_BAD_RECORD.\n"
-    "\n"
-    "Options:\n"
-    "      --json     print a JSON array of answers, each as query --json prints it\n"
-    "  -h, --help     print this help and exit\n"
-    "      --version  print the version and exit\n"
-    "\n"
-    "Examples:\n"
-    "  depbase-cli dump | grep ZMD_OK\n"
-    "  depbase-cli dump --json > answers.json\n"
-    "\n"
-    "Exit status:\n"
-    "  0  every answer was printed (whatever the results)\n"
-    "  1  standard output could not be written\n"
-    "  2  usage error\n"
-    "\n" CLI_ENVIRONMENT;
+const char kDump[] = "depbase-cli dump - ask every key of every database\n"
+                     "\n"
+                     "Usage: depbase-cli dump [--json]\n"
+                     "\n"
+                     "Asks every key of the six databases with default records (every setting 0 or empty, no\n"
+                     "printer), and for the driver database also the keys its list, sequence and parameter-set\n"
+                     "queries answer. One line a key; keys that need a printer answer ZMD_BAD_RECORD.\n"
+                     "\n"
+                     "Options:\n"
+                     "      --json     print a JSON array of answers, each as query --json prints it\n"
+                     "  -h, --help     print this help and exit\n"
+                     "      --version  print the version and exit\n"
+                     "\n"
+                     "Examples:\n"
+                     "  depbase-cli dump | grep ZMD_OK\n"
+                     "  depbase-cli dump --json > answers.json\n"
+                     "\n"
+                     "Exit status:\n"
+                     "  0  every answer was printed (whatever the results)\n"
+                     "  1  standard output could not be written\n"
+                     "  2  usage error\n"
+                     "\n" CLI_ENVIRONMENT;
 
 } // namespace
 
 const char *CliUsage(const std::string &topic)
 {
-    if (topic == "query") return kQuery;
-    if (topic == "dump") return kDump;
+    if (topic == "query") {
+        return kQuery;
+    }
+    if (topic == "dump") {
+        return kDump;
+    }
     return kTop;
 }

@@ -14,20 +14,27 @@ void WarnAboutPrinterFile(const CliRequest &req)
     std::string why;
     std::string path = CliPrinterPath(req.printer, &why);
     struct stat st;
-    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-    for (const std::string &w : CliPrinterWarnings(path, CliValueNames()))
+    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return;
+    }
+    for (const std::string &w : CliPrinterWarnings(path, CliValueNames())) {
         std::fprintf(stderr, "depbase-cli: warning: %s\n", w.c_str());
+    }
 }
 
 int Query(const CliRequest &req)
 {
-    if (req.hasPrinter) WarnAboutPrinterFile(req);
+    if (req.hasPrinter) {
+        WarnAboutPrinterFile(req);
+    }
     CliAnswer a = CliQuery(req);
     std::string out = req.json ? CliFormatJson(req, a) + "\n" : CliFormatAnswer(req, a);
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
     std::string advice = CliPrinterAdvice(req, CliProbePrinter(req));
-    if (!advice.empty()) std::fprintf(stderr, "depbase-cli: %s", advice.c_str());
+    if (!advice.empty()) {
+        std::fprintf(stderr, "depbase-cli: %s", advice.c_str());
+    }
     return a.result == 0 ? CLI_EXIT_OK : CLI_EXIT_RESULT;
 }
 
@@ -35,7 +42,9 @@ int Query(const CliRequest &req)
 int Dump(const CliRequest &req)
 {
     bool first = true;
-    if (req.json) std::fputs("[\n", stdout);
+    if (req.json) {
+        std::fputs("[\n", stdout);
+    }
     for (int db = 0; db < 6; ++db) {
         for (uint32_t key : CliDumpKeys(db)) {
             CliRequest one = req;
@@ -43,12 +52,15 @@ int Dump(const CliRequest &req)
             one.database = db;
             one.key = key;
             CliAnswer a = CliQuery(one);
-            std::string line = req.json ? (first ? "  " : ",\n  ") + CliFormatJson(one, a) : CliFormatLine(one, a) + "\n";
+            std::string line =
+                req.json ? (first ? "  " : ",\n  ") + CliFormatJson(one, a) : CliFormatLine(one, a) + "\n";
             std::fputs(line.c_str(), stdout);
             first = false;
         }
     }
-    if (req.json) std::fputs("\n]\n", stdout);
+    if (req.json) {
+        std::fputs("\n]\n", stdout);
+    }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::perror("depbase-cli: cannot write the answers");
         return CLI_EXIT_RESULT;

@@ -22,7 +22,9 @@ const uint32_t kValueNameKey = 0x0008;
 std::string Trim(const std::string &s)
 {
     size_t b = s.find_first_not_of(" \t\r\n\f\v");
-    if (b == std::string::npos) return std::string();
+    if (b == std::string::npos) {
+        return std::string();
+    }
     size_t e = s.find_last_not_of(" \t\r\n\f\v");
     return s.substr(b, e - b + 1);
 }
@@ -32,22 +34,34 @@ bool StoreNumber(const std::string &text)
 {
     size_t i = 0;
     bool negative = i < text.size() && text[i] == '-';
-    if (negative) ++i;
+    if (negative) {
+        ++i;
+    }
     uint64_t v = 0;
     if (text.size() - i > 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         for (i += 2; i < text.size(); ++i) {
-            if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+            if (!std::isxdigit(static_cast<unsigned char>(text[i]))) {
+                return false;
+            }
             v = v * 16 + static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(text[i]))
                                                    ? text[i] - '0'
                                                    : std::tolower(static_cast<unsigned char>(text[i])) - 'a' + 10);
-            if (v > 0xFFFFFFFFull) return false;
+            if (v > 0xFFFFFFFFull) {
+                return false;
+            }
         }
     } else {
-        if (i == text.size()) return false;
+        if (i == text.size()) {
+            return false;
+        }
         for (; i < text.size(); ++i) {
-            if (text[i] < '0' || text[i] > '9') return false;
+            if (text[i] < '0' || text[i] > '9') {
+                return false;
+            }
             v = v * 10 + static_cast<uint64_t>(text[i] - '0');
-            if (v > 0xFFFFFFFFull) return false;
+            if (v > 0xFFFFFFFFull) {
+                return false;
+            }
         }
     }
     return !negative || v <= 0x80000000ull;
@@ -55,17 +69,23 @@ bool StoreNumber(const std::string &text)
 
 bool SameIgnoringCase(const std::string &a, const std::string &b)
 {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
             return false;
+        }
+    }
     return true;
 }
 
 std::string Narrow(const ZMD_WCHAR *s)
 {
     std::string out;
-    for (; s && *s; ++s) out.push_back(static_cast<uint16_t>(*s) < 0x80 ? static_cast<char>(*s) : '?');
+    for (; s && *s; ++s) {
+        out.push_back(static_cast<uint16_t>(*s) < 0x80 ? static_cast<char>(*s) : '?');
+    }
     return out;
 }
 
@@ -77,17 +97,21 @@ struct Probe {
     CliPrinterUse *use;
 };
 
-bool ProbeOpen(void *, const ZMD_WCHAR *, void **) { return false; }
+bool ProbeOpen(void *, const ZMD_WCHAR *, void **)
+{
+    return false;
+}
 void ProbeClose(void *, void *) {}
 
 bool ProbeGetData(void *ctx, void *, const ZMD_WCHAR *valueName, void *data, uint32_t cbData, uint32_t *cbNeeded)
 {
     Probe *p = static_cast<Probe *>(ctx);
-    bool ok = p->realHandle &&
-              p->real->getPrinterData(p->real->ctx, p->realHandle, valueName, data, cbData, cbNeeded);
+    bool ok = p->realHandle && p->real->getPrinterData(p->real->ctx, p->realHandle, valueName, data, cbData, cbNeeded);
     std::string name = Narrow(valueName);
     bool seen = false;
-    for (const std::string &n : p->use->names) seen = seen || n == name;
+    for (const std::string &n : p->use->names) {
+        seen = seen || n == name;
+    }
     if (!seen) {
         p->use->names.push_back(name);
         p->use->stored.push_back(ok);
@@ -130,15 +154,21 @@ std::string NameList(const CliPrinterUse &use, bool missingOnly)
 {
     std::string s;
     size_t n = 0;
-    for (size_t i = 0; i < use.names.size(); ++i)
-        if (!missingOnly || !use.stored[i]) s += (n++ ? ", " : "") + use.names[i];
+    for (size_t i = 0; i < use.names.size(); ++i) {
+        if (!missingOnly || !use.stored[i]) {
+            s += (n++ ? ", " : "") + use.names[i];
+        }
+    }
     return s;
 }
 
 std::string FirstMissing(const CliPrinterUse &use)
 {
-    for (size_t i = 0; i < use.names.size(); ++i)
-        if (!use.stored[i]) return use.names[i];
+    for (size_t i = 0; i < use.names.size(); ++i) {
+        if (!use.stored[i]) {
+            return use.names[i];
+        }
+    }
     return use.names.empty() ? std::string() : use.names[0];
 }
 
@@ -151,9 +181,13 @@ std::string CliPrinterPath(const std::string &name, std::string *why)
         return std::string();
     }
     const char *dir = std::getenv("ZMD_PRINTER_DIR");
-    if (dir && *dir) return std::string(dir) + "/" + name + ".conf";
+    if (dir && *dir) {
+        return std::string(dir) + "/" + name + ".conf";
+    }
     const char *home = std::getenv("HOME");
-    if (home && *home) return std::string(home) + "/.config/zmd/printers/" + name + ".conf";
+    if (home && *home) {
+        return std::string(home) + "/.config/zmd/printers/" + name + ".conf";
+    }
     *why = "neither ZMD_PRINTER_DIR nor HOME is set, so there is no printer store";
     return std::string();
 }
@@ -167,9 +201,13 @@ std::vector<std::string> CliValueNames()
         ZMD_SettingsRecord rec{nullptr, 0, 1, strs, 1, ints, nullptr};
         uint8_t buf[512];
         uint32_t size = sizeof buf;
-        if (ZMD_AccessRootDataBase(kValueNameKey, &rec, sizeof buf, buf, &size) != ZMD_OK) continue;
+        if (ZMD_AccessRootDataBase(kValueNameKey, &rec, sizeof buf, buf, &size) != ZMD_OK) {
+            continue;
+        }
         std::string name;
-        for (uint32_t i = 0; i + 1 < size && (buf[i] || buf[i + 1]); i += 2) name.push_back(static_cast<char>(buf[i]));
+        for (uint32_t i = 0; i + 1 < size && (buf[i] || buf[i + 1]); i += 2) {
+            name.push_back(static_cast<char>(buf[i]));
+        }
         names.push_back(name);
     }
     return names;
@@ -188,7 +226,9 @@ std::vector<std::string> CliPrinterWarnings(const std::string &path, const std::
     for (int number = 1; std::getline(in, line); ++number) {
         std::string at = path + ":" + std::to_string(number) + ": ";
         std::string text = Trim(line);
-        if (text.empty() || text[0] == '#') continue;
+        if (text.empty() || text[0] == '#') {
+            continue;
+        }
         size_t eq = text.find('=');
         if (eq == std::string::npos) {
             warnings.push_back(at + "'" + text + "' is not 'ValueName = number'; the line is ignored");
@@ -200,8 +240,11 @@ std::vector<std::string> CliPrinterWarnings(const std::string &path, const std::
             continue;
         }
         int first = 0;
-        for (const auto &s : seen)
-            if (s.first == name) first = s.second;
+        for (const auto &s : seen) {
+            if (s.first == name) {
+                first = s.second;
+            }
+        }
         if (first) {
             warnings.push_back(at + name + " again; line " + std::to_string(first) + " decides, this line is ignored");
             continue;
@@ -217,13 +260,16 @@ std::vector<std::string> CliPrinterWarnings(const std::string &path, const std::
         std::string likely;
         for (const std::string &v : valueNames) {
             known = known || v == name;
-            if (likely.empty() && SameIgnoringCase(v, name)) likely = v;
+            if (likely.empty() && SameIgnoringCase(v, name)) {
+                likely = v;
+            }
         }
-        if (!known && !likely.empty())
+        if (!known && !likely.empty()) {
             warnings.push_back(at + "'" + name + "' is not read: names match case and all; the database reads '" +
                                likely + "'");
-        else if (!known)
+        } else if (!known) {
             warnings.push_back(at + "the database reads no value named '" + name + "'");
+        }
     }
     return warnings;
 }
@@ -235,38 +281,51 @@ CliPrinterUse CliProbePrinter(const CliRequest &req)
     CliSettings s;
     CliBuildRecord(req, &s);
     Probe probe{real, nullptr, &use};
-    if (req.hasPrinter && real->openPrinter(real->ctx, s.rec.pwszPrinterName, &probe.realHandle)) use.opened = true;
-    ZMD_Platform platform{&probe,          ProbeOpen,  ProbeClose, ProbeGetData, ProbeLocalTime,
-                          ProbeCountry,    ProbeAlloc, ProbeFree};
+    if (req.hasPrinter && real->openPrinter(real->ctx, s.rec.pwszPrinterName, &probe.realHandle)) {
+        use.opened = true;
+    }
+    ZMD_Platform platform{&probe,         ProbeOpen,    ProbeClose, ProbeGetData,
+                          ProbeLocalTime, ProbeCountry, ProbeAlloc, ProbeFree};
     ZMD_Env env{ZMD_ShippedImage(), &platform};
     int standIn = 0;
     s.rec.hPrinter = &standIn;
     uint32_t size = 0;
     ZMD_AccessDataBase(&env, static_cast<uint32_t>(req.database), req.key, &s.rec, 0, nullptr, &size);
-    if (probe.realHandle) real->closePrinter(real->ctx, probe.realHandle);
+    if (probe.realHandle) {
+        real->closePrinter(real->ctx, probe.realHandle);
+    }
     return use;
 }
 
 std::string CliPrinterAdvice(const CliRequest &req, const CliPrinterUse &use)
 {
     bool missing = false;
-    for (size_t i = 0; i < use.stored.size(); ++i) missing = missing || !use.stored[i];
-    if (use.names.empty() || (use.opened && !missing)) return std::string();
+    for (size_t i = 0; i < use.stored.size(); ++i) {
+        missing = missing || !use.stored[i];
+    }
+    if (use.names.empty() || (use.opened && !missing)) {
+        return std::string();
+    }
     std::string what = std::string(CliDatabaseName(req.database)) + " " + Hex4(req.key & 0xFFFFu);
     std::string example = "    " + FirstMissing(use) + " = 0\n";
     std::string why;
     std::string path = req.hasPrinter ? CliPrinterPath(req.printer, &why) : CliPrinterPath("NAME", &why);
-    if (!req.hasPrinter)
+    if (!req.hasPrinter) {
         return what + " reads the printer's stored value " + NameList(use, false) +
                ", and no printer is named: give --printer NAME, where " + path +
-               " (the printer store; ZMD_PRINTER_DIR names another directory) holds a line such as\n" + example + "(printer files: depbase-cli query --help, Files)\n";
-    if (path.empty())
+               " (the printer store; ZMD_PRINTER_DIR names another directory) holds a line such as\n" + example +
+               "(printer files: depbase-cli query --help, Files)\n";
+    }
+    if (path.empty()) {
         return "printer '" + req.printer + "' cannot be opened: " + why + "; " + what + " reads its stored value " +
                NameList(use, false) + "\n";
+    }
     if (!use.opened) {
         std::FILE *f = std::fopen(path.c_str(), "r");
         std::string reason = f ? "not a regular file" : std::strerror(errno);
-        if (f) std::fclose(f);
+        if (f) {
+            std::fclose(f);
+        }
         return "printer '" + req.printer + "' not found: cannot open " + path + " (" + reason + "); " + what +
                " reads its stored value " + NameList(use, false) + ", so the file needs a line such as\n" + example +
                "(ZMD_PRINTER_DIR names the directory of the printer files; samples/printers has office.conf)\n";

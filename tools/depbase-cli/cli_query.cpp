@@ -25,8 +25,21 @@ Export ExportOf(int database)
 bool IsListKey(uint32_t key)
 {
     switch (key) {
-    case 0x100C: case 0x100D: case 0x100E: case 0x100F: case 0x1010: case 0x1011: case 0x1012: case 0x1013:
-    case 0x1014: case 0x1016: case 0x1017: case 0x104D: case 0x104E: case 0x1051: case 0x1054:
+    case 0x100C:
+    case 0x100D:
+    case 0x100E:
+    case 0x100F:
+    case 0x1010:
+    case 0x1011:
+    case 0x1012:
+    case 0x1013:
+    case 0x1014:
+    case 0x1016:
+    case 0x1017:
+    case 0x104D:
+    case 0x104E:
+    case 0x1051:
+    case 0x1054:
         return true;
     default:
         return false;
@@ -37,7 +50,9 @@ bool IsListKey(uint32_t key)
 std::string KindName(uint32_t kind)
 {
     std::string name = DbcKindName(kind);
-    for (char &c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    for (char &c : name) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
     return name;
 }
 
@@ -48,20 +63,25 @@ void FindKind(const CliRequest &req, ZMD_SettingsRecord rec, CliAnswer *a)
     const ZMD_Platform *platform = ZMD_DefaultPlatform();
     ZMD_Env env{ZMD_ShippedImage(), platform};
     void *opened = nullptr;
-    if (rec.pwszPrinterName && platform->openPrinter(platform->ctx, rec.pwszPrinterName, &opened))
+    if (rec.pwszPrinterName && platform->openPrinter(platform->ctx, rec.pwszPrinterName, &opened)) {
         rec.hPrinter = opened;
+    }
     ZMD_Node node{0, 0};
     if (ZMD_FindKey(&env, req.key, &rec, &node) == ZMD_OK) {
         uint32_t kind = ZMD_NodeKindOf(node.w0);
         uint32_t count = ZMD_NodeLow(node.w1);
         a->kind = KindName(kind);
         a->form = DbcFormOfNode(kind, count);
-        if (kind == ZMD_KIND_COMPUTED) a->computedType = count;
+        if (kind == ZMD_KIND_COMPUTED) {
+            a->computedType = count;
+        }
     } else {
         a->kind = "";
         a->form = DBC_FORM_BYTES;
     }
-    if (opened) platform->closePrinter(platform->ctx, opened);
+    if (opened) {
+        platform->closePrinter(platform->ctx, opened);
+    }
 }
 
 } // namespace
@@ -103,11 +123,16 @@ uint32_t CliElementCount(const CliAnswer &a)
     uint32_t n = static_cast<uint32_t>(a.bytes.size());
     switch (a.form) {
     case DBC_FORM_INTS:
-    case DBC_FORM_UINTS: return n / 4;
-    case DBC_FORM_TEXT: return n / 2;
-    case DBC_FORM_AREA: return n == 16 ? 1 : n;
-    case DBC_FORM_LIST: return n / 20;
-    default: return n;
+    case DBC_FORM_UINTS:
+        return n / 4;
+    case DBC_FORM_TEXT:
+        return n / 2;
+    case DBC_FORM_AREA:
+        return n == 16 ? 1 : n;
+    case DBC_FORM_LIST:
+        return n / 20;
+    default:
+        return n;
     }
 }
 
@@ -117,13 +142,20 @@ std::vector<uint32_t> CliDumpKeys(int database)
     uint32_t first = 0, last = 0;
     CliKeyRange(database, &first, &last);
     const ZMD_ImageView *img = ZMD_ShippedImage();
-    for (uint32_t i = 0; img && img->keys && i < img->counts.keys; ++i)
-        if (img->keys[i] >= first && img->keys[i] <= last) keys.push_back(img->keys[i]);
+    for (uint32_t i = 0; img && img->keys && i < img->counts.keys; ++i) {
+        if (img->keys[i] >= first && img->keys[i] <= last) {
+            keys.push_back(img->keys[i]);
+        }
+    }
     if (database == 1) {
         for (uint32_t k : {0x100Du, 0x100Fu, 0x1013u, 0x1018u, 0x1019u, 0x101Au, 0x101Bu, 0x101Cu, 0x101Du, 0x101Eu}) {
             bool have = false;
-            for (uint32_t x : keys) have = have || x == k;
-            if (!have) keys.push_back(k);
+            for (uint32_t x : keys) {
+                have = have || x == k;
+            }
+            if (!have) {
+                keys.push_back(k);
+            }
         }
         std::sort(keys.begin(), keys.end());
     }

@@ -14,17 +14,25 @@ void CliBuildRecord(const CliRequest &req, CliSettings *s)
     s->ints.assign(kShapeInts[req.database], 0);
     s->texts.assign(kShapeStrings[req.database], std::string());
     for (const auto &p : req.ints) {
-        if (p.first >= s->ints.size()) s->ints.resize(p.first + 1, 0);
+        if (p.first >= s->ints.size()) {
+            s->ints.resize(p.first + 1, 0);
+        }
         s->ints[p.first] = p.second;
     }
     for (const auto &p : req.strs) {
-        if (p.first >= s->texts.size()) s->texts.resize(p.first + 1);
+        if (p.first >= s->texts.size()) {
+            s->texts.resize(p.first + 1);
+        }
         s->texts[p.first] = p.second;
     }
     s->strs.clear();
-    for (const std::string &t : s->texts) s->strs.push_back(t.c_str());
+    for (const std::string &t : s->texts) {
+        s->strs.push_back(t.c_str());
+    }
     s->printer.clear();
-    for (unsigned char c : req.printer) s->printer.push_back(static_cast<char16_t>(c));
+    for (unsigned char c : req.printer) {
+        s->printer.push_back(static_cast<char16_t>(c));
+    }
     s->rec.hPrinter = nullptr;
     s->rec.dwReserved = 0;
     s->rec.cStrings = static_cast<uint32_t>(s->strs.size());

@@ -64,32 +64,35 @@ struct TaggedItem {
 struct TaggedPlane {
     int32_t slot;
     Curve curve;
-    uint32_t slotTag = 0xF8000000u;          // top byte must be 0xF8
-    uint32_t descriptor = kCurveDescriptor;  // must equal kCurveDescriptor
-    int32_t curveOffset = kPlaneItemSize;    // curve position written in the item
+    uint32_t slotTag = 0xF8000000u;         // top byte must be 0xF8
+    uint32_t descriptor = kCurveDescriptor; // must equal kCurveDescriptor
+    int32_t curveOffset = kPlaneItemSize;   // curve position written in the item
 };
 // The standard items for planes: 0xF8 = planes.size(), 0x9A, one 0xDC per plane.
 std::vector<TaggedItem> standardItems(size_t planes);
 // A tagged body: header (magic, word, item count, word), the items, then each
 // plane item (64 bytes) followed by its 512-byte curve. Unread words are
 // filled with a pattern.
-Bytes taggedBody(const std::vector<TaggedItem> &items, const std::vector<TaggedPlane> &planes,
-                 bool bigEndian = false);
+Bytes taggedBody(const std::vector<TaggedItem> &items, const std::vector<TaggedPlane> &planes, bool bigEndian = false);
 // Body offset of plane item i in a body made by taggedBody.
 size_t taggedPlaneOffset(size_t itemCount, size_t plane);
 
 // ---- Files --------------------------------------------------------------
 
-enum DirectoryChoice { BY_TAG, IN_KZDB, IN_KZHT };
+enum DirectoryChoice {
+    BY_TAG,
+    IN_KZDB,
+    IN_KZHT
+};
 
 struct Table {
-    uint32_t tag;        // kind tag written in the directory entry
+    uint32_t tag; // kind tag written in the directory entry
     uint16_t id;
     Bytes body;
-    uint16_t spare = 0;  // the entry's unused 16 bits
+    uint16_t spare = 0;           // the entry's unused 16 bits
     DirectoryChoice dir = BY_TAG; // with separate directories: where the entry goes
-    bool listed = true;  // false: the body is in the file but no entry names it
-    int64_t sizeWord = -1; // >= 0: written instead of the body's true size
+    bool listed = true;           // false: the body is in the file but no entry names it
+    int64_t sizeWord = -1;        // >= 0: written instead of the body's true size
 };
 
 struct FileDesc {
@@ -112,7 +115,7 @@ struct EntryInfo {
     uint32_t tag;
     uint16_t id;
     uint32_t position;
-    bool sizeOk;       // size word and body lie inside the file
+    bool sizeOk; // size word and body lie inside the file
     int32_t bodySize;
     uint32_t bodyOffset; // position + 4
 };

@@ -16,7 +16,8 @@ struct CalCall {
     // Key (listNumber 7, params 1, 2, 3), mode 1, the given source name and
     // list prefix; the context is filled for calibDir (and sourceDir).
     CalCall(const CalPlatform *platform, const KZ_WCHAR *calibDir, const char *sourceName = "Table0.dat",
-            const char *prefix = "abcde", const KZ_WCHAR *sourceDir = nullptr) {
+            const char *prefix = "abcde", const KZ_WCHAR *sourceDir = nullptr)
+    {
         request.listNumber = 7;
         request.mode = 1;
         request.param1 = 1;

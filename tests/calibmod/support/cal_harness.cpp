@@ -22,24 +22,34 @@
 #include "../flow_fixture.h"
 #include "temp_dir.h"
 
-bool CalKey::operator<(const CalKey &o) const {
-    if (listNumber != o.listNumber) return listNumber < o.listNumber;
-    if (param1 != o.param1) return param1 < o.param1;
-    if (param2 != o.param2) return param2 < o.param2;
+bool CalKey::operator<(const CalKey &o) const
+{
+    if (listNumber != o.listNumber) {
+        return listNumber < o.listNumber;
+    }
+    if (param1 != o.param1) {
+        return param1 < o.param1;
+    }
+    if (param2 != o.param2) {
+        return param2 < o.param2;
+    }
     return param3 < o.param3;
 }
 
-bool CalKey::operator==(const CalKey &o) const {
+bool CalKey::operator==(const CalKey &o) const
+{
     return listNumber == o.listNumber && param1 == o.param1 && param2 == o.param2 && param3 == o.param3;
 }
 
-std::string CalKey::str() const {
+std::string CalKey::str() const
+{
     return std::to_string(listNumber) + "," + std::to_string(param1) + "," + std::to_string(param2) + "," +
            std::to_string(param3);
 }
 
 CallResult calibrateKey(const CalPlatform *platform, const KeyedCall &call, const KZ_WCHAR *sourceDir,
-                        const KZ_WCHAR *calibDir) {
+                        const KZ_WCHAR *calibDir)
+{
     CalibRequest request{call.key.listNumber, 1, call.key.param1, call.key.param2, call.key.param3};
     CalibNames names{};
     memcpy(names.sourceName, call.sourceName.data(), std::min(call.sourceName.size(), sizeof names.sourceName));
@@ -55,7 +65,8 @@ CallResult calibrateKey(const CalPlatform *platform, const KeyedCall &call, cons
     return r;
 }
 
-CallResult calibrateQuick(const KeyedCall &call, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir) {
+CallResult calibrateQuick(const KeyedCall &call, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir)
+{
     static FakePlatform *quick = [] {
         FakePlatform *f = new FakePlatform; // lives as long as the process
         f->flushSkipsSync = true;
@@ -65,7 +76,8 @@ CallResult calibrateQuick(const KeyedCall &call, const KZ_WCHAR *sourceDir, cons
     return calibrateKey(quick->platform(), call, sourceDir, calibDir);
 }
 
-std::string failureName(const KeyedCall &call) {
+std::string failureName(const KeyedCall &call)
+{
     std::string s = call.sourceName;
     s.resize(16, '\0');
     return s;
@@ -73,28 +85,42 @@ std::string failureName(const KeyedCall &call) {
 
 namespace {
 
-bool number(const std::string &field, uint32_t *value) {
-    if (field.empty() || field.size() > 10) return false;
+bool number(const std::string &field, uint32_t *value)
+{
+    if (field.empty() || field.size() > 10) {
+        return false;
+    }
     uint64_t v = 0;
     for (char c : field) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9') {
+            return false;
+        }
         v = v * 10 + static_cast<unsigned>(c - '0');
     }
-    if (v > 0xFFFFFFFFull) return false;
+    if (v > 0xFFFFFFFFull) {
+        return false;
+    }
     *value = static_cast<uint32_t>(v);
     return true;
 }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
-std::string lowered(std::string s) {
-    for (char &c : s) c = lower(c);
+std::string lowered(std::string s)
+{
+    for (char &c : s) {
+        c = lower(c);
+    }
     return s;
 }
 
 } // namespace
 
-bool parseListText(const std::string &text, std::vector<ListedEntry> *entries, std::string *why) {
+bool parseListText(const std::string &text, std::vector<ListedEntry> *entries, std::string *why)
+{
     entries->clear();
     size_t at = 0;
     int lineNo = 0;
@@ -110,11 +136,17 @@ bool parseListText(const std::string &text, std::vector<ListedEntry> *entries, s
         std::vector<std::string> fields;
         std::stringstream ss(line);
         std::string f;
-        while (std::getline(ss, f, ',')) fields.push_back(f);
-        if (!line.empty() && line.back() == ',') fields.push_back("");
+        while (std::getline(ss, f, ',')) {
+            fields.push_back(f);
+        }
+        if (!line.empty() && line.back() == ',') {
+            fields.push_back("");
+        }
         uint32_t v[4];
         bool good = fields.size() == 5 && line.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
-        for (int i = 0; good && i < 4; ++i) good = number(fields[static_cast<size_t>(i)], &v[i]);
+        for (int i = 0; good && i < 4; ++i) {
+            good = number(fields[static_cast<size_t>(i)], &v[i]);
+        }
         good = good && !fields[4].empty() && fields[4].size() < 16;
         if (!good) {
             *why = "line " + std::to_string(lineNo) + " is malformed: '" + line + "'";
@@ -131,22 +163,35 @@ bool parseListText(const std::string &text, std::vector<ListedEntry> *entries, s
     return true;
 }
 
-bool hasListShape(const std::string &name) {
-    if (name.size() < 12 || lowered(name.substr(name.size() - 4)) != ".ini") return false;
-    for (size_t i = 5; i < name.size() - 4; ++i)
-        if (name[i] < '0' || name[i] > '9') return false;
+bool hasListShape(const std::string &name)
+{
+    if (name.size() < 12 || lowered(name.substr(name.size() - 4)) != ".ini") {
+        return false;
+    }
+    for (size_t i = 5; i < name.size() - 4; ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return false;
+        }
+    }
     return true;
 }
 
-std::string DirLists::nameOf(const std::string &list, const CalKey &key) const {
+std::string DirLists::nameOf(const std::string &list, const CalKey &key) const
+{
     auto it = lists.find(list);
-    if (it == lists.end()) return "";
-    for (const ListedEntry &e : it->second)
-        if (e.key == key) return e.name;
+    if (it == lists.end()) {
+        return "";
+    }
+    for (const ListedEntry &e : it->second) {
+        if (e.key == key) {
+            return e.name;
+        }
+    }
     return "";
 }
 
-DirLists readDirLists(const std::string &dir) {
+DirLists readDirLists(const std::string &dir)
+{
     DirLists out;
     DIR *d = opendir(dir.c_str());
     if (d == nullptr) {
@@ -156,7 +201,9 @@ DirLists readDirLists(const std::string &dir) {
     std::vector<std::string> names;
     while (struct dirent *e = readdir(d)) {
         std::string n = e->d_name;
-        if (n != "." && n != "..") names.push_back(n);
+        if (n != "." && n != "..") {
+            names.push_back(n);
+        }
     }
     closedir(d);
     std::map<std::string, std::string> nameSeen; // lower-cased copy name -> where
@@ -171,23 +218,29 @@ DirLists readDirLists(const std::string &dir) {
         in.read(&text[0], static_cast<std::streamsize>(text.size()));
         text.resize(static_cast<size_t>(in.gcount()));
         if (text.size() == 1u << 20) {
-            if (out.problem.empty()) out.problem = n + ": longer than 1 MiB";
+            if (out.problem.empty()) {
+                out.problem = n + ": longer than 1 MiB";
+            }
             continue;
         }
         std::vector<ListedEntry> entries;
         std::string why;
         if (!parseListText(text, &entries, &why)) {
-            if (out.problem.empty()) out.problem = n + ": " + why;
+            if (out.problem.empty()) {
+                out.problem = n + ": " + why;
+            }
             continue;
         }
         std::set<CalKey> keys;
         for (const ListedEntry &e : entries) {
-            if (!keys.insert(e.key).second && out.problem.empty())
+            if (!keys.insert(e.key).second && out.problem.empty()) {
                 out.problem = n + ": key " + e.key.str() + " listed twice";
+            }
             auto seen = nameSeen.emplace(lowered(e.name), n + " key " + e.key.str());
-            if (!seen.second && out.problem.empty())
-                out.problem = "name " + e.name + " listed by " + seen.first->second + " and by " + n + " key " +
-                              e.key.str();
+            if (!seen.second && out.problem.empty()) {
+                out.problem =
+                    "name " + e.name + " listed by " + seen.first->second + " and by " + n + " key " + e.key.str();
+            }
         }
         out.lists[n] = entries;
     }
@@ -195,14 +248,19 @@ DirLists readDirLists(const std::string &dir) {
     return out;
 }
 
-DirSnapshot snapshotDir(const std::string &dir) {
+DirSnapshot snapshotDir(const std::string &dir)
+{
     DirSnapshot s;
     DIR *d = opendir(dir.c_str());
-    if (d == nullptr) return s;
+    if (d == nullptr) {
+        return s;
+    }
     while (struct dirent *e = readdir(d)) {
         std::string n = e->d_name;
         struct stat st;
-        if (n == "." || n == ".." || lstat((dir + "/" + n).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (n == "." || n == ".." || lstat((dir + "/" + n).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            continue;
+        }
         std::ifstream in(dir + "/" + n, std::ios::binary);
         s[n] = std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
@@ -210,61 +268,89 @@ DirSnapshot snapshotDir(const std::string &dir) {
     return s;
 }
 
-std::string snapshotDiff(const DirSnapshot &before, const DirSnapshot &after) {
+std::string snapshotDiff(const DirSnapshot &before, const DirSnapshot &after)
+{
     std::string out;
     for (const auto &f : before) {
         auto it = after.find(f.first);
-        if (it == after.end()) out += f.first + " gone; ";
-        else if (it->second != f.second) out += f.first + " changed; ";
+        if (it == after.end()) {
+            out += f.first + " gone; ";
+        } else if (it->second != f.second) {
+            out += f.first + " changed; ";
+        }
     }
-    for (const auto &f : after)
-        if (!before.count(f.first)) out += f.first + " added; ";
+    for (const auto &f : after) {
+        if (!before.count(f.first)) {
+            out += f.first + " added; ";
+        }
+    }
     return out;
 }
 
-void restoreDir(const std::string &dir, const DirSnapshot &snapshot) {
+void restoreDir(const std::string &dir, const DirSnapshot &snapshot)
+{
     for (const auto &f : snapshot) {
         std::ofstream out(dir + "/" + f.first, std::ios::binary | std::ios::trunc);
         out.write(f.second.data(), static_cast<std::streamsize>(f.second.size()));
-        if (!out) throw std::runtime_error("cannot write " + f.first);
+        if (!out) {
+            throw std::runtime_error("cannot write " + f.first);
+        }
     }
 }
 
-kzfile::Bytes bytesOf(const std::string &s) { return kzfile::Bytes(s.begin(), s.end()); }
+kzfile::Bytes bytesOf(const std::string &s)
+{
+    return kzfile::Bytes(s.begin(), s.end());
+}
 
-const kzfile::Bytes &freshCopy(const kzfile::Bytes &source, const int16_t ids[6]) {
+const kzfile::Bytes &freshCopy(const kzfile::Bytes &source, const int16_t ids[6])
+{
     static std::map<std::pair<kzfile::Bytes, std::vector<int16_t>>, kzfile::Bytes> made;
     auto key = std::make_pair(source, std::vector<int16_t>(ids, ids + 6));
     auto it = made.find(key);
-    if (it != made.end()) return it->second;
+    if (it != made.end()) {
+        return it->second;
+    }
     TempDir src;
     TempDir calib;
     src.write("Table0.dat", std::string(source.begin(), source.end()));
     KeyedCall call;
     memcpy(call.ids, ids, sizeof call.ids);
     CallResult r = calibrateQuick(call, src.wide(), calib.wide());
-    if (r.rc != CAL_OK) throw std::runtime_error("a fresh directory gives no copy");
+    if (r.rc != CAL_OK) {
+        throw std::runtime_error("a fresh directory gives no copy");
+    }
     kzfile::Bytes copy = bytesOf(calib.read(r.name));
-    if (copy != expectedCopy(source, ids)) throw std::runtime_error("a fresh copy is not the expected one");
+    if (copy != expectedCopy(source, ids)) {
+        throw std::runtime_error("a fresh copy is not the expected one");
+    }
     return made.emplace(key, copy).first->second;
 }
 
-std::vector<std::vector<int16_t>> distinctIdSets(const kzfile::Bytes &source, size_t count) {
+std::vector<std::vector<int16_t>> distinctIdSets(const kzfile::Bytes &source, size_t count)
+{
     std::vector<std::vector<int16_t>> sets;
     std::set<kzfile::Bytes> seen{source};
     const int16_t values[3] = {-3, 0, 3};
     for (int code = 0; code < 81 && sets.size() < count; ++code) {
         int16_t ids[6] = {0, 0, 0, 0, 0, 0};
-        for (int slot = 0, c = code; slot < 4; ++slot, c /= 3) ids[slot] = values[c % 3];
-        if (seen.insert(expectedCopy(source, ids)).second) sets.emplace_back(ids, ids + 6);
+        for (int slot = 0, c = code; slot < 4; ++slot, c /= 3) {
+            ids[slot] = values[c % 3];
+        }
+        if (seen.insert(expectedCopy(source, ids)).second) {
+            sets.emplace_back(ids, ids + 6);
+        }
     }
     return sets;
 }
 
-int startChild(const std::function<int()> &body, unsigned guardSeconds) {
+int startChild(const std::function<int()> &body, unsigned guardSeconds)
+{
     fflush(nullptr);
     pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
     if (pid == 0) {
         signal(SIGALRM, SIG_DFL);
         alarm(guardSeconds);
@@ -279,14 +365,17 @@ int startChild(const std::function<int()> &body, unsigned guardSeconds) {
     return static_cast<int>(pid);
 }
 
-ChildStatus waitChild(int pid) {
+ChildStatus waitChild(int pid)
+{
     ChildStatus s;
     int status = 0;
     pid_t r;
     do {
         r = waitpid(pid, &status, 0);
     } while (r < 0 && errno == EINTR);
-    if (r != pid) return s;
+    if (r != pid) {
+        return s;
+    }
     if (WIFEXITED(status)) {
         s.exited = true;
         s.code = WEXITSTATUS(status);
@@ -296,6 +385,7 @@ ChildStatus waitChild(int pid) {
     return s;
 }
 
-ChildStatus runInChild(const std::function<int()> &body, unsigned guardSeconds) {
+ChildStatus runInChild(const std::function<int()> &body, unsigned guardSeconds)
+{
     return waitChild(startChild(body, guardSeconds));
 }

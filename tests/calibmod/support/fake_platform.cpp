@@ -5,10 +5,14 @@
 
 namespace {
 
-FakePlatform *self(void *ctx) { return static_cast<FakePlatform *>(ctx); }
+FakePlatform *self(void *ctx)
+{
+    return static_cast<FakePlatform *>(ctx);
+}
 
 // The last component of a wide path, one byte per unit (tests name files in ASCII).
-std::string baseName(const KZ_WCHAR *path) {
+std::string baseName(const KZ_WCHAR *path)
+{
     std::string name;
     for (const KZ_WCHAR *p = path; *p != 0; ++p) {
         if (*p == '/' || *p == '\\') {
@@ -20,14 +24,16 @@ std::string baseName(const KZ_WCHAR *path) {
     return name;
 }
 
-std::string nameOf(const FakePlatform *f, CalHandle h) {
+std::string nameOf(const FakePlatform *f, CalHandle h)
+{
     auto it = f->handleNames.find(h);
     return it == f->handleNames.end() ? std::string("?") : it->second;
 }
 
 // Counts one file operation; true when it is to fail. A process that is to
 // be killed at this operation dies here, before the operation is done.
-bool fileOpFails(FakePlatform *f, const char *what, const std::string &on = std::string()) {
+bool fileOpFails(FakePlatform *f, const char *what, const std::string &on = std::string())
+{
     if (f->logOps) {
         f->opLog.push_back(on.empty() ? std::string(what) : std::string(what) + " " + on);
     }
@@ -39,12 +45,14 @@ bool fileOpFails(FakePlatform *f, const char *what, const std::string &on = std:
 }
 
 // Counts one read or write; true when it is to come up one byte short.
-bool ioIsShort(FakePlatform *f, long &ioCount) {
+bool ioIsShort(FakePlatform *f, long &ioCount)
+{
     ++ioCount;
     return f->shortIoAt != 0 && ioCount == f->shortIoAt;
 }
 
-CalIo fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
+CalIo fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
+{
     FakePlatform *f = self(ctx);
     f->lastPath = path;
     if (kind != CAL_OPEN_READ && kind != CAL_OPEN_READ_FOLLOW) {
@@ -63,7 +71,8 @@ CalIo fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out
     return CAL_IO_OK;
 }
 
-CalIo fakeRemove(void *ctx, const KZ_WCHAR *path) {
+CalIo fakeRemove(void *ctx, const KZ_WCHAR *path)
+{
     FakePlatform *f = self(ctx);
     f->lastPath = path;
     f->touched.push_back(path);
@@ -77,12 +86,14 @@ CalIo fakeRemove(void *ctx, const KZ_WCHAR *path) {
     return io;
 }
 
-bool fakeSeek(void *ctx, CalHandle h, uint32_t offset) {
+bool fakeSeek(void *ctx, CalHandle h, uint32_t offset)
+{
     FakePlatform *f = self(ctx);
     return !fileOpFails(f, "seek", nameOf(f, h)) && f->real->seek(f->real->ctx, h, offset);
 }
 
-bool fakeRead(void *ctx, CalHandle h, void *buf, uint32_t count, uint32_t *got) {
+bool fakeRead(void *ctx, CalHandle h, void *buf, uint32_t count, uint32_t *got)
+{
     FakePlatform *f = self(ctx);
     if (fileOpFails(f, "read", nameOf(f, h))) {
         return false;
@@ -91,7 +102,8 @@ bool fakeRead(void *ctx, CalHandle h, void *buf, uint32_t count, uint32_t *got) 
     return f->real->read(f->real->ctx, h, buf, shortRead ? count - 1 : count, got);
 }
 
-bool fakeWrite(void *ctx, CalHandle h, const void *buf, uint32_t count, uint32_t *written) {
+bool fakeWrite(void *ctx, CalHandle h, const void *buf, uint32_t count, uint32_t *written)
+{
     FakePlatform *f = self(ctx);
     if (fileOpFails(f, "write", nameOf(f, h))) {
         return false;
@@ -104,12 +116,14 @@ bool fakeWrite(void *ctx, CalHandle h, const void *buf, uint32_t count, uint32_t
     return true;
 }
 
-bool fakeSize(void *ctx, CalHandle h, uint32_t *out) {
+bool fakeSize(void *ctx, CalHandle h, uint32_t *out)
+{
     FakePlatform *f = self(ctx);
     return !fileOpFails(f, "size", nameOf(f, h)) && f->real->size(f->real->ctx, h, out);
 }
 
-void fakeClose(void *ctx, CalHandle h) {
+void fakeClose(void *ctx, CalHandle h)
+{
     FakePlatform *f = self(ctx);
     ++f->closes;
     --f->openHandles;
@@ -117,17 +131,20 @@ void fakeClose(void *ctx, CalHandle h) {
     f->real->close(f->real->ctx, h);
 }
 
-bool fakeFlush(void *ctx, CalHandle h) {
+bool fakeFlush(void *ctx, CalHandle h)
+{
     FakePlatform *f = self(ctx);
     return !fileOpFails(f, "flush", nameOf(f, h)) && (f->flushSkipsSync || f->real->flush(f->real->ctx, h));
 }
 
-bool fakeTruncate(void *ctx, CalHandle h, uint32_t size) {
+bool fakeTruncate(void *ctx, CalHandle h, uint32_t size)
+{
     FakePlatform *f = self(ctx);
     return !fileOpFails(f, "truncate", nameOf(f, h)) && f->real->truncate(f->real->ctx, h, size);
 }
 
-bool fakeRename(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to) {
+bool fakeRename(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to)
+{
     FakePlatform *f = self(ctx);
     f->lastPath = to;
     f->touched.push_back(from);
@@ -139,7 +156,8 @@ bool fakeRename(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to) {
     return true;
 }
 
-CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) {
+CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+{
     FakePlatform *f = self(ctx);
     if (fileOpFails(f, "listDir")) {
         return CAL_IO_ERROR;
@@ -147,7 +165,8 @@ CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) 
     return f->real->listDir(f->real->ctx, dir, visit, arg);
 }
 
-bool fakeLock(void *ctx, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out) {
+bool fakeLock(void *ctx, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out)
+{
     FakePlatform *f = self(ctx);
     if (fileOpFails(f, "lock") || !f->real->lock(f->real->ctx, dir, f->lockWaitMs >= 0 ? f->lockWaitMs : waitMs, out)) {
         return false;
@@ -156,13 +175,15 @@ bool fakeLock(void *ctx, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out) {
     return true;
 }
 
-void fakeUnlock(void *ctx, CalHandle token) {
+void fakeUnlock(void *ctx, CalHandle token)
+{
     FakePlatform *f = self(ctx);
     --f->locksHeld;
     f->real->unlock(f->real->ctx, token);
 }
 
-int fakeToWide(void *ctx, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen) {
+int fakeToWide(void *ctx, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen)
+{
     FakePlatform *f = self(ctx);
     if (fileOpFails(f, "toWide")) {
         return 0;
@@ -170,7 +191,8 @@ int fakeToWide(void *ctx, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen
     return f->real->toWide(f->real->ctx, src, srcLen, dst, dstLen);
 }
 
-void *fakeAlloc(void *ctx, size_t size) {
+void *fakeAlloc(void *ctx, size_t size)
+{
     FakePlatform *f = self(ctx);
     ++f->allocs;
     if ((f->failAllocAt != 0 && f->allocs == f->failAllocAt) ||
@@ -189,7 +211,8 @@ void *fakeAlloc(void *ctx, size_t size) {
     return p;
 }
 
-void fakeFree(void *ctx, void *p) {
+void fakeFree(void *ctx, void *p)
+{
     FakePlatform *f = self(ctx);
     if (p != nullptr) {
         --f->outstandingAllocs;
@@ -204,7 +227,8 @@ void fakeFree(void *ctx, void *p) {
 
 } // namespace
 
-FakePlatform::FakePlatform() : real(calDefaultPlatform()) {
+FakePlatform::FakePlatform() : real(calDefaultPlatform())
+{
     table.ctx = this;
     table.separator = real->separator;
     table.open = fakeOpen;
@@ -225,7 +249,8 @@ FakePlatform::FakePlatform() : real(calDefaultPlatform()) {
     table.free = fakeFree;
 }
 
-void FakePlatform::resetCounts() {
+void FakePlatform::resetCounts()
+{
     allocs = fileOps = opens = closes = removes = writes = ioCalls = renames = 0;
     failAllocAt = failFileOpAt = shortIoAt = failAllocsFrom = killAtFileOp = 0;
     failedOpenIs = CAL_IO_ERROR;
@@ -234,7 +259,8 @@ void FakePlatform::resetCounts() {
     peakBytes = bytesOutstanding;
 }
 
-long FakePlatform::firstOp(const std::string &prefix) const {
+long FakePlatform::firstOp(const std::string &prefix) const
+{
     for (size_t i = 0; i < opLog.size(); ++i) {
         if (opLog[i].compare(0, prefix.size(), prefix) == 0) {
             return static_cast<long>(i + 1);

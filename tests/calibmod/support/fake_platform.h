@@ -28,13 +28,13 @@ struct FakePlatform {
     long ioCalls = 0; // read and write attempts (shortIoAt counts these)
 
     // Failure injection (1-based; 0 = never).
-    long failAllocAt = 0;  // the n-th allocation returns null
-    long failFileOpAt = 0; // the n-th file operation fails
-    long shortIoAt = 0;    // the n-th read or write succeeds but moves one byte fewer
-    long failAllocsFrom = 0; // every allocation from the n-th on fails
-    long killAtFileOp = 0;   // the process kills itself (SIGKILL) at the n-th file operation
+    long failAllocAt = 0;              // the n-th allocation returns null
+    long failFileOpAt = 0;             // the n-th file operation fails
+    long shortIoAt = 0;                // the n-th read or write succeeds but moves one byte fewer
+    long failAllocsFrom = 0;           // every allocation from the n-th on fails
+    long killAtFileOp = 0;             // the process kills itself (SIGKILL) at the n-th file operation
     CalIo failedOpenIs = CAL_IO_ERROR; // what an open failed by failFileOpAt reports
-    long lockWaitMs = -1;    // >= 0: the wait every lock is given instead of the caller's
+    long lockWaitMs = -1;              // >= 0: the wait every lock is given instead of the caller's
     // flush succeeds without asking the system to write through: what a
     // killed process wrote stays in the page cache, so tests of kills and
     // faults need no real fsync (only a power loss would).
@@ -60,9 +60,9 @@ struct FakePlatform {
     long outstandingAllocs = 0;
     long openHandles = 0;
     long locksHeld = 0;
-    long long bytesOutstanding = 0; // bytes of the allocations not yet freed
-    long long peakBytes = 0;        // the most bytesOutstanding has been since init / resetCounts
-    std::map<const void *, size_t> blockSizes;   // live allocations
+    long long bytesOutstanding = 0;               // bytes of the allocations not yet freed
+    long long peakBytes = 0;                      // the most bytesOutstanding has been since init / resetCounts
+    std::map<const void *, size_t> blockSizes;    // live allocations
     std::map<CalHandle, std::string> handleNames; // open handles and the name each was opened at
 
     FakePlatform();

@@ -14,7 +14,8 @@
 
 namespace {
 
-void removeTree(const std::string &path) {
+void removeTree(const std::string &path)
+{
     DIR *d = opendir(path.c_str());
     if (d != nullptr) {
         while (dirent *e = readdir(d)) {
@@ -38,7 +39,8 @@ void removeTree(const std::string &path) {
 
 } // namespace
 
-std::basic_string<KZ_WCHAR> toWideString(const std::string &utf8) {
+std::basic_string<KZ_WCHAR> toWideString(const std::string &utf8)
+{
     std::basic_string<KZ_WCHAR> out;
     for (size_t i = 0; i < utf8.size();) {
         unsigned char c = static_cast<unsigned char>(utf8[i]);
@@ -63,7 +65,8 @@ std::basic_string<KZ_WCHAR> toWideString(const std::string &utf8) {
     return out;
 }
 
-TempDir::TempDir() {
+TempDir::TempDir()
+{
     const char *base = getenv("TMPDIR");
     std::string tmpl = std::string(base && *base ? base : "/tmp") + "/calibmod-test-XXXXXX";
     if (mkdtemp(tmpl.data()) == nullptr) {
@@ -73,28 +76,40 @@ TempDir::TempDir() {
     wide_ = toWideString(path_);
 }
 
-TempDir::~TempDir() { removeTree(path_); }
+TempDir::~TempDir()
+{
+    removeTree(path_);
+}
 
-void TempDir::write(const std::string &name, const std::string &bytes) const {
+void TempDir::write(const std::string &name, const std::string &bytes) const
+{
     std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string TempDir::read(const std::string &name) const {
+std::string TempDir::read(const std::string &name) const
+{
     std::ifstream in(file(name), std::ios::binary);
     std::ostringstream out;
-    if (in) out << in.rdbuf();
+    if (in) {
+        out << in.rdbuf();
+    }
     return out.str();
 }
 
-bool TempDir::exists(const std::string &name) const {
+bool TempDir::exists(const std::string &name) const
+{
     struct stat st;
     return stat(file(name).c_str(), &st) == 0;
 }
 
-void TempDir::remove(const std::string &name) const { unlink(file(name).c_str()); }
+void TempDir::remove(const std::string &name) const
+{
+    unlink(file(name).c_str());
+}
 
-std::vector<std::string> TempDir::list() const {
+std::vector<std::string> TempDir::list() const
+{
     std::vector<std::string> names;
     DIR *d = opendir(path_.c_str());
     if (d != nullptr) {
@@ -110,7 +125,8 @@ std::vector<std::string> TempDir::list() const {
     return names;
 }
 
-std::string TempDir::makeSubdir(const std::string &name) const {
+std::string TempDir::makeSubdir(const std::string &name) const
+{
     std::string p = file(name);
     mkdir(p.c_str(), 0700);
     return p;

@@ -38,14 +38,14 @@ public:
     void removeValue(const std::string &printer, const std::string &valueName);
     void *handleOf(const std::string &printer) const;
 
-    bool failOpen = false;     // openPrinter fails even for a known printer
+    bool failOpen = false; // openPrinter fails even for a known printer
 
     // Spooler counters.
-    int openCalls = 0;         // openPrinter calls (successful or not)
-    int openSucceeded = 0;     // of them, the ones that handed out a handle
-    int closeCalls = 0;        // closePrinter calls
-    int getDataCalls = 0;      // getPrinterData calls
-    std::vector<void *> closedHandles; // every handle passed to closePrinter, in order
+    int openCalls = 0;                          // openPrinter calls (successful or not)
+    int openSucceeded = 0;                      // of them, the ones that handed out a handle
+    int closeCalls = 0;                         // closePrinter calls
+    int getDataCalls = 0;                       // getPrinterData calls
+    std::vector<void *> closedHandles;          // every handle passed to closePrinter, in order
     std::vector<std::u16string> lastValueNames; // value names asked for, in order
     // Handles opened by openPrinter and not yet closed.
     int openHandles() const { return openSucceeded - closedOpened_; }
@@ -62,12 +62,18 @@ public:
     // 1-based number of the allocation that fails; 0 = none fails. Only the
     // n-th call fails; later ones succeed again.
     int failAllocAt = 0;
-    int allocCalls = 0;            // every alloc call, the failed one included
-    int freeCalls = 0;             // free calls with a non-null pointer
-    int badFrees = 0;              // frees of pointers this heap did not hand out
+    int allocCalls = 0; // every alloc call, the failed one included
+    int freeCalls = 0;  // free calls with a non-null pointer
+    int badFrees = 0;   // frees of pointers this heap did not hand out
     size_t outstanding() const { return live_.size(); }
     // Resets the allocation counters and the failure point (not the live set).
-    void resetAllocCounters() { failAllocAt = 0; allocCalls = 0; freeCalls = 0; badFrees = 0; }
+    void resetAllocCounters()
+    {
+        failAllocAt = 0;
+        allocCalls = 0;
+        freeCalls = 0;
+        badFrees = 0;
+    }
     void resetSpoolerCounters();
 
 private:

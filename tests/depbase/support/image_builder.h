@@ -24,13 +24,22 @@
 
 namespace mk {
 
-inline ZMD_Node node(uint32_t kind, uint32_t operand, uint32_t w1) { return ZMD_Node{ZMD_MakeW0(kind, operand), w1}; }
+inline ZMD_Node node(uint32_t kind, uint32_t operand, uint32_t w1)
+{
+    return ZMD_Node{ZMD_MakeW0(kind, operand), w1};
+}
 inline ZMD_Node value(uint32_t kind, uint32_t offset, uint16_t key, uint16_t count)
 {
     return node(kind, offset, ZMD_MakeW1(key, count));
 }
-inline ZMD_Node computed(uint16_t key, uint16_t type) { return value(ZMD_KIND_COMPUTED, 0, key, type); }
-inline ZMD_Node list(uint32_t first, uint16_t count) { return node(ZMD_KIND_LIST, first, count); }
+inline ZMD_Node computed(uint16_t key, uint16_t type)
+{
+    return value(ZMD_KIND_COMPUTED, 0, key, type);
+}
+inline ZMD_Node list(uint32_t first, uint16_t count)
+{
+    return node(ZMD_KIND_LIST, first, count);
+}
 inline ZMD_Node switchOn(uint32_t first, uint16_t setting, uint16_t count)
 {
     return node(ZMD_KIND_SWITCH, first, ZMD_MakeW1(setting, count));
@@ -59,12 +68,30 @@ inline ZMD_Node selectMasked(uint32_t maskNode, uint16_t setting, uint16_t count
 {
     return node(ZMD_KIND_SELECT_MASKED, maskNode, ZMD_MakeW1(setting, count));
 }
-inline ZMD_Node mask(uint32_t firstCase, uint32_t bits) { return node(ZMD_KIND_MASK, firstCase, bits); }
-inline ZMD_Node caseEqual(uint32_t target, uint32_t v) { return node(ZMD_KIND_CASE_EQUAL, target, v); }
-inline ZMD_Node caseEqualInt(uint32_t target, int32_t v) { return caseEqual(target, static_cast<uint32_t>(v)); }
-inline ZMD_Node caseString(uint32_t target, uint32_t stringNode) { return node(ZMD_KIND_CASE_STRING, target, stringNode); }
-inline ZMD_Node caseDefault(uint32_t target) { return node(ZMD_KIND_CASE_DEFAULT, target, 0); }
-inline ZMD_Node caseRange(uint32_t target, uint32_t poolIndex) { return node(ZMD_KIND_CASE_RANGE, target, poolIndex); }
+inline ZMD_Node mask(uint32_t firstCase, uint32_t bits)
+{
+    return node(ZMD_KIND_MASK, firstCase, bits);
+}
+inline ZMD_Node caseEqual(uint32_t target, uint32_t v)
+{
+    return node(ZMD_KIND_CASE_EQUAL, target, v);
+}
+inline ZMD_Node caseEqualInt(uint32_t target, int32_t v)
+{
+    return caseEqual(target, static_cast<uint32_t>(v));
+}
+inline ZMD_Node caseString(uint32_t target, uint32_t stringNode)
+{
+    return node(ZMD_KIND_CASE_STRING, target, stringNode);
+}
+inline ZMD_Node caseDefault(uint32_t target)
+{
+    return node(ZMD_KIND_CASE_DEFAULT, target, 0);
+}
+inline ZMD_Node caseRange(uint32_t target, uint32_t poolIndex)
+{
+    return node(ZMD_KIND_CASE_RANGE, target, poolIndex);
+}
 
 } // namespace mk
 

@@ -29,8 +29,9 @@ struct Search {
 
 bool NodeAt(const ZMD_ImageView *image, uint64_t index, ZMD_Node *node)
 {
-    if (!image->nodes || index >= image->counts.nodes)
+    if (!image->nodes || index >= image->counts.nodes) {
         return false;
+    }
     *node = image->nodes[index];
     return true;
 }
@@ -42,10 +43,12 @@ bool WalkSequence(Search &s, uint32_t first, uint32_t count, Constraints &c, uns
 {
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node child;
-        if (!NodeAt(s.image, static_cast<uint64_t>(first) + i, &child))
+        if (!NodeAt(s.image, static_cast<uint64_t>(first) + i, &child)) {
             return false;
-        if (Walk(s, child, c, depth + 1, found))
+        }
+        if (Walk(s, child, c, depth + 1, found)) {
             return true;
+        }
     }
     return false;
 }
@@ -55,8 +58,9 @@ bool WalkSequence(Search &s, uint32_t first, uint32_t count, Constraints &c, uns
 bool WithInt(Constraints &c, uint32_t index, int32_t v, const std::function<bool()> &then)
 {
     auto it = c.ints.find(index);
-    if (it != c.ints.end())
+    if (it != c.ints.end()) {
         return it->second == v ? then() : false;
+    }
     c.ints[index] = v;
     const bool stop = then();
     c.ints.erase(index);
@@ -66,8 +70,9 @@ bool WithInt(Constraints &c, uint32_t index, int32_t v, const std::function<bool
 bool WithString(Constraints &c, uint32_t index, const std::string &v, const std::function<bool()> &then)
 {
     auto it = c.strings.find(index);
-    if (it != c.strings.end())
+    if (it != c.strings.end()) {
         return it->second == v ? then() : false;
+    }
     c.strings[index] = v;
     const bool stop = then();
     c.strings.erase(index);
@@ -77,8 +82,9 @@ bool WithString(Constraints &c, uint32_t index, const std::string &v, const std:
 bool WalkTarget(Search &s, ZMD_Node caseNode, Constraints &c, unsigned depth, const Found &found)
 {
     ZMD_Node target;
-    if (!NodeAt(s.image, ZMD_NodeOperand(caseNode.w0), &target))
+    if (!NodeAt(s.image, ZMD_NodeOperand(caseNode.w0), &target)) {
         return false;
+    }
     return Walk(s, target, c, depth + 1, found);
 }
 
@@ -90,21 +96,25 @@ int32_t UnmatchedValue(const ZMD_ImageView *image, uint32_t first, uint32_t upTo
     std::vector<std::pair<int32_t, int32_t>> ranges;
     for (uint32_t i = first; i < upTo; ++i) {
         ZMD_Node c;
-        if (!NodeAt(image, i, &c))
+        if (!NodeAt(image, i, &c)) {
             break;
-        if (ZMD_NodeKindOf(c.w0) == ZMD_KIND_CASE_EQUAL)
+        }
+        if (ZMD_NodeKindOf(c.w0) == ZMD_KIND_CASE_EQUAL) {
             taken.insert(static_cast<int32_t>(c.w1));
-        else if (ZMD_NodeKindOf(c.w0) == ZMD_KIND_CASE_RANGE && image->int32Pool &&
-                 c.w1 + 1ull < image->counts.int32Pool)
+        } else if (ZMD_NodeKindOf(c.w0) == ZMD_KIND_CASE_RANGE && image->int32Pool &&
+                   c.w1 + 1ull < image->counts.int32Pool) {
             ranges.emplace_back(image->int32Pool[c.w1], image->int32Pool[c.w1 + 1]);
+        }
     }
     for (int32_t v = 0; v < 1 << 20; ++v) {
         const int32_t masked = static_cast<int32_t>(static_cast<uint32_t>(v) & mask);
         bool hit = taken.count(masked) != 0;
-        for (const auto &r : ranges)
+        for (const auto &r : ranges) {
             hit = hit || (r.first <= masked && masked <= r.second);
-        if (!hit)
+        }
+        if (!hit) {
             return v;
+        }
     }
     return -7777777;
 }
@@ -116,16 +126,18 @@ bool WalkIntCases(Search &s, uint32_t first, uint32_t count, uint32_t index, uin
 {
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node cs;
-        if (!NodeAt(s.image, static_cast<uint64_t>(first) + i, &cs))
+        if (!NodeAt(s.image, static_cast<uint64_t>(first) + i, &cs)) {
             return false;
+        }
         int32_t v;
         switch (ZMD_NodeKindOf(cs.w0)) {
         case ZMD_KIND_CASE_EQUAL:
             v = static_cast<int32_t>(cs.w1);
             break;
         case ZMD_KIND_CASE_RANGE:
-            if (!s.image->int32Pool || cs.w1 + 1ull >= s.image->counts.int32Pool)
+            if (!s.image->int32Pool || cs.w1 + 1ull >= s.image->counts.int32Pool) {
                 return false;
+            }
             v = s.image->int32Pool[cs.w1];
             break;
         case ZMD_KIND_CASE_DEFAULT:
@@ -134,16 +146,18 @@ bool WalkIntCases(Search &s, uint32_t first, uint32_t count, uint32_t index, uin
         default:
             return false;
         }
-        if (WithInt(c, index, v, [&] { return WalkTarget(s, cs, c, depth, found); }))
+        if (WithInt(c, index, v, [&] { return WalkTarget(s, cs, c, depth, found); })) {
             return true;
+        }
     }
     return false;
 }
 
 bool Walk(Search &s, ZMD_Node node, Constraints &c, unsigned depth, const Found &found)
 {
-    if (depth > 64 || --s.budget < 0)
+    if (depth > 64 || --s.budget < 0) {
         return false;
+    }
     const ZMD_ImageView *image = s.image;
     const uint32_t kind = ZMD_NodeKindOf(node.w0);
     const uint32_t operand = ZMD_NodeOperand(node.w0);
@@ -156,8 +170,9 @@ bool Walk(Search &s, ZMD_Node node, Constraints &c, unsigned depth, const Found 
     case ZMD_KIND_UINT16_ARRAY:
     case ZMD_KIND_TEXT:
     case ZMD_KIND_COMPUTED:
-        if (ZMD_NodeHigh(node.w1) != s.key)
+        if (ZMD_NodeHigh(node.w1) != s.key) {
             return false;
+        }
         if (kind == ZMD_KIND_COMPUTED && ZMD_NodeLow(node.w1) == 7 && !c.readsPrinter) {
             c.readsPrinter = true; // the quiet window is stored with the printer
             const bool stop = found(c);
@@ -176,16 +191,19 @@ bool Walk(Search &s, ZMD_Node node, Constraints &c, unsigned depth, const Found 
         const uint32_t setting = ZMD_NodeHigh(node.w1);
         for (uint32_t i = 0; i < ZMD_NodeLow(node.w1); ++i) {
             ZMD_Node child;
-            if (!NodeAt(image, static_cast<uint64_t>(operand) + i, &child))
+            if (!NodeAt(image, static_cast<uint64_t>(operand) + i, &child)) {
                 return false;
+            }
             bool stop;
-            if (ZMD_NodeKindOf(child.w0) == ZMD_KIND_WHEN)
+            if (ZMD_NodeKindOf(child.w0) == ZMD_KIND_WHEN) {
                 stop = WithInt(c, setting, static_cast<int32_t>(ZMD_NodeHigh(child.w1)),
                                [&] { return Walk(s, child, c, depth + 1, found); });
-            else
+            } else {
                 stop = Walk(s, child, c, depth + 1, found);
-            if (stop)
+            }
+            if (stop) {
                 return true;
+            }
         }
         return false;
     }
@@ -195,31 +213,36 @@ bool Walk(Search &s, ZMD_Node node, Constraints &c, unsigned depth, const Found 
 
     case ZMD_KIND_SELECT_MASKED: {
         ZMD_Node mask;
-        if (!NodeAt(image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK)
+        if (!NodeAt(image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK) {
             return false;
-        return WalkIntCases(s, ZMD_NodeOperand(mask.w0), ZMD_NodeLow(node.w1), ZMD_NodeHigh(node.w1), mask.w1, c,
-                            depth, found);
+        }
+        return WalkIntCases(s, ZMD_NodeOperand(mask.w0), ZMD_NodeLow(node.w1), ZMD_NodeHigh(node.w1), mask.w1, c, depth,
+                            found);
     }
 
     case ZMD_KIND_SELECT_STRING: {
         const uint32_t setting = ZMD_NodeHigh(node.w1);
         for (uint32_t i = 0; i < ZMD_NodeLow(node.w1); ++i) {
             ZMD_Node cs;
-            if (!NodeAt(image, static_cast<uint64_t>(operand) + i, &cs))
+            if (!NodeAt(image, static_cast<uint64_t>(operand) + i, &cs)) {
                 return false;
+            }
             std::string v = "\x7F?";
             if (ZMD_NodeKindOf(cs.w0) == ZMD_KIND_CASE_STRING) {
                 ZMD_Node str;
-                if (!NodeAt(image, cs.w1, &str) || !image->caseStringPool)
+                if (!NodeAt(image, cs.w1, &str) || !image->caseStringPool) {
                     return false;
+                }
                 const uint32_t at = ZMD_NodeOperand(str.w0);
                 const uint32_t len = ZMD_NodeLow(str.w1);
-                if (static_cast<uint64_t>(at) + len > image->counts.caseStringPool)
+                if (static_cast<uint64_t>(at) + len > image->counts.caseStringPool) {
                     return false;
+                }
                 v.assign(image->caseStringPool + at, len);
             }
-            if (WithString(c, setting, v, [&] { return WalkTarget(s, cs, c, depth, found); }))
+            if (WithString(c, setting, v, [&] { return WalkTarget(s, cs, c, depth, found); })) {
                 return true;
+            }
         }
         return false;
     }
@@ -233,8 +256,9 @@ bool Walk(Search &s, ZMD_Node node, Constraints &c, unsigned depth, const Found 
         bool stop = false;
         for (uint32_t i = 0; i < ZMD_NodeLow(node.w1) && !stop; ++i) {
             ZMD_Node cs;
-            if (!NodeAt(image, static_cast<uint64_t>(operand) + i, &cs))
+            if (!NodeAt(image, static_cast<uint64_t>(operand) + i, &cs)) {
                 break;
+            }
             stop = WalkTarget(s, cs, c, depth, found);
         }
         c.readsPrinter = before;
@@ -248,11 +272,14 @@ bool Walk(Search &s, ZMD_Node node, Constraints &c, unsigned depth, const Found 
 
 bool TopNode(const ZMD_ImageView *image, uint16_t key, ZMD_Node *top)
 {
-    if (!image->keys || !image->keyNodes)
+    if (!image->keys || !image->keyNodes) {
         return false;
-    for (uint32_t i = 0; i < image->counts.keys; ++i)
-        if (image->keys[i] == key)
+    }
+    for (uint32_t i = 0; i < image->counts.keys; ++i) {
+        if (image->keys[i] == key) {
             return NodeAt(image, image->keyNodes[i], top);
+        }
+    }
     return false;
 }
 
@@ -264,14 +291,17 @@ void Apply(const Constraints &c, void *printer, SweepQuery *q)
     q->ints.assign(shape.cInts, 0);
     q->strings.assign(shape.cStrings, std::string());
     q->stringSet.assign(shape.cStrings, false);
-    for (const auto &i : c.ints)
-        if (i.first < q->ints.size())
+    for (const auto &i : c.ints) {
+        if (i.first < q->ints.size()) {
             q->ints[i.first] = i.second;
-    for (const auto &s : c.strings)
+        }
+    }
+    for (const auto &s : c.strings) {
         if (s.first < q->strings.size()) {
             q->strings[s.first] = s.second;
             q->stringSet[s.first] = true;
         }
+    }
     q->readsPrinter = c.readsPrinter;
     q->hPrinter = printer;
     q->bind();
@@ -281,8 +311,9 @@ void Collect(const ZMD_ImageView *image, uint64_t index, std::set<uint64_t> &see
              const std::function<bool(ZMD_Node)> &pred, bool *hit)
 {
     ZMD_Node n;
-    if (*hit || seen.count(index) || !NodeAt(image, index, &n))
+    if (*hit || seen.count(index) || !NodeAt(image, index, &n)) {
         return;
+    }
     seen.insert(index);
     if (pred(n)) {
         *hit = true;
@@ -299,14 +330,17 @@ void Collect(const ZMD_ImageView *image, uint64_t index, std::set<uint64_t> &see
     case ZMD_KIND_SELECT_STRING:
     case ZMD_KIND_SELECT_PRINTER_DATA:
     case ZMD_KIND_SELECT_COUNTRY:
-        for (uint32_t i = 0; i < low; ++i)
+        for (uint32_t i = 0; i < low; ++i) {
             Collect(image, static_cast<uint64_t>(op) + i, seen, pred, hit);
+        }
         return;
     case ZMD_KIND_SELECT_MASKED: {
         ZMD_Node mask;
-        if (NodeAt(image, op, &mask))
-            for (uint32_t i = 0; i < low; ++i)
+        if (NodeAt(image, op, &mask)) {
+            for (uint32_t i = 0; i < low; ++i) {
                 Collect(image, static_cast<uint64_t>(ZMD_NodeOperand(mask.w0)) + i, seen, pred, hit);
+            }
+        }
         return;
     }
     case ZMD_KIND_CASE_EQUAL:
@@ -330,11 +364,13 @@ std::vector<uint16_t> CandidateKeys(const ZMD_ImageView *image, const SweepAsk &
     std::set<uint16_t> keys(inTable);
     for (uint32_t key = 1; key < 0x7000; ++key) {
         SweepQuery q;
-        if (inTable.count(static_cast<uint16_t>(key)) || !SweepDatabaseOf(static_cast<uint16_t>(key), &q.database))
+        if (inTable.count(static_cast<uint16_t>(key)) || !SweepDatabaseOf(static_cast<uint16_t>(key), &q.database)) {
             continue;
+        }
         Apply(Constraints(), nullptr, &q);
-        if (ask(static_cast<uint16_t>(key), q.database, &q.record) != ZMD_NO_KEY)
+        if (ask(static_cast<uint16_t>(key), q.database, &q.record) != ZMD_NO_KEY) {
             keys.insert(static_cast<uint16_t>(key));
+        }
     }
     return std::vector<uint16_t>(keys.begin(), keys.end());
 }
@@ -344,8 +380,9 @@ std::vector<uint16_t> CandidateKeys(const ZMD_ImageView *image, const SweepAsk &
 void SweepQuery::bind()
 {
     stringPtrs.assign(strings.size(), nullptr);
-    for (size_t i = 0; i < strings.size(); ++i)
+    for (size_t i = 0; i < strings.size(); ++i) {
         stringPtrs[i] = stringSet[i] ? strings[i].c_str() : nullptr;
+    }
     record = ZMD_SettingsRecord{};
     record.hPrinter = hPrinter;
     record.cInts = static_cast<uint32_t>(ints.size());
@@ -358,8 +395,9 @@ bool SweepDatabaseOf(uint16_t key, uint32_t *database)
 {
     static const uint32_t kByDigit[] = {ZMD_DB_ROOT, ZMD_DB_DRV, ZMD_DB_LM, ZMD_DB_MNT, ZMD_DB_PA, 99, ZMD_DB_SM};
     const uint32_t digit = key >> 12;
-    if (digit >= sizeof kByDigit / sizeof kByDigit[0] || kByDigit[digit] == 99 || (key & 0x0FFFu) == 0)
+    if (digit >= sizeof kByDigit / sizeof kByDigit[0] || kByDigit[digit] == 99 || (key & 0x0FFFu) == 0) {
         return false;
+    }
     *database = kByDigit[digit];
     return true;
 }
@@ -367,13 +405,20 @@ bool SweepDatabaseOf(uint16_t key, uint32_t *database)
 SweepExport SweepExportOf(uint32_t database)
 {
     switch (database) {
-    case ZMD_DB_ROOT: return ZMD_AccessRootDataBase;
-    case ZMD_DB_DRV: return ZMD_AccessDrvDataBase;
-    case ZMD_DB_LM: return ZMD_AccessLMDataBase;
-    case ZMD_DB_MNT: return ZMD_AccessMntDataBase;
-    case ZMD_DB_PA: return ZMD_AccessPADataBase;
-    case ZMD_DB_SM: return ZMD_AccessSMDataBase;
-    default: return nullptr;
+    case ZMD_DB_ROOT:
+        return ZMD_AccessRootDataBase;
+    case ZMD_DB_DRV:
+        return ZMD_AccessDrvDataBase;
+    case ZMD_DB_LM:
+        return ZMD_AccessLMDataBase;
+    case ZMD_DB_MNT:
+        return ZMD_AccessMntDataBase;
+    case ZMD_DB_PA:
+        return ZMD_AccessPADataBase;
+    case ZMD_DB_SM:
+        return ZMD_AccessSMDataBase;
+    default:
+        return nullptr;
     }
 }
 
@@ -381,8 +426,9 @@ std::vector<SweepQuery> BuildSweep(const ZMD_ImageView *image, const SweepAsk &a
                                    std::vector<uint16_t> *unanswered)
 {
     std::vector<SweepQuery> out;
-    if (!image || !image->keys)
+    if (!image || !image->keys) {
         return out;
+    }
     // Settings that answered, per database: a key whose own tree is not the
     // whole story (a driver list also needs the default pair of an internal
     // key) is tried again starting from each of them.
@@ -395,22 +441,25 @@ std::vector<SweepQuery> BuildSweep(const ZMD_ImageView *image, const SweepAsk &a
             const uint16_t key = round == 0 ? candidates[k] : retry[k].second;
             SweepQuery q;
             q.key = key;
-            if (!SweepDatabaseOf(key, &q.database))
+            if (!SweepDatabaseOf(key, &q.database)) {
                 continue;
+            }
             bool answered = false;
             Constraints kept;
             const Found tryIt = [&](Constraints &c) {
                 Apply(c, printer, &q);
                 answered = ask(key, q.database, &q.record) == ZMD_OK;
-                if (answered)
+                if (answered) {
                     kept = c;
+                }
                 return answered;
             };
             ZMD_Node top;
             const bool hasTop = TopNode(image, key, &top);
             std::vector<Constraints> starts(1);
-            if (round == 1)
+            if (round == 1) {
                 starts = answeredBy[q.database];
+            }
             for (size_t i = 0; i < starts.size() && !answered; ++i) {
                 tryIt(starts[i]);
                 if (!answered && hasTop) {
@@ -436,11 +485,14 @@ std::vector<SweepQuery> BuildSweep(const ZMD_ImageView *image, const SweepAsk &a
     }
     std::vector<SweepQuery> holes;
     holes.swap(out);
-    for (auto &q : holes)
-        if (q.key != 0)
+    for (auto &q : holes) {
+        if (q.key != 0) {
             out.push_back(std::move(q));
-    for (auto &q : out)
+        }
+    }
+    for (auto &q : out) {
         q.bind();
+    }
     return out;
 }
 
@@ -451,14 +503,16 @@ std::vector<SweepQuery> BuildFullSweep(const ZMD_ImageView *image, const SweepAs
     // The settings of every first answer, per database: a key that answers
     // only with settings from elsewhere (a list's default pair) starts there.
     std::map<uint32_t, std::vector<SweepQuery>> firsts;
-    for (const SweepQuery &q : one)
+    for (const SweepQuery &q : one) {
         firsts[q.database].push_back(q);
+    }
     for (const SweepQuery &first : one) {
         std::set<std::pair<std::vector<int32_t>, std::vector<std::string>>> seen;
         std::vector<SweepQuery> found;
         const auto keep = [&](SweepQuery &q) {
-            if (found.size() >= perKey || ask(q.key, q.database, &q.record) != ZMD_OK)
+            if (found.size() >= perKey || ask(q.key, q.database, &q.record) != ZMD_OK) {
                 return;
+            }
             if (seen.insert({q.ints, q.strings}).second) {
                 found.push_back(q);
                 found.back().bind();
@@ -474,9 +528,11 @@ std::vector<SweepQuery> BuildFullSweep(const ZMD_ImageView *image, const SweepAs
                 if (pass == 1) {
                     // From the settings of the key's first answer.
                     Constraints c;
-                    for (size_t i = 0; i < first.ints.size(); ++i)
-                        if (first.ints[i] != 0)
+                    for (size_t i = 0; i < first.ints.size(); ++i) {
+                        if (first.ints[i] != 0) {
                             c.ints[static_cast<uint32_t>(i)] = first.ints[i];
+                        }
+                    }
                     starts.assign(1, c);
                 }
                 for (Constraints &start : starts) {
@@ -493,21 +549,25 @@ std::vector<SweepQuery> BuildFullSweep(const ZMD_ImageView *image, const SweepAs
                 }
             }
         }
-        for (SweepQuery &q : found)
+        for (SweepQuery &q : found) {
             out.push_back(std::move(q));
+        }
     }
-    for (auto &q : out)
+    for (auto &q : out) {
         q.bind();
+    }
     return out;
 }
 
 bool SweepTreeHas(const ZMD_ImageView *image, uint16_t key, const std::function<bool(ZMD_Node)> &pred)
 {
-    if (!image || !image->keys || !image->keyNodes)
+    if (!image || !image->keys || !image->keyNodes) {
         return false;
+    }
     for (uint32_t i = 0; i < image->counts.keys; ++i) {
-        if (image->keys[i] != key)
+        if (image->keys[i] != key) {
             continue;
+        }
         std::set<uint64_t> seen;
         bool hit = false;
         Collect(image, image->keyNodes[i], seen, pred, &hit);

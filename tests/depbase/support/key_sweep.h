@@ -21,9 +21,9 @@ struct SweepQuery {
     uint32_t database = 0;
     std::vector<int32_t> ints;
     std::vector<std::string> strings;
-    std::vector<bool> stringSet;      // false: the entry is a null pointer
-    bool readsPrinter = false;        // the chosen path reads a value stored with the printer
-    void *hPrinter = nullptr;         // the record's printer handle
+    std::vector<bool> stringSet; // false: the entry is a null pointer
+    bool readsPrinter = false;   // the chosen path reads a value stored with the printer
+    void *hPrinter = nullptr;    // the record's printer handle
     // The record over the settings above (no printer name).
     // Valid while this query lives and is not copied; bind() refreshes it.
     ZMD_SettingsRecord record{};

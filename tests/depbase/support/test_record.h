@@ -26,8 +26,9 @@ public:
     void setPrinterName(const std::string &ascii)
     {
         printerName.clear();
-        for (unsigned char c : ascii)
+        for (unsigned char c : ascii) {
             printerName.push_back(static_cast<char16_t>(c));
+        }
         hasPrinterName = true;
     }
 
@@ -40,8 +41,7 @@ public:
         rec_.ppszStrings = strings.empty() ? nullptr : strings.data();
         rec_.cInts = static_cast<uint32_t>(ints.size());
         rec_.pnInts = ints.empty() ? nullptr : ints.data();
-        rec_.pwszPrinterName =
-            hasPrinterName ? reinterpret_cast<const ZMD_WCHAR *>(printerName.c_str()) : nullptr;
+        rec_.pwszPrinterName = hasPrinterName ? reinterpret_cast<const ZMD_WCHAR *>(printerName.c_str()) : nullptr;
         return &rec_;
     }
 

@@ -13,12 +13,14 @@
 
 namespace {
 
-ino_t inodeOf(const std::string &path) {
+ino_t inodeOf(const std::string &path)
+{
     struct stat st;
     return lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-TEST_F(CalibDirTest, HealthyDirectoryIsReportedSoAndLeftUntouchedByRepair) {
+TEST_F(CalibDirTest, HealthyDirectoryIsReportedSoAndLeftUntouchedByRepair)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     ASSERT_EQ(calibrate(1), CAL_OK);
     cli::DirReport r = scan();
@@ -36,7 +38,8 @@ TEST_F(CalibDirTest, HealthyDirectoryIsReportedSoAndLeftUntouchedByRepair) {
     EXPECT_EQ(inodeOf(calibPath("calib001.ini")), listNode);
 }
 
-TEST_F(CalibDirTest, MissingCopy) {
+TEST_F(CalibDirTest, MissingCopy)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     ASSERT_EQ(calibrate(1), CAL_OK);
     ASSERT_EQ(unlink(calibPath("table1.dat").c_str()), 0);
@@ -46,7 +49,8 @@ TEST_F(CalibDirTest, MissingCopy) {
     EXPECT_EQ(inodeOf(calibPath("table2.dat")), healthy); // the healthy entry's copy was never touched
 }
 
-TEST_F(CalibDirTest, SymbolicLinkInPlaceOfACopy) {
+TEST_F(CalibDirTest, SymbolicLinkInPlaceOfACopy)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     ASSERT_EQ(unlink(calibPath("table1.dat").c_str()), 0);
     ASSERT_EQ(symlink((sourceDir + "/Table0.dat").c_str(), calibPath("table1.dat").c_str()), 0);
@@ -58,7 +62,8 @@ TEST_F(CalibDirTest, SymbolicLinkInPlaceOfACopy) {
     EXPECT_EQ(access((sourceDir + "/Table0.dat").c_str(), R_OK), 0); // the link went, not what it pointed at
 }
 
-TEST_F(CalibDirTest, StaleCopy) {
+TEST_F(CalibDirTest, StaleCopy)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     std::string copy = read("table1.dat");
     copy[kzfile::getU32(sample, 4) + 8] ^= 0x20; // one letter of the identification string
@@ -67,7 +72,8 @@ TEST_F(CalibDirTest, StaleCopy) {
     repairAndRebuild({0});
 }
 
-TEST_F(CalibDirTest, CopyIdenticalToItsSourceWasNeverCalibrated) {
+TEST_F(CalibDirTest, CopyIdenticalToItsSourceWasNeverCalibrated)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     write("table1.dat", std::string(sample.begin(), sample.end()));
     EXPECT_EQ(entryProblems(scan()), "1:uncalibrated");
@@ -75,7 +81,8 @@ TEST_F(CalibDirTest, CopyIdenticalToItsSourceWasNeverCalibrated) {
     EXPECT_NE(read("table1.dat"), std::string(sample.begin(), sample.end()));
 }
 
-TEST_F(CalibDirTest, NameListedByTwoLists) {
+TEST_F(CalibDirTest, NameListedByTwoLists)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     write("calib002.ini", "2,0,0,0,table1.dat\r\n");
     cli::DirReport r = scan();
@@ -88,14 +95,16 @@ TEST_F(CalibDirTest, NameListedByTwoLists) {
     EXPECT_EQ(after.problems, 0) << entryProblems(after);
 }
 
-TEST_F(CalibDirTest, NameListedTwiceInOneList) {
+TEST_F(CalibDirTest, NameListedTwiceInOneList)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     write("calib001.ini", read("calib001.ini") + "1,5,0,0,table1.dat\r\n");
     EXPECT_EQ(entryProblems(scan()), "1:duplicate_name 2:duplicate_name");
     repairAndRebuild({0, 5});
 }
 
-TEST_F(CalibDirTest, DuplicateKeyAndEntryOfAnotherListNumber) {
+TEST_F(CalibDirTest, DuplicateKeyAndEntryOfAnotherListNumber)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     write("table7.dat", read("table1.dat"));
     write("table8.dat", read("table1.dat"));
@@ -108,7 +117,8 @@ TEST_F(CalibDirTest, DuplicateKeyAndEntryOfAnotherListNumber) {
     EXPECT_NE(access(calibPath("table7.dat").c_str(), F_OK), 0);
 }
 
-TEST_F(CalibDirTest, MalformedLineMakesTheListUnusableAndRepairKeepsTheGoodLines) {
+TEST_F(CalibDirTest, MalformedLineMakesTheListUnusableAndRepairKeepsTheGoodLines)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     ASSERT_EQ(calibrate(1), CAL_OK);
     const std::string good = read("calib001.ini");
@@ -123,7 +133,8 @@ TEST_F(CalibDirTest, MalformedLineMakesTheListUnusableAndRepairKeepsTheGoodLines
     EXPECT_EQ(scan().problems, 0);
 }
 
-TEST_F(CalibDirTest, LinesTheModuleNeverReads) {
+TEST_F(CalibDirTest, LinesTheModuleNeverReads)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     write("table5.dat", read("table1.dat"));
     write("calib001.ini", read("calib001.ini") + "1,5,0,0,table5.dat"); // no line end
@@ -135,7 +146,8 @@ TEST_F(CalibDirTest, LinesTheModuleNeverReads) {
     EXPECT_EQ(read("calib001.ini").find("table5.dat1,"), std::string::npos);
 }
 
-TEST_F(CalibDirTest, OrphansAndLeftoversOfAnInterruptedCall) {
+TEST_F(CalibDirTest, OrphansAndLeftoversOfAnInterruptedCall)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     write("table9.dat", read("table1.dat"));
     write(cli::kTempCopyName, "half a copy");
@@ -148,7 +160,8 @@ TEST_F(CalibDirTest, OrphansAndLeftoversOfAnInterruptedCall) {
     EXPECT_NE(access(calibPath("table9.dat").c_str(), F_OK), 0);
 }
 
-TEST_F(CalibDirTest, CopyWithoutASourceIsReportedButKept) {
+TEST_F(CalibDirTest, CopyWithoutASourceIsReportedButKept)
+{
     ASSERT_EQ(calibrate(0), CAL_OK);
     write("other1.dat", read("table1.dat"));
     write("calib001.ini", read("calib001.ini") + "1,3,0,0,other1.dat\r\n");
@@ -158,7 +171,8 @@ TEST_F(CalibDirTest, CopyWithoutASourceIsReportedButKept) {
     EXPECT_EQ(access(calibPath("other1.dat").c_str(), F_OK), 0);
 }
 
-TEST_F(CalibDirTest, LockIsTheModulesAndItsWaitIsBounded) {
+TEST_F(CalibDirTest, LockIsTheModulesAndItsWaitIsBounded)
+{
     int held = open(calibDir.c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(held, 0);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
@@ -175,7 +189,8 @@ TEST_F(CalibDirTest, LockIsTheModulesAndItsWaitIsBounded) {
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 
-TEST(ListRead, ReadsLinesAsTheModuleDoes) {
+TEST(ListRead, ReadsLinesAsTheModuleDoes)
+{
     cli::ListText t = cli::readListText(" 1 , 2,3,4, abc1.dat\r\n\r\n1,-,3,4,abc2.dat\n1,,3,4,abc3.dat\r"
                                         "1,2,3,4,abc1.dat,x\r\n1,2\r\n   \r\n1,2,3,4,abc4.dat");
     ASSERT_EQ(t.lines.size(), 7u);
@@ -190,7 +205,9 @@ TEST(ListRead, ReadsLinesAsTheModuleDoes) {
     EXPECT_FALSE(t.usable);
 
     std::string many;
-    for (int i = 0; i < 130; ++i) many += "1," + std::to_string(i) + ",0,0,t1.dat\r\n";
+    for (int i = 0; i < 130; ++i) {
+        many += "1," + std::to_string(i) + ",0,0,t1.dat\r\n";
+    }
     cli::ListText m = cli::readListText(many + std::string("\0", 1) + "1,1,1,1,t2.dat\r\n");
     ASSERT_EQ(m.lines.size(), 131u);
     EXPECT_TRUE(m.lines[127].read);

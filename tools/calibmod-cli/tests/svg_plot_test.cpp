@@ -20,7 +20,8 @@ struct Element {
 // A small XML reader: tags must nest and close, attribute values are
 // quoted, entity references are the five predefined ones. Returns every
 // element (in document order) or fails with a reason.
-bool parseXml(const std::string &text, std::vector<Element> *elements, std::string *error) {
+bool parseXml(const std::string &text, std::vector<Element> *elements, std::string *error)
+{
     std::vector<std::string> open;
     size_t i = 0;
     auto fail = [&](const std::string &why) {
@@ -28,73 +29,112 @@ bool parseXml(const std::string &text, std::vector<Element> *elements, std::stri
         return false;
     };
     auto entityOk = [&](size_t at) {
-        for (const char *e : {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"})
-            if (text.compare(at, std::strlen(e), e) == 0) return true;
+        for (const char *e : {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"}) {
+            if (text.compare(at, std::strlen(e), e) == 0) {
+                return true;
+            }
+        }
         return false;
     };
     while (i < text.size()) {
         if (text[i] != '<') {
-            if (text[i] == '&' && !entityOk(i)) return fail("bad entity");
+            if (text[i] == '&' && !entityOk(i)) {
+                return fail("bad entity");
+            }
             ++i;
             continue;
         }
         if (text.compare(i, 5, "<?xml") == 0) {
             size_t end = text.find("?>", i);
-            if (end == std::string::npos) return fail("unclosed declaration");
+            if (end == std::string::npos) {
+                return fail("unclosed declaration");
+            }
             i = end + 2;
             continue;
         }
         if (text.compare(i, 2, "</") == 0) {
             size_t end = text.find('>', i);
-            if (end == std::string::npos) return fail("unclosed end tag");
+            if (end == std::string::npos) {
+                return fail("unclosed end tag");
+            }
             std::string name = text.substr(i + 2, end - i - 2);
-            if (open.empty() || open.back() != name) return fail("end tag </" + name + "> does not match");
+            if (open.empty() || open.back() != name) {
+                return fail("end tag </" + name + "> does not match");
+            }
             open.pop_back();
             i = end + 1;
             continue;
         }
         Element e;
         size_t at = i + 1;
-        while (at < text.size() && (isalnum(static_cast<unsigned char>(text[at])) || text[at] == '-' || text[at] == ':'))
+        while (at < text.size() &&
+               (isalnum(static_cast<unsigned char>(text[at])) || text[at] == '-' || text[at] == ':')) {
             e.name += text[at++];
-        if (e.name.empty()) return fail("empty tag name");
+        }
+        if (e.name.empty()) {
+            return fail("empty tag name");
+        }
         for (;;) {
-            while (at < text.size() && isspace(static_cast<unsigned char>(text[at]))) ++at;
-            if (at >= text.size()) return fail("unclosed tag");
-            if (text[at] == '>' || text.compare(at, 2, "/>") == 0) break;
+            while (at < text.size() && isspace(static_cast<unsigned char>(text[at]))) {
+                ++at;
+            }
+            if (at >= text.size()) {
+                return fail("unclosed tag");
+            }
+            if (text[at] == '>' || text.compare(at, 2, "/>") == 0) {
+                break;
+            }
             std::string key;
-            while (at < text.size() && text[at] != '=' && !isspace(static_cast<unsigned char>(text[at]))) key += text[at++];
-            if (at + 1 >= text.size() || text[at] != '=' || text[at + 1] != '"') return fail("unquoted attribute " + key);
+            while (at < text.size() && text[at] != '=' && !isspace(static_cast<unsigned char>(text[at]))) {
+                key += text[at++];
+            }
+            if (at + 1 >= text.size() || text[at] != '=' || text[at + 1] != '"') {
+                return fail("unquoted attribute " + key);
+            }
             size_t close = text.find('"', at + 2);
-            if (close == std::string::npos) return fail("unclosed attribute value");
+            if (close == std::string::npos) {
+                return fail("unclosed attribute value");
+            }
             std::string value = text.substr(at + 2, close - at - 2);
-            if (value.find('<') != std::string::npos) return fail("'<' in an attribute value");
-            if (e.attributes.count(key)) return fail("attribute " + key + " given twice");
+            if (value.find('<') != std::string::npos) {
+                return fail("'<' in an attribute value");
+            }
+            if (e.attributes.count(key)) {
+                return fail("attribute " + key + " given twice");
+            }
             e.attributes[key] = value;
             at = close + 1;
         }
         bool selfClosing = text[at] == '/';
-        if (!selfClosing) open.push_back(e.name);
+        if (!selfClosing) {
+            open.push_back(e.name);
+        }
         elements->push_back(e);
         i = at + (selfClosing ? 2 : 1);
     }
-    if (!open.empty()) return fail("<" + open.back() + "> never closed");
+    if (!open.empty()) {
+        return fail("<" + open.back() + "> never closed");
+    }
     return true;
 }
 
 // The points of "M0,v0 L1,v1 ...".
-std::vector<std::pair<int, int>> points(const std::string &d) {
+std::vector<std::pair<int, int>> points(const std::string &d)
+{
     std::vector<std::pair<int, int>> out;
     std::istringstream in(d);
     std::string token;
     while (in >> token) {
         int x = 0, y = 0;
-        if (std::sscanf(token.c_str() + 1, "%d,%d", &x, &y) == 2) out.push_back({x, y});
+        if (std::sscanf(token.c_str() + 1, "%d,%d", &x, &y) == 2) {
+            out.push_back({x, y});
+        }
     }
     return out;
 }
 
-std::vector<Element> paths(const std::string &svg) {
+std::vector<Element> paths(const std::string &svg)
+{
     std::vector<Element> all, out;
     std::string error;
     EXPECT_TRUE(parseXml(svg, &all, &error)) << error;
@@ -102,12 +142,16 @@ std::vector<Element> paths(const std::string &svg) {
     if (!all.empty()) {
         EXPECT_EQ(all[0].name, "svg");
     }
-    for (const Element &e : all)
-        if (e.name == "path") out.push_back(e);
+    for (const Element &e : all) {
+        if (e.name == "path") {
+            out.push_back(e);
+        }
+    }
     return out;
 }
 
-void expectCurve(const Element &path, const cli::LabelledCurve &c, const kzfile::Curve &values) {
+void expectCurve(const Element &path, const cli::LabelledCurve &c, const kzfile::Curve &values)
+{
     EXPECT_EQ(path.attributes.at("data-table"), std::to_string(c.tableId));
     EXPECT_EQ(path.attributes.at("data-slot"), std::to_string(c.slot));
     std::vector<std::pair<int, int>> p = points(path.attributes.at("d"));
@@ -118,7 +162,8 @@ void expectCurve(const Element &path, const cli::LabelledCurve &c, const kzfile:
     }
 }
 
-TEST(XmlReader, RejectsWhatIsNotWellFormed) {
+TEST(XmlReader, RejectsWhatIsNotWellFormed)
+{
     std::vector<Element> e;
     std::string error;
     EXPECT_FALSE(parseXml("<svg><g></svg></g>", &e, &error));
@@ -128,7 +173,8 @@ TEST(XmlReader, RejectsWhatIsNotWellFormed) {
     EXPECT_TRUE(parseXml("<?xml version=\"1.0\"?><svg a=\"x &amp; y\"><g/></svg>", &e, &error)) << error;
 }
 
-TEST(Plot, CopyAgainstSourceHasOnePathPerCurveAndOnePerSourceCurve) {
+TEST(Plot, CopyAgainstSourceHasOnePathPerCurveAndOnePerSourceCurve)
+{
     kzfile::Bytes source = sample::build(sample::Options());
     // A copy whose table 1201 slot 0 holds the built-in curve of id -3.
     std::vector<cli::LabelledCurve> builtin = cli::builtInCurves();
@@ -138,7 +184,9 @@ TEST(Plot, CopyAgainstSourceHasOnePathPerCurveAndOnePerSourceCurve) {
     const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzht, 1201);
     ASSERT_NE(e, nullptr);
     kzfile::KzhtInfo h = kzfile::inspectKzht(copy, *e);
-    for (int k = 0; k < 256; ++k) kzfile::putU16(copy, h.curves[0].offset + 2 * k, static_cast<uint16_t>(builtin[0].values[k]));
+    for (int k = 0; k < 256; ++k) {
+        kzfile::putU16(copy, h.curves[0].offset + 2 * k, static_cast<uint16_t>(builtin[0].values[k]));
+    }
 
     std::vector<cli::LabelledCurve> curves = cli::fileCurves(copy, &source);
     ASSERT_FALSE(curves.empty());
@@ -151,7 +199,9 @@ TEST(Plot, CopyAgainstSourceHasOnePathPerCurveAndOnePerSourceCurve) {
     size_t at = 0;
     for (size_t i = 0; i < curves.size();) {
         size_t j = i;
-        while (j < curves.size() && curves[j].tableId == curves[i].tableId) ++j;
+        while (j < curves.size() && curves[j].tableId == curves[i].tableId) {
+            ++j;
+        }
         for (size_t k = i; k < j; ++k, ++at) {
             EXPECT_EQ(p[at].attributes.at("data-role"), "source");
             EXPECT_TRUE(p[at].attributes.count("stroke-dasharray"));
@@ -166,7 +216,8 @@ TEST(Plot, CopyAgainstSourceHasOnePathPerCurveAndOnePerSourceCurve) {
     EXPECT_EQ(p[curves.size() > 4 ? 4 : 0].attributes.at("data-id"), "-3"); // 1201 has four planes
 }
 
-TEST(Plot, BuiltInCurvesEveryTableBothGroups) {
+TEST(Plot, BuiltInCurvesEveryTableBothGroups)
+{
     std::vector<cli::LabelledCurve> curves = cli::builtInCurves();
     ASSERT_EQ(curves.size(), 72u); // 9 tables, 2 groups, 4 curves
     std::vector<Element> p = paths(cli::plotSvg("built-in", curves, cli::ROLE_BUILTIN));
@@ -190,7 +241,8 @@ TEST(Plot, BuiltInCurvesEveryTableBothGroups) {
     EXPECT_EQ(cli::adjustLabel(-3, 3), "id -3 or 3");
 }
 
-TEST(Plot, CsvHoldsEveryEntryOfEveryCurve) {
+TEST(Plot, CsvHoldsEveryEntryOfEveryCurve)
+{
     kzfile::Bytes source = sample::build(sample::Options());
     std::vector<cli::LabelledCurve> curves = cli::fileCurves(source, &source);
     std::istringstream csv(cli::plotCsv(curves, cli::ROLE_COPY));
@@ -203,7 +255,9 @@ TEST(Plot, CsvHoldsEveryEntryOfEveryCurve) {
         std::istringstream fields(line);
         std::string f;
         std::vector<std::string> v;
-        while (std::getline(fields, f, ',')) v.push_back(f);
+        while (std::getline(fields, f, ',')) {
+            v.push_back(f);
+        }
         ASSERT_EQ(v.size(), 260u);
         EXPECT_EQ(v[0], std::to_string(c.tableId));
         EXPECT_EQ(v[3], rows % 2 == 0 ? "copy" : "source");

@@ -8,7 +8,6 @@
 #include "cal_context.h"
 #include "file_layer.h"
 
-
 // The identification string of a calibration data file, as located in it:
 // its text is length bytes at offset (length 0: empty).
 struct IdentString {

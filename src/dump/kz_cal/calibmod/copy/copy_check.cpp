@@ -13,7 +13,8 @@ namespace {
 const int32_t kCompareChunk = 256;
 
 // The 32-bit number stored at offset, converted to host order.
-int16_t readNumberAt(FileRef *file, int64_t offset, int32_t *value) {
+int16_t readNumberAt(FileRef *file, int64_t offset, int32_t *value)
+{
     if (offset < 0 || offset > 0x7FFFFFFF || fileSeek(file, static_cast<int32_t>(offset)) != CAL_OK) {
         return CAL_ERR_FILE;
     }
@@ -28,7 +29,8 @@ int16_t readNumberAt(FileRef *file, int64_t offset, int32_t *value) {
     return CAL_OK;
 }
 
-int16_t identLocate(FileRef *file, IdentString *ident) {
+int16_t identLocate(FileRef *file, IdentString *ident)
+{
     int32_t size = fileSize(file);
     if (size < 0) {
         return CAL_ERR_FILE;
@@ -54,7 +56,8 @@ int16_t identLocate(FileRef *file, IdentString *ident) {
 // CAL_EQUAL when the two texts (of equal length) agree byte for byte, 0 when
 // they differ or the copy cannot be read, CAL_ERR_FILE when the source
 // cannot be read.
-int16_t compareText(FileRef *source, FileRef *copy, const IdentString &a, const IdentString &b) {
+int16_t compareText(FileRef *source, FileRef *copy, const IdentString &a, const IdentString &b)
+{
     if (a.length == 0) {
         return CAL_EQUAL;
     }
@@ -81,7 +84,8 @@ int16_t compareText(FileRef *source, FileRef *copy, const IdentString &a, const 
 
 } // namespace
 
-int16_t identOpen(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode, IdentString *ident) {
+int16_t identOpen(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode, IdentString *ident)
+{
     ident->offset = 0;
     ident->length = 0;
     if (fileOpenNamed(file, dir, name, mode) != CAL_OK) {
@@ -95,13 +99,15 @@ int16_t identOpen(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t 
     return CAL_OK;
 }
 
-int16_t copyPresence(CalibContext *ctx) {
+int16_t copyPresence(CalibContext *ctx)
+{
     FileRef probe;
     fileInit(&probe, ctx->platform);
     return fileProbe(&probe, ctx->calibDir, ctx->chosenName) == 1 ? CAL_OK : CAL_FAIL;
 }
 
-int16_t copyCurrency(CalibContext *ctx) {
+int16_t copyCurrency(CalibContext *ctx)
+{
     FileRef source;
     FileRef copy;
     fileInit(&source, ctx->platform);

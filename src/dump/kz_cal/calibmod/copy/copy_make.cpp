@@ -10,7 +10,8 @@ namespace {
 
 // Copies the open source into the open temporary file through a buffer of
 // CAL_COPY_CHUNK bytes. An empty source is no calibration data file.
-int16_t copyBytes(CalibContext *ctx, FileRef *source, FileRef *temp) {
+int16_t copyBytes(CalibContext *ctx, FileRef *source, FileRef *temp)
+{
     MemBlock chunk;
     memInit(&chunk, ctx->platform);
     if (memAllocBlock(CAL_COPY_CHUNK, &chunk) != CAL_OK) {
@@ -42,7 +43,8 @@ int16_t copyBytes(CalibContext *ctx, FileRef *source, FileRef *temp) {
 }
 
 // The temporary file's tables updated in place; the file stays open.
-int16_t calibrateTemp(CalibContext *ctx) {
+int16_t calibrateTemp(CalibContext *ctx)
+{
     TableFile *tf = &ctx->table.tableFile;
     int16_t rc = updateAllTables(ctx);
     tableRelease(tf); // nothing stays loaded, whatever path was taken
@@ -54,7 +56,8 @@ int16_t calibrateTemp(CalibContext *ctx) {
 
 } // namespace
 
-int16_t tempClear(CalibContext *ctx) {
+int16_t tempClear(CalibContext *ctx)
+{
     FileRef f;
     fileInit(&f, ctx->platform);
     if (fileRemoveIfPresent(&f, ctx->calibDir, CAL_TEMP_COPY_NAME) != CAL_OK ||
@@ -64,7 +67,8 @@ int16_t tempClear(CalibContext *ctx) {
     return CAL_OK;
 }
 
-int16_t copyMake(CalibContext *ctx) {
+int16_t copyMake(CalibContext *ctx)
+{
     FileRef *temp = &ctx->table.tableFile.file;
     if (fileRemoveIfPresent(temp, ctx->calibDir, CAL_TEMP_COPY_NAME) != CAL_OK) {
         return CAL_ERR_FILE;
@@ -95,7 +99,8 @@ int16_t copyMake(CalibContext *ctx) {
     return rc;
 }
 
-int16_t copyInstall(CalibContext *ctx) {
+int16_t copyInstall(CalibContext *ctx)
+{
     if (fileRenameNamed(ctx->platform, ctx->calibDir, CAL_TEMP_COPY_NAME, ctx->chosenName) == CAL_OK) {
         return CAL_OK;
     }
@@ -105,7 +110,8 @@ int16_t copyInstall(CalibContext *ctx) {
     return CAL_ERR_FILE;
 }
 
-int16_t copyClearName(CalibContext *ctx) {
+int16_t copyClearName(CalibContext *ctx)
+{
     FileRef f;
     fileInit(&f, ctx->platform);
     return fileRemoveIfPresent(&f, ctx->calibDir, ctx->chosenName);

@@ -24,7 +24,8 @@ namespace {
 // old list still names), then writes the list, then renames the copy in: a
 // call stopped at any point leaves every listed name holding its own
 // complete copy or nothing, which the next call for that key makes anew.
-int16_t runFlow(CalibContext *ctx) {
+int16_t runFlow(CalibContext *ctx)
+{
     int16_t rc = listDecide(ctx);
     if (rc != CAL_OK) {
         return rc;
@@ -68,7 +69,8 @@ int16_t runFlow(CalibContext *ctx) {
 }
 
 // The codes the export may answer; anything else is a file failure.
-int16_t exportCode(int16_t rc) {
+int16_t exportCode(int16_t rc)
+{
     if (rc == CAL_OK || rc == CAL_ERR_REQUEST || rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_FILE) {
         return rc;
     }
@@ -77,7 +79,8 @@ int16_t exportCode(int16_t rc) {
 
 } // namespace
 
-void nameReturn(CalibNames *names, const char *from) {
+void nameReturn(CalibNames *names, const char *from)
+{
     for (int i = 0; i < CAL_NAME_SIZE; ++i) {
         names->resultName[i] = 0;
     }
@@ -90,7 +93,8 @@ void nameReturn(CalibNames *names, const char *from) {
 }
 
 int16_t calibrateWith(const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
-                      const int16_t *adjustIds, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir) {
+                      const int16_t *adjustIds, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir)
+{
     // Steps 1 to 3: nothing is opened or allocated before the request has
     // passed, and a pass-through request is answered with the caller's file.
     int16_t rc = requestCheck(request, names, adjustIds, sourceDir, calibDir);

@@ -5,9 +5,13 @@
 
 namespace {
 
-bool isSeparator(char c) { return c == '/' || c == '\\' || c == ':'; }
+bool isSeparator(char c)
+{
+    return c == '/' || c == '\\' || c == ':';
+}
 
-bool idAccepted(const CalAcceptance *a, int16_t id) {
+bool idAccepted(const CalAcceptance *a, int16_t id)
+{
     if (id == a->neutralId) {
         return true;
     }
@@ -24,7 +28,8 @@ bool idAccepted(const CalAcceptance *a, int16_t id) {
 
 } // namespace
 
-int16_t modeCheck(const CalibRequest *request) {
+int16_t modeCheck(const CalibRequest *request)
+{
     const CalAcceptance *a = calAcceptance();
     for (int16_t i = 0; i < a->modeCount; ++i) {
         if (a->modes[i] == request->mode) {
@@ -34,7 +39,8 @@ int16_t modeCheck(const CalibRequest *request) {
     return CAL_ERR_REQUEST;
 }
 
-int16_t idCheck(const CalibRequest *request, const int16_t *adjustIds) {
+int16_t idCheck(const CalibRequest *request, const int16_t *adjustIds)
+{
     int16_t ids[CAL_SLOT_MAX];
     int16_t curveNumbers[CAL_SLOT_MAX];
     int16_t count = 0;
@@ -48,7 +54,8 @@ int16_t idCheck(const CalibRequest *request, const int16_t *adjustIds) {
     return CAL_OK;
 }
 
-int16_t namesCheck(const CalibNames *names) {
+int16_t namesCheck(const CalibNames *names)
+{
     // sourceName: a terminator within its 16 bytes, no separator, and a '.'
     // with at least one character before it (the copy name varies the
     // character before the last '.').
@@ -83,9 +90,9 @@ int16_t namesCheck(const CalibNames *names) {
 }
 
 int16_t requestCheck(const CalibRequest *request, const CalibNames *names, const int16_t *adjustIds,
-                     const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir) {
-    if (request == nullptr || names == nullptr || adjustIds == nullptr || sourceDir == nullptr ||
-        calibDir == nullptr) {
+                     const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir)
+{
+    if (request == nullptr || names == nullptr || adjustIds == nullptr || sourceDir == nullptr || calibDir == nullptr) {
         return CAL_ERR_REQUEST;
     }
     int16_t rc = modeCheck(request);
@@ -98,7 +105,8 @@ int16_t requestCheck(const CalibRequest *request, const CalibNames *names, const
     return rc;
 }
 
-int16_t passThroughTest(const CalibRequest *request, const int16_t *adjustIds) {
+int16_t passThroughTest(const CalibRequest *request, const int16_t *adjustIds)
+{
     const CalAcceptance *a = calAcceptance();
     if (a->passThroughId == CAL_PASS_THROUGH_DISABLED) {
         return CAL_OK;

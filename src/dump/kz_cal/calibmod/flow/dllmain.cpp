@@ -8,6 +8,7 @@
 static_assert(sizeof(CalibRequest) == 16, "CalibRequest must be 16 bytes");
 static_assert(sizeof(CalibNames) == 37, "CalibNames must be 37 bytes");
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
+{
     return TRUE;
 }

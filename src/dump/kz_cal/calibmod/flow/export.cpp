@@ -4,6 +4,7 @@
 
 extern "C" KZ_EXPORT int16_t KZ_API KZCalibration(const CalibRequest *request, CalibNames *names,
                                                   const int16_t *adjustIds, const KZ_WCHAR *sourceDir,
-                                                  const KZ_WCHAR *calibDir) {
+                                                  const KZ_WCHAR *calibDir)
+{
     return calibrateWith(calDefaultPlatform(), request, names, adjustIds, sourceDir, calibDir);
 }

@@ -121,9 +121,9 @@ typedef struct CalibNames {
  * On every code but CAL_OK resultName holds sourceName; files already written
  * by the call stay as they are, and the list names only complete copies. */
 #define CAL_OK            0
-#define CAL_ERR_REQUEST (-128)
+#define CAL_ERR_REQUEST   (-128)
 #define CAL_ERR_NO_MEMORY (-108)
-#define CAL_ERR_FILE    (-138)
+#define CAL_ERR_FILE      (-138)
 
 /* adjustIds has six int16 slots; only those the mode uses are read. sourceDir
  * and calibDir are the directories of the data file and of the list files and

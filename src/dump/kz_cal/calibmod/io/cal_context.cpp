@@ -6,7 +6,8 @@
 #include "cal_types.h"
 
 void contextInit(CalibContext *ctx, const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
-                 const int16_t *adjustIds, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir) {
+                 const int16_t *adjustIds, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir)
+{
     ctx->request = request;
     ctx->names = names;
     ctx->adjustIds = adjustIds;
@@ -27,7 +28,8 @@ void contextInit(CalibContext *ctx, const CalPlatform *platform, const CalibRequ
     ctx->dirLock = nullptr;
 }
 
-void contextReleaseBuffers(CalibContext *ctx) {
+void contextReleaseBuffers(CalibContext *ctx)
+{
     memRelease(&ctx->entryBlock);
     memReset(&ctx->entryBlock);
     ctx->entries = nullptr;

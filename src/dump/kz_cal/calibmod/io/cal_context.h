@@ -29,7 +29,7 @@ struct CalibContext {
     char listFileName[CAL_LIST_NAME_SIZE];
     BufferedFile listFile; // while the list is parsed its buffer holds the text
     int16_t entryCount;
-    ListEntry *entries;  // entryCount parsed entries, owned by entryBlock
+    ListEntry *entries; // entryCount parsed entries, owned by entryBlock
     MemBlock entryBlock;
     // The list text holds bytes its parse did not see (a zero byte, lines
     // beyond the 128th or past the scanned length): a line appended to it
@@ -49,9 +49,8 @@ struct CalibContext {
 // Fills a zero-filled context for one call: the five arguments, the host
 // (null: the default backend) bound to every file and block of the context,
 // byteOrder 1, no entries, empty names, chosenName -> chosenNameBuf.
-void contextInit(CalibContext *ctx, const CalPlatform *platform, const CalibRequest *request,
-                 CalibNames *names, const int16_t *adjustIds, const KZ_WCHAR *sourceDir,
-                 const KZ_WCHAR *calibDir);
+void contextInit(CalibContext *ctx, const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
+                 const int16_t *adjustIds, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir);
 // Frees what the context owns (the entry array, a list text or table body
 // still held) and leaves it holding nothing; the context itself is not freed.
 void contextReleaseBuffers(CalibContext *ctx);

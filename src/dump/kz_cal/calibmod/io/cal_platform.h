@@ -104,6 +104,9 @@ struct CalPlatform {
 const CalPlatform *calDefaultPlatform();
 
 // p itself, or the default backend when p is null.
-inline const CalPlatform *calPlatformOr(const CalPlatform *p) { return p ? p : calDefaultPlatform(); }
+inline const CalPlatform *calPlatformOr(const CalPlatform *p)
+{
+    return p ? p : calDefaultPlatform();
+}
 
 #endif // KZ_CAL_PLATFORM_H

@@ -8,15 +8,15 @@
 
 // Internal codes; they never leave KZCalibration.
 #define CAL_ERR_OPEN (-2) // a file cannot be opened (fileReadAll)
-#define CAL_FAIL (-1)     // a test failed: malformed list, no entry, missing copy, pass-through id
-#define CAL_EQUAL 1       // identification strings equal
+#define CAL_FAIL     (-1) // a test failed: malformed list, no entry, missing copy, pass-through id
+#define CAL_EQUAL    1    // identification strings equal
 
 // The state of one call, set by the decision and the presence check.
-#define CAL_STATE_NONE 0
-#define CAL_STATE_FOUND 1     // an entry has the request key; chosenName is its name
-#define CAL_STATE_NEW_LIST 2  // no usable list; a fresh name, the list is written anew
+#define CAL_STATE_NONE      0
+#define CAL_STATE_FOUND     1 // an entry has the request key; chosenName is its name
+#define CAL_STATE_NEW_LIST  2 // no usable list; a fresh name, the list is written anew
 #define CAL_STATE_NEW_ENTRY 3 // list read, key not in it; a fresh name, a line is added
-#define CAL_STATE_REFRESH 4   // the listed copy is missing or stale; made again, list unchanged
+#define CAL_STATE_REFRESH   4 // the listed copy is missing or stale; made again, list unchanged
 
 // The two temporary names of the calibration directory: a copy is made and
 // calibrated under the first, a list is rewritten under the second, and each
@@ -32,8 +32,8 @@
 #define CAL_COPY_CHUNK 65536
 
 // Adjustment ids with a fixed meaning.
-#define CAL_NEUTRAL_ID 0               // always accepted; leaves a slot's curves unchanged
-#define CAL_PASS_THROUGH_ID (-8)       // answered at once, without calibration, while enabled
+#define CAL_NEUTRAL_ID            0    // always accepted; leaves a slot's curves unchanged
+#define CAL_PASS_THROUGH_ID       (-8) // answered at once, without calibration, while enabled
 #define CAL_PASS_THROUGH_DISABLED (-1) // in passThroughId: the pass-through is off
 
 // What a request must satisfy; compiled into the module (calAcceptance()).

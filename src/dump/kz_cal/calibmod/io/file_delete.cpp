@@ -7,7 +7,8 @@ namespace {
 
 // fileAssign, then deletes the file; absentIsDone says whether "nothing there"
 // counts as done.
-int16_t removeNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, bool absentIsDone) {
+int16_t removeNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, bool absentIsDone)
+{
     fileAssign(file, dir, name);
     FilePath path;
     int16_t rc = pathBuild(file, &path);
@@ -24,15 +25,18 @@ int16_t removeNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, bool a
 
 } // namespace
 
-int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name)
+{
     return removeNamed(file, dir, name, false);
 }
 
-int16_t fileRemoveIfPresent(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+int16_t fileRemoveIfPresent(FileRef *file, const KZ_WCHAR *dir, const char *name)
+{
     return removeNamed(file, dir, name, true);
 }
 
-int16_t fileRenameNamed(const CalPlatform *platform, const KZ_WCHAR *dir, const char *from, const char *to) {
+int16_t fileRenameNamed(const CalPlatform *platform, const KZ_WCHAR *dir, const char *from, const char *to)
+{
     FileRef a;
     FileRef b;
     fileInit(&a, platform);

@@ -2,7 +2,8 @@
 #include "cal_types.h"
 #include "file_layer.h"
 
-int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) {
+int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+{
     if (dir == nullptr) {
         return CAL_ERR_FILE;
     }
@@ -10,7 +11,8 @@ int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalDirVisit vi
     return p->listDir(p->ctx, dir, visit, arg) == CAL_IO_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
-int16_t dirLock(const CalPlatform *platform, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *token) {
+int16_t dirLock(const CalPlatform *platform, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *token)
+{
     *token = nullptr;
     if (dir == nullptr) {
         return CAL_ERR_FILE;
@@ -24,7 +26,8 @@ int16_t dirLock(const CalPlatform *platform, const KZ_WCHAR *dir, uint32_t waitM
     return CAL_OK;
 }
 
-void dirUnlock(const CalPlatform *platform, CalHandle token) {
+void dirUnlock(const CalPlatform *platform, CalHandle token)
+{
     if (token != nullptr) {
         const CalPlatform *p = calPlatformOr(platform);
         p->unlock(p->ctx, token);

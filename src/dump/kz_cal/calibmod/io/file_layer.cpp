@@ -8,11 +8,15 @@
 
 namespace {
 
-const CalPlatform *hostOf(const FileRef *file) { return calPlatformOr(file->platform); }
+const CalPlatform *hostOf(const FileRef *file)
+{
+    return calPlatformOr(file->platform);
+}
 
 // Builds the path and opens it with kind; the path is released before
 // returning. 0, CAL_ERR_OPEN when nothing is at the name, else -138.
-int16_t openPath(FileRef *file, CalOpenKind kind) {
+int16_t openPath(FileRef *file, CalOpenKind kind)
+{
     file->handle = nullptr;
     FilePath path;
     int16_t rc = pathBuild(file, &path);
@@ -31,33 +35,46 @@ int16_t openPath(FileRef *file, CalOpenKind kind) {
 }
 
 // The open kind of a file layer mode; false for an unknown mode.
-bool kindOf(int16_t mode, CalOpenKind *kind) {
+bool kindOf(int16_t mode, CalOpenKind *kind)
+{
     switch (mode) {
-    case CAL_MODE_READ: *kind = CAL_OPEN_READ; return true;
-    case CAL_MODE_READ_WRITE: *kind = CAL_OPEN_READ_WRITE; return true;
-    case CAL_MODE_READ_SOURCE: *kind = CAL_OPEN_READ_FOLLOW; return true;
-    case CAL_MODE_APPEND: *kind = CAL_OPEN_APPEND; return true;
-    default: return false;
+    case CAL_MODE_READ:
+        *kind = CAL_OPEN_READ;
+        return true;
+    case CAL_MODE_READ_WRITE:
+        *kind = CAL_OPEN_READ_WRITE;
+        return true;
+    case CAL_MODE_READ_SOURCE:
+        *kind = CAL_OPEN_READ_FOLLOW;
+        return true;
+    case CAL_MODE_APPEND:
+        *kind = CAL_OPEN_APPEND;
+        return true;
+    default:
+        return false;
     }
 }
 
 } // namespace
 
-void fileInit(FileRef *file, const CalPlatform *platform) {
+void fileInit(FileRef *file, const CalPlatform *platform)
+{
     memset(file->name, 0, sizeof file->name);
     file->handle = nullptr;
     file->dir = nullptr;
     file->platform = platform;
 }
 
-void bufferedFileInit(BufferedFile *bf, const CalPlatform *platform) {
+void bufferedFileInit(BufferedFile *bf, const CalPlatform *platform)
+{
     fileInit(&bf->file, platform);
     bf->length = 0;
     bf->offset = 0;
     memInit(&bf->buffer, platform);
 }
 
-void fileAssign(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+void fileAssign(FileRef *file, const KZ_WCHAR *dir, const char *name)
+{
     if (dir != nullptr) {
         file->dir = dir;
     }
@@ -71,7 +88,8 @@ void fileAssign(FileRef *file, const KZ_WCHAR *dir, const char *name) {
     }
 }
 
-int16_t fileOpenOrAbsent(FileRef *file, int16_t mode) {
+int16_t fileOpenOrAbsent(FileRef *file, int16_t mode)
+{
     CalOpenKind kind;
     if (!kindOf(mode, &kind)) {
         file->handle = nullptr;
@@ -80,16 +98,19 @@ int16_t fileOpenOrAbsent(FileRef *file, int16_t mode) {
     return openPath(file, kind);
 }
 
-int16_t fileOpen(FileRef *file, int16_t mode) {
+int16_t fileOpen(FileRef *file, int16_t mode)
+{
     return fileOpenOrAbsent(file, mode) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
-int16_t fileCreateNew(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+int16_t fileCreateNew(FileRef *file, const KZ_WCHAR *dir, const char *name)
+{
     fileAssign(file, dir, name);
     return openPath(file, CAL_OPEN_CREATE_NEW) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
-int16_t fileRecreate(FileRef *file) {
+int16_t fileRecreate(FileRef *file)
+{
     FilePath path;
     int16_t rc = pathBuild(file, &path);
     if (rc == CAL_OK) {
@@ -116,7 +137,8 @@ int16_t fileRecreate(FileRef *file) {
     return rc;
 }
 
-void fileClose(FileRef *file) {
+void fileClose(FileRef *file)
+{
     if (file->handle != nullptr) {
         const CalPlatform *p = hostOf(file);
         p->close(p->ctx, file->handle);
@@ -124,7 +146,8 @@ void fileClose(FileRef *file) {
     }
 }
 
-int16_t fileSeek(FileRef *file, int32_t offset) {
+int16_t fileSeek(FileRef *file, int32_t offset)
+{
     if (file->handle == nullptr || offset < 0) {
         return CAL_ERR_FILE;
     }
@@ -132,7 +155,8 @@ int16_t fileSeek(FileRef *file, int32_t offset) {
     return p->seek(p->ctx, file->handle, static_cast<uint32_t>(offset)) ? CAL_OK : CAL_ERR_FILE;
 }
 
-int16_t fileRead(FileRef *file, void *buffer, int32_t count) {
+int16_t fileRead(FileRef *file, void *buffer, int32_t count)
+{
     if (file->handle == nullptr || count < 0 || (buffer == nullptr && count > 0)) {
         return CAL_ERR_FILE;
     }
@@ -145,22 +169,23 @@ int16_t fileRead(FileRef *file, void *buffer, int32_t count) {
     return CAL_OK;
 }
 
-int16_t fileReadSome(FileRef *file, void *buffer, int32_t count, int32_t *got) {
+int16_t fileReadSome(FileRef *file, void *buffer, int32_t count, int32_t *got)
+{
     *got = 0;
     if (file->handle == nullptr || count < 0 || (buffer == nullptr && count > 0)) {
         return CAL_ERR_FILE;
     }
     const CalPlatform *p = hostOf(file);
     uint32_t n = 0;
-    if (!p->read(p->ctx, file->handle, buffer, static_cast<uint32_t>(count), &n) ||
-        n > static_cast<uint32_t>(count)) {
+    if (!p->read(p->ctx, file->handle, buffer, static_cast<uint32_t>(count), &n) || n > static_cast<uint32_t>(count)) {
         return CAL_ERR_FILE;
     }
     *got = static_cast<int32_t>(n);
     return CAL_OK;
 }
 
-int16_t fileFlush(FileRef *file) {
+int16_t fileFlush(FileRef *file)
+{
     if (file->handle == nullptr) {
         return CAL_ERR_FILE;
     }
@@ -168,7 +193,8 @@ int16_t fileFlush(FileRef *file) {
     return p->flush(p->ctx, file->handle) ? CAL_OK : CAL_ERR_FILE;
 }
 
-int16_t fileTruncate(FileRef *file, int32_t size) {
+int16_t fileTruncate(FileRef *file, int32_t size)
+{
     if (file->handle == nullptr || size < 0) {
         return CAL_ERR_FILE;
     }
@@ -176,7 +202,8 @@ int16_t fileTruncate(FileRef *file, int32_t size) {
     return p->truncate(p->ctx, file->handle, static_cast<uint32_t>(size)) ? CAL_OK : CAL_ERR_FILE;
 }
 
-int16_t fileWrite(FileRef *file, const void *buffer, int32_t count) {
+int16_t fileWrite(FileRef *file, const void *buffer, int32_t count)
+{
     if (file->handle == nullptr || count < 0 || (buffer == nullptr && count > 0)) {
         return CAL_ERR_FILE;
     }
@@ -191,7 +218,8 @@ int16_t fileWrite(FileRef *file, const void *buffer, int32_t count) {
     return CAL_OK;
 }
 
-int32_t fileSize(FileRef *file) {
+int32_t fileSize(FileRef *file)
+{
     if (file->handle == nullptr) {
         return CAL_ERR_FILE;
     }
@@ -203,21 +231,25 @@ int32_t fileSize(FileRef *file) {
     return static_cast<int32_t>(size);
 }
 
-int16_t fileOpenNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode) {
+int16_t fileOpenNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode)
+{
     fileAssign(file, dir, name);
     return fileOpen(file, mode);
 }
 
-int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name)
+{
     return fileOpenNamed(file, dir, name, CAL_MODE_READ_WRITE);
 }
 
-int16_t fileRecreateNamed(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+int16_t fileRecreateNamed(FileRef *file, const KZ_WCHAR *dir, const char *name)
+{
     fileAssign(file, dir, name);
     return fileRecreate(file);
 }
 
-int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name) {
+int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name)
+{
     fileAssign(file, dir, name);
     FilePath path;
     int16_t rc = pathBuild(file, &path);
@@ -236,7 +268,8 @@ int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name) {
     return rc;
 }
 
-int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name) {
+int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name)
+{
     fileAssign(&bf->file, dir, name);
     int16_t opened = fileOpenOrAbsent(&bf->file, CAL_MODE_READ);
     if (opened != CAL_OK) {
@@ -258,7 +291,8 @@ int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name) {
     return rc;
 }
 
-int16_t fileWriteAt(BufferedFile *bf, const KZ_WCHAR *dir, const char *name) {
+int16_t fileWriteAt(BufferedFile *bf, const KZ_WCHAR *dir, const char *name)
+{
     if (fileOpenNamed(&bf->file, dir, name, CAL_MODE_READ_WRITE) != CAL_OK) {
         return CAL_ERR_FILE;
     }
@@ -271,15 +305,16 @@ int16_t fileWriteAt(BufferedFile *bf, const KZ_WCHAR *dir, const char *name) {
             bf->offset = size;
         }
     }
-    if (rc == CAL_OK && (fileSeek(&bf->file, bf->offset) != CAL_OK ||
-                         fileWrite(&bf->file, bf->buffer.data, bf->length) != CAL_OK)) {
+    if (rc == CAL_OK &&
+        (fileSeek(&bf->file, bf->offset) != CAL_OK || fileWrite(&bf->file, bf->buffer.data, bf->length) != CAL_OK)) {
         rc = CAL_ERR_FILE;
     }
     fileClose(&bf->file);
     return rc;
 }
 
-int16_t fileReadHead(BufferedFile *bf, const KZ_WCHAR *dir, const char *name, int32_t limit) {
+int16_t fileReadHead(BufferedFile *bf, const KZ_WCHAR *dir, const char *name, int32_t limit)
+{
     bf->length = 0;
     fileAssign(&bf->file, dir, name);
     int16_t rc = fileOpenOrAbsent(&bf->file, CAL_MODE_READ);

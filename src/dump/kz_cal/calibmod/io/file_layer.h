@@ -32,10 +32,10 @@ struct BufferedFile {
                      // which the caller may point at a buffer of its own
 };
 
-#define CAL_MODE_READ 0
-#define CAL_MODE_READ_WRITE 1
+#define CAL_MODE_READ        0
+#define CAL_MODE_READ_WRITE  1
 #define CAL_MODE_READ_SOURCE 2 // read-only through links: a file of the caller's source directory
-#define CAL_MODE_APPEND 3      // read, and every write at the end of the file
+#define CAL_MODE_APPEND      3 // read, and every write at the end of the file
 
 // Clears the record (no name, no directory, not open) and binds it to a host.
 void fileInit(FileRef *file, const CalPlatform *platform);

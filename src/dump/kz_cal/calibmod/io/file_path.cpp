@@ -12,7 +12,8 @@ const uint32_t kMaxDir = 32767;
 
 // A name that stays inside the directory: not empty, no separator or drive
 // or stream mark, not "." or "..".
-bool nameStaysInside(const char *name) {
+bool nameStaysInside(const char *name)
+{
     if (name[0] == 0 || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) {
         return false;
     }
@@ -21,7 +22,8 @@ bool nameStaysInside(const char *name) {
 
 } // namespace
 
-int16_t pathBuild(const FileRef *file, FilePath *out) {
+int16_t pathBuild(const FileRef *file, FilePath *out)
+{
     memInit(&out->full, file->platform);
     memInit(&out->name, file->platform);
     out->path = nullptr;
@@ -62,7 +64,8 @@ int16_t pathBuild(const FileRef *file, FilePath *out) {
     return CAL_OK;
 }
 
-void pathRelease(FilePath *path) {
+void pathRelease(FilePath *path)
+{
     memRelease(&path->name);
     memRelease(&path->full);
     memReset(&path->name);

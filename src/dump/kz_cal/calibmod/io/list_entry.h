@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#define CAL_NAME_SIZE 16      // copy names: at most 15 characters and a terminator
+#define CAL_NAME_SIZE    16   // copy names: at most 15 characters and a terminator
 #define CAL_LINE_DROPPED (-1) // lineNo of an entry dropped by the name allocation
 
 struct ListEntry {

@@ -3,13 +3,15 @@
 
 #include "cal_types.h"
 
-void memInit(MemBlock *block, const CalPlatform *platform) {
+void memInit(MemBlock *block, const CalPlatform *platform)
+{
     block->handle = nullptr;
     block->data = nullptr;
     block->platform = platform;
 }
 
-int16_t memAlloc(uint32_t size, MemBlock *block, void **out) {
+int16_t memAlloc(uint32_t size, MemBlock *block, void **out)
+{
     *out = nullptr;
     const CalPlatform *p = calPlatformOr(block->platform);
     void *mem = p->alloc(p->ctx, size);
@@ -21,16 +23,21 @@ int16_t memAlloc(uint32_t size, MemBlock *block, void **out) {
     return CAL_OK;
 }
 
-int16_t memAllocBlock(uint32_t size, MemBlock *block) {
+int16_t memAllocBlock(uint32_t size, MemBlock *block)
+{
     if (block->data != nullptr) {
         return CAL_ERR_NO_MEMORY; // in use: a second allocation would lose the first
     }
     return memAlloc(size, block, &block->data) == CAL_OK ? CAL_OK : CAL_ERR_NO_MEMORY;
 }
 
-void memReset(MemBlock *block) { block->data = nullptr; }
+void memReset(MemBlock *block)
+{
+    block->data = nullptr;
+}
 
-void memFree(MemBlock *block) {
+void memFree(MemBlock *block)
+{
     if (block->handle != nullptr) {
         const CalPlatform *p = calPlatformOr(block->platform);
         p->free(p->ctx, block->handle);
@@ -38,13 +45,15 @@ void memFree(MemBlock *block) {
     block->handle = nullptr;
 }
 
-void memFreeIf(MemBlock *block, const void *p) {
+void memFreeIf(MemBlock *block, const void *p)
+{
     if (p != nullptr) {
         memFree(block);
     }
 }
 
-void memRelease(MemBlock *block) {
+void memRelease(MemBlock *block)
+{
     if (block->data != nullptr) {
         memFree(block);
     }

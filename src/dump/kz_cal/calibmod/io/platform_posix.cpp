@@ -24,7 +24,8 @@ namespace {
 // Writes the UTF-8 form of the NUL-terminated UTF-16 path into a new
 // malloc'ed string. Null on invalid UTF-16 (a lone surrogate other than the
 // escaped bytes) or without memory.
-char *pathToUtf8(const KZ_WCHAR *path) {
+char *pathToUtf8(const KZ_WCHAR *path)
+{
     size_t units = 0;
     while (path[units] != 0) {
         ++units;
@@ -67,25 +68,48 @@ char *pathToUtf8(const KZ_WCHAR *path) {
     return out;
 }
 
-int fdOf(CalHandle h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)) - 1; }
-CalHandle handleOf(int fd) { return reinterpret_cast<CalHandle>(static_cast<intptr_t>(fd) + 1); }
+int fdOf(CalHandle h)
+{
+    return static_cast<int>(reinterpret_cast<intptr_t>(h)) - 1;
+}
+CalHandle handleOf(int fd)
+{
+    return reinterpret_cast<CalHandle>(static_cast<intptr_t>(fd) + 1);
+}
 
 // The result of a failed system call: only "no such file" is absence.
-CalIo failure() { return errno == ENOENT ? CAL_IO_ABSENT : CAL_IO_ERROR; }
+CalIo failure()
+{
+    return errno == ENOENT ? CAL_IO_ABSENT : CAL_IO_ERROR;
+}
 
-CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
+CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
+{
     // O_NONBLOCK: a FIFO or device at the name must not hang the call; it is
     // refused below as not a regular file. O_NOFOLLOW: a link at the name is
     // never followed out of the directory.
     int flags = O_NONBLOCK | O_NOFOLLOW;
     switch (kind) {
-    case CAL_OPEN_READ: flags |= O_RDONLY; break;
-    case CAL_OPEN_READ_WRITE: flags |= O_RDWR; break;
-    case CAL_OPEN_PROBE_WRITE: flags |= O_WRONLY; break;
-    case CAL_OPEN_CREATE_NEW: flags |= O_RDWR | O_CREAT | O_EXCL; break;
-    case CAL_OPEN_APPEND: flags |= O_RDWR | O_APPEND; break;
-    case CAL_OPEN_READ_FOLLOW: flags = O_NONBLOCK | O_RDONLY; break;
-    default: return CAL_IO_ERROR;
+    case CAL_OPEN_READ:
+        flags |= O_RDONLY;
+        break;
+    case CAL_OPEN_READ_WRITE:
+        flags |= O_RDWR;
+        break;
+    case CAL_OPEN_PROBE_WRITE:
+        flags |= O_WRONLY;
+        break;
+    case CAL_OPEN_CREATE_NEW:
+        flags |= O_RDWR | O_CREAT | O_EXCL;
+        break;
+    case CAL_OPEN_APPEND:
+        flags |= O_RDWR | O_APPEND;
+        break;
+    case CAL_OPEN_READ_FOLLOW:
+        flags = O_NONBLOCK | O_RDONLY;
+        break;
+    default:
+        return CAL_IO_ERROR;
     }
     char *p = pathToUtf8(path);
     if (p == nullptr) {
@@ -118,7 +142,8 @@ CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) 
     return CAL_IO_OK;
 }
 
-CalIo posixRemove(void *, const KZ_WCHAR *path) {
+CalIo posixRemove(void *, const KZ_WCHAR *path)
+{
     char *p = pathToUtf8(path);
     if (p == nullptr) {
         return CAL_IO_ERROR;
@@ -128,11 +153,13 @@ CalIo posixRemove(void *, const KZ_WCHAR *path) {
     return io;
 }
 
-bool posixSeek(void *, CalHandle h, uint32_t offset) {
+bool posixSeek(void *, CalHandle h, uint32_t offset)
+{
     return lseek(fdOf(h), static_cast<off_t>(offset), SEEK_SET) != static_cast<off_t>(-1);
 }
 
-bool posixRead(void *, CalHandle h, void *buf, uint32_t count, uint32_t *got) {
+bool posixRead(void *, CalHandle h, void *buf, uint32_t count, uint32_t *got)
+{
     uint32_t done = 0;
     while (done < count) {
         ssize_t n = read(fdOf(h), static_cast<char *>(buf) + done, count - done);
@@ -152,7 +179,8 @@ bool posixRead(void *, CalHandle h, void *buf, uint32_t count, uint32_t *got) {
     return true;
 }
 
-bool posixWrite(void *, CalHandle h, const void *buf, uint32_t count, uint32_t *written) {
+bool posixWrite(void *, CalHandle h, const void *buf, uint32_t count, uint32_t *written)
+{
     uint32_t done = 0;
     while (done < count) {
         ssize_t n = write(fdOf(h), static_cast<const char *>(buf) + done, count - done);
@@ -169,7 +197,8 @@ bool posixWrite(void *, CalHandle h, const void *buf, uint32_t count, uint32_t *
     return true;
 }
 
-bool posixSize(void *, CalHandle h, uint32_t *out) {
+bool posixSize(void *, CalHandle h, uint32_t *out)
+{
     struct stat st;
     if (fstat(fdOf(h), &st) != 0 || st.st_size < 0 || st.st_size >= 0xFFFFFFFFLL) {
         return false;
@@ -178,11 +207,18 @@ bool posixSize(void *, CalHandle h, uint32_t *out) {
     return true;
 }
 
-void posixClose(void *, CalHandle h) { close(fdOf(h)); }
+void posixClose(void *, CalHandle h)
+{
+    close(fdOf(h));
+}
 
-bool posixFlush(void *, CalHandle h) { return fsync(fdOf(h)) == 0; }
+bool posixFlush(void *, CalHandle h)
+{
+    return fsync(fdOf(h)) == 0;
+}
 
-bool posixTruncate(void *, CalHandle h, uint32_t size) {
+bool posixTruncate(void *, CalHandle h, uint32_t size)
+{
     int rc;
     do {
         rc = ftruncate(fdOf(h), static_cast<off_t>(size));
@@ -190,7 +226,8 @@ bool posixTruncate(void *, CalHandle h, uint32_t size) {
     return rc == 0;
 }
 
-bool posixRename(void *, const KZ_WCHAR *from, const KZ_WCHAR *to) {
+bool posixRename(void *, const KZ_WCHAR *from, const KZ_WCHAR *to)
+{
     char *a = pathToUtf8(from);
     char *b = pathToUtf8(to);
     bool ok = a != nullptr && b != nullptr && rename(a, b) == 0;
@@ -199,7 +236,8 @@ bool posixRename(void *, const KZ_WCHAR *from, const KZ_WCHAR *to) {
     return ok;
 }
 
-CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) {
+CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+{
     char *p = pathToUtf8(dir);
     if (p == nullptr) {
         return CAL_IO_ERROR;
@@ -234,7 +272,8 @@ CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) {
 // itself: no lock file, released by the system when a holder dies. Each
 // call opens its own descriptor, so threads of one process exclude each
 // other as processes do.
-bool posixLock(void *, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out) {
+bool posixLock(void *, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out)
+{
     char *p = pathToUtf8(dir);
     if (p == nullptr) {
         return false;
@@ -271,13 +310,15 @@ bool posixLock(void *, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out) {
     return false;
 }
 
-void posixUnlock(void *, CalHandle token) {
+void posixUnlock(void *, CalHandle token)
+{
     int fd = fdOf(token);
     flock(fd, LOCK_UN);
     close(fd);
 }
 
-int posixToWide(void *, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen) {
+int posixToWide(void *, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen)
+{
     if (srcLen <= 0 || dstLen < srcLen) {
         return 0;
     }
@@ -288,15 +329,23 @@ int posixToWide(void *, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen) 
     return srcLen;
 }
 
-void *posixAlloc(void *, size_t size) { return calloc(size == 0 ? 1 : size, 1); }
-void posixFree(void *, void *p) { free(p); }
+void *posixAlloc(void *, size_t size)
+{
+    return calloc(size == 0 ? 1 : size, 1);
+}
+void posixFree(void *, void *p)
+{
+    free(p);
+}
 
 const CalPlatform kPosixPlatform = {
-    nullptr,      u'/',          posixOpen,   posixRemove,  posixSeek,   posixRead,  posixWrite,
-    posixSize,    posixClose,    posixFlush,  posixTruncate, posixRename, posixListDir,
-    posixLock,    posixUnlock,   posixToWide, posixAlloc,   posixFree,
+    nullptr,    u'/',          posixOpen,   posixRemove,  posixSeek, posixRead,   posixWrite,  posixSize,  posixClose,
+    posixFlush, posixTruncate, posixRename, posixListDir, posixLock, posixUnlock, posixToWide, posixAlloc, posixFree,
 };
 
 } // namespace
 
-const CalPlatform *calDefaultPlatform() { return &kPosixPlatform; }
+const CalPlatform *calDefaultPlatform()
+{
+    return &kPosixPlatform;
+}

@@ -17,13 +17,15 @@
 
 namespace {
 
-CalIo failure() {
+CalIo failure()
+{
     DWORD e = GetLastError();
     return (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) ? CAL_IO_ABSENT : CAL_IO_ERROR;
 }
 
 // True when the open handle is a plain file of a disk.
-bool isPlainFile(HANDLE h) {
+bool isPlainFile(HANDLE h)
+{
     if (GetFileType(h) != FILE_TYPE_DISK) {
         return false;
     }
@@ -34,7 +36,8 @@ bool isPlainFile(HANDLE h) {
     return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
+CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
+{
     DWORD access;
     DWORD share;
     DWORD creation = OPEN_EXISTING;
@@ -81,15 +84,20 @@ CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
     return CAL_IO_OK;
 }
 
-CalIo w32Remove(void *, const KZ_WCHAR *path) { return DeleteFileW(path) != 0 ? CAL_IO_OK : failure(); }
+CalIo w32Remove(void *, const KZ_WCHAR *path)
+{
+    return DeleteFileW(path) != 0 ? CAL_IO_OK : failure();
+}
 
-bool w32Seek(void *, CalHandle h, uint32_t offset) {
+bool w32Seek(void *, CalHandle h, uint32_t offset)
+{
     LARGE_INTEGER to;
     to.QuadPart = static_cast<LONGLONG>(offset);
     return SetFilePointerEx(static_cast<HANDLE>(h), to, NULL, FILE_BEGIN) != 0;
 }
 
-bool w32Read(void *, CalHandle h, void *buf, uint32_t count, uint32_t *got) {
+bool w32Read(void *, CalHandle h, void *buf, uint32_t count, uint32_t *got)
+{
     uint32_t done = 0;
     while (done < count) {
         DWORD n = 0;
@@ -106,14 +114,16 @@ bool w32Read(void *, CalHandle h, void *buf, uint32_t count, uint32_t *got) {
     return true;
 }
 
-bool w32Write(void *, CalHandle h, const void *buf, uint32_t count, uint32_t *written) {
+bool w32Write(void *, CalHandle h, const void *buf, uint32_t count, uint32_t *written)
+{
     DWORD n = 0;
     BOOL ok = WriteFile(static_cast<HANDLE>(h), buf, count, &n, NULL);
     *written = n;
     return ok != 0;
 }
 
-bool w32Size(void *, CalHandle h, uint32_t *out) {
+bool w32Size(void *, CalHandle h, uint32_t *out)
+{
     LARGE_INTEGER size;
     if (!GetFileSizeEx(static_cast<HANDLE>(h), &size) || size.QuadPart < 0 || size.QuadPart > 0xFFFFFFFELL) {
         return false;
@@ -122,22 +132,31 @@ bool w32Size(void *, CalHandle h, uint32_t *out) {
     return true;
 }
 
-void w32Close(void *, CalHandle h) { CloseHandle(static_cast<HANDLE>(h)); }
+void w32Close(void *, CalHandle h)
+{
+    CloseHandle(static_cast<HANDLE>(h));
+}
 
-bool w32Flush(void *, CalHandle h) { return FlushFileBuffers(static_cast<HANDLE>(h)) != 0; }
+bool w32Flush(void *, CalHandle h)
+{
+    return FlushFileBuffers(static_cast<HANDLE>(h)) != 0;
+}
 
-bool w32Truncate(void *, CalHandle h, uint32_t size) {
+bool w32Truncate(void *, CalHandle h, uint32_t size)
+{
     LARGE_INTEGER to;
     to.QuadPart = static_cast<LONGLONG>(size);
     return SetFilePointerEx(static_cast<HANDLE>(h), to, NULL, FILE_BEGIN) != 0 &&
            SetEndOfFile(static_cast<HANDLE>(h)) != 0;
 }
 
-bool w32Rename(void *, const KZ_WCHAR *from, const KZ_WCHAR *to) {
+bool w32Rename(void *, const KZ_WCHAR *from, const KZ_WCHAR *to)
+{
     return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) {
+CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+{
     size_t len = lstrlenW(dir);
     WCHAR *pattern = static_cast<WCHAR *>(HeapAlloc(GetProcessHeap(), 0, (len + 3) * sizeof(WCHAR)));
     if (pattern == NULL) {
@@ -183,7 +202,8 @@ CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg) {
 // no lock file, released by the system when a holder dies (the next holder
 // then sees WAIT_ABANDONED and goes on). Global namespace, so that every
 // session of the machine shares it; Local where Global cannot be created.
-bool w32Lock(void *, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out) {
+bool w32Lock(void *, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out)
+{
     WCHAR path[1024];
     DWORD n = GetFullPathNameW(dir, 1024, path, NULL);
     if (n == 0 || n >= 1024) {
@@ -227,27 +247,35 @@ bool w32Lock(void *, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out) {
     return true;
 }
 
-void w32Unlock(void *, CalHandle token) {
+void w32Unlock(void *, CalHandle token)
+{
     ReleaseMutex(static_cast<HANDLE>(token));
     CloseHandle(static_cast<HANDLE>(token));
 }
 
-int w32ToWide(void *, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen) {
+int w32ToWide(void *, const char *src, int srcLen, KZ_WCHAR *dst, int dstLen)
+{
     return MultiByteToWideChar(CP_ACP, 0, src, srcLen, dst, dstLen);
 }
 
-void *w32Alloc(void *, size_t size) {
+void *w32Alloc(void *, size_t size)
+{
     return reinterpret_cast<void *>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size == 0 ? 1 : size));
 }
 
-void w32Free(void *, void *p) { GlobalFree(reinterpret_cast<HGLOBAL>(p)); }
+void w32Free(void *, void *p)
+{
+    GlobalFree(reinterpret_cast<HGLOBAL>(p));
+}
 
 const CalPlatform kWin32Platform = {
-    NULL,      L'\\',      w32Open,    w32Remove,  w32Seek,   w32Read,    w32Write,
-    w32Size,   w32Close,   w32Flush,   w32Truncate, w32Rename, w32ListDir,
-    w32Lock,   w32Unlock,  w32ToWide,  w32Alloc,   w32Free,
+    NULL,     L'\\',       w32Open,   w32Remove,  w32Seek, w32Read,   w32Write,  w32Size,  w32Close,
+    w32Flush, w32Truncate, w32Rename, w32ListDir, w32Lock, w32Unlock, w32ToWide, w32Alloc, w32Free,
 };
 
 } // namespace
 
-const CalPlatform *calDefaultPlatform() { return &kWin32Platform; }
+const CalPlatform *calDefaultPlatform()
+{
+    return &kWin32Platform;
+}

@@ -12,9 +12,9 @@
 
 // One table asked for by kind and id, with the body read for it.
 struct TableRequest {
-    char kindName[8];  // "KZDB" or "KZHT"; travels for identification only
-    uint16_t tableId;  // 16-bit id in the table directory
-    int32_t kindTag;   // 8 (KZDB) or 20 (KZHT): also the header offset of its directory
+    char kindName[8]; // "KZDB" or "KZHT"; travels for identification only
+    uint16_t tableId; // 16-bit id in the table directory
+    int32_t kindTag;  // 8 (KZDB) or 20 (KZHT): also the header offset of its directory
     // Set by tableLocate when it answers CAL_ERR_FILE although the host did
     // not fail: the file's content rules the table out. notListed: the
     // directory has no entry for it. malformed: a header word, the
@@ -22,8 +22,8 @@ struct TableRequest {
     // or the stored size is negative.
     uint8_t notListed;
     uint8_t malformed;
-    uint8_t *body;     // the body read, null when none
-    int32_t bodySize;  // its size in bytes
+    uint8_t *body;      // the body read, null when none
+    int32_t bodySize;   // its size in bytes
     MemBlock bodyBlock; // owns the body buffer
 };
 
@@ -31,7 +31,7 @@ struct TableRequest {
 struct TableFile {
     FileRef file;
     TableRequest request;
-    uint8_t *loadedBody;  // null when no body is loaded
+    uint8_t *loadedBody; // null when no body is loaded
     int32_t loadedSize;
 };
 

@@ -6,7 +6,8 @@
 #include "name_alloc.h"
 #include "text_util.h"
 
-bool listBuildName(CalibContext *ctx) {
+bool listBuildName(CalibContext *ctx)
+{
     char *out = ctx->listFileName;
     zeroFill(out, CAL_LIST_NAME_SIZE);
     const char *prefix = ctx->names->listPrefix;
@@ -32,7 +33,8 @@ bool listBuildName(CalibContext *ctx) {
     return true;
 }
 
-int16_t listRead(CalibContext *ctx) {
+int16_t listRead(CalibContext *ctx)
+{
     if (!listBuildName(ctx)) {
         return CAL_ERR_REQUEST;
     }
@@ -43,7 +45,8 @@ int16_t listRead(CalibContext *ctx) {
 namespace {
 
 // Steps 2 to 5 of the decision; the caller releases the text.
-int16_t decide(CalibContext *ctx) {
+int16_t decide(CalibContext *ctx)
+{
     int16_t rc = listRead(ctx);
     if (rc != CAL_OK && rc != CAL_ERR_OPEN) {
         // Only a list that is not there is no list: one that cannot be
@@ -81,7 +84,8 @@ int16_t decide(CalibContext *ctx) {
 
 } // namespace
 
-int16_t listDecide(CalibContext *ctx) {
+int16_t listDecide(CalibContext *ctx)
+{
     memReset(&ctx->listFile.buffer);
     int16_t rc = decide(ctx);
     memRelease(&ctx->listFile.buffer);

@@ -9,7 +9,7 @@
 #include "cal_context.h"
 #include "list_entry.h"
 
-#define CAL_LINE_BUFFER 128 // a formatted line (the longest is 61 bytes)
+#define CAL_LINE_BUFFER   128   // a formatted line (the longest is 61 bytes)
 #define CAL_LIST_READ_MAX 32767 // no byte of a list beyond these is ever parsed
 
 // Builds ctx->listFileName from listPrefix and listNumber. False (and an
@@ -44,8 +44,8 @@ bool listNameHasListShape(const char *name);
 int16_t listFind(CalibContext *ctx, int16_t *index);
 // Zero-fills size bytes and writes one line with CR LF. Returns its length;
 // 0 when it does not fit (size below 62 always fits any line).
-int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t param1, int32_t param2,
-                       int32_t param3, const char *name);
+int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t param1, int32_t param2, int32_t param3,
+                       const char *name);
 // listFormatLine with the request's key and chosenName.
 int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size);
 // Writes the list after a new copy has been made: listRewrite when an entry

@@ -5,7 +5,8 @@
 #include "list_file.h"
 #include "text_util.h"
 
-bool listNameIsSafe(const char *name) {
+bool listNameIsSafe(const char *name)
+{
     size_t len = strnlen(name, CAL_NAME_SIZE);
     if (len == 0 || len >= CAL_NAME_SIZE) {
         return false;
@@ -22,7 +23,8 @@ bool listNameIsSafe(const char *name) {
     return strpbrk(name, "/\\:,\r\n") == nullptr;
 }
 
-int16_t listParseLine(char *line, int16_t length, ListEntry *entry) {
+int16_t listParseLine(char *line, int16_t length, ListEntry *entry)
+{
     char *fields[CAL_FIELD_MAX];
     int16_t count = 0;
     if (splitFields(line, length, fields, &count) != CAL_OK || count != CAL_FIELD_MAX) {
@@ -58,7 +60,8 @@ namespace {
 // True when splitLines will not see the whole text, so that a line appended
 // to it would not be read back: a zero byte ends its scan, and it stops after
 // 32767 bytes (and after 128 lines, which listParse checks).
-bool textPartlyUnread(const char *text, int32_t length) {
+bool textPartlyUnread(const char *text, int32_t length)
+{
     if (text == nullptr || length <= 0) {
         return false;
     }
@@ -68,7 +71,8 @@ bool textPartlyUnread(const char *text, int32_t length) {
 // A last line without a line end is not read by splitLines. Parses it on its
 // own (without touching the text) so that the writer can decide whether it
 // may be ended and kept: 0 there is none, 1 it is a good line, -1 it is not.
-int16_t parseOpenLine(const char *text, int32_t length, ListEntry *entry) {
+int16_t parseOpenLine(const char *text, int32_t length, ListEntry *entry)
+{
     if (text == nullptr || length <= 0 || length > 32767) {
         return 0;
     }
@@ -91,7 +95,8 @@ int16_t parseOpenLine(const char *text, int32_t length, ListEntry *entry) {
 
 } // namespace
 
-int16_t listParse(CalibContext *ctx) {
+int16_t listParse(CalibContext *ctx)
+{
     LineTable table;
     const char *text = static_cast<const char *>(ctx->listFile.buffer.data);
     ctx->listPartial = textPartlyUnread(text, ctx->listFile.length);
@@ -123,7 +128,8 @@ int16_t listParse(CalibContext *ctx) {
     return CAL_OK;
 }
 
-void listScanNames(char *text, int32_t length, ListNameVisit visit, void *arg) {
+void listScanNames(char *text, int32_t length, ListNameVisit visit, void *arg)
+{
     // The unended last line first: the split below does not record it, but
     // its list may still end it and keep it.
     ListEntry entry;
@@ -139,7 +145,8 @@ void listScanNames(char *text, int32_t length, ListNameVisit visit, void *arg) {
     }
 }
 
-bool listNameHasListShape(const char *name) {
+bool listNameHasListShape(const char *name)
+{
     // Five prefix bytes, at least three digits, ".ini".
     size_t len = strnlen(name, CAL_FILE_NAME_SIZE);
     if (len < 5 + 3 + 4 || len >= CAL_FILE_NAME_SIZE) {
@@ -157,12 +164,12 @@ bool listNameHasListShape(const char *name) {
     return true;
 }
 
-int16_t listFind(CalibContext *ctx, int16_t *index) {
+int16_t listFind(CalibContext *ctx, int16_t *index)
+{
     const CalibRequest *r = ctx->request;
     for (int16_t i = 0; i < ctx->entryCount; ++i) {
         const ListEntry &e = ctx->entries[i];
-        if (e.listNumber == r->listNumber && e.param1 == r->param1 && e.param2 == r->param2 &&
-            e.param3 == r->param3) {
+        if (e.listNumber == r->listNumber && e.param1 == r->param1 && e.param2 == r->param2 && e.param3 == r->param3) {
             *index = i;
             return CAL_OK;
         }

@@ -11,7 +11,8 @@ namespace {
 // Appends length bytes to the list in one write, first ending an unended
 // last line with the CR LF in front of data (data - 2 must be writable).
 // A write that fails is cut back off, so that the list keeps no part of it.
-int16_t appendListLine(CalibContext *ctx, char *data, int16_t length) {
+int16_t appendListLine(CalibContext *ctx, char *data, int16_t length)
+{
     FileRef *f = &ctx->listFile.file;
     if (fileOpenNamed(f, ctx->calibDir, ctx->listFileName, CAL_MODE_APPEND) != CAL_OK) {
         return CAL_ERR_FILE;
@@ -48,7 +49,8 @@ int16_t appendListLine(CalibContext *ctx, char *data, int16_t length) {
 // copy would share it, one that is no line would spoil the whole list, and
 // one that is the 128th line would push the new line out of reading. Such a
 // line is dropped by rewriting the list instead.
-bool openLineKeepable(const CalibContext *ctx) {
+bool openLineKeepable(const CalibContext *ctx)
+{
     if (ctx->openLineState == 0) {
         return true;
     }
@@ -77,8 +79,9 @@ bool openLineKeepable(const CalibContext *ctx) {
 
 } // namespace
 
-int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t param1, int32_t param2,
-                       int32_t param3, const char *name) {
+int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t param1, int32_t param2, int32_t param3,
+                       const char *name)
+{
     zeroFill(buffer, size);
     size_t nameLength = strnlen(name, CAL_NAME_SIZE);
     // At most four ten-digit numbers, four commas, the name, CR LF.
@@ -99,12 +102,14 @@ int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t p
     return n;
 }
 
-int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size) {
+int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size)
+{
     const CalibRequest *r = ctx->request;
     return listFormatLine(buffer, size, r->listNumber, r->param1, r->param2, r->param3, ctx->chosenName);
 }
 
-int16_t listUpdate(CalibContext *ctx) {
+int16_t listUpdate(CalibContext *ctx)
+{
     if (ctx->state == CAL_STATE_NEW_ENTRY && (ctx->listPartial || !openLineKeepable(ctx))) {
         return listRewrite(ctx); // an appended line would not be read back as the answer
     }
@@ -120,7 +125,8 @@ namespace {
 
 // Writes the kept entries (the oldest giving way when the list is full) and
 // the new line into the open temporary list.
-int16_t writeLines(CalibContext *ctx, FileRef *f) {
+int16_t writeLines(CalibContext *ctx, FileRef *f)
+{
     // The new line must be among the 128 lines a reader records: the oldest
     // kept entries give way when the list is full.
     int16_t kept = 0;
@@ -149,7 +155,8 @@ int16_t writeLines(CalibContext *ctx, FileRef *f) {
 
 } // namespace
 
-int16_t listRewrite(CalibContext *ctx) {
+int16_t listRewrite(CalibContext *ctx)
+{
     FileRef *f = &ctx->listFile.file;
     if (fileRemoveIfPresent(f, ctx->calibDir, CAL_TEMP_LIST_NAME) != CAL_OK ||
         fileCreateNew(f, ctx->calibDir, CAL_TEMP_LIST_NAME) != CAL_OK) {
@@ -173,7 +180,8 @@ int16_t listRewrite(CalibContext *ctx) {
     return CAL_OK;
 }
 
-int16_t listWriteNewLine(CalibContext *ctx) {
+int16_t listWriteNewLine(CalibContext *ctx)
+{
     if (ctx->state == CAL_STATE_NEW_LIST) {
         // No entry is kept: whatever stood under the list's name was empty
         // or not a list.

@@ -11,11 +11,18 @@ namespace {
 const char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 const int kCandidates = 35;
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char upper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // True when a similar entry already uses candidate c at the varied position.
-bool takenByEntry(const CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied, char c) {
+bool takenByEntry(const CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied, char c)
+{
     for (int16_t k = 0; k < count; ++k) {
         if (lower(ctx->entries[similar[k]].name[varied]) == c) {
             return true;
@@ -29,8 +36,8 @@ bool takenByEntry(const CalibContext *ctx, const int16_t *similar, int16_t count
 // candidate whose name holds a regular file that no list names (an orphan,
 // left by a call that was stopped, or by hand): reusing it keeps every good
 // entry. False when neither is left.
-bool takeFreeCandidate(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied,
-                       const NameSet *foreign) {
+bool takeFreeCandidate(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied, const NameSet *foreign)
+{
     char orphan = 0;
     for (int i = 1; i <= kCandidates; ++i) {
         char c = kAlphabet[i];
@@ -61,7 +68,8 @@ bool takeFreeCandidate(CalibContext *ctx, const int16_t *similar, int16_t count,
 
 } // namespace
 
-void nameCopyLower(char *dst, const char *src, int16_t *length, int16_t *varied) {
+void nameCopyLower(char *dst, const char *src, int16_t *length, int16_t *varied)
+{
     *length = CAL_NAME_SIZE;
     *varied = -1;
     int16_t lastDot = -1;
@@ -80,8 +88,8 @@ void nameCopyLower(char *dst, const char *src, int16_t *length, int16_t *varied)
     }
 }
 
-int16_t nameCollectSimilar(const CalibContext *ctx, int16_t length, int16_t varied,
-                           int16_t similar[CAL_SIMILAR_MAX]) {
+int16_t nameCollectSimilar(const CalibContext *ctx, int16_t length, int16_t varied, int16_t similar[CAL_SIMILAR_MAX])
+{
     const char *source = ctx->names->sourceName;
     int16_t count = 0;
     for (int16_t i = 0; i < ctx->entryCount && count < CAL_SIMILAR_MAX; ++i) {
@@ -99,7 +107,8 @@ int16_t nameCollectSimilar(const CalibContext *ctx, int16_t length, int16_t vari
     return count;
 }
 
-void nameRecycleOldest(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied) {
+void nameRecycleOldest(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied)
+{
     int16_t oldest = similar[0];
     for (int16_t k = 1; k < count; ++k) {
         if (ctx->entries[similar[k]].lineNo < ctx->entries[oldest].lineNo) {
@@ -110,7 +119,8 @@ void nameRecycleOldest(CalibContext *ctx, const int16_t *similar, int16_t count,
     ctx->chosenNameBuf[varied] = ctx->entries[oldest].name[varied]; // as stored, not lower-cased
 }
 
-int16_t nameAllocate(CalibContext *ctx, int16_t mode) {
+int16_t nameAllocate(CalibContext *ctx, int16_t mode)
+{
     int16_t length = 0;
     int16_t varied = -1;
     memset(ctx->chosenNameBuf, 0, sizeof ctx->chosenNameBuf);

@@ -35,8 +35,7 @@ void nameCopyLower(char *dst, const char *src, int16_t *length, int16_t *varied)
 // Collects the indexes of entries whose name equals sourceName in positions
 // 0..length-1 except varied, letters compared without case. Returns the count
 // (at most 128).
-int16_t nameCollectSimilar(const CalibContext *ctx, int16_t length, int16_t varied,
-                           int16_t similar[CAL_SIMILAR_MAX]);
+int16_t nameCollectSimilar(const CalibContext *ctx, int16_t length, int16_t varied, int16_t similar[CAL_SIMILAR_MAX]);
 // The lower-cased character at varied of a name that equals pattern
 // (length characters) at every other position, letters compared without
 // case; 0 when name is not such a name.

@@ -9,7 +9,10 @@
 
 namespace {
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 struct Scan {
     CalibContext *ctx;
@@ -20,7 +23,8 @@ struct Scan {
     int16_t rc;     // the first failure, CAL_OK while there is none
 };
 
-void markName(void *arg, const char *name) {
+void markName(void *arg, const char *name)
+{
     Scan *scan = static_cast<Scan *>(arg);
     int16_t c = nameVariedChar(scan->ctx->chosenNameBuf, scan->length, scan->varied, name);
     if (c > 0) {
@@ -31,7 +35,8 @@ void markName(void *arg, const char *name) {
 // Reads another list (its head, as its own calls read it) and marks every
 // candidate it names. A list that vanished names nothing; one that is there
 // but cannot be read ends the allocation: its copies are unknown.
-int16_t markListNames(Scan *scan, const char *name) {
+int16_t markListNames(Scan *scan, const char *name)
+{
     BufferedFile bf;
     bufferedFileInit(&bf, scan->ctx->platform);
     bf.buffer = scan->text;
@@ -53,7 +58,8 @@ int16_t markListNames(Scan *scan, const char *name) {
     return CAL_OK;
 }
 
-bool visitName(void *arg, const char *name) {
+bool visitName(void *arg, const char *name)
+{
     Scan *scan = static_cast<Scan *>(arg);
     if (!listNameHasListShape(name)) {
         return true;
@@ -74,7 +80,8 @@ bool visitName(void *arg, const char *name) {
 
 } // namespace
 
-int16_t nameVariedChar(const char *pattern, int16_t length, int16_t varied, const char *name) {
+int16_t nameVariedChar(const char *pattern, int16_t length, int16_t varied, const char *name)
+{
     if (strnlen(name, CAL_NAME_SIZE) != static_cast<size_t>(length)) {
         return 0;
     }
@@ -86,12 +93,14 @@ int16_t nameVariedChar(const char *pattern, int16_t length, int16_t varied, cons
     return static_cast<unsigned char>(lower(name[varied]));
 }
 
-bool nameSetHas(const NameSet *set, char c) {
+bool nameSetHas(const NameSet *set, char c)
+{
     unsigned char u = static_cast<unsigned char>(lower(c));
     return ((set->bits[u >> 6] >> (u & 63)) & 1u) != 0;
 }
 
-int16_t nameScanDirectory(CalibContext *ctx, int16_t length, int16_t varied, NameSet *taken) {
+int16_t nameScanDirectory(CalibContext *ctx, int16_t length, int16_t varied, NameSet *taken)
+{
     memset(taken, 0, sizeof *taken);
     Scan scan;
     scan.ctx = ctx;

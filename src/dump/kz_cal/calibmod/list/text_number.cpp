@@ -3,7 +3,8 @@
 
 #include "cal_types.h"
 
-int16_t parseNumber(const char *s, int32_t *value) {
+int16_t parseNumber(const char *s, int32_t *value)
+{
     uint32_t v = 0;
     for (;; ++s) {
         char c = *s;
@@ -22,9 +23,10 @@ int16_t parseNumber(const char *s, int32_t *value) {
     }
 }
 
-int16_t formatUnsigned(char *buffer, uint32_t value) {
-    static const uint32_t kPowers[] = {1000000000u, 100000000u, 10000000u, 1000000u, 100000u,
-                                       10000u,      1000u,      100u,      10u,      1u,      0u};
+int16_t formatUnsigned(char *buffer, uint32_t value)
+{
+    static const uint32_t kPowers[] = {1000000000u, 100000000u, 10000000u, 1000000u, 100000u, 10000u,
+                                       1000u,       100u,       10u,       1u,       0u};
     int16_t n = 0;
     for (int i = 0; kPowers[i] != 0; ++i) {
         uint32_t digit = value / kPowers[i];
@@ -37,7 +39,8 @@ int16_t formatUnsigned(char *buffer, uint32_t value) {
     return n;
 }
 
-void zeroFill(void *buffer, int32_t count) {
+void zeroFill(void *buffer, int32_t count)
+{
     char *p = static_cast<char *>(buffer);
     for (int32_t i = 0; i < count; ++i) {
         p[i] = 0;

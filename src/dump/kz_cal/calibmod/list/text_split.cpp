@@ -8,7 +8,8 @@ namespace {
 const int32_t kMaxScan = 32767;
 } // namespace
 
-void splitLines(char *text, int32_t length, LineTable *table) {
+void splitLines(char *text, int32_t length, LineTable *table)
+{
     table->count = 0;
     for (int i = 0; i < CAL_LINE_MAX; ++i) {
         table->starts[i] = nullptr;
@@ -48,7 +49,8 @@ void splitLines(char *text, int32_t length, LineTable *table) {
     // A last line without an end is not recorded.
 }
 
-int16_t splitFields(char *line, int16_t length, char *fields[CAL_FIELD_MAX], int16_t *count) {
+int16_t splitFields(char *line, int16_t length, char *fields[CAL_FIELD_MAX], int16_t *count)
+{
     int16_t n = 1;
     int16_t rc = CAL_OK;
     fields[0] = line;
@@ -73,7 +75,8 @@ int16_t splitFields(char *line, int16_t length, char *fields[CAL_FIELD_MAX], int
     return rc;
 }
 
-char *trimSpaces(char *s) {
+char *trimSpaces(char *s)
+{
     while (*s == ' ') {
         ++s;
     }

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#define CAL_LINE_MAX 128  // lines recorded by splitLines
+#define CAL_LINE_MAX  128 // lines recorded by splitLines
 #define CAL_FIELD_MAX 5   // fields of a list line
 
 // The lines of a text, split in place.

@@ -2,7 +2,8 @@
 #include "curve_update.h"
 
 void unpackAdjustIds(const CalibRequest *request, const int16_t *adjustIds, int16_t *ids, int16_t *curveNumbers,
-                     int16_t *slotCount) {
+                     int16_t *slotCount)
+{
     int16_t first = 0, count = 0;
     switch (request->mode) {
     case 1:

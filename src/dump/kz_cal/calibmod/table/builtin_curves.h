@@ -12,7 +12,7 @@
 
 #include "cal_types.h"
 
-#define BUILTIN_CURVE_PLACES 7
+#define BUILTIN_CURVE_PLACES  7
 #define BUILTIN_CURVE_ENTRIES 256
 
 struct BuiltInGroup {
@@ -21,8 +21,8 @@ struct BuiltInGroup {
 };
 
 struct BuiltInTable {
-    int32_t tableId;     // compared with whole KZHT table ids
-    int16_t groupCount;  // the number of accepted ids
+    int32_t tableId;    // compared with whole KZHT table ids
+    int16_t groupCount; // the number of accepted ids
     const BuiltInGroup *groups;
 };
 

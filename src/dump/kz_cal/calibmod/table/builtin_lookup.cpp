@@ -5,24 +5,36 @@
 #include "byte_order.h"
 #include "curve_update.h"
 
-const int16_t *builtInGroupCurve(const BuiltInGroup *group, int16_t curveNumber) {
-    if (curveNumber < 0 || curveNumber >= BUILTIN_CURVE_PLACES) return nullptr;
+const int16_t *builtInGroupCurve(const BuiltInGroup *group, int16_t curveNumber)
+{
+    if (curveNumber < 0 || curveNumber >= BUILTIN_CURVE_PLACES) {
+        return nullptr;
+    }
     return group->curves[curveNumber];
 }
 
 void copyBuiltInCurve(const CalibContext *ctx, const BuiltInTable *table, uint8_t *dest, int16_t id,
-                      int16_t curveNumber) {
-    if (id == calAcceptance()->neutralId) return;
+                      int16_t curveNumber)
+{
+    if (id == calAcceptance()->neutralId) {
+        return;
+    }
     bool copied = false;
     for (int16_t g = 0; g < table->groupCount; ++g) {
         const BuiltInGroup *group = &table->groups[g];
-        if (*group->adjustId != id) continue;
+        if (*group->adjustId != id) {
+            continue;
+        }
         const int16_t *curve = builtInGroupCurve(group, curveNumber);
-        if (!curve) continue; // an empty place: the stored curve stays
+        if (!curve) {
+            continue; // an empty place: the stored curve stays
+        }
         std::memcpy(dest, curve, CURVE_BYTES);
         copied = true;
     }
     // Only a curve written here is in host order; converting a stored curve
     // would corrupt it.
-    if (copied) convertOrder(static_cast<uint8_t>(ctx->byteOrder | CONVERT_CURVE), dest, CURVE_BYTES, 2);
+    if (copied) {
+        convertOrder(static_cast<uint8_t>(ctx->byteOrder | CONVERT_CURVE), dest, CURVE_BYTES, 2);
+    }
 }

@@ -3,16 +3,21 @@
 
 #include <cstring>
 
-int hostByteOrder() {
+int hostByteOrder()
+{
     const uint16_t probe = 1;
     uint8_t first;
     std::memcpy(&first, &probe, 1);
     return first == 1 ? 0 : 1;
 }
 
-uint8_t byteOrderFlag(int hostProbe) { return hostProbe == 1 ? BYTE_ORDER_SWAPPED : BYTE_ORDER_HOST; }
+uint8_t byteOrderFlag(int hostProbe)
+{
+    return hostProbe == 1 ? BYTE_ORDER_SWAPPED : BYTE_ORDER_HOST;
+}
 
-void swapBytes(void *data, int32_t length, int16_t unit) {
+void swapBytes(void *data, int32_t length, int16_t unit)
+{
     uint8_t *p = static_cast<uint8_t *>(data);
     if (unit == 2) {
         for (int32_t i = 0; i < length / 2; ++i) {
@@ -32,12 +37,15 @@ void swapBytes(void *data, int32_t length, int16_t unit) {
     }
 }
 
-void convertOrder(uint8_t selector, void *data, int32_t length, int16_t unit) {
-    if (selector == (CONVERT_WORDS | BYTE_ORDER_SWAPPED) || selector == (CONVERT_CURVE | BYTE_ORDER_SWAPPED))
+void convertOrder(uint8_t selector, void *data, int32_t length, int16_t unit)
+{
+    if (selector == (CONVERT_WORDS | BYTE_ORDER_SWAPPED) || selector == (CONVERT_CURVE | BYTE_ORDER_SWAPPED)) {
         swapBytes(data, length, unit);
+    }
 }
 
-uint32_t readWord(uint8_t byteOrder, const uint8_t *p) {
+uint32_t readWord(uint8_t byteOrder, const uint8_t *p)
+{
     uint8_t copy[4];
     std::memcpy(copy, p, 4);
     convertOrder(static_cast<uint8_t>(byteOrder | CONVERT_WORDS), copy, 4, 4);

@@ -10,11 +10,11 @@
 
 #include <cstdint>
 
-#define BYTE_ORDER_HOST 1    // numbers are stored in host order
+#define BYTE_ORDER_HOST    1 // numbers are stored in host order
 #define BYTE_ORDER_SWAPPED 2 // numbers are swapped on reading and writing
 
-#define CONVERT_WORDS 0x10 // selector bit: header, record and item fields
-#define CONVERT_CURVE 0x20 // selector bit: 16-bit curve entries
+#define CONVERT_WORDS      0x10 // selector bit: header, record and item fields
+#define CONVERT_CURVE      0x20 // selector bit: 16-bit curve entries
 
 // 1 when numbers read from the calibration data files must be converted to
 // host order (a big-endian host), else 0.

@@ -7,7 +7,7 @@
 #include "cal_types.h"
 #include "table_file.h"
 
-const int16_t kDatabaseNumbers[DB_DATABASE_COUNT] = {0,  1,  2,  3,  4,  5,  6,  7,  8,   9,   10,  11,  12,  13, 14,
+const int16_t kDatabaseNumbers[DB_DATABASE_COUNT] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  12,  13,  14,
                                                      15, 16, 17, 18, 20, 21, 22, 24, 25, 26, 27, 100, 101, 102, 128};
 
 namespace {
@@ -23,7 +23,8 @@ const Stretch kKind0[] = {{0, 104, 4}, {152, 8, 4}};
 const Stretch kKind1[] = {{0, 108, 4}, {156, 8, 4}};
 const Stretch kKind2[] = {{0, 4, 4}, {4, 20, 2}, {24, 68, 4}, {140, 8, 4}, {280, 20, 2}};
 
-void convertRecord(uint8_t selector, uint8_t *record, int16_t layout) {
+void convertRecord(uint8_t selector, uint8_t *record, int16_t layout)
+{
     const Stretch *s = nullptr;
     int n = 0;
     if (layout == DB_KIND_0) {
@@ -36,10 +37,13 @@ void convertRecord(uint8_t selector, uint8_t *record, int16_t layout) {
         s = kKind2;
         n = 5;
     }
-    for (int i = 0; i < n; ++i) convertOrder(selector, record + s[i].offset, s[i].length, s[i].unit);
+    for (int i = 0; i < n; ++i) {
+        convertOrder(selector, record + s[i].offset, s[i].length, s[i].unit);
+    }
 }
 
-int32_t recordTableId(const uint8_t *record, int16_t layout) {
+int32_t recordTableId(const uint8_t *record, int16_t layout)
+{
     if (layout == DB_KIND_2) {
         int16_t id;
         std::memcpy(&id, record + 22, 2);
@@ -50,7 +54,8 @@ int32_t recordTableId(const uint8_t *record, int16_t layout) {
     return id;
 }
 
-int32_t headerWord(const uint8_t *header, int index) {
+int32_t headerWord(const uint8_t *header, int index)
+{
     int32_t w;
     std::memcpy(&w, header + 4 * index, 4);
     return w;
@@ -58,19 +63,27 @@ int32_t headerWord(const uint8_t *header, int index) {
 
 } // namespace
 
-int32_t dbRecordSize(int16_t layout) {
+int32_t dbRecordSize(int16_t layout)
+{
     switch (layout) {
-    case DB_KIND_0: return 164;
-    case DB_KIND_1: return 296;
-    case DB_KIND_2: return 300;
-    default: return 0;
+    case DB_KIND_0:
+        return 164;
+    case DB_KIND_1:
+        return 296;
+    case DB_KIND_2:
+        return 300;
+    default:
+        return 0;
     }
 }
 
-int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout) {
+int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout)
+{
     TableFile *tf = &ctx->table.tableFile;
     int16_t rc = tableLoad(tf, "KZDB", dbId, TABLE_KIND_KZDB);
-    if (rc != 0) return tf->request.notListed || tf->request.malformed ? CAL_FAIL : rc;
+    if (rc != 0) {
+        return tf->request.notListed || tf->request.malformed ? CAL_FAIL : rc;
+    }
 
     uint8_t *body = tf->loadedBody;
     int32_t size = tf->loadedSize;
@@ -93,29 +106,41 @@ int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, ui
     *header = body;
     *records = body + DB_HEADER_SIZE;
     *layout = kind;
-    if (recordSize > 0)
-        for (int16_t i = 0; i < count; ++i) convertRecord(selector, body + DB_HEADER_SIZE + i * recordSize, kind);
+    if (recordSize > 0) {
+        for (int16_t i = 0; i < count; ++i) {
+            convertRecord(selector, body + DB_HEADER_SIZE + i * recordSize, kind);
+        }
+    }
     return 0;
 }
 
-int16_t collectTableIds(CalibContext *ctx) {
+int16_t collectTableIds(CalibContext *ctx)
+{
     TableIdList *list = &ctx->table.tableIds;
     list->count = 0;
     bool full = false;
     for (int n = 0; n < DB_DATABASE_COUNT && !full; ++n) {
         uint8_t *header = nullptr, *records = nullptr;
         int16_t layout = 0;
-        int16_t rc = readTableDatabase(ctx, static_cast<uint16_t>(DB_ID_BASE + kDatabaseNumbers[n]), &header,
-                                       &records, &layout);
-        if (rc == CAL_FAIL) continue; // not listed, or malformed in the file
-        if (rc != 0) return rc;
+        int16_t rc =
+            readTableDatabase(ctx, static_cast<uint16_t>(DB_ID_BASE + kDatabaseNumbers[n]), &header, &records, &layout);
+        if (rc == CAL_FAIL) {
+            continue; // not listed, or malformed in the file
+        }
+        if (rc != 0) {
+            return rc;
+        }
         int32_t recordSize = dbRecordSize(layout);
         int32_t count = recordSize > 0 ? headerWord(header, 1) : 0;
         for (int32_t i = 0; i < count && !full; ++i) {
             int32_t id = recordTableId(records + i * recordSize, layout);
             bool known = false;
-            for (int16_t j = 0; j < list->count && !known; ++j) known = list->ids[j] == id;
-            if (known) continue;
+            for (int16_t j = 0; j < list->count && !known; ++j) {
+                known = list->ids[j] == id;
+            }
+            if (known) {
+                continue;
+            }
             list->ids[list->count++] = id;
             full = list->count >= CAL_TABLE_ID_MAX;
         }

@@ -12,13 +12,13 @@
 
 #include "cal_context.h"
 
-#define DB_KIND_0 0 // 164-byte records; KZHT id: 32-bit word at 64
-#define DB_KIND_1 1 // 296-byte records; KZHT id: 32-bit word at 36
-#define DB_KIND_2 2 // 300-byte records; KZHT id: signed 16-bit field at 22
+#define DB_KIND_0         0 // 164-byte records; KZHT id: 32-bit word at 64
+#define DB_KIND_1         1 // 296-byte records; KZHT id: 32-bit word at 36
+#define DB_KIND_2         2 // 300-byte records; KZHT id: signed 16-bit field at 22
 
-#define DB_HEADER_SIZE 12
+#define DB_HEADER_SIZE    12
 #define DB_DATABASE_COUNT 30
-#define DB_ID_BASE 1000
+#define DB_ID_BASE        1000
 
 // The record size of a layout, or 0 for a layout of no defined size.
 int32_t dbRecordSize(int16_t layout);

@@ -16,8 +16,8 @@
 #include "file_layer.h"
 #include "table_work.h"
 
-#define TABLE_KIND_KZDB 8
-#define TABLE_KIND_KZHT 20
+#define TABLE_KIND_KZDB      8
+#define TABLE_KIND_KZHT      20
 #define TABLE_DIR_ENTRY_SIZE 12
 
 // The body size of the requested table, with the file positioned at its

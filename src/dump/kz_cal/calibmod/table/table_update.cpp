@@ -6,22 +6,29 @@
 #include "table_db.h"
 #include "table_file.h"
 
-int16_t loadCurveTable(CalibContext *ctx, int32_t tableId, uint8_t **body, int32_t *bodySize) {
+int16_t loadCurveTable(CalibContext *ctx, int32_t tableId, uint8_t **body, int32_t *bodySize)
+{
     TableFile *tf = &ctx->table.tableFile;
     int16_t rc = tableLoad(tf, "KZHT", static_cast<uint16_t>(tableId & 0xFFFF), TABLE_KIND_KZHT);
-    if (rc != 0) return rc;
+    if (rc != 0) {
+        return rc;
+    }
     *body = tf->loadedBody;
     *bodySize = tf->loadedSize;
     return 0;
 }
 
-int16_t storeCurveTable(CalibContext *ctx, int32_t tableId) {
+int16_t storeCurveTable(CalibContext *ctx, int32_t tableId)
+{
     return tableStore(&ctx->table.tableFile, "KZHT", static_cast<uint16_t>(tableId & 0xFFFF), TABLE_KIND_KZHT);
 }
 
-int16_t updateAllTables(CalibContext *ctx) {
+int16_t updateAllTables(CalibContext *ctx)
+{
     int16_t rc = collectTableIds(ctx);
-    if (rc != 0) return rc;
+    if (rc != 0) {
+        return rc;
+    }
     TableFile *tf = &ctx->table.tableFile;
     const TableIdList *list = &ctx->table.tableIds;
     for (int16_t i = 0; i < list->count; ++i) {
@@ -29,19 +36,24 @@ int16_t updateAllTables(CalibContext *ctx) {
         uint8_t *body = nullptr;
         int32_t size = 0;
         // A named table that is missing or malformed ends the update.
-        if (loadCurveTable(ctx, id, &body, &size) != 0) return CAL_FAIL;
+        if (loadCurveTable(ctx, id, &body, &size) != 0) {
+            return CAL_FAIL;
+        }
         if (updateCurveTable(ctx, id, body, size) != 0) {
             tableRelease(tf);
             return CAL_FAIL;
         }
         rc = storeCurveTable(ctx, id);
         tableRelease(tf);
-        if (rc != 0) return CAL_FAIL;
+        if (rc != 0) {
+            return CAL_FAIL;
+        }
     }
     return 0;
 }
 
-int16_t updateTableFile(CalibContext *ctx) {
+int16_t updateTableFile(CalibContext *ctx)
+{
     TableFile *tf = &ctx->table.tableFile;
     if (fileOpenForUpdate(&tf->file, ctx->calibDir, ctx->chosenName) != 0) {
         fileClose(&tf->file); // in case the open got as far as a handle

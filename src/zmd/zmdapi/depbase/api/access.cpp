@@ -34,25 +34,30 @@ const KeyRange kRanges[] = {
 int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, ZMD_SettingsRecord *pRecord,
                            uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
-    if (!pRecord)
+    if (!pRecord) {
         return ZMD_BAD_RECORD;
-    if (!env || !env->image || !env->platform || database >= sizeof kRanges / sizeof kRanges[0])
+    }
+    if (!env || !env->image || !env->platform || database >= sizeof kRanges / sizeof kRanges[0]) {
         return ZMD_ERROR;
+    }
     const uint32_t key16 = key & 0xFFFFu;
-    if (key16 < kRanges[database].first || key16 > kRanges[database].last)
+    if (key16 < kRanges[database].first || key16 > kRanges[database].last) {
         return ZMD_NOT_FOUND;
+    }
     // The size word is written on success and on ZMD_MORE_DATA; without one
     // there is nowhere to answer.
-    if (!pcbSize)
+    if (!pcbSize) {
         return ZMD_ERROR;
+    }
 
     ZMD_SettingsRecord request = *pRecord;
     const ZMD_Platform *platform = env->platform;
     void *opened = nullptr;
     if (!pRecord->hPrinter && pRecord->pwszPrinterName) {
         void *handle = nullptr;
-        if (platform->openPrinter(platform->ctx, pRecord->pwszPrinterName, &handle))
+        if (platform->openPrinter(platform->ctx, pRecord->pwszPrinterName, &handle)) {
             opened = handle;
+        }
         request.hPrinter = opened;
     }
 
@@ -62,18 +67,22 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
     ZMD_PrinterHold hold{request.hPrinter, nullptr};
     const bool holding = request.hPrinter && platform->getHeldPrinterData && platform->releaseHold &&
                          !(env->hold && env->hold->handle == request.hPrinter);
-    if (holding)
+    if (holding) {
         query.hold = &hold;
+    }
 
     int32_t r;
-    if (database == ZMD_DB_DRV)
+    if (database == ZMD_DB_DRV) {
         r = QueryDrvDataBase(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
-    else
+    } else {
         r = ZMD_LookupAndExtract(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
+    }
 
-    if (holding)
+    if (holding) {
         platform->releaseHold(platform->ctx, &hold);
-    if (opened)
+    }
+    if (opened) {
         platform->closePrinter(platform->ctx, opened);
+    }
     return r;
 }

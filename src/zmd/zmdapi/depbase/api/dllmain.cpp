@@ -17,6 +17,7 @@ static_assert(sizeof(ZMD_SettingsRecord) == 28, "ZMD_SettingsRecord must be 28 b
 static_assert(offsetof(ZMD_SettingsRecord, pwszPrinterName) == 24, "ZMD_SettingsRecord fields must be 32-bit");
 #endif
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
+{
     return TRUE;
 }

@@ -31,8 +31,8 @@ void putLittle32(uint8_t *out, int32_t value)
     out[3] = static_cast<uint8_t>(v >> 24);
 }
 
-int32_t makeArea(const ZMD_SettingsRecord *pRecord, uint32_t widthSetting, uint32_t lengthSetting,
-                 bool limitWidth, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+int32_t makeArea(const ZMD_SettingsRecord *pRecord, uint32_t widthSetting, uint32_t lengthSetting, bool limitWidth,
+                 uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
     if (pRecord == nullptr || !ZMD_HasInts(pRecord, ZMD_SET_MARGIN_VARIANT + 1)) {
         return ZMD_BAD_INT_SETTING;

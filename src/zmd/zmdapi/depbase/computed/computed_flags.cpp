@@ -2,8 +2,7 @@
 // and the 16-bit parameter (setting 80).
 #include "computed_ops.h"
 
-int32_t MakeOptionFlagsCommand(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
-                               uint32_t *pcbSize)
+int32_t MakeOptionFlagsCommand(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
     if (pRecord == nullptr) {
         return ZMD_ERROR;
@@ -32,9 +31,18 @@ int32_t MakeOptionFlagsCommand(const ZMD_SettingsRecord *pRecord, uint32_t cbBuf
         f |= 0x40;
     }
     const uint8_t command[ZMD_OPTION_FLAGS_SIZE] = {
-        0x1B, 0x28, 0x24, 0x07, 0x00, 0x01, 0x00,
+        0x1B,
+        0x28,
+        0x24,
+        0x07,
+        0x00,
+        0x01,
+        0x00,
         static_cast<uint8_t>(bit23 ? 1 : 0),
-        static_cast<uint8_t>(param >> 8), static_cast<uint8_t>(param), 0x00, f,
+        static_cast<uint8_t>(param >> 8),
+        static_cast<uint8_t>(param),
+        0x00,
+        f,
     };
     return ZMD_DeliverComputed(command, sizeof command, cbBuffer, pBuffer, pcbSize);
 }

@@ -6,9 +6,9 @@
 
 namespace {
 
-const uint32_t kWidthMargin = 680;    // 0.01 mm, 340 on each side
-const uint32_t kLengthMargin = 800;   // 0.01 mm, 300 top and 500 bottom (normal variant)
-const uint32_t kWidestPage = 480;     // 1/60 inch: 8 inches
+const uint32_t kWidthMargin = 680;  // 0.01 mm, 340 on each side
+const uint32_t kLengthMargin = 800; // 0.01 mm, 300 top and 500 bottom (normal variant)
+const uint32_t kWidestPage = 480;   // 1/60 inch: 8 inches
 const int32_t kFullLengthVariant = 5;
 
 // ceil((6 × size − 6 × margin) / 254) in unsigned 32-bit arithmetic: the size
@@ -29,8 +29,8 @@ uint32_t sixtiethsBeyond(int32_t size, uint32_t margin)
 
 } // namespace
 
-int32_t MakePageFormatCommand(const ZMD_SettingsRecord *pRecord, bool lengthOnly, uint32_t cbBuffer,
-                              void *pBuffer, uint32_t *pcbSize)
+int32_t MakePageFormatCommand(const ZMD_SettingsRecord *pRecord, bool lengthOnly, uint32_t cbBuffer, void *pBuffer,
+                              uint32_t *pcbSize)
 {
     if (pRecord == nullptr) {
         return ZMD_ERROR;
@@ -57,9 +57,19 @@ int32_t MakePageFormatCommand(const ZMD_SettingsRecord *pRecord, bool lengthOnly
         width = kWidestPage;
     }
     const uint8_t command[ZMD_PAGE_FORMAT_SIZE] = {
-        0x1B, 0x28, 0x70, 0x08, 0x00,
-        static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0x00, 0x00,
-        static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width), 0x00, 0x00,
+        0x1B,
+        0x28,
+        0x70,
+        0x08,
+        0x00,
+        static_cast<uint8_t>(length >> 8),
+        static_cast<uint8_t>(length),
+        0x00,
+        0x00,
+        static_cast<uint8_t>(width >> 8),
+        static_cast<uint8_t>(width),
+        0x00,
+        0x00,
     };
     return ZMD_DeliverComputed(command, sizeof command, cbBuffer, pBuffer, pcbSize);
 }

@@ -8,14 +8,12 @@
 
 namespace {
 
-const char kQuietOn[ZMD_QUIET_COMMAND_SIZE + 1] =
-    "\x1B\x5B\x4B\x02\x00\x00\x1F"
-    "KZLSTART\nControlMode=Common\nSetSilent=ON\n\nKZLEND\n";
-const char kQuietOff[ZMD_QUIET_COMMAND_SIZE + 1] =
-    "\x1B\x5B\x4B\x02\x00\x00\x1F"
-    "KZLSTART\nControlMode=Common\nSetSilent=OFF\nKZLEND\n";
+const char kQuietOn[ZMD_QUIET_COMMAND_SIZE + 1] = "\x1B\x5B\x4B\x02\x00\x00\x1F"
+                                                  "KZLSTART\nControlMode=Common\nSetSilent=ON\n\nKZLEND\n";
+const char kQuietOff[ZMD_QUIET_COMMAND_SIZE + 1] = "\x1B\x5B\x4B\x02\x00\x00\x1F"
+                                                   "KZLSTART\nControlMode=Common\nSetSilent=OFF\nKZLEND\n";
 
-const uint32_t kValueNameKey = 0x0008;     // root key: item number -> printer-data value name
+const uint32_t kValueNameKey = 0x0008; // root key: item number -> printer-data value name
 const int32_t kQuietWindowItem = 154;
 
 // Reads the stored window into *window. The root database names the value
@@ -34,8 +32,7 @@ bool readQuietWindow(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint
     query.pnInts = &item;
 
     uint32_t size = 0;
-    if (ZMD_LookupAndExtract(env, kValueNameKey, &query, 0, nullptr, &size) != ZMD_MORE_DATA ||
-        size == 0) {
+    if (ZMD_LookupAndExtract(env, kValueNameKey, &query, 0, nullptr, &size) != ZMD_MORE_DATA || size == 0) {
         return false;
     }
     // One spare character beyond the answer keeps the name terminated whatever
@@ -78,8 +75,8 @@ bool ZMD_IsQuietTime(uint32_t window, uint16_t now)
     return end < start && (now >= start || now <= end);
 }
 
-int32_t MakeQuietModeCommand(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                             void *pBuffer, uint32_t *pcbSize)
+int32_t MakeQuietModeCommand(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                             uint32_t *pcbSize)
 {
     if (pRecord == nullptr) {
         return ZMD_BAD_INT_SETTING;

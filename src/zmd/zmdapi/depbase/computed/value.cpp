@@ -14,18 +14,20 @@ int32_t ExtractComputed(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, u
 {
     uint32_t size = 0;
     int32_t r = ComputeValue(env, type, pRecord, 0, nullptr, &size);
-    if (r == ZMD_NOT_FOUND)
+    if (r == ZMD_NOT_FOUND) {
         size = 0;
-    else if (r != ZMD_OK && r != ZMD_MORE_DATA)
+    } else if (r != ZMD_OK && r != ZMD_MORE_DATA) {
         return r;
+    }
     if (!pBuffer || cbBuffer < size) {
         *pcbSize = size;
         return ZMD_MORE_DATA;
     }
     size = 0;
     r = ComputeValue(env, type, pRecord, cbBuffer, pBuffer, &size);
-    if (r != ZMD_OK)
+    if (r != ZMD_OK) {
         return r;
+    }
     *pcbSize = size;
     return ZMD_OK;
 }
@@ -35,10 +37,12 @@ int32_t ExtractComputed(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, u
 int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
                          uint32_t *pcbSize, ZMD_Node node)
 {
-    if (!pcbSize || !env || !env->image)
+    if (!pcbSize || !env || !env->image) {
         return ZMD_ERROR;
-    if (ZMD_NodeKindOf(node.w0) == ZMD_KIND_COMPUTED)
+    }
+    if (ZMD_NodeKindOf(node.w0) == ZMD_KIND_COMPUTED) {
         return ExtractComputed(env, pRecord, cbBuffer, pBuffer, pcbSize, ZMD_NodeLow(node.w1));
+    }
     return ZMD_ExtractStored(env, cbBuffer, pBuffer, pcbSize, node);
 }
 
@@ -47,7 +51,8 @@ int32_t ZMD_LookupAndExtract(const ZMD_Env *env, uint32_t key, const ZMD_Setting
 {
     ZMD_Node node;
     int32_t r = ZMD_FindKey(env, key, pRecord, &node);
-    if (r != ZMD_OK)
+    if (r != ZMD_OK) {
         return r;
+    }
     return ZMD_ExtractValue(env, pRecord, cbBuffer, pBuffer, pcbSize, node);
 }

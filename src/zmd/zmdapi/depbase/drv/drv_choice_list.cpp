@@ -16,8 +16,8 @@ const ZMD_ChoiceField kChoiceFields[] = {
 
 } // namespace
 
-int32_t ZMD_QueryChoiceList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                            uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_QueryChoiceList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                            void *pBuffer, uint32_t *pcbSize)
 {
     if (pcbSize == nullptr) {
         return ZMD_ERROR;

@@ -13,8 +13,9 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
                    const ZMD_ChoiceField *fields, uint32_t nFields)
 {
     const uint32_t kMaxFields = 4;
-    if (nFields > kMaxFields)
+    if (nFields > kMaxFields) {
         return ZMD_ERROR;
+    }
     ZMD_Node tops[kMaxFields] = {};
     bool looked[kMaxFields] = {};
     for (uint32_t i = 0; i < nItems; ++i) {
@@ -29,8 +30,9 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
             for (uint32_t f = 0; f < 2; ++f) {
                 int32_t value = 0;
                 int32_t r = results[f] != ZMD_OK ? results[f] : ZMD_ChoiceValueOfNode(env, nodes[f], copy, &value);
-                if (r != ZMD_OK)
+                if (r != ZMD_OK) {
                     return r;
+                }
                 ZMD_PutItemField(pItems, i, fields[f].field, value);
             }
             continue;
@@ -38,14 +40,16 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
         for (uint32_t f = 0; f < nFields; ++f) {
             if (!looked[f]) {
                 int32_t r = ZMD_LookupKey(env, fields[f].key, &tops[f]);
-                if (r != ZMD_OK)
+                if (r != ZMD_OK) {
                     return r;
+                }
                 looked[f] = true;
             }
             int32_t value = 0;
             int32_t r = ZMD_ChoiceValueFromTop(env, fields[f].key, tops[f], copy, &value);
-            if (r != ZMD_OK)
+            if (r != ZMD_OK) {
                 return r;
+            }
             ZMD_PutItemField(pItems, i, fields[f].field, value);
         }
     }

@@ -10,11 +10,11 @@ const int32_t kNoList = -1;
 
 struct ListRule {
     uint16_t key;
-    int32_t listNumber;           // catalogue list that names the choices, or kNoList
-    uint32_t choiceSetting;       // setting set to the choice's id for the per-choice keys
-    ZMD_ChoiceField fields[2];    // per-choice keys, key 0 ends the list
-    bool membership;              // nValue2: in the offered list of key 0x1010 or not
-    uint16_t defaultKey;          // default-pair key, 0 when the list has no default mark
+    int32_t listNumber;        // catalogue list that names the choices, or kNoList
+    uint32_t choiceSetting;    // setting set to the choice's id for the per-choice keys
+    ZMD_ChoiceField fields[2]; // per-choice keys, key 0 ends the list
+    bool membership;           // nValue2: in the offered list of key 0x1010 or not
+    uint16_t defaultKey;       // default-pair key, 0 when the list has no default mark
 };
 
 const ListRule kRules[] = {
@@ -112,7 +112,8 @@ int32_t CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRe
                           void *pItems, uint32_t nItems)
 {
     const ListRule *rule = findRule(key & 0xFFFFu);
-    if (rule == nullptr || pItems == nullptr || static_cast<uint64_t>(cbBuffer) < uint64_t{nItems} * ZMD_LIST_ITEM_SIZE) {
+    if (rule == nullptr || pItems == nullptr ||
+        static_cast<uint64_t>(cbBuffer) < uint64_t{nItems} * ZMD_LIST_ITEM_SIZE) {
         return ZMD_ERROR;
     }
     ZMD_SpreadListIds(pItems, nItems);

@@ -69,8 +69,7 @@ int32_t ZMD_ChoiceValueFromTop(const ZMD_Env *env, uint32_t key, ZMD_Node top, c
 int32_t ZMD_ChoiceValueOfNode(const ZMD_Env *env, ZMD_Node node, const ZMD_SettingsRecord *pRecord, int32_t *value);
 
 // A default-pair value (default id, mark): exactly two 32-bit integers.
-int32_t ZMD_ExtractDefaultPair(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, ZMD_Node node,
-                               int32_t pair[2]);
+int32_t ZMD_ExtractDefaultPair(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, ZMD_Node node, int32_t pair[2]);
 
 // Sets nDefault of every item to the mark of the default pair (default id,
 // mark) for the item whose nId equals the default id, and to 0 for all others.
@@ -79,8 +78,8 @@ void ZMD_ApplyDefaultPair(void *pItems, uint32_t nItems, const int32_t pair[2]);
 // Steps shared by the lists from a key's own tree: lookup and evaluation, the
 // size protocol (choices × 20), and the ids extracted into the first words of
 // the buffer. ZMD_OK with *pnItems set once the ids are in place.
-int32_t ZMD_FetchOwnTreeIds(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                            uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize, uint32_t *pnItems);
+int32_t ZMD_FetchOwnTreeIds(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                            void *pBuffer, uint32_t *pcbSize, uint32_t *pnItems);
 
 // One per-choice key and the item field it fills.
 struct ZMD_ChoiceField {
@@ -102,16 +101,16 @@ int32_t ZMD_MarkMembership(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord
                            uint32_t offeredKey);
 
 // The handlers. Each answers as the export would.
-int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                             uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
-int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                               uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
-int32_t ZMD_QueryChoiceList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                            uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
-int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                                 uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
-int32_t ZMD_QueryParameterSet(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                              void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                             void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                               void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_QueryChoiceList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                            void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                 void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_QueryParameterSet(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                              uint32_t *pcbSize);
 
 // Catalogue search: the index of the list with this number, or false when the
 // catalogue lacks the list (or its arrays).

@@ -7,8 +7,8 @@
 #include "computed.h"
 #include "extract.h"
 
-int32_t ZMD_FetchOwnTreeIds(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                            uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize, uint32_t *pnItems)
+int32_t ZMD_FetchOwnTreeIds(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                            void *pBuffer, uint32_t *pcbSize, uint32_t *pnItems)
 {
     ZMD_Node node = {};
     int32_t r = ZMD_FindKey(env, key, pRecord, &node);
@@ -37,8 +37,8 @@ int32_t ZMD_FetchOwnTreeIds(const ZMD_Env *env, uint32_t key, const ZMD_Settings
     return ZMD_OK;
 }
 
-int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                             uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                             void *pBuffer, uint32_t *pcbSize)
 {
     if (pcbSize == nullptr) {
         return ZMD_ERROR;
@@ -55,8 +55,8 @@ int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, uint32_t key, const ZMD_Setting
     return r;
 }
 
-int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                               uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                               void *pBuffer, uint32_t *pcbSize)
 {
     if (pcbSize == nullptr) {
         return ZMD_ERROR;

@@ -15,8 +15,8 @@ struct BlockTable {
 
 } // namespace
 
-int32_t ZMD_QueryParameterSet(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                              void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_QueryParameterSet(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                              uint32_t *pcbSize)
 {
     const ZMD_ImageView *image = env->image;
     if (pcbSize == nullptr || pRecord == nullptr || image->selectionRows == nullptr || image->blocksA == nullptr ||

@@ -92,8 +92,8 @@ int32_t assemble(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, const ZM
 
 } // namespace
 
-int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                                 uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                 void *pBuffer, uint32_t *pcbSize)
 {
     if (pcbSize == nullptr) {
         return ZMD_ERROR;

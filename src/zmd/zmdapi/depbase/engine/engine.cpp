@@ -44,8 +44,9 @@ bool IsValueKind(uint32_t kind)
 // further: a value node of another key, within the depth limit.
 bool PassedOver(const Walk &w, ZMD_Node child, unsigned childDepth)
 {
-    if (childDepth > kMaxDepth || !IsValueKind(ZMD_NodeKindOf(child.w0)))
+    if (childDepth > kMaxDepth || !IsValueKind(ZMD_NodeKindOf(child.w0))) {
         return false;
+    }
     const uint32_t high = ZMD_NodeHigh(child.w1);
     return high != w.key && high != w.key2;
 }
@@ -56,8 +57,9 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth);
 // not below the node count.
 bool GetNode(const ZMD_ImageView *image, uint64_t index, ZMD_Node *node)
 {
-    if (!image->nodes || index >= image->counts.nodes)
+    if (!image->nodes || index >= image->counts.nodes) {
         return false;
+    }
     *node = image->nodes[index];
     return true;
 }
@@ -66,8 +68,9 @@ bool GetNode(const ZMD_ImageView *image, uint64_t index, ZMD_Node *node)
 // table lacks the key, ZMD_ERROR when the table is malformed.
 int32_t LookupTopNode(const ZMD_ImageView *image, uint32_t key, ZMD_Node *top)
 {
-    if (!image->keys || !image->keyNodes || image->counts.keys == 0)
+    if (!image->keys || !image->keyNodes || image->counts.keys == 0) {
         return ZMD_ERROR;
+    }
     const uint16_t wanted = static_cast<uint16_t>(key & 0xFFFFu);
     // The key table is ascending: a binary search finds the first entry not
     // below the key, which in an ascending table is also the first match of a
@@ -77,24 +80,28 @@ int32_t LookupTopNode(const ZMD_ImageView *image, uint32_t key, ZMD_Node *top)
     uint32_t hi = image->counts.keys;
     while (lo < hi) {
         const uint32_t mid = lo + (hi - lo) / 2;
-        if (image->keys[mid] < wanted)
+        if (image->keys[mid] < wanted) {
             lo = mid + 1;
-        else
+        } else {
             hi = mid;
+        }
     }
-    if (lo < image->counts.keys && image->keys[lo] == wanted)
+    if (lo < image->counts.keys && image->keys[lo] == wanted) {
         return GetNode(image, image->keyNodes[lo], top) ? ZMD_OK : ZMD_ERROR;
+    }
     for (uint32_t i = 0; i < image->counts.keys; ++i) {
-        if (image->keys[i] == wanted)
+        if (image->keys[i] == wanted) {
             return GetNode(image, image->keyNodes[i], top) ? ZMD_OK : ZMD_ERROR;
+        }
     }
     return ZMD_NO_KEY;
 }
 
 bool GetIntSetting(const ZMD_SettingsRecord *record, uint32_t index, int32_t *value)
 {
-    if (!record || !record->pnInts || index >= record->cInts)
+    if (!record || !record->pnInts || index >= record->cInts) {
         return false;
+    }
     *value = record->pnInts[index];
     return true;
 }
@@ -105,13 +112,16 @@ int32_t EvalSequence(const Walk &w, uint32_t first, uint32_t count, unsigned dep
 {
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node child;
-        if (!GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child))
+        if (!GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child)) {
             return ZMD_ERROR;
-        if (PassedOver(w, child, depth + 1))
+        }
+        if (PassedOver(w, child, depth + 1)) {
             continue;
+        }
         int32_t r = Eval(w, child, depth + 1);
-        if (r != ZMD_NOT_FOUND)
+        if (r != ZMD_NOT_FOUND) {
             return r;
+        }
     }
     return ZMD_NOT_FOUND;
 }
@@ -125,20 +135,24 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth)
     const uint32_t count = ZMD_NodeLow(node.w1);
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node child;
-        if (!GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child))
+        if (!GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child)) {
             return ZMD_ERROR;
+        }
         if (ZMD_NodeKindOf(child.w0) == ZMD_KIND_WHEN) {
             int32_t v;
-            if (!GetIntSetting(w.record, setting, &v))
+            if (!GetIntSetting(w.record, setting, &v)) {
                 return ZMD_BAD_INT_SETTING;
-            if (v != static_cast<int32_t>(ZMD_NodeHigh(child.w1)))
+            }
+            if (v != static_cast<int32_t>(ZMD_NodeHigh(child.w1))) {
                 continue;
+            }
         } else if (PassedOver(w, child, depth + 1)) {
             continue;
         }
         int32_t r = Eval(w, child, depth + 1);
-        if (r != ZMD_NOT_FOUND)
+        if (r != ZMD_NOT_FOUND) {
             return r;
+        }
     }
     return ZMD_NOT_FOUND;
 }
@@ -147,8 +161,9 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth)
 int32_t EvalTarget(const Walk &w, ZMD_Node caseNode, unsigned depth)
 {
     ZMD_Node target;
-    if (!GetNode(w.env->image, ZMD_NodeOperand(caseNode.w0), &target))
+    if (!GetNode(w.env->image, ZMD_NodeOperand(caseNode.w0), &target)) {
         return ZMD_ERROR;
+    }
     return Eval(w, target, depth + 1);
 }
 
@@ -159,8 +174,9 @@ int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, u
     const ZMD_ImageView *image = w.env->image;
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node c;
-        if (!GetNode(image, static_cast<uint64_t>(first) + i, &c))
+        if (!GetNode(image, static_cast<uint64_t>(first) + i, &c)) {
             return ZMD_ERROR;
+        }
         bool match = false;
         switch (ZMD_NodeKindOf(c.w0)) {
         case ZMD_KIND_CASE_EQUAL:
@@ -171,16 +187,18 @@ int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, u
             break;
         case ZMD_KIND_CASE_RANGE: {
             const uint64_t at = c.w1;
-            if (!image->int32Pool || at + 1 >= image->counts.int32Pool)
+            if (!image->int32Pool || at + 1 >= image->counts.int32Pool) {
                 return ZMD_ERROR;
+            }
             match = image->int32Pool[at] <= v && v <= image->int32Pool[at + 1];
             break;
         }
         default:
             return ZMD_ERROR;
         }
-        if (match)
+        if (match) {
             return EvalTarget(w, c, depth);
+        }
     }
     return ZMD_NOT_FOUND;
 }
@@ -190,8 +208,9 @@ int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, u
 uint32_t BoundedLength(const char *s, uint32_t limit)
 {
     uint32_t n = 0;
-    while (n <= limit && s[n] != '\0')
+    while (n <= limit && s[n] != '\0') {
         ++n;
+    }
     return n;
 }
 
@@ -203,28 +222,34 @@ int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
     const uint32_t count = ZMD_NodeLow(node.w1);
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node c;
-        if (!GetNode(image, static_cast<uint64_t>(first) + i, &c))
+        if (!GetNode(image, static_cast<uint64_t>(first) + i, &c)) {
             return ZMD_ERROR;
+        }
         const uint32_t kind = ZMD_NodeKindOf(c.w0);
-        if (kind == ZMD_KIND_CASE_DEFAULT)
+        if (kind == ZMD_KIND_CASE_DEFAULT) {
             return EvalTarget(w, c, depth);
-        if (kind != ZMD_KIND_CASE_STRING)
+        }
+        if (kind != ZMD_KIND_CASE_STRING) {
             return ZMD_ERROR;
+        }
 
         ZMD_Node str;
-        if (!GetNode(image, c.w1, &str) || ZMD_NodeKindOf(str.w0) != ZMD_KIND_BYTES)
+        if (!GetNode(image, c.w1, &str) || ZMD_NodeKindOf(str.w0) != ZMD_KIND_BYTES) {
             return ZMD_ERROR;
+        }
         const ZMD_SettingsRecord *rec = w.record;
-        if (!rec || !rec->ppszStrings || setting >= rec->cStrings)
+        if (!rec || !rec->ppszStrings || setting >= rec->cStrings) {
             return ZMD_BAD_STRING_SETTING;
+        }
         const uint64_t offset = ZMD_NodeOperand(str.w0);
         const uint32_t length = ZMD_NodeLow(str.w1);
-        if (!image->caseStringPool || offset + length > image->counts.caseStringPool)
+        if (!image->caseStringPool || offset + length > image->counts.caseStringPool) {
             return ZMD_ERROR;
+        }
         const char *value = rec->ppszStrings[setting] ? rec->ppszStrings[setting] : "";
-        if (BoundedLength(value, length) == length &&
-            ZMD_CompareChars(image->caseStringPool + offset, value, length))
+        if (BoundedLength(value, length) == length && ZMD_CompareChars(image->caseStringPool + offset, value, length)) {
             return EvalTarget(w, c, depth);
+        }
     }
     return ZMD_NOT_FOUND;
 }
@@ -242,43 +267,53 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
 
     ZMD_Node top;
     int32_t r = LookupTopNode(env->image, kValueNameKey, &top);
-    if (r != ZMD_OK)
+    if (r != ZMD_OK) {
         return r;
+    }
 
     ZMD_SettingsRecord *names = ZMD_CreateSettingsRecord(env, ZMD_DB_ROOT, nullptr);
-    if (!names)
+    if (!names) {
         return ZMD_ERROR;
+    }
     names->pnInts[0] = static_cast<int32_t>(selector);
     ZMD_Node nameNode{0, 0};
     const Walk inner{env, kValueNameKey, names, &nameNode};
     r = Eval(inner, top, depth + 1);
     ZMD_FreeSettingsRecord(env, names);
-    if (r != ZMD_OK)
+    if (r != ZMD_OK) {
         return ZMD_ERROR;
+    }
 
-    if (!w.record || !w.record->hPrinter)
+    if (!w.record || !w.record->hPrinter) {
         return ZMD_BAD_RECORD;
+    }
 
     int32_t v = 0;
     r = ZMD_ReadPrinterDword(env, w.record->hPrinter, nameNode.w0, nameNode.w1, &v);
-    if (r == 0)
+    if (r == 0) {
         return ScanIntCases(w, first, count, v, depth);
-    if (r != 1)
+    }
+    if (r != 1) {
         return r;
-    if (count == 0)
+    }
+    if (count == 0) {
         return ZMD_NOT_FOUND;
+    }
     ZMD_Node last;
-    if (!GetNode(env->image, static_cast<uint64_t>(first) + count - 1, &last))
+    if (!GetNode(env->image, static_cast<uint64_t>(first) + count - 1, &last)) {
         return ZMD_ERROR;
-    if (ZMD_NodeKindOf(last.w0) != ZMD_KIND_CASE_DEFAULT)
+    }
+    if (ZMD_NodeKindOf(last.w0) != ZMD_KIND_CASE_DEFAULT) {
         return ZMD_NOT_FOUND;
+    }
     return EvalTarget(w, last, depth);
 }
 
 int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
 {
-    if (depth > kMaxDepth)
+    if (depth > kMaxDepth) {
         return ZMD_ERROR;
+    }
     const uint32_t kind = ZMD_NodeKindOf(node.w0);
     const uint32_t operand = ZMD_NodeOperand(node.w0);
     switch (kind) {
@@ -325,26 +360,30 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
 
     case ZMD_KIND_SELECT_INT: {
         int32_t v;
-        if (!GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v))
+        if (!GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v)) {
             return ZMD_BAD_INT_SETTING;
+        }
         return ScanIntCases(w, operand, ZMD_NodeLow(node.w1), v, depth);
     }
 
     case ZMD_KIND_SELECT_MASKED: {
         ZMD_Node mask;
-        if (!GetNode(w.env->image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK)
+        if (!GetNode(w.env->image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK) {
             return ZMD_ERROR;
+        }
         int32_t v;
-        if (!GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v))
+        if (!GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v)) {
             return ZMD_BAD_INT_SETTING;
+        }
         v = static_cast<int32_t>(static_cast<uint32_t>(v) & mask.w1);
         return ScanIntCases(w, ZMD_NodeOperand(mask.w0), ZMD_NodeLow(node.w1), v, depth);
     }
 
     case ZMD_KIND_SELECT_COUNTRY: {
         int32_t v;
-        if (ZMD_GetUserCountryCode(w.env, ZMD_NodeHigh(node.w1), &v) != 0)
+        if (ZMD_GetUserCountryCode(w.env, ZMD_NodeHigh(node.w1), &v) != 0) {
             return ZMD_ERROR;
+        }
         return ScanIntCases(w, operand, ZMD_NodeLow(node.w1), v, depth);
     }
 
@@ -365,27 +404,31 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
 
 int32_t ZMD_FindKey(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, ZMD_Node *out)
 {
-    if (!env || !env->image)
+    if (!env || !env->image) {
         return ZMD_ERROR;
+    }
     ZMD_Node top;
     int32_t r = LookupTopNode(env->image, key, &top);
-    if (r != ZMD_OK)
+    if (r != ZMD_OK) {
         return r;
+    }
     return ZMD_EvaluateNode(env, key, pRecord, top.w0, top.w1, out);
 }
 
 int32_t ZMD_LookupKey(const ZMD_Env *env, uint32_t key, ZMD_Node *top)
 {
-    if (!env || !env->image || !top)
+    if (!env || !env->image || !top) {
         return ZMD_ERROR;
+    }
     return LookupTopNode(env->image, key, top);
 }
 
-int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t w0,
-                         uint32_t w1, ZMD_Node *out)
+int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t w0, uint32_t w1,
+                         ZMD_Node *out)
 {
-    if (!out || !env || !env->image)
+    if (!out || !env || !env->image) {
         return ZMD_ERROR;
+    }
     const Walk w{env, key & 0xFFFFu, pRecord, out};
     return Eval(w, ZMD_Node{w0, w1}, 0);
 }
@@ -410,7 +453,8 @@ void ZMD_EvaluateNodePair(const ZMD_Env *env, const uint32_t keys[2], const ZMD_
     const int32_t r = Eval(w, ZMD_Node{w0, w1}, 0);
     for (int k = 0; k < 2; ++k) {
         results[k] = reached[k] ? ZMD_OK : r;
-        if (reached[k])
+        if (reached[k]) {
             out[k] = found[k];
+        }
     }
 }

@@ -15,8 +15,8 @@ int32_t ZMD_FindKey(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *
 int32_t ZMD_LookupKey(const ZMD_Env *env, uint32_t key, ZMD_Node *top);
 
 // Evaluates the node given by its two words for the key. Writes *out only on ZMD_OK.
-int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord,
-                         uint32_t w0, uint32_t w1, ZMD_Node *out);
+int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t w0, uint32_t w1,
+                         ZMD_Node *out);
 
 // Evaluates the node for two keys in one walk: results[k] and out[k] are what
 // ZMD_EvaluateNode would give for keys[k] (out[k] written only on ZMD_OK).

@@ -21,8 +21,9 @@ inline bool ZMD_GetPrinterData(const ZMD_Env *env, void *handle, const ZMD_WCHAR
                                uint32_t cbData, uint32_t *cbNeeded)
 {
     const ZMD_Platform *platform = env->platform;
-    if (env->hold && env->hold->handle == handle && platform->getHeldPrinterData)
+    if (env->hold && env->hold->handle == handle && platform->getHeldPrinterData) {
         return platform->getHeldPrinterData(platform->ctx, env->hold, valueName, data, cbData, cbNeeded);
+    }
     return platform->getPrinterData(platform->ctx, handle, valueName, data, cbData, cbNeeded);
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-
 namespace {
 
 // Which pool a value kind reads, and how wide each delivered element is.
@@ -40,34 +39,43 @@ bool DescribeKind(const ZMD_ImageView *image, uint32_t kind, KindInfo *info)
     }
 }
 
-void PutInt32(uint8_t *dst, uint32_t index, int32_t v) { std::memcpy(dst + 4u * index, &v, sizeof v); }
+void PutInt32(uint8_t *dst, uint32_t index, int32_t v)
+{
+    std::memcpy(dst + 4u * index, &v, sizeof v);
+}
 
 void CopyElements(const ZMD_ImageView *image, uint32_t kind, uint32_t offset, uint32_t count, uint8_t *dst)
 {
     switch (kind) {
     case ZMD_KIND_BYTES:
-        if (count != 0)
+        if (count != 0) {
             std::memcpy(dst, image->bytePool + offset, count);
+        }
         break;
     case ZMD_KIND_INT32_ARRAY:
-        for (uint32_t i = 0; i < count; ++i)
+        for (uint32_t i = 0; i < count; ++i) {
             PutInt32(dst, i, image->int32Pool[offset + i]);
+        }
         break;
     case ZMD_KIND_INT8_ARRAY:
-        for (uint32_t i = 0; i < count; ++i)
+        for (uint32_t i = 0; i < count; ++i) {
             PutInt32(dst, i, static_cast<int8_t>(image->bytePool[offset + i]));
+        }
         break;
     case ZMD_KIND_UINT8_ARRAY:
-        for (uint32_t i = 0; i < count; ++i)
+        for (uint32_t i = 0; i < count; ++i) {
             PutInt32(dst, i, image->bytePool[offset + i]);
+        }
         break;
     case ZMD_KIND_INT16_ARRAY:
-        for (uint32_t i = 0; i < count; ++i)
+        for (uint32_t i = 0; i < count; ++i) {
             PutInt32(dst, i, static_cast<int16_t>(image->int16Pool[offset + i]));
+        }
         break;
     case ZMD_KIND_UINT16_ARRAY:
-        for (uint32_t i = 0; i < count; ++i)
+        for (uint32_t i = 0; i < count; ++i) {
             PutInt32(dst, i, image->int16Pool[offset + i]);
+        }
         break;
     case ZMD_KIND_TEXT:
         for (uint32_t i = 0; i < count; ++i) {
@@ -84,22 +92,25 @@ void CopyElements(const ZMD_ImageView *image, uint32_t kind, uint32_t offset, ui
 
 int32_t ZMD_ExtractStored(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize, ZMD_Node node)
 {
-    if (!pcbSize || !env || !env->image)
+    if (!pcbSize || !env || !env->image) {
         return ZMD_ERROR;
+    }
     const ZMD_ImageView *image = env->image;
     const uint32_t kind = ZMD_NodeKindOf(node.w0);
     const uint32_t count = ZMD_NodeLow(node.w1);
     KindInfo info;
-    if (!DescribeKind(image, kind, &info))
+    if (!DescribeKind(image, kind, &info)) {
         return ZMD_ERROR;
+    }
     const uint32_t size = info.width * count;
     if (!pBuffer || cbBuffer < size) {
         *pcbSize = size;
         return ZMD_MORE_DATA;
     }
     const uint32_t offset = ZMD_NodeOperand(node.w0);
-    if (!info.poolPresent || static_cast<uint64_t>(offset) + count > info.poolSize)
+    if (!info.poolPresent || static_cast<uint64_t>(offset) + count > info.poolSize) {
         return ZMD_ERROR;
+    }
     CopyElements(image, kind, offset, count, static_cast<uint8_t *>(pBuffer));
     *pcbSize = size;
     return ZMD_OK;

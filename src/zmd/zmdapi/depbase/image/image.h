@@ -38,12 +38,30 @@ struct ZMD_Node {
     uint32_t w1;
 };
 
-inline uint32_t ZMD_NodeKindOf(uint32_t w0) { return w0 >> 24; }
-inline uint32_t ZMD_NodeOperand(uint32_t w0) { return w0 & 0x00FFFFFFu; }
-inline uint32_t ZMD_NodeHigh(uint32_t w1) { return w1 >> 16; }
-inline uint32_t ZMD_NodeLow(uint32_t w1) { return w1 & 0xFFFFu; }
-inline constexpr uint32_t ZMD_MakeW0(uint32_t kind, uint32_t operand) { return (kind << 24) | (operand & 0x00FFFFFFu); }
-inline constexpr uint32_t ZMD_MakeW1(uint32_t high, uint32_t low) { return (high << 16) | (low & 0xFFFFu); }
+inline uint32_t ZMD_NodeKindOf(uint32_t w0)
+{
+    return w0 >> 24;
+}
+inline uint32_t ZMD_NodeOperand(uint32_t w0)
+{
+    return w0 & 0x00FFFFFFu;
+}
+inline uint32_t ZMD_NodeHigh(uint32_t w1)
+{
+    return w1 >> 16;
+}
+inline uint32_t ZMD_NodeLow(uint32_t w1)
+{
+    return w1 & 0xFFFFu;
+}
+inline constexpr uint32_t ZMD_MakeW0(uint32_t kind, uint32_t operand)
+{
+    return (kind << 24) | (operand & 0x00FFFFFFu);
+}
+inline constexpr uint32_t ZMD_MakeW1(uint32_t high, uint32_t low)
+{
+    return (high << 16) | (low & 0xFFFFu);
+}
 
 // The counts, stored together in this order.
 struct ZMD_ImageCounts {
@@ -82,18 +100,18 @@ enum : uint32_t {
 struct ZMD_ImageView {
     // Rule trees.
     const ZMD_Node *nodes;
-    const uint16_t *keys;        // ascending, unique
-    const uint32_t *keyNodes;    // top node of each key, parallel to keys
+    const uint16_t *keys;     // ascending, unique
+    const uint32_t *keyNodes; // top node of each key, parallel to keys
     // Value pools.
     const int32_t *int32Pool;
-    const uint16_t *int16Pool;   // read signed or unsigned by the node kind
+    const uint16_t *int16Pool; // read signed or unsigned by the node kind
     const uint8_t *bytePool;
-    const char *caseStringPool;  // case strings back to back, no terminators
+    const char *caseStringPool; // case strings back to back, no terminators
     // Driver query tables: command sequences.
     const uint16_t *seqKeys;
     const uint16_t *seqPartCounts;
     const uint32_t *seqStarts;
-    const uint32_t *seqParts;    // node index of each part's tree
+    const uint32_t *seqParts; // node index of each part's tree
     // Driver query tables: the list catalogue.
     const uint16_t *listNumbers;
     const uint16_t *listLengths;
@@ -102,7 +120,7 @@ struct ZMD_ImageView {
     const uint32_t *listNameIds; // parallel display-name ids
     // Driver query tables: the parameter set.
     const ZMD_SelectionRow *selectionRows;
-    const uint8_t *blocksA;      // blocksA count × ZMD_BLOCK_A_SIZE bytes
+    const uint8_t *blocksA; // blocksA count × ZMD_BLOCK_A_SIZE bytes
     const uint8_t *blocksB;
     const uint8_t *blocksC;
     const uint8_t *blocksD;

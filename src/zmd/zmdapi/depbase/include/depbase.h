@@ -99,12 +99,12 @@ extern "C" {
 #endif
 
 typedef struct ZMD_SettingsRecord {
-    void            *hPrinter;        /* open spooler handle, or NULL */
-    uint32_t         dwReserved;      /* carried into derived records, never read */
-    uint32_t         cStrings;        /* entries in ppszStrings */
-    const char     **ppszStrings;     /* string settings; a NULL entry reads as "" */
-    uint32_t         cInts;           /* entries in pnInts */
-    int32_t         *pnInts;          /* integer settings */
+    void *hPrinter;                   /* open spooler handle, or NULL */
+    uint32_t dwReserved;              /* carried into derived records, never read */
+    uint32_t cStrings;                /* entries in ppszStrings */
+    const char **ppszStrings;         /* string settings; a NULL entry reads as "" */
+    uint32_t cInts;                   /* entries in pnInts */
+    int32_t *pnInts;                  /* integer settings */
     const ZMD_WCHAR *pwszPrinterName; /* UTF-16, NUL-terminated; may be NULL */
 } ZMD_SettingsRecord;
 
@@ -119,27 +119,27 @@ typedef char ZMD_SettingsRecordSizeCheck[sizeof(ZMD_SettingsRecord) == 28 ? 1 : 
 #endif
 
 /* Result codes (int32_t). */
-#define ZMD_OK                  0  /* the value is in the buffer; *pcbSize bytes */
-#define ZMD_NOT_FOUND           1  /* key outside this export's range, or no value for these settings */
-#define ZMD_MORE_DATA           2  /* no buffer, or too small: *pcbSize holds the size needed */
-#define ZMD_NO_KEY              3  /* key in range, but the database has no such key */
-#define ZMD_ERROR             (-1) /* no size word, memory short, a platform call failed, or a damaged image */
+#define ZMD_OK                 0    /* the value is in the buffer; *pcbSize bytes */
+#define ZMD_NOT_FOUND          1    /* key outside this export's range, or no value for these settings */
+#define ZMD_MORE_DATA          2    /* no buffer, or too small: *pcbSize holds the size needed */
+#define ZMD_NO_KEY             3    /* key in range, but the database has no such key */
+#define ZMD_ERROR              (-1) /* no size word, memory short, a platform call failed, or a damaged image */
 #define ZMD_BAD_STRING_SETTING (-2) /* the key needs a string setting beyond cStrings */
-#define ZMD_BAD_INT_SETTING   (-3) /* the key needs an integer setting beyond cInts */
-#define ZMD_BAD_RECORD        (-4) /* no record, or the key needs the printer and there is none */
+#define ZMD_BAD_INT_SETTING    (-3) /* the key needs an integer setting beyond cInts */
+#define ZMD_BAD_RECORD         (-4) /* no record, or the key needs the printer and there is none */
 
-ZMD_EXPORT int32_t ZMD_API ZMD_AccessRootDataBase(uint32_t key, ZMD_SettingsRecord *pRecord,
-                                                  uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
-ZMD_EXPORT int32_t ZMD_API ZMD_AccessDrvDataBase(uint32_t key, ZMD_SettingsRecord *pRecord,
-                                                 uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
-ZMD_EXPORT int32_t ZMD_API ZMD_AccessLMDataBase(uint32_t key, ZMD_SettingsRecord *pRecord,
-                                                uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
-ZMD_EXPORT int32_t ZMD_API ZMD_AccessMntDataBase(uint32_t key, ZMD_SettingsRecord *pRecord,
-                                                 uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
-ZMD_EXPORT int32_t ZMD_API ZMD_AccessPADataBase(uint32_t key, ZMD_SettingsRecord *pRecord,
-                                                uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
-ZMD_EXPORT int32_t ZMD_API ZMD_AccessSMDataBase(uint32_t key, ZMD_SettingsRecord *pRecord,
-                                                uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
+ZMD_EXPORT int32_t ZMD_API ZMD_AccessRootDataBase(uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                                  void *pBuffer, uint32_t *pcbSize);
+ZMD_EXPORT int32_t ZMD_API ZMD_AccessDrvDataBase(uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                                 void *pBuffer, uint32_t *pcbSize);
+ZMD_EXPORT int32_t ZMD_API ZMD_AccessLMDataBase(uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                                void *pBuffer, uint32_t *pcbSize);
+ZMD_EXPORT int32_t ZMD_API ZMD_AccessMntDataBase(uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                                 void *pBuffer, uint32_t *pcbSize);
+ZMD_EXPORT int32_t ZMD_API ZMD_AccessPADataBase(uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                                void *pBuffer, uint32_t *pcbSize);
+ZMD_EXPORT int32_t ZMD_API ZMD_AccessSMDataBase(uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                                void *pBuffer, uint32_t *pcbSize);
 
 #ifdef __cplusplus
 }

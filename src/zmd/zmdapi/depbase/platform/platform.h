@@ -38,8 +38,8 @@ struct ZMD_Platform {
     // Reads the named value stored with the printer into data (capacity
     // cbData bytes). Returns true on success; *cbNeeded receives the value's
     // size. Only the bytes the store holds are written.
-    bool (*getPrinterData)(void *ctx, void *handle, const ZMD_WCHAR *valueName, void *data,
-                           uint32_t cbData, uint32_t *cbNeeded);
+    bool (*getPrinterData)(void *ctx, void *handle, const ZMD_WCHAR *valueName, void *data, uint32_t cbData,
+                           uint32_t *cbNeeded);
     void (*getLocalTime)(void *ctx, ZMD_LocalTime *out);
     // The user locale's country code as text, like GetLocaleInfoA with
     // LOCALE_ICOUNTRY: with cb == 0 returns the size needed (NUL included);

@@ -37,8 +37,9 @@ bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
         uint32_t c = static_cast<uint16_t>(*s);
         if (c >= 0xD800 && c <= 0xDBFF) {
             const uint32_t lo = static_cast<uint16_t>(s[1]);
-            if (lo < 0xDC00 || lo > 0xDFFF)
+            if (lo < 0xDC00 || lo > 0xDFFF) {
                 return false;
+            }
             c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
             ++s;
         } else if (c >= 0xDC00 && c <= 0xDFFF) {
@@ -65,8 +66,9 @@ bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
             bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
             len = 4;
         }
-        if (n + len + 1 > cap)
+        if (n + len + 1 > cap) {
             return false;
+        }
         std::memcpy(out + n, bytes, len);
         n += len;
     }
@@ -78,42 +80,52 @@ bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
 // (empty, contains '/', starts with '.') or no store directory is known.
 bool StorePath(const char *name, char *path, size_t cap)
 {
-    if (name[0] == '\0' || name[0] == '.' || std::strchr(name, '/'))
+    if (name[0] == '\0' || name[0] == '.' || std::strchr(name, '/')) {
         return false;
+    }
     const char *dir = std::getenv("ZMD_PRINTER_DIR");
     int n;
     if (dir && dir[0] != '\0') {
         n = std::snprintf(path, cap, "%s/%s.conf", dir, name);
     } else {
         const char *home = std::getenv("HOME");
-        if (!home || home[0] == '\0')
+        if (!home || home[0] == '\0') {
             return false;
+        }
         n = std::snprintf(path, cap, "%s/.config/zmd/printers/%s.conf", home, name);
     }
     return n > 0 && static_cast<size_t>(n) < cap;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 // Trims blanks at both ends of [begin, end) in place; returns the new begin
 // and moves *end.
 char *Trim(char *begin, char **end)
 {
-    while (begin < *end && IsBlank(*begin))
+    while (begin < *end && IsBlank(*begin)) {
         ++begin;
-    while (*end > begin && IsBlank((*end)[-1]))
+    }
+    while (*end > begin && IsBlank((*end)[-1])) {
         --*end;
+    }
     return begin;
 }
 
 int HexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
+    if (c >= '0' && c <= '9') {
         return c - '0';
-    if (c >= 'a' && c <= 'f')
+    }
+    if (c >= 'a' && c <= 'f') {
         return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
+    }
+    if (c >= 'A' && c <= 'F') {
         return c - 'A' + 10;
+    }
     return -1;
 }
 
@@ -130,26 +142,32 @@ bool ParseNumber(const char *s, const char *end, uint32_t *out)
         s += 2;
         for (; s < end; ++s) {
             const int d = HexDigit(*s);
-            if (d < 0)
+            if (d < 0) {
                 return false;
+            }
             v = v * 16 + static_cast<uint64_t>(d);
-            if (v > 0xFFFFFFFFull)
+            if (v > 0xFFFFFFFFull) {
                 return false;
+            }
         }
     } else {
-        if (s == end)
+        if (s == end) {
             return false;
+        }
         for (; s < end; ++s) {
-            if (*s < '0' || *s > '9')
+            if (*s < '0' || *s > '9') {
                 return false;
+            }
             v = v * 10 + static_cast<uint64_t>(*s - '0');
-            if (v > 0xFFFFFFFFull)
+            if (v > 0xFFFFFFFFull) {
                 return false;
+            }
         }
     }
     if (negative) {
-        if (v > 0x80000000ull)
+        if (v > 0x80000000ull) {
             return false;
+        }
         *out = static_cast<uint32_t>(0u - static_cast<uint32_t>(v));
     } else {
         *out = static_cast<uint32_t>(v);
@@ -171,11 +189,13 @@ struct StoreLine {
 bool SplitLine(char *begin, char *end, StoreLine *out)
 {
     begin = Trim(begin, &end);
-    if (begin == end || *begin == '#')
+    if (begin == end || *begin == '#') {
         return false;
+    }
     char *eq = static_cast<char *>(std::memchr(begin, '=', static_cast<size_t>(end - begin)));
-    if (!eq)
+    if (!eq) {
         return false;
+    }
     char *nameEnd = eq;
     char *nameBegin = Trim(begin, &nameEnd);
     char *numberEnd = end;
@@ -196,16 +216,18 @@ bool SameName(const StoreLine &line, const char *name)
 bool LookUpValue(const char *path, const char *name, uint32_t *value)
 {
     FILE *f = std::fopen(path, "r");
-    if (!f)
+    if (!f) {
         return false;
+    }
     char *line = nullptr;
     size_t cap = 0;
     bool found = false, ok = false;
     ssize_t len;
     while (!found && (len = getline(&line, &cap, f)) >= 0) {
         StoreLine split;
-        if (!SplitLine(line, line + len, &split) || !SameName(split, name))
+        if (!SplitLine(line, line + len, &split) || !SameName(split, name)) {
             continue;
+        }
         found = true;
         ok = split.parsed;
         *value = split.value;
@@ -225,8 +247,9 @@ struct HeldStore {
 
 void FreeHeldStore(HeldStore *store)
 {
-    if (!store)
+    if (!store) {
         return;
+    }
     std::free(store->text);
     std::free(store->lines);
     std::free(store);
@@ -237,8 +260,9 @@ void FreeHeldStore(HeldStore *store)
 HeldStore *ReadStore(const char *path)
 {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
         return nullptr;
+    }
     size_t cap = 4096, size = 0;
     char *text = static_cast<char *>(std::malloc(cap));
     bool ok = text != nullptr;
@@ -260,8 +284,9 @@ HeldStore *ReadStore(const char *path)
             size += static_cast<size_t>(n);
             // A store file is a regular file: a read that does not fill the
             // room has reached its end.
-            if (static_cast<size_t>(n) < room)
+            if (static_cast<size_t>(n) < room) {
                 break;
+            }
         }
     }
     close(fd);
@@ -269,16 +294,18 @@ HeldStore *ReadStore(const char *path)
     StoreLine *lines = nullptr;
     if (ok) {
         size_t most = 1;
-        for (size_t i = 0; i < size; ++i)
+        for (size_t i = 0; i < size; ++i) {
             most += text[i] == '\n';
+        }
         lines = static_cast<StoreLine *>(std::calloc(most, sizeof(StoreLine)));
         ok = lines != nullptr;
         // Lines end at '\n', which stays part of its line as with getline.
         for (size_t at = 0; ok && at < size;) {
             const char *nl = static_cast<const char *>(std::memchr(text + at, '\n', size - at));
             const size_t end = nl ? static_cast<size_t>(nl - text) + 1 : size;
-            if (SplitLine(text + at, text + end, &lines[count]))
+            if (SplitLine(text + at, text + end, &lines[count])) {
                 ++count;
+            }
             at = end;
         }
     }
@@ -297,54 +324,69 @@ HeldStore *ReadStore(const char *path)
 // The 4-byte answer of getPrinterData for a value found (or not).
 bool Answer(bool found, uint32_t value, void *data, uint32_t cbData, uint32_t *cbNeeded)
 {
-    if (!found)
+    if (!found) {
         return false;
-    if (cbNeeded)
+    }
+    if (cbNeeded) {
         *cbNeeded = 4;
-    if (!data || cbData < 4)
+    }
+    if (!data || cbData < 4) {
         return false;
+    }
     uint8_t *out = static_cast<uint8_t *>(data);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         out[i] = static_cast<uint8_t>(value >> (8 * i));
+    }
     return true;
 }
 
 bool PosixOpenPrinter(void *, const ZMD_WCHAR *name, void **handle)
 {
-    if (!name || !handle)
+    if (!name || !handle) {
         return false;
+    }
     char utf8[kNameMax];
-    if (!ToUtf8(name, utf8, sizeof utf8))
+    if (!ToUtf8(name, utf8, sizeof utf8)) {
         return false;
+    }
     char path[kPathMax];
-    if (!StorePath(utf8, path, sizeof path))
+    if (!StorePath(utf8, path, sizeof path)) {
         return false;
+    }
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
         return false;
+    }
     struct stat st;
     const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     close(fd);
-    if (!regular)
+    if (!regular) {
         return false;
+    }
     PosixPrinter *printer = static_cast<PosixPrinter *>(std::calloc(1, sizeof(PosixPrinter)));
-    if (!printer)
+    if (!printer) {
         return false;
+    }
     std::memcpy(printer->path, path, sizeof path);
     *handle = printer;
     return true;
 }
 
-void PosixClosePrinter(void *, void *handle) { std::free(handle); }
+void PosixClosePrinter(void *, void *handle)
+{
+    std::free(handle);
+}
 
 bool PosixGetPrinterData(void *, void *handle, const ZMD_WCHAR *valueName, void *data, uint32_t cbData,
                          uint32_t *cbNeeded)
 {
-    if (!handle || !valueName)
+    if (!handle || !valueName) {
         return false;
+    }
     char name[kNameMax];
-    if (!ToUtf8(valueName, name, sizeof name))
+    if (!ToUtf8(valueName, name, sizeof name)) {
         return false;
+    }
     uint32_t value = 0;
     const bool found = LookUpValue(static_cast<PosixPrinter *>(handle)->path, name, &value);
     return Answer(found, value, data, cbData, cbNeeded);
@@ -352,44 +394,52 @@ bool PosixGetPrinterData(void *, void *handle, const ZMD_WCHAR *valueName, void 
 
 // The store file is read and split at the query's first read; later reads
 // of the query look in what was read.
-bool PosixGetHeldPrinterData(void *ctx, ZMD_PrinterHold *hold, const ZMD_WCHAR *valueName, void *data,
-                             uint32_t cbData, uint32_t *cbNeeded)
+bool PosixGetHeldPrinterData(void *ctx, ZMD_PrinterHold *hold, const ZMD_WCHAR *valueName, void *data, uint32_t cbData,
+                             uint32_t *cbNeeded)
 {
-    if (!hold || !hold->handle || !valueName)
+    if (!hold || !hold->handle || !valueName) {
         return false;
-    if (!hold->state)
+    }
+    if (!hold->state) {
         hold->state = ReadStore(static_cast<PosixPrinter *>(hold->handle)->path);
+    }
     const HeldStore *store = static_cast<const HeldStore *>(hold->state);
-    if (!store)
+    if (!store) {
         return PosixGetPrinterData(ctx, hold->handle, valueName, data, cbData, cbNeeded);
+    }
     char name[kNameMax];
-    if (!ToUtf8(valueName, name, sizeof name))
+    if (!ToUtf8(valueName, name, sizeof name)) {
         return false;
+    }
     for (size_t i = 0; i < store->count; ++i) {
         const StoreLine &line = store->lines[i];
-        if (SameName(line, name))
+        if (SameName(line, name)) {
             return Answer(line.parsed, line.value, data, cbData, cbNeeded);
+        }
     }
     return false;
 }
 
 void PosixReleaseHold(void *, ZMD_PrinterHold *hold)
 {
-    if (!hold)
+    if (!hold) {
         return;
+    }
     FreeHeldStore(static_cast<HeldStore *>(hold->state));
     hold->state = nullptr;
 }
 
 void PosixGetLocalTime(void *, ZMD_LocalTime *out)
 {
-    if (!out)
+    if (!out) {
         return;
+    }
     *out = ZMD_LocalTime{};
     const time_t now = std::time(nullptr);
     struct tm tm;
-    if (!localtime_r(&now, &tm))
+    if (!localtime_r(&now, &tm)) {
         return;
+    }
     out->year = static_cast<uint16_t>(tm.tm_year + 1900);
     out->month = static_cast<uint16_t>(tm.tm_mon + 1);
     out->day = static_cast<uint16_t>(tm.tm_mday);
@@ -402,11 +452,14 @@ void PosixGetLocalTime(void *, ZMD_LocalTime *out)
 const char *CountryText()
 {
     const char *env = std::getenv("ZMD_COUNTRY");
-    if (!env || env[0] == '\0' || std::strlen(env) > 6)
+    if (!env || env[0] == '\0' || std::strlen(env) > 6) {
         return "1";
-    for (const char *p = env; *p; ++p)
-        if (*p < '0' || *p > '9')
+    }
+    for (const char *p = env; *p; ++p) {
+        if (*p < '0' || *p > '9') {
             return "1";
+        }
+    }
     return env;
 }
 
@@ -414,17 +467,25 @@ int PosixGetCountryText(void *, char *buf, int cb)
 {
     const char *text = CountryText();
     const int need = static_cast<int>(std::strlen(text)) + 1;
-    if (cb == 0)
+    if (cb == 0) {
         return need;
-    if (!buf || cb < need)
+    }
+    if (!buf || cb < need) {
         return 0;
+    }
     std::memcpy(buf, text, static_cast<size_t>(need));
     return need;
 }
 
-void *PosixAlloc(void *, size_t size) { return std::calloc(1, size ? size : 1); }
+void *PosixAlloc(void *, size_t size)
+{
+    return std::calloc(1, size ? size : 1);
+}
 
-void PosixFree(void *, void *p) { std::free(p); }
+void PosixFree(void *, void *p)
+{
+    std::free(p);
+}
 
 const ZMD_Platform kPosixPlatform = {
     nullptr,
@@ -441,4 +502,7 @@ const ZMD_Platform kPosixPlatform = {
 
 } // namespace
 
-const ZMD_Platform *ZMD_DefaultPlatform() { return &kPosixPlatform; }
+const ZMD_Platform *ZMD_DefaultPlatform()
+{
+    return &kPosixPlatform;
+}

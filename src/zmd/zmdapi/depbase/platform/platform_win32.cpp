@@ -9,19 +9,22 @@ namespace {
 
 bool Win32OpenPrinter(void *, const ZMD_WCHAR *name, void **handle)
 {
-    if (!name || !handle)
+    if (!name || !handle) {
         return false;
+    }
     HANDLE h = nullptr;
-    if (!OpenPrinterW(const_cast<LPWSTR>(name), &h, nullptr))
+    if (!OpenPrinterW(const_cast<LPWSTR>(name), &h, nullptr)) {
         return false;
+    }
     *handle = h;
     return true;
 }
 
 void Win32ClosePrinter(void *, void *handle)
 {
-    if (handle)
+    if (handle) {
         ClosePrinter(static_cast<HANDLE>(handle));
+    }
 }
 
 // The value's type is preset to REG_DWORD and not tested afterwards; a value
@@ -29,21 +32,24 @@ void Win32ClosePrinter(void *, void *handle)
 bool Win32GetPrinterData(void *, void *handle, const ZMD_WCHAR *valueName, void *data, uint32_t cbData,
                          uint32_t *cbNeeded)
 {
-    if (!handle || !valueName)
+    if (!handle || !valueName) {
         return false;
+    }
     DWORD type = REG_DWORD;
     DWORD needed = 0;
     const DWORD rc = GetPrinterDataW(static_cast<HANDLE>(handle), const_cast<LPWSTR>(valueName), &type,
                                      static_cast<LPBYTE>(data), static_cast<DWORD>(cbData), &needed);
-    if (cbNeeded)
+    if (cbNeeded) {
         *cbNeeded = static_cast<uint32_t>(needed);
+    }
     return rc == ERROR_SUCCESS;
 }
 
 void Win32GetLocalTime(void *, ZMD_LocalTime *out)
 {
-    if (!out)
+    if (!out) {
         return;
+    }
     SYSTEMTIME st;
     GetLocalTime(&st);
     out->year = st.wYear;
@@ -66,21 +72,19 @@ void *Win32Alloc(void *, size_t size)
 
 void Win32Free(void *, void *p)
 {
-    if (p)
+    if (p) {
         GlobalFree(reinterpret_cast<HGLOBAL>(p));
+    }
 }
 
 const ZMD_Platform kWin32Platform = {
-    nullptr,
-    &Win32OpenPrinter,
-    &Win32ClosePrinter,
-    &Win32GetPrinterData,
-    &Win32GetLocalTime,
-    &Win32GetCountryText,
-    &Win32Alloc,
-    &Win32Free,
+    nullptr,     &Win32OpenPrinter, &Win32ClosePrinter, &Win32GetPrinterData, &Win32GetLocalTime, &Win32GetCountryText,
+    &Win32Alloc, &Win32Free,
 };
 
 } // namespace
 
-const ZMD_Platform *ZMD_DefaultPlatform() { return &kWin32Platform; }
+const ZMD_Platform *ZMD_DefaultPlatform()
+{
+    return &kWin32Platform;
+}
