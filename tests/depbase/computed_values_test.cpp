@@ -48,10 +48,10 @@ protected:
     Bytes compute(uint32_t type, const ZMD_SettingsRecord *rec)
     {
         uint32_t size = 0xDEAD;
-        EXPECT_EQ(ComputeValue(&env, type, rec, 0, nullptr, &size), ZMD_MORE_DATA);
+        EXPECT_EQ(ZMD_ComputeValue(&env, type, rec, 0, nullptr, &size), ZMD_MORE_DATA);
         Bytes out(size + 8, 0xEE);
         uint32_t got = 0;
-        EXPECT_EQ(ComputeValue(&env, type, rec, size, out.data(), &got), ZMD_OK);
+        EXPECT_EQ(ZMD_ComputeValue(&env, type, rec, size, out.data(), &got), ZMD_OK);
         EXPECT_EQ(got, size);
         for (size_t i = size; i < out.size(); ++i) {
             EXPECT_EQ(out[i], 0xEE) << "byte " << i << " beyond the value was written";
@@ -175,10 +175,10 @@ TEST_F(ComputedTest, FailureTableOfThePaperTypes)
     uint32_t size = 77;
     IntRecord r = customPaper(10000, 15000);
     // Null record: -1 for the page format, -3 for the areas; the size word stays.
-    EXPECT_EQ(ComputeValue(&env, 1, nullptr, 0, nullptr, &size), ZMD_ERROR);
-    EXPECT_EQ(ComputeValue(&env, 4, nullptr, 0, nullptr, &size), ZMD_ERROR);
-    EXPECT_EQ(ComputeValue(&env, 2, nullptr, 0, nullptr, &size), ZMD_BAD_INT_SETTING);
-    EXPECT_EQ(ComputeValue(&env, 3, nullptr, 0, nullptr, &size), ZMD_BAD_INT_SETTING);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 1, nullptr, 0, nullptr, &size), ZMD_ERROR);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 4, nullptr, 0, nullptr, &size), ZMD_ERROR);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 2, nullptr, 0, nullptr, &size), ZMD_BAD_INT_SETTING);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 3, nullptr, 0, nullptr, &size), ZMD_BAD_INT_SETTING);
     EXPECT_EQ(size, 77u);
 
     IntRecord short52(52);
@@ -186,23 +186,23 @@ TEST_F(ComputedTest, FailureTableOfThePaperTypes)
     none.rec.cInts = 95; // a count without an array
     none.rec.pnInts = nullptr;
     for (uint32_t type : {1u, 2u, 3u, 4u}) {
-        EXPECT_EQ(ComputeValue(&env, type, &short52.rec, 0, nullptr, &size), ZMD_BAD_INT_SETTING) << type;
-        EXPECT_EQ(ComputeValue(&env, type, &none.rec, 0, nullptr, &size), ZMD_BAD_INT_SETTING) << type;
-        EXPECT_EQ(ComputeValue(&env, type, &r.rec, 0, nullptr, nullptr), ZMD_ERROR) << type;
+        EXPECT_EQ(ZMD_ComputeValue(&env, type, &short52.rec, 0, nullptr, &size), ZMD_BAD_INT_SETTING) << type;
+        EXPECT_EQ(ZMD_ComputeValue(&env, type, &none.rec, 0, nullptr, &size), ZMD_BAD_INT_SETTING) << type;
+        EXPECT_EQ(ZMD_ComputeValue(&env, type, &r.rec, 0, nullptr, nullptr), ZMD_ERROR) << type;
     }
     EXPECT_EQ(size, 77u);
     IntRecord exactly53 = customPaper(10000, 15000);
     exactly53.rec.cInts = 53;
-    EXPECT_EQ(ComputeValue(&env, 1, &exactly53.rec, 0, nullptr, &size), ZMD_MORE_DATA);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 1, &exactly53.rec, 0, nullptr, &size), ZMD_MORE_DATA);
 
     // Too small a buffer: the size, and not one byte written.
     Bytes buf(12, 0xEE);
-    EXPECT_EQ(ComputeValue(&env, 1, &r.rec, 12, buf.data(), &size), ZMD_MORE_DATA);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 1, &r.rec, 12, buf.data(), &size), ZMD_MORE_DATA);
     EXPECT_EQ(size, 13u);
     EXPECT_EQ(buf, Bytes(12, 0xEE));
-    EXPECT_EQ(ComputeValue(&env, 2, &r.rec, 15, buf.data(), &size), ZMD_MORE_DATA);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 2, &r.rec, 15, buf.data(), &size), ZMD_MORE_DATA);
     EXPECT_EQ(size, 16u);
-    EXPECT_EQ(ComputeValue(&env, 4, &r.rec, 100, nullptr, &size), ZMD_MORE_DATA);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 4, &r.rec, 100, nullptr, &size), ZMD_MORE_DATA);
     EXPECT_EQ(size, 4u);
 }
 
@@ -212,7 +212,7 @@ TEST_F(ComputedTest, UnknownTypesWriteNothing)
     for (uint32_t type : {0u, 8u, 0xFFFFu, 0x00010000u}) {
         uint32_t size = 1234;
         Bytes buf(100, 0xEE);
-        EXPECT_EQ(ComputeValue(&env, type, &r.rec, 100, buf.data(), &size), ZMD_NOT_FOUND) << type;
+        EXPECT_EQ(ZMD_ComputeValue(&env, type, &r.rec, 100, buf.data(), &size), ZMD_NOT_FOUND) << type;
         EXPECT_EQ(size, 1234u);
         EXPECT_EQ(buf, Bytes(100, 0xEE));
     }
@@ -231,7 +231,7 @@ TEST_F(ComputedTest, ClockCommand)
 
     uint32_t size = 0;
     Bytes small(64, 0xEE);
-    EXPECT_EQ(ComputeValue(&env, 5, nullptr, 64, small.data(), &size), ZMD_MORE_DATA);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 5, nullptr, 64, small.data(), &size), ZMD_MORE_DATA);
     EXPECT_EQ(size, 65u);
     EXPECT_EQ(small, Bytes(64, 0xEE));
 
@@ -239,7 +239,7 @@ TEST_F(ComputedTest, ClockCommand)
     fake.localTime.year = 10000;
     size = 55;
     Bytes buf(65, 0xEE);
-    EXPECT_EQ(ComputeValue(&env, 5, nullptr, 65, buf.data(), &size), ZMD_ERROR);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 5, nullptr, 65, buf.data(), &size), ZMD_ERROR);
     EXPECT_EQ(size, 55u);
     EXPECT_EQ(buf, Bytes(65, 0xEE));
 }
@@ -261,9 +261,9 @@ TEST_F(ComputedTest, OptionFlagsCommand)
     }
     uint32_t size = 9;
     IntRecord short80(80);
-    EXPECT_EQ(ComputeValue(&env, 6, &short80.rec, 0, nullptr, &size), ZMD_BAD_INT_SETTING);
-    EXPECT_EQ(ComputeValue(&env, 6, nullptr, 0, nullptr, &size), ZMD_ERROR);
-    EXPECT_EQ(ComputeValue(&env, 6, &r.rec, 0, nullptr, nullptr), ZMD_ERROR);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 6, &short80.rec, 0, nullptr, &size), ZMD_BAD_INT_SETTING);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 6, nullptr, 0, nullptr, &size), ZMD_ERROR);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 6, &r.rec, 0, nullptr, nullptr), ZMD_ERROR);
     EXPECT_EQ(size, 9u);
 }
 
@@ -356,10 +356,10 @@ TEST_F(QuietModeTest, NoWindowMeansOff)
 TEST_F(QuietModeTest, FailuresOfItsOwn)
 {
     uint32_t size = 3;
-    EXPECT_EQ(ComputeValue(&env, 7, nullptr, 56, nullptr, &size), ZMD_BAD_INT_SETTING);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 7, nullptr, 56, nullptr, &size), ZMD_BAD_INT_SETTING);
     EXPECT_EQ(size, 3u) << "no record: the size word stays";
     Bytes buf(55, 0xEE);
-    EXPECT_EQ(ComputeValue(&env, 7, &r.rec, 55, buf.data(), &size), ZMD_MORE_DATA);
+    EXPECT_EQ(ZMD_ComputeValue(&env, 7, &r.rec, 55, buf.data(), &size), ZMD_MORE_DATA);
     EXPECT_EQ(size, 56u);
     EXPECT_EQ(buf, Bytes(55, 0xEE));
     EXPECT_EQ(fake.getDataCalls, 0) << "a size query needs no window";

@@ -99,7 +99,8 @@ TEST(AllocSweepLargeTest, LongOfferedListAndLongSequenceTakeTheHeap)
     for (uint32_t key : {0x1011u, 0x1019u}) {
         SCOPED_TRACE(key);
         fake.resetAllocCounters();
-        ASSERT_EQ(QueryDrvDataBase(&env, key, &r.rec, static_cast<uint32_t>(buf.size()), buf.data(), &size), ZMD_OK);
+        ASSERT_EQ(ZMD_QueryDrvDataBase(&env, key, &r.rec, static_cast<uint32_t>(buf.size()), buf.data(), &size),
+                  ZMD_OK);
         EXPECT_EQ(fake.allocCalls, 1);
         EXPECT_EQ(fake.outstanding(), 0u);
         if (key == 0x1011) {
@@ -116,7 +117,8 @@ TEST(AllocSweepLargeTest, LongOfferedListAndLongSequenceTakeTheHeap)
         }
         fake.resetAllocCounters();
         fake.failAllocAt = 1;
-        EXPECT_EQ(QueryDrvDataBase(&env, key, &r.rec, static_cast<uint32_t>(buf.size()), buf.data(), &size), ZMD_ERROR);
+        EXPECT_EQ(ZMD_QueryDrvDataBase(&env, key, &r.rec, static_cast<uint32_t>(buf.size()), buf.data(), &size),
+                  ZMD_ERROR);
         EXPECT_EQ(fake.outstanding(), 0u);
         fake.resetAllocCounters();
     }

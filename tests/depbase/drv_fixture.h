@@ -201,7 +201,7 @@ protected:
 
     int32_t query(uint32_t key, uint32_t cb, void *buf, uint32_t *size)
     {
-        return QueryDrvDataBase(&env, key, &r.rec, cb, buf, size);
+        return ZMD_QueryDrvDataBase(&env, key, &r.rec, cb, buf, size);
     }
 };
 

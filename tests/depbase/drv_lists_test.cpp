@@ -298,9 +298,9 @@ TEST_F(DrvTest, PerChoiceValuesNeedTheirSetting)
     Bytes ids(60, 0);
     int32_t first = 11;
     std::memcpy(ids.data(), &first, 4);
-    EXPECT_EQ(CompleteListItems(&env, 0x1010, nullptr, 60, ids.data(), 1), ZMD_ERROR);
-    EXPECT_EQ(CompleteListItems(&env, 0x1010, &r.rec, 19, ids.data(), 1), ZMD_ERROR) << "buffer too small";
-    EXPECT_EQ(CompleteListItems(&env, 0x1015, &r.rec, 60, ids.data(), 1), ZMD_ERROR) << "not a list key";
+    EXPECT_EQ(ZMD_CompleteListItems(&env, 0x1010, nullptr, 60, ids.data(), 1), ZMD_ERROR);
+    EXPECT_EQ(ZMD_CompleteListItems(&env, 0x1010, &r.rec, 19, ids.data(), 1), ZMD_ERROR) << "buffer too small";
+    EXPECT_EQ(ZMD_CompleteListItems(&env, 0x1015, &r.rec, 60, ids.data(), 1), ZMD_ERROR) << "not a list key";
 }
 
 TEST_F(DrvTest, PerChoiceValueLargerThanAnInteger)

@@ -201,7 +201,7 @@ TEST_F(ParameterSetTest, NoRowAndBadInput)
 
     r.resize(81);
     EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_BAD_INT_SETTING);
-    EXPECT_EQ(QueryDrvDataBase(&env, 0x101E, nullptr, 192, buf.data(), &size), ZMD_ERROR);
+    EXPECT_EQ(ZMD_QueryDrvDataBase(&env, 0x101E, nullptr, 192, buf.data(), &size), ZMD_ERROR);
     r.resize(95);
     view.blocksC = nullptr;
     EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_ERROR);

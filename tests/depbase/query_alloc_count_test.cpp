@@ -17,7 +17,7 @@
 
 namespace {
 
-// Driver keys that QueryDrvDataBase answers itself: option lists, command
+// Driver keys that ZMD_QueryDrvDataBase answers itself: option lists, command
 // sequences, the parameter set (their working memory is on the heap only
 // when it outgrows the frame).
 const std::set<uint16_t> kDriverQueryKeys = {0x100C, 0x100D, 0x100E, 0x100F, 0x1010, 0x1011, 0x1012,

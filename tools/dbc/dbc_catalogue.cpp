@@ -2,7 +2,7 @@
 // value and its answers for representative settings. The settings are found
 // by walking the key's tree: every path to a value of the key gives the
 // settings that lead there (a default case gets a value that no case before
-// it takes); the answers come from the engine itself (QueryDrvDataBase for
+// it takes); the answers come from the engine itself (ZMD_QueryDrvDataBase for
 // driver keys), run on a platform with a fixed clock, a fixed country and a
 // printer whose stored values the path chooses.
 #include "dbc_catalogue.h"
@@ -461,7 +461,7 @@ Answer Ask(const ZMD_ImageView &view, uint32_t key, int database, const Path &pa
     int32_t found = r;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (database == 1) {
-            r = QueryDrvDataBase(&env, key, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size);
+            r = ZMD_QueryDrvDataBase(&env, key, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size);
         } else if (found == ZMD_OK) {
             r = ZMD_ExtractValue(&env, &rec, static_cast<uint32_t>(buf.size()), buf.data(), &size, node);
         }

@@ -73,7 +73,7 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
 
     int32_t r;
     if (database == ZMD_DB_DRV) {
-        r = QueryDrvDataBase(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
+        r = ZMD_QueryDrvDataBase(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
     } else {
         r = ZMD_LookupAndExtract(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
     }

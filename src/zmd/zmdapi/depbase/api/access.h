@@ -6,7 +6,7 @@
 
 // Record check, key range of the database, request copy, printer opened by
 // name (and closed again) when no handle is given, then the lookup and
-// extraction (QueryDrvDataBase for the driver database).
+// extraction (ZMD_QueryDrvDataBase for the driver database).
 int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, ZMD_SettingsRecord *pRecord,
                            uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
 

@@ -1,4 +1,4 @@
-// ComputeValue: the values of COMPUTED nodes, dispatched by type number.
+// ZMD_ComputeValue: the values of COMPUTED nodes, dispatched by type number.
 #include "computed.h"
 
 #include <cstring>
@@ -21,24 +21,24 @@ bool ZMD_HasInts(const ZMD_SettingsRecord *pRecord, uint32_t needed)
 }
 
 // Only the low 16 bits of the type are examined; an unknown type writes nothing.
-int32_t ComputeValue(const ZMD_Env *env, uint32_t type, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                     void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_ComputeValue(const ZMD_Env *env, uint32_t type, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                         void *pBuffer, uint32_t *pcbSize)
 {
     switch (type & 0xFFFFu) {
     case 1:
-        return MakePageFormatCommand(pRecord, false, cbBuffer, pBuffer, pcbSize);
+        return ZMD_MakePageFormatCommand(pRecord, false, cbBuffer, pBuffer, pcbSize);
     case 2:
-        return GetCustomPaperArea(pRecord, cbBuffer, pBuffer, pcbSize);
+        return ZMD_GetCustomPaperArea(pRecord, cbBuffer, pBuffer, pcbSize);
     case 3:
-        return GetAltPaperArea(pRecord, cbBuffer, pBuffer, pcbSize);
+        return ZMD_GetAltPaperArea(pRecord, cbBuffer, pBuffer, pcbSize);
     case 4:
-        return MakePageFormatCommand(pRecord, true, cbBuffer, pBuffer, pcbSize);
+        return ZMD_MakePageFormatCommand(pRecord, true, cbBuffer, pBuffer, pcbSize);
     case 5:
-        return MakeSetTimeCommand(env, cbBuffer, pBuffer, pcbSize);
+        return ZMD_MakeSetTimeCommand(env, cbBuffer, pBuffer, pcbSize);
     case 6:
-        return MakeOptionFlagsCommand(pRecord, cbBuffer, pBuffer, pcbSize);
+        return ZMD_MakeOptionFlagsCommand(pRecord, cbBuffer, pBuffer, pcbSize);
     case 7:
-        return MakeQuietModeCommand(env, pRecord, cbBuffer, pBuffer, pcbSize);
+        return ZMD_MakeQuietModeCommand(env, pRecord, cbBuffer, pBuffer, pcbSize);
     default:
         return ZMD_NOT_FOUND;
     }

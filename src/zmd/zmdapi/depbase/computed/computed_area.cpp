@@ -17,12 +17,12 @@ const int32_t kFullLengthVariant = 5;
 
 // size − margin, or 0 for a size at or below the margin (no printable extent,
 // and no signed overflow for very negative settings).
-int32_t beyond(int32_t size, int32_t margin)
+int32_t Beyond(int32_t size, int32_t margin)
 {
     return size <= margin ? 0 : size - margin;
 }
 
-void putLittle32(uint8_t *out, int32_t value)
+void PutLittle32(uint8_t *out, int32_t value)
 {
     uint32_t v = static_cast<uint32_t>(value);
     out[0] = static_cast<uint8_t>(v);
@@ -31,7 +31,7 @@ void putLittle32(uint8_t *out, int32_t value)
     out[3] = static_cast<uint8_t>(v >> 24);
 }
 
-int32_t makeArea(const ZMD_SettingsRecord *pRecord, uint32_t widthSetting, uint32_t lengthSetting, bool limitWidth,
+int32_t MakeArea(const ZMD_SettingsRecord *pRecord, uint32_t widthSetting, uint32_t lengthSetting, bool limitWidth,
                  uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
     if (pRecord == nullptr || !ZMD_HasInts(pRecord, ZMD_SET_MARGIN_VARIANT + 1)) {
@@ -45,26 +45,26 @@ int32_t makeArea(const ZMD_SettingsRecord *pRecord, uint32_t widthSetting, uint3
     int32_t paperLength = ints[lengthSetting];
     bool fullLength = ints[ZMD_SET_MARGIN_VARIANT] == kFullLengthVariant;
 
-    int32_t width = (limitWidth && paperWidth > kWidestPaper) ? kWidestPrintable : beyond(paperWidth, kWidthMargin);
+    int32_t width = (limitWidth && paperWidth > kWidestPaper) ? kWidestPrintable : Beyond(paperWidth, kWidthMargin);
     int32_t top = fullLength ? 0 : kTopOffset;
-    int32_t length = beyond(paperLength, fullLength ? 0 : kLengthMargin);
+    int32_t length = Beyond(paperLength, fullLength ? 0 : kLengthMargin);
 
     uint8_t area[ZMD_AREA_RECORD_SIZE];
-    putLittle32(area + 0, kLeftOffset);
-    putLittle32(area + 4, width);
-    putLittle32(area + 8, top);
-    putLittle32(area + 12, length);
+    PutLittle32(area + 0, kLeftOffset);
+    PutLittle32(area + 4, width);
+    PutLittle32(area + 8, top);
+    PutLittle32(area + 12, length);
     return ZMD_DeliverComputed(area, sizeof area, cbBuffer, pBuffer, pcbSize);
 }
 
 } // namespace
 
-int32_t GetCustomPaperArea(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_GetCustomPaperArea(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
-    return makeArea(pRecord, ZMD_SET_CUSTOM_WIDTH, ZMD_SET_CUSTOM_LENGTH, true, cbBuffer, pBuffer, pcbSize);
+    return MakeArea(pRecord, ZMD_SET_CUSTOM_WIDTH, ZMD_SET_CUSTOM_LENGTH, true, cbBuffer, pBuffer, pcbSize);
 }
 
-int32_t GetAltPaperArea(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_GetAltPaperArea(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
-    return makeArea(pRecord, ZMD_SET_ALT_WIDTH, ZMD_SET_ALT_LENGTH, false, cbBuffer, pBuffer, pcbSize);
+    return MakeArea(pRecord, ZMD_SET_ALT_WIDTH, ZMD_SET_ALT_LENGTH, false, cbBuffer, pBuffer, pcbSize);
 }

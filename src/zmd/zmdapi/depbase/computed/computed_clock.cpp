@@ -26,7 +26,7 @@ bool PutDigits(char *at, uint32_t v, int width)
 
 } // namespace
 
-int32_t MakeSetTimeCommand(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_MakeSetTimeCommand(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
     if (env == nullptr || env->platform == nullptr || pcbSize == nullptr) {
         return ZMD_ERROR;

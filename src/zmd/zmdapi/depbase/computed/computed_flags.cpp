@@ -2,7 +2,8 @@
 // and the 16-bit parameter (setting 80).
 #include "computed_ops.h"
 
-int32_t MakeOptionFlagsCommand(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_MakeOptionFlagsCommand(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                                   uint32_t *pcbSize)
 {
     if (pRecord == nullptr) {
         return ZMD_ERROR;

@@ -1,4 +1,4 @@
-// The seven computed operations behind ComputeValue, and the size protocol
+// The seven computed operations behind ZMD_ComputeValue, and the size protocol
 // they share.
 #ifndef ZMD_COMPUTED_OPS_H
 #define ZMD_COMPUTED_OPS_H
@@ -34,19 +34,20 @@ int32_t ZMD_DeliverComputed(const void *value, uint32_t size, uint32_t cbBuffer,
 bool ZMD_HasInts(const ZMD_SettingsRecord *pRecord, uint32_t needed);
 
 // Types 1 (13-byte page format command) and 4 (4-byte page length, when lengthOnly).
-int32_t MakePageFormatCommand(const ZMD_SettingsRecord *pRecord, bool lengthOnly, uint32_t cbBuffer, void *pBuffer,
-                              uint32_t *pcbSize);
+int32_t ZMD_MakePageFormatCommand(const ZMD_SettingsRecord *pRecord, bool lengthOnly, uint32_t cbBuffer, void *pBuffer,
+                                  uint32_t *pcbSize);
 // Type 2: area record from the custom size (settings 29, 30), width limited to 20320.
-int32_t GetCustomPaperArea(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_GetCustomPaperArea(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
 // Type 3: area record from the alternate size (settings 25, 26), no width limit.
-int32_t GetAltPaperArea(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_GetAltPaperArea(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
 // Type 5: the 65-byte clock command with the local time.
-int32_t MakeSetTimeCommand(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_MakeSetTimeCommand(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
 // Type 6: the 12-byte option flags command from settings 79 and 80.
-int32_t MakeOptionFlagsCommand(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_MakeOptionFlagsCommand(const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                                   uint32_t *pcbSize);
 // Type 7: the 56-byte quiet-mode command from the window stored with the printer.
-int32_t MakeQuietModeCommand(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
-                             uint32_t *pcbSize);
+int32_t ZMD_MakeQuietModeCommand(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                 void *pBuffer, uint32_t *pcbSize);
 
 // The quiet decision for a stored window (start in the low 16 bits, end in the
 // high 16 bits, minutes after midnight) at `now` minutes after midnight.

@@ -14,7 +14,7 @@ const int32_t kFullLengthVariant = 5;
 // ceil((6 × size − 6 × margin) / 254) in unsigned 32-bit arithmetic: the size
 // less the margin, from 0.01 mm to 1/60 inch, rounded up. A size at or below the
 // margin (negative sizes included) has no printable extent and gives 0.
-uint32_t sixtiethsBeyond(int32_t size, uint32_t margin)
+uint32_t SixtiethsBeyond(int32_t size, uint32_t margin)
 {
     if (size <= static_cast<int32_t>(margin)) {
         return 0;
@@ -29,8 +29,8 @@ uint32_t sixtiethsBeyond(int32_t size, uint32_t margin)
 
 } // namespace
 
-int32_t MakePageFormatCommand(const ZMD_SettingsRecord *pRecord, bool lengthOnly, uint32_t cbBuffer, void *pBuffer,
-                              uint32_t *pcbSize)
+int32_t ZMD_MakePageFormatCommand(const ZMD_SettingsRecord *pRecord, bool lengthOnly, uint32_t cbBuffer, void *pBuffer,
+                                  uint32_t *pcbSize)
 {
     if (pRecord == nullptr) {
         return ZMD_ERROR;
@@ -43,7 +43,7 @@ int32_t MakePageFormatCommand(const ZMD_SettingsRecord *pRecord, bool lengthOnly
     }
     const int32_t *ints = pRecord->pnInts;
     bool fullLength = ints[ZMD_SET_MARGIN_VARIANT] == kFullLengthVariant;
-    uint32_t length = sixtiethsBeyond(ints[ZMD_SET_CUSTOM_LENGTH], fullLength ? 0 : kLengthMargin) & 0xFFFFu;
+    uint32_t length = SixtiethsBeyond(ints[ZMD_SET_CUSTOM_LENGTH], fullLength ? 0 : kLengthMargin) & 0xFFFFu;
 
     if (lengthOnly) {
         uint8_t value[ZMD_PAGE_LENGTH_SIZE] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8), 0, 0};
@@ -52,7 +52,7 @@ int32_t MakePageFormatCommand(const ZMD_SettingsRecord *pRecord, bool lengthOnly
 
     // Limited before the truncation to 16 bits, so that a wider page never
     // wraps round to a narrow one.
-    uint32_t width = sixtiethsBeyond(ints[ZMD_SET_CUSTOM_WIDTH], kWidthMargin);
+    uint32_t width = SixtiethsBeyond(ints[ZMD_SET_CUSTOM_WIDTH], kWidthMargin);
     if (width > kWidestPage) {
         width = kWidestPage;
     }

@@ -19,7 +19,7 @@ const int32_t kQuietWindowItem = 154;
 // Reads the stored window into *window. The root database names the value
 // (asked with a record of its own shape that carries only the caller's handle),
 // the printer holds it. False on any failure; the name buffer is always freed.
-bool readQuietWindow(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t *window)
+bool ReadQuietWindow(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t *window)
 {
     if (pRecord->hPrinter == nullptr) {
         return false;
@@ -75,8 +75,8 @@ bool ZMD_IsQuietTime(uint32_t window, uint16_t now)
     return end < start && (now >= start || now <= end);
 }
 
-int32_t MakeQuietModeCommand(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
-                             uint32_t *pcbSize)
+int32_t ZMD_MakeQuietModeCommand(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                 void *pBuffer, uint32_t *pcbSize)
 {
     if (pRecord == nullptr) {
         return ZMD_BAD_INT_SETTING;
@@ -90,7 +90,7 @@ int32_t MakeQuietModeCommand(const ZMD_Env *env, const ZMD_SettingsRecord *pReco
     }
     bool quiet = false;
     uint32_t window = 0;
-    if (readQuietWindow(env, pRecord, &window)) {
+    if (ReadQuietWindow(env, pRecord, &window)) {
         ZMD_LocalTime now = {};
         env->platform->getLocalTime(env->platform->ctx, &now);
         quiet = ZMD_IsQuietTime(window, static_cast<uint16_t>(now.hour * 60u + now.minute));

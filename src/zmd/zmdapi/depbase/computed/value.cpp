@@ -1,4 +1,4 @@
-// Extraction of any value node: a COMPUTED node asks ComputeValue, every
+// Extraction of any value node: a COMPUTED node asks ZMD_ComputeValue, every
 // other kind is copied from the image's pools. The size is reported in bytes
 // and written only on ZMD_OK and ZMD_MORE_DATA.
 #include "computed.h"
@@ -13,7 +13,7 @@ int32_t ExtractComputed(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, u
                         uint32_t *pcbSize, uint32_t type)
 {
     uint32_t size = 0;
-    int32_t r = ComputeValue(env, type, pRecord, 0, nullptr, &size);
+    int32_t r = ZMD_ComputeValue(env, type, pRecord, 0, nullptr, &size);
     if (r == ZMD_NOT_FOUND) {
         size = 0;
     } else if (r != ZMD_OK && r != ZMD_MORE_DATA) {
@@ -24,7 +24,7 @@ int32_t ExtractComputed(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, u
         return ZMD_MORE_DATA;
     }
     size = 0;
-    r = ComputeValue(env, type, pRecord, cbBuffer, pBuffer, &size);
+    r = ZMD_ComputeValue(env, type, pRecord, cbBuffer, pBuffer, &size);
     if (r != ZMD_OK) {
         return r;
     }

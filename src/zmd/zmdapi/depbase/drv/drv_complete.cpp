@@ -1,4 +1,4 @@
-// CompleteListItems: turns the ids of a list answer into list items, with the
+// ZMD_CompleteListItems: turns the ids of a list answer into list items, with the
 // display-name ids of the list catalogue, the per-choice values, the
 // membership flag of key 0x1011 and the default mark.
 #include "drv_internal.h"
@@ -35,7 +35,7 @@ const ListRule kRules[] = {
 
 const uint16_t kOfferedPaperKey = 0x1010;
 
-const ListRule *findRule(uint32_t key)
+const ListRule *FindRule(uint32_t key)
 {
     for (const ListRule &rule : kRules) {
         if (rule.key == key) {
@@ -46,7 +46,7 @@ const ListRule *findRule(uint32_t key)
 }
 
 // nNameId of every item from the catalogue list; every id must be in the list.
-int32_t fillNames(const ZMD_ImageView *image, uint32_t listNumber, void *pItems, uint32_t nItems)
+int32_t FillNames(const ZMD_ImageView *image, uint32_t listNumber, void *pItems, uint32_t nItems)
 {
     uint32_t l = 0;
     if (!ZMD_FindCatalogueList(image, listNumber, &l)) {
@@ -83,7 +83,7 @@ int32_t fillNames(const ZMD_ImageView *image, uint32_t listNumber, void *pItems,
 
 // nDefault of every item: cleared, then the mark of the default pair in force
 // (none in force, or the key absent: every item stays 0).
-int32_t markDefault(const ZMD_Env *env, uint32_t defaultKey, const ZMD_SettingsRecord *pRecord, void *pItems,
+int32_t MarkDefault(const ZMD_Env *env, uint32_t defaultKey, const ZMD_SettingsRecord *pRecord, void *pItems,
                     uint32_t nItems)
 {
     for (uint32_t i = 0; i < nItems; ++i) {
@@ -108,10 +108,10 @@ int32_t markDefault(const ZMD_Env *env, uint32_t defaultKey, const ZMD_SettingsR
 
 } // namespace
 
-int32_t CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                          void *pItems, uint32_t nItems)
+int32_t ZMD_CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                              void *pItems, uint32_t nItems)
 {
-    const ListRule *rule = findRule(key & 0xFFFFu);
+    const ListRule *rule = FindRule(key & 0xFFFFu);
     if (rule == nullptr || pItems == nullptr ||
         static_cast<uint64_t>(cbBuffer) < uint64_t{nItems} * ZMD_LIST_ITEM_SIZE) {
         return ZMD_ERROR;
@@ -120,7 +120,7 @@ int32_t CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRe
 
     int32_t r = ZMD_OK;
     if (rule->listNumber != kNoList) {
-        r = fillNames(env->image, static_cast<uint32_t>(rule->listNumber), pItems, nItems);
+        r = FillNames(env->image, static_cast<uint32_t>(rule->listNumber), pItems, nItems);
         if (r != ZMD_OK) {
             return r;
         }
@@ -141,5 +141,5 @@ int32_t CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRe
     if (rule->defaultKey == 0) {
         return ZMD_OK;
     }
-    return markDefault(env, rule->defaultKey, pRecord, pItems, nItems);
+    return MarkDefault(env, rule->defaultKey, pRecord, pItems, nItems);
 }

@@ -1,5 +1,5 @@
 // Pieces of the driver database queries: the list, sequence and parameter-set
-// handlers behind QueryDrvDataBase, and the list completion they share.
+// handlers behind ZMD_QueryDrvDataBase, and the list completion they share.
 #ifndef ZMD_DRV_INTERNAL_H
 #define ZMD_DRV_INTERNAL_H
 
@@ -46,8 +46,8 @@ inline void ZMD_PutItemField(void *items, uint32_t item, uint32_t field, int32_t
 // Completes an array whose first nItems words hold the ids into nItems list
 // items for the key (spread, names, per-choice values, membership, default
 // mark). cbBuffer must hold nItems items.
-int32_t CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                          void *pItems, uint32_t nItems);
+int32_t ZMD_CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                              void *pItems, uint32_t nItems);
 
 // Moves id i from word i to the nId word of item i and clears the vacated words.
 void ZMD_SpreadListIds(void *pItems, uint32_t nItems);

@@ -48,7 +48,7 @@ int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, uint32_t key, const ZMD_Setting
     if (r != ZMD_OK) {
         return r;
     }
-    r = CompleteListItems(env, key, pRecord, cbBuffer, pBuffer, n);
+    r = ZMD_CompleteListItems(env, key, pRecord, cbBuffer, pBuffer, n);
     if (r == ZMD_OK) {
         *pcbSize = n * ZMD_LIST_ITEM_SIZE;
     }
@@ -94,7 +94,7 @@ int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, uint32_t key, const ZMD_Setti
     for (uint32_t i = 0; i < n; ++i) {
         ZMD_PutWord(pBuffer, i, static_cast<int32_t>(image->listIds[start + i]));
     }
-    int32_t r = CompleteListItems(env, key, pRecord, cbBuffer, pBuffer, n);
+    int32_t r = ZMD_CompleteListItems(env, key, pRecord, cbBuffer, pBuffer, n);
     if (r == ZMD_OK) {
         *pcbSize = needed;
     }

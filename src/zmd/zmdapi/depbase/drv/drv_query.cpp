@@ -1,12 +1,12 @@
-// QueryDrvDataBase: the driver database answers its option lists, command
+// ZMD_QueryDrvDataBase: the driver database answers its option lists, command
 // sequences and parameter set itself; every other key takes the generic way.
 #include "drv_query.h"
 
 #include "computed.h"
 #include "drv_internal.h"
 
-int32_t QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                         void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                             void *pBuffer, uint32_t *pcbSize)
 {
     if (env == nullptr || env->image == nullptr || env->platform == nullptr) {
         return ZMD_ERROR;

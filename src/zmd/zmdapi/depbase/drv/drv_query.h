@@ -15,7 +15,7 @@ struct ZMD_ListItem {
 static_assert(sizeof(ZMD_ListItem) == 20, "list items are 20 bytes");
 
 // Answers a driver key (0x1001..0x1FFF) for the export frame's record copy.
-int32_t QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                         void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                             void *pBuffer, uint32_t *pcbSize);
 
 #endif // ZMD_DRV_QUERY_H

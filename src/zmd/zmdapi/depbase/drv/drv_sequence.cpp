@@ -8,7 +8,7 @@
 namespace {
 
 // Finds the key in the sequence table.
-bool findSequence(const ZMD_ImageView *image, uint32_t key, uint32_t *index)
+bool FindSequence(const ZMD_ImageView *image, uint32_t key, uint32_t *index)
 {
     for (uint32_t s = 0; s < image->counts.seqKeys; ++s) {
         if (image->seqKeys[s] == key) {
@@ -21,7 +21,7 @@ bool findSequence(const ZMD_ImageView *image, uint32_t key, uint32_t *index)
 
 // Evaluates every part into its slot; an empty slot (first word 0) is a part
 // that yields nothing.
-int32_t choosePartsInto(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t start, uint32_t nParts,
+int32_t ChoosePartsInto(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t start, uint32_t nParts,
                         ZMD_Node *slots)
 {
     const ZMD_ImageView *image = env->image;
@@ -47,7 +47,7 @@ int32_t choosePartsInto(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, u
 }
 
 // Size pass, then (with a buffer that holds the whole) the fill pass.
-int32_t assemble(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, const ZMD_Node *slots, uint32_t nParts,
+int32_t Assemble(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, const ZMD_Node *slots, uint32_t nParts,
                  uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
     uint64_t total = 0;
@@ -104,7 +104,7 @@ int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_Set
         return ZMD_NOT_FOUND;
     }
     uint32_t s = 0;
-    if (!findSequence(image, key, &s)) {
+    if (!FindSequence(image, key, &s)) {
         return ZMD_NOT_FOUND;
     }
     uint32_t nParts = image->seqPartCounts[s];
@@ -121,9 +121,9 @@ int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_Set
             return ZMD_ERROR;
         }
     }
-    int32_t r = choosePartsInto(env, pRecord, image->seqStarts[s], nParts, slots);
+    int32_t r = ChoosePartsInto(env, pRecord, image->seqStarts[s], nParts, slots);
     if (r == ZMD_OK) {
-        r = assemble(env, pRecord, slots, nParts, cbBuffer, pBuffer, pcbSize);
+        r = Assemble(env, pRecord, slots, nParts, cbBuffer, pBuffer, pcbSize);
     }
     if (onHeap) {
         platform->free(platform->ctx, slots);
