@@ -14,12 +14,6 @@ std::string Hex2(uint8_t b)
     return buf;
 }
 
-int32_t Le32(const uint8_t *p)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
-
 std::string HexRun(const uint8_t *p, uint32_t n)
 {
     std::string s;
@@ -163,7 +157,7 @@ std::string DbcFormatValue(DbcValueForm form, const uint8_t *data, uint32_t size
     case DBC_FORM_INTS:
     case DBC_FORM_UINTS:
         for (uint32_t i = 0; i + 4 <= size; i += 4) {
-            int32_t v = Le32(data + i);
+            int32_t v = DbcLe32(data + i);
             s += (i ? ", " : "") +
                  (form == DBC_FORM_INTS ? std::to_string(v) : std::to_string(static_cast<uint32_t>(v)));
         }
@@ -197,14 +191,14 @@ std::string DbcFormatValue(DbcValueForm form, const uint8_t *data, uint32_t size
         if (size != 16) {
             return HexRun(data, size);
         }
-        return "left " + std::to_string(Le32(data)) + ", width " + std::to_string(Le32(data + 4)) + ", top " +
-               std::to_string(Le32(data + 8)) + ", length " + std::to_string(Le32(data + 12));
+        return "left " + std::to_string(DbcLe32(data)) + ", width " + std::to_string(DbcLe32(data + 4)) + ", top " +
+               std::to_string(DbcLe32(data + 8)) + ", length " + std::to_string(DbcLe32(data + 12));
     case DBC_FORM_LIST:
         for (uint32_t i = 0; i + 20 <= size; i += 20) {
             char buf[96];
-            std::snprintf(buf, sizeof buf, "[id %d name 0x%X v1 %d v2 %d default %d]", Le32(data + i),
-                          static_cast<unsigned>(Le32(data + i + 4)), Le32(data + i + 8), Le32(data + i + 12),
-                          Le32(data + i + 16));
+            std::snprintf(buf, sizeof buf, "[id %d name 0x%X v1 %d v2 %d default %d]", DbcLe32(data + i),
+                          static_cast<unsigned>(DbcLe32(data + i + 4)), DbcLe32(data + i + 8), DbcLe32(data + i + 12),
+                          DbcLe32(data + i + 16));
             s += (i ? " " : "") + std::string(buf);
         }
         return s;
@@ -296,4 +290,10 @@ std::string DbcJsonString(const std::string &text)
         }
     }
     return s + "\"";
+}
+
+int32_t DbcLe32(const uint8_t *p)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
 }

@@ -39,6 +39,10 @@ std::string DbcAnnotateCommands(const uint8_t *data, uint32_t size, const std::s
 // Raw hex, 16 bytes a line, every line starting with `indent`.
 std::string DbcHexDump(const uint8_t *data, uint32_t size, const std::string &indent);
 
+// The signed 32-bit little-endian integer at p (every delivered integer,
+// area field and item field is one).
+int32_t DbcLe32(const uint8_t *p);
+
 // A JSON string literal of 8-bit text.
 std::string DbcJsonString(const std::string &text);
 

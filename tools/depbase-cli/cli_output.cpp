@@ -13,12 +13,6 @@ std::string Hex4(uint32_t v)
     return buf;
 }
 
-int32_t Le32(const uint8_t *p)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
-
 std::string KindLabel(const CliAnswer &a)
 {
     if (a.kind.empty()) {
@@ -108,7 +102,7 @@ std::string JsonValue(const CliAnswer &a)
     case DBC_FORM_UINTS:
         s = "[";
         for (uint32_t i = 0; i + 4 <= n; i += 4) {
-            int32_t v = Le32(&b[i]);
+            int32_t v = DbcLe32(&b[i]);
             s += (i ? ", " : "") +
                  (a.form == DBC_FORM_INTS ? std::to_string(v) : std::to_string(static_cast<uint32_t>(v)));
         }
@@ -119,16 +113,17 @@ std::string JsonValue(const CliAnswer &a)
         if (n != 16) {
             break;
         }
-        return "{\"left\": " + std::to_string(Le32(&b[0])) + ", \"width\": " + std::to_string(Le32(&b[4])) +
-               ", \"top\": " + std::to_string(Le32(&b[8])) + ", \"length\": " + std::to_string(Le32(&b[12])) + "}";
+        return "{\"left\": " + std::to_string(DbcLe32(&b[0])) + ", \"width\": " + std::to_string(DbcLe32(&b[4])) +
+               ", \"top\": " + std::to_string(DbcLe32(&b[8])) + ", \"length\": " + std::to_string(DbcLe32(&b[12])) +
+               "}";
     case DBC_FORM_LIST:
         s = "[";
         for (uint32_t i = 0; i + 20 <= n; i += 20) {
-            s += std::string(i ? ", " : "") + "{\"id\": " + std::to_string(Le32(&b[i])) +
-                 ", \"name_id\": " + std::to_string(Le32(&b[i + 4])) +
-                 ", \"value1\": " + std::to_string(Le32(&b[i + 8])) +
-                 ", \"value2\": " + std::to_string(Le32(&b[i + 12])) +
-                 ", \"default\": " + std::to_string(Le32(&b[i + 16])) + "}";
+            s += std::string(i ? ", " : "") + "{\"id\": " + std::to_string(DbcLe32(&b[i])) +
+                 ", \"name_id\": " + std::to_string(DbcLe32(&b[i + 4])) +
+                 ", \"value1\": " + std::to_string(DbcLe32(&b[i + 8])) +
+                 ", \"value2\": " + std::to_string(DbcLe32(&b[i + 12])) +
+                 ", \"default\": " + std::to_string(DbcLe32(&b[i + 16])) + "}";
         }
         return s + "]";
     default:
@@ -155,16 +150,16 @@ std::string CliFormatAnswer(const CliRequest &req, const CliAnswer &a)
         for (uint32_t i = 0; i + 20 <= n; i += 20) {
             char buf[160];
             std::snprintf(buf, sizeof buf, "  [%u] id %d  name id 0x%X  value1 %d  value2 %d  default %d\n", i / 20,
-                          Le32(p + i), static_cast<unsigned>(Le32(p + i + 4)), Le32(p + i + 8), Le32(p + i + 12),
-                          Le32(p + i + 16));
+                          DbcLe32(p + i), static_cast<unsigned>(DbcLe32(p + i + 4)), DbcLe32(p + i + 8),
+                          DbcLe32(p + i + 12), DbcLe32(p + i + 16));
             s += buf;
         }
         return s;
     case DBC_FORM_AREA:
         if (n == 16) {
-            return s + "  left offset " + std::to_string(Le32(p)) + ", printable width " + std::to_string(Le32(p + 4)) +
-                   ", top offset " + std::to_string(Le32(p + 8)) + ", printable length " +
-                   std::to_string(Le32(p + 12)) + " (0.01 mm)\n";
+            return s + "  left offset " + std::to_string(DbcLe32(p)) + ", printable width " +
+                   std::to_string(DbcLe32(p + 4)) + ", top offset " + std::to_string(DbcLe32(p + 8)) +
+                   ", printable length " + std::to_string(DbcLe32(p + 12)) + " (0.01 mm)\n";
         }
         return s + DbcHexDump(p, n, "  ");
     case CLI_FORM_PARAMETER_SET:
