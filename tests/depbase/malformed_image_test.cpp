@@ -39,7 +39,16 @@ protected:
     }
     // A key whose top node is n.
     void top(ZMD_Node n) { b.addKey(K, b.add(n)); }
-    uint32_t past() const { return static_cast<uint32_t>(b.nodes.size()) + 10; }
+    // The node count as it stands: the first index past the table once every
+    // node of the test is in (reserve a node, then set it, to point at it).
+    uint32_t end() const { return static_cast<uint32_t>(b.nodes.size()); }
+    // A key whose top node points at the end of the table.
+    template <typename Make> void topAtEnd(Make make)
+    {
+        uint32_t n = b.reserve(1);
+        b.set(n, make(end()));
+        b.addKey(K, n);
+    }
 };
 
 TEST_F(MalformedTest, KeyTableMissingOrEmpty)
@@ -65,7 +74,7 @@ TEST_F(MalformedTest, KeyTableNodeIndexOutOfRange)
 
 TEST_F(MalformedTest, ChildIndexOutOfRange)
 {
-    top(mk::list(past(), 1));
+    topAtEnd([](uint32_t end) { return mk::list(end, 1); });
     EXPECT_EQ(build(), ZMD_ERROR);
 }
 
@@ -80,13 +89,13 @@ TEST_F(MalformedTest, ChildRunRunsOffTheTable)
 
 TEST_F(MalformedTest, SwitchChildOutOfRange)
 {
-    top(mk::switchOn(past(), 0, 1));
+    topAtEnd([](uint32_t end) { return mk::switchOn(end, 0, 1); });
     EXPECT_EQ(build(), ZMD_ERROR);
 }
 
 TEST_F(MalformedTest, CaseAndTargetOutOfRange)
 {
-    top(mk::selectInt(past(), 0, 1));
+    topAtEnd([](uint32_t end) { return mk::selectInt(end, 0, 1); });
     EXPECT_EQ(build(), ZMD_ERROR);
 
     b = ImageBuilder();
@@ -130,7 +139,8 @@ TEST_F(MalformedTest, SelectMaskedWithoutMask)
     uint32_t cases = b.addRun({mk::caseDefault(v)});
     top(mk::selectMasked(cases, 0, 1)); // points at a case, not a MASK
     EXPECT_EQ(build(), ZMD_ERROR);
-    b.keyNodes[0] = b.add(mk::selectMasked(past(), 0, 1));
+    b.keyNodes[0] = b.reserve(1);
+    b.set(b.keyNodes[0], mk::selectMasked(end(), 0, 1));
     EXPECT_EQ(build(), ZMD_ERROR);
 }
 
@@ -160,14 +170,17 @@ TEST_F(MalformedTest, CaseStringProblems)
     uint32_t cGood = b.addRun({mk::caseString(v, good)});
     uint32_t cNotBytes = b.addRun({mk::caseString(v, notBytes)});
     uint32_t cBeyond = b.addRun({mk::caseString(v, beyond)});
-    uint32_t cMissing = b.addRun({mk::caseString(v, past())});
+    uint32_t cMissing = b.reserve(1);
+    uint32_t selects[] = {b.add(mk::selectString(cNotBytes, 0, 1)), b.add(mk::selectString(cBeyond, 0, 1)),
+                          b.add(mk::selectString(cMissing, 0, 1))};
     top(mk::selectString(cGood, 0, 1));
+    b.set(cMissing, mk::caseString(v, end())); // the string node is exactly the node count
     EXPECT_EQ(build(), ZMD_OK);
     prepare().caseStringPool = nullptr;
     EXPECT_EQ(find(), ZMD_ERROR);
-    for (uint32_t cases : {cNotBytes, cBeyond, cMissing}) {
-        b.keyNodes[0] = b.add(mk::selectString(cases, 0, 1));
-        EXPECT_EQ(build(), ZMD_ERROR) << "cases at " << cases;
+    for (uint32_t select : selects) {
+        b.keyNodes[0] = select;
+        EXPECT_EQ(build(), ZMD_ERROR) << "select at " << select;
     }
 }
 
@@ -222,7 +235,7 @@ TEST_F(MalformedTest, PrinterDataWithMalformedValueNameKey)
     uint32_t v = b.add(b.text(K, "x"));
     uint32_t cases = b.addRun({mk::caseDefault(v)});
     top(mk::selectPrinterData(cases, 1, 1));
-    b.addKey(0x0008, past());
+    b.addKey(0x0008, end());
     EXPECT_EQ(build(), ZMD_ERROR);
     b.keyNodes[1] = b.add(mk::value(ZMD_KIND_TEXT, 500, 0x0008, 4)); // name beyond the byte pool
     EXPECT_EQ(build(), ZMD_ERROR);
