@@ -1,10 +1,11 @@
 // The key catalogue: for every key of an image, the settings that choose its
 // value and its answers for representative settings. The settings are found
-// by walking the key's tree: every path to a value of the key gives the
-// settings that lead there (a default case gets a value that no case before
-// it takes); the answers come from the engine itself (ZMD_QueryDrvDataBase for
-// driver keys), run on a platform with a fixed clock, a fixed country and a
-// printer whose stored values the path chooses.
+// on the engine's walk through the key's tree (ZMD_VisitTree): every way to a
+// value of the key gives the settings that lead there (a default case gets a
+// value that no case before it takes); the answers come from the engine
+// itself (ZMD_QueryDrvDataBase for driver keys), run on a platform with a
+// fixed clock, a fixed country and a printer whose stored values the path
+// chooses.
 #include "dbc_catalogue.h"
 
 #include <cstdlib>
@@ -17,11 +18,11 @@
 #include "engine.h"
 #include "computed.h"
 #include "extract.h"
+#include "tree_walk.h"
 
 namespace {
 
 const size_t kMaxPaths = 128;
-const int kMaxDepth = 64;
 
 enum {
     C_INT,
@@ -40,12 +41,29 @@ struct Constraint {
 
 using Path = std::vector<Constraint>;
 
+// What a selector on the walk's way down knows while its cases are taken:
+// what it tests, the setting's value when the path already fixed it, and its
+// cases as the engine decodes them.
+struct Frame {
+    int type = C_INT;
+    uint32_t index = 0;
+    uint32_t mask = 0;
+    bool known = false;
+    Constraint fixed{};
+    std::vector<ZMD_TreeBranch> cases;
+    std::set<std::string> before; // string cases already shown
+};
+
 struct Walk {
+    Walk(const ZMD_ImageView &view, uint32_t forKey) : v(view), key(forKey) {}
     const ZMD_ImageView &v;
     uint32_t key;
     std::vector<Path> paths;
-    bool truncated;
-    size_t visits = 0; // shared subtrees can make the ways through a tree many
+    bool truncated = false;
+    size_t visits = 0;         // shared subtrees can make the ways through a tree many
+    Path path;                 // the settings of the way down to the current node
+    std::vector<size_t> marks; // path length before each followed branch
+    std::vector<Frame> frames; // by depth: the selector at that depth
 };
 
 const size_t kMaxVisits = 200000;
@@ -60,34 +78,30 @@ const Constraint *Known(const Path &path, int type, uint32_t index)
     return nullptr;
 }
 
-void Enumerate(Walk *w, uint32_t node, Path *path, int depth);
-
-// Does case c match the integer x? (mask already applied by the caller)
-bool IntCaseMatches(const ZMD_ImageView &v, uint32_t c, int64_t x)
+// Does the case match the integer x? (mask already applied by the caller)
+bool IntCaseMatches(const ZMD_TreeBranch &c, int64_t x)
 {
-    uint32_t k = ZMD_NodeKindOf(v.nodes[c].w0), w1 = v.nodes[c].w1;
-    if (k == ZMD_KIND_CASE_DEFAULT) {
+    if (c.kind == ZMD_KIND_CASE_DEFAULT) {
         return true;
     }
-    if (k == ZMD_KIND_CASE_EQUAL) {
-        return static_cast<int32_t>(x) == static_cast<int32_t>(w1);
+    if (c.kind == ZMD_KIND_CASE_EQUAL) {
+        return static_cast<int32_t>(x) == c.low;
     }
-    if (k == ZMD_KIND_CASE_RANGE) {
-        return v.int32Pool[w1] <= x && x <= v.int32Pool[w1 + 1];
+    if (c.kind == ZMD_KIND_CASE_RANGE) {
+        return c.low <= x && x <= c.high;
     }
     return false;
 }
 
 // A value of the setting that reaches case j of an integer selector.
-bool IntValueFor(const ZMD_ImageView &v, uint32_t start, uint32_t j, uint32_t mask, int64_t *out)
+bool IntValueFor(const std::vector<ZMD_TreeBranch> &cases, uint32_t j, uint32_t mask, int64_t *out)
 {
-    uint32_t c = start + j;
-    uint32_t k = ZMD_NodeKindOf(v.nodes[c].w0), w1 = v.nodes[c].w1;
+    const ZMD_TreeBranch &c = cases[j];
     std::vector<int64_t> candidates;
-    if (k == ZMD_KIND_CASE_EQUAL) {
-        candidates.push_back(static_cast<int32_t>(w1));
-    } else if (k == ZMD_KIND_CASE_RANGE) {
-        int64_t lo = v.int32Pool[w1], hi = v.int32Pool[w1 + 1];
+    if (c.kind == ZMD_KIND_CASE_EQUAL) {
+        candidates.push_back(c.low);
+    } else if (c.kind == ZMD_KIND_CASE_RANGE) {
+        int64_t lo = c.low, hi = c.high;
         candidates.push_back(lo <= 1 && 1 <= hi ? 1 : lo);
         candidates.push_back(hi);
     } else {
@@ -104,12 +118,12 @@ bool IntValueFor(const ZMD_ImageView &v, uint32_t start, uint32_t j, uint32_t ma
     }
     for (int64_t x : candidates) {
         int64_t masked = mask ? (x & mask) : x;
-        if (!IntCaseMatches(v, c, masked)) {
+        if (!IntCaseMatches(c, masked)) {
             continue;
         }
         bool earlier = false;
         for (uint32_t i = 0; i < j && !earlier; ++i) {
-            earlier = IntCaseMatches(v, start + i, masked);
+            earlier = IntCaseMatches(cases[i], masked);
         }
         if (!earlier) {
             *out = x;
@@ -119,186 +133,199 @@ bool IntValueFor(const ZMD_ImageView &v, uint32_t start, uint32_t j, uint32_t ma
     return false;
 }
 
-void IntSelector(Walk *w, int type, uint32_t index, uint32_t start, uint32_t count, uint32_t mask, Path *path,
-                 int depth)
+bool HasDefault(const std::vector<ZMD_TreeBranch> &cases)
 {
-    const ZMD_ImageView &v = w->v;
-    const Constraint *known = Known(*path, type, index);
-    if (known && type == C_PRINTER && known->absent) {
-        if (count > 0 && ZMD_NodeKindOf(v.nodes[start + count - 1].w0) == ZMD_KIND_CASE_DEFAULT) {
-            Enumerate(w, ZMD_NodeOperand(v.nodes[start + count - 1].w0), path, depth + 1);
+    for (const ZMD_TreeBranch &c : cases) {
+        if (c.kind == ZMD_KIND_CASE_DEFAULT) {
+            return true;
         }
+    }
+    return false;
+}
+
+// At the top of a key's tree, a selector without a default also shows a
+// value that no case takes.
+void AddIntMiss(Walk *w, const Frame &f)
+{
+    for (int64_t x = 0; x <= 70000; x = x < 64 ? x + 1 : x * 2 + 1) {
+        bool taken = false;
+        for (size_t j = 0; j < f.cases.size() && !taken; ++j) {
+            taken = IntCaseMatches(f.cases[j], f.mask ? (x & f.mask) : x);
+        }
+        if (taken) {
+            continue;
+        }
+        Path miss = w->path;
+        miss.push_back(Constraint{f.type, f.index, x, {}, false});
+        w->paths.push_back(miss);
         return;
     }
+}
+
+void AddStringMiss(Walk *w, const Frame &f)
+{
+    for (const char *miss : {"", "?", "??"}) {
+        if (f.before.count(miss)) {
+            continue;
+        }
+        Path p = w->path;
+        p.push_back(Constraint{C_STR, f.index, 0, miss, false});
+        w->paths.push_back(p);
+        return;
+    }
+}
+
+// Sets up the frame of a selector reached at `depth`.
+void EnterSelector(Walk *w, const ZMD_TreeNodeInfo &n, unsigned depth)
+{
+    if (w->frames.size() <= depth) {
+        w->frames.resize(depth + 1);
+    }
+    Frame &f = w->frames[depth];
+    f = Frame{};
+    f.type = n.test == ZMD_TEST_STRING         ? C_STR
+             : n.test == ZMD_TEST_PRINTER_DATA ? C_PRINTER
+             : n.test == ZMD_TEST_COUNTRY      ? C_COUNTRY
+                                               : C_INT;
+    f.index = f.type == C_COUNTRY ? 0 : n.setting;
+    f.mask = n.masked ? n.mask : 0;
+    for (uint32_t j = 0; j < n.count; ++j) {
+        ZMD_TreeBranch c;
+        if (ZMD_DescribeBranch(&w->v, &n, j, &c) != ZMD_OK) {
+            break; // the walk fails at this case too
+        }
+        f.cases.push_back(c);
+    }
+    const Constraint *known = Known(w->path, f.type, f.index);
+    f.known = known != nullptr;
     if (known) {
-        int64_t x = mask ? (known->value & mask) : known->value;
-        for (uint32_t j = 0; j < count; ++j) {
-            if (IntCaseMatches(v, start + j, x)) {
-                Enumerate(w, ZMD_NodeOperand(v.nodes[start + j].w0), path, depth + 1);
-                return;
-            }
-        }
+        f.fixed = *known;
         return;
     }
-    // At the top of a key's tree, a selector without a default also shows
-    // a value that no case takes.
-    bool hasDefault = false;
-    for (uint32_t j = 0; j < count; ++j) {
-        hasDefault = hasDefault || ZMD_NodeKindOf(v.nodes[start + j].w0) == ZMD_KIND_CASE_DEFAULT;
-    }
-    if (depth == 0 && !hasDefault && type != C_PRINTER) {
-        for (int64_t x = 0; x <= 70000; x = x < 64 ? x + 1 : x * 2 + 1) {
-            bool taken = false;
-            for (uint32_t j = 0; j < count && !taken; ++j) {
-                taken = IntCaseMatches(v, start + j, mask ? (x & mask) : x);
+    if (f.type == C_STR) {
+        for (const ZMD_TreeBranch &c : f.cases) {
+            if (c.kind != ZMD_KIND_CASE_DEFAULT) {
+                f.before.insert(std::string(c.text, c.length));
             }
-            if (taken) {
-                continue;
-            }
-            Path miss = *path;
-            miss.push_back(Constraint{type, index, x, {}, false});
-            w->paths.push_back(miss);
-            break;
         }
-    }
-    for (uint32_t j = 0; j < count; ++j) {
-        uint32_t c = start + j;
-        Constraint con{type, index, 0, {}, false};
-        bool lastDefault = ZMD_NodeKindOf(v.nodes[c].w0) == ZMD_KIND_CASE_DEFAULT && j + 1 == count;
-        if (type == C_PRINTER && lastDefault) {
-            con.absent = true;
-        } else if (!IntValueFor(v, start, j, mask, &con.value)) {
-            continue;
+        if (depth == 0 && !HasDefault(f.cases)) {
+            AddStringMiss(w, f);
         }
-        path->push_back(con);
-        Enumerate(w, ZMD_NodeOperand(v.nodes[c].w0), path, depth + 1);
-        path->pop_back();
+        f.before.clear();
+    } else if (depth == 0 && !HasDefault(f.cases) && f.type != C_PRINTER) {
+        AddIntMiss(w, f);
     }
 }
 
-std::string CaseString(const ZMD_ImageView &v, uint32_t c)
+bool OnNode(void *ctx, const ZMD_TreeNodeInfo *n, unsigned depth)
 {
-    uint32_t s = v.nodes[c].w1;
-    return std::string(v.caseStringPool + ZMD_NodeOperand(v.nodes[s].w0), ZMD_NodeLow(v.nodes[s].w1));
-}
-
-void StringSelector(Walk *w, uint32_t index, uint32_t start, uint32_t count, Path *path, int depth)
-{
-    const ZMD_ImageView &v = w->v;
-    const Constraint *known = Known(*path, C_STR, index);
-    std::set<std::string> before;
-    bool hasDefault = false;
-    for (uint32_t j = 0; j < count; ++j) {
-        uint32_t c = start + j;
-        if (ZMD_NodeKindOf(v.nodes[c].w0) == ZMD_KIND_CASE_DEFAULT) {
-            hasDefault = true;
-        } else {
-            before.insert(CaseString(v, c));
-        }
-    }
-    if (depth == 0 && !known && !hasDefault) {
-        for (const char *miss : {"", "?", "??"}) {
-            if (before.count(miss)) {
-                continue;
-            }
-            Path p = *path;
-            p.push_back(Constraint{C_STR, index, 0, miss, false});
-            w->paths.push_back(p);
-            break;
-        }
-    }
-    before.clear();
-    for (uint32_t j = 0; j < count; ++j) {
-        uint32_t c = start + j;
-        bool isDefault = ZMD_NodeKindOf(v.nodes[c].w0) == ZMD_KIND_CASE_DEFAULT;
-        std::string text;
-        if (isDefault) {
-            text = before.count("") ? "?" : "";
-        } else {
-            text = CaseString(v, c);
-        }
-        if (known) {
-            if (isDefault || known->text == text) {
-                Enumerate(w, ZMD_NodeOperand(v.nodes[c].w0), path, depth + 1);
-                return;
-            }
-            continue;
-        }
-        if (!isDefault && before.count(text)) {
-            continue;
-        }
-        before.insert(text);
-        path->push_back(Constraint{C_STR, index, 0, text, false});
-        Enumerate(w, ZMD_NodeOperand(v.nodes[c].w0), path, depth + 1);
-        path->pop_back();
-    }
-}
-
-void Enumerate(Walk *w, uint32_t node, Path *path, int depth)
-{
-    const ZMD_ImageView &v = w->v;
+    Walk *w = static_cast<Walk *>(ctx);
     if (w->paths.size() >= kMaxPaths || ++w->visits > kMaxVisits) {
         w->truncated = true;
-        return;
+        return false;
     }
-    if (depth > kMaxDepth || node >= v.counts.nodes) {
-        return;
-    }
-    uint32_t w0 = v.nodes[node].w0, w1 = v.nodes[node].w1;
-    uint32_t k = ZMD_NodeKindOf(w0), op = ZMD_NodeOperand(w0), hi = ZMD_NodeHigh(w1), lo = ZMD_NodeLow(w1);
-    if ((k >= ZMD_KIND_BYTES && k <= ZMD_KIND_TEXT) || k == ZMD_KIND_COMPUTED) {
-        if (hi == w->key) {
-            w->paths.push_back(*path);
+    if (n->isValue) {
+        if (n->key == w->key) {
+            w->paths.push_back(w->path);
         }
-        return;
+        return false;
     }
-    switch (k) {
-    case ZMD_KIND_LIST:
-    case ZMD_KIND_WHEN:
-    case ZMD_KIND_CASE_EQUAL:
-    case ZMD_KIND_CASE_DEFAULT:
-        for (uint32_t j = 0; j < lo; ++j) {
-            Enumerate(w, op + j, path, depth + 1);
-        }
-        return;
-    case ZMD_KIND_SWITCH:
-        for (uint32_t j = 0; j < lo; ++j) {
-            uint32_t c = op + j;
-            if (ZMD_NodeKindOf(v.nodes[c].w0) != ZMD_KIND_WHEN) {
-                Enumerate(w, c, path, depth + 1);
-                continue;
-            }
-            int64_t want = ZMD_NodeHigh(v.nodes[c].w1);
-            const Constraint *known = Known(*path, C_INT, hi);
-            if (known) {
-                if (known->value == want) {
-                    Enumerate(w, c, path, depth + 1);
-                }
-                continue;
-            }
-            path->push_back(Constraint{C_INT, hi, want, {}, false});
-            Enumerate(w, c, path, depth + 1);
-            path->pop_back();
-        }
-        return;
-    case ZMD_KIND_SELECT_INT:
-        IntSelector(w, C_INT, hi, op, lo, 0, path, depth);
-        return;
-    case ZMD_KIND_SELECT_MASKED:
-        IntSelector(w, C_INT, hi, ZMD_NodeOperand(v.nodes[op].w0), lo, v.nodes[op].w1, path, depth);
-        return;
-    case ZMD_KIND_SELECT_PRINTER_DATA:
-        IntSelector(w, C_PRINTER, hi, op, lo, 0, path, depth);
-        return;
-    case ZMD_KIND_SELECT_COUNTRY:
-        IntSelector(w, C_COUNTRY, 0, op, lo, 0, path, depth);
-        return;
-    case ZMD_KIND_SELECT_STRING:
-        StringSelector(w, hi, op, lo, path, depth);
-        return;
-    default:
-        return;
+    if (n->test != ZMD_TEST_NONE && n->test != ZMD_TEST_SWITCH) {
+        EnterSelector(w, *n, depth);
     }
+    return true;
+}
+
+int32_t Take(Walk *w, const Constraint &c)
+{
+    w->path.push_back(c);
+    return ZMD_STEP_FOLLOW;
+}
+
+int32_t SwitchStep(Walk *w, const ZMD_TreeNodeInfo &n, const ZMD_TreeBranch &b)
+{
+    if (!b.tested) {
+        return ZMD_STEP_FOLLOW;
+    }
+    int64_t want = b.low;
+    const Constraint *known = Known(w->path, C_INT, n.setting);
+    if (known) {
+        return known->value == want ? ZMD_STEP_FOLLOW : ZMD_STEP_PASS;
+    }
+    return Take(w, Constraint{C_INT, n.setting, want, {}, false});
+}
+
+int32_t IntStep(Walk *w, Frame &f, uint32_t j, const ZMD_TreeBranch &b)
+{
+    bool last = j + 1 == f.cases.size();
+    if (f.known && f.type == C_PRINTER && f.fixed.absent) {
+        // Nothing stored: only a trailing default is taken.
+        if (!last) {
+            return ZMD_STEP_PASS;
+        }
+        return b.kind == ZMD_KIND_CASE_DEFAULT ? ZMD_STEP_FOLLOW_LAST : ZMD_STEP_END;
+    }
+    if (f.known) {
+        int64_t x = f.mask ? (f.fixed.value & f.mask) : f.fixed.value;
+        return IntCaseMatches(b, x) ? ZMD_STEP_FOLLOW_LAST : ZMD_STEP_PASS;
+    }
+    Constraint con{f.type, f.index, 0, {}, false};
+    if (f.type == C_PRINTER && last && b.kind == ZMD_KIND_CASE_DEFAULT) {
+        con.absent = true;
+    } else if (!IntValueFor(f.cases, j, f.mask, &con.value)) {
+        return ZMD_STEP_PASS;
+    }
+    return Take(w, con);
+}
+
+int32_t StringStep(Walk *w, Frame &f, const ZMD_TreeBranch &b)
+{
+    bool isDefault = b.kind == ZMD_KIND_CASE_DEFAULT;
+    std::string text = isDefault ? (f.before.count("") ? "?" : "") : std::string(b.text, b.length);
+    if (f.known) {
+        return isDefault || f.fixed.text == text ? ZMD_STEP_FOLLOW_LAST : ZMD_STEP_PASS;
+    }
+    if (!isDefault && f.before.count(text)) {
+        return ZMD_STEP_PASS;
+    }
+    f.before.insert(text);
+    return Take(w, Constraint{C_STR, f.index, 0, text, false});
+}
+
+int32_t OnBranch(void *ctx, const ZMD_TreeNodeInfo *n, uint32_t j, const ZMD_TreeBranch *b, unsigned depth)
+{
+    Walk *w = static_cast<Walk *>(ctx);
+    size_t mark = w->path.size();
+    int32_t step;
+    if (n->test == ZMD_TEST_SWITCH) {
+        step = SwitchStep(w, *n, *b);
+    } else if (n->test == ZMD_TEST_STRING) {
+        step = StringStep(w, w->frames[depth], *b);
+    } else {
+        step = IntStep(w, w->frames[depth], j, *b);
+    }
+    if (step == ZMD_STEP_FOLLOW || step == ZMD_STEP_FOLLOW_LAST) {
+        w->marks.push_back(mark);
+    }
+    return step;
+}
+
+void OnLeave(void *ctx, const ZMD_TreeNodeInfo *, uint32_t, unsigned)
+{
+    Walk *w = static_cast<Walk *>(ctx);
+    w->path.resize(w->marks.back());
+    w->marks.pop_back();
+}
+
+// Adds the ways through the tree below node `top` to the walk's paths. The
+// image passed DbcValidateView, so the engine's walk does not fail; if it
+// did, the ways found up to there would be shown.
+void WalkTree(Walk *w, uint32_t top)
+{
+    w->path.clear();
+    w->marks.clear();
+    ZMD_TreeVisitor visitor{w, OnNode, OnBranch, OnLeave};
+    (void)ZMD_VisitTree(&w->v, top, &visitor);
 }
 
 // The platform the catalogue evaluates on: a fixed clock and country, and a
@@ -544,9 +571,8 @@ void AddHelperPaths(const ZMD_ImageView &v, uint32_t helper, Walk *w)
         if (v.keys[j] != helper || v.keyNodes[j] == 0) {
             continue;
         }
-        Walk h{v, helper, {}, false};
-        Path path;
-        Enumerate(&h, v.keyNodes[j], &path, 0);
+        Walk h(v, helper);
+        WalkTree(&h, v.keyNodes[j]);
         for (const Path &p : h.paths) {
             if (w->paths.size() < kMaxPaths && !p.empty()) {
                 w->paths.push_back(p);
@@ -589,9 +615,8 @@ void KeySection(const ZMD_ImageView &v, uint32_t i, std::string *out)
                 DbcHexKey(key) + " anywhere in the image.\n\n";
         return;
     }
-    Walk w{v, key, {}, false};
-    Path path;
-    Enumerate(&w, v.keyNodes[i], &path, 0);
+    Walk w(v, key);
+    WalkTree(&w, v.keyNodes[i]);
     for (uint32_t helper : HelperKeys(key)) {
         AddHelperPaths(v, helper, &w);
     }
@@ -626,10 +651,9 @@ void SequenceSection(const ZMD_ImageView &v, uint32_t s, std::string *out)
 {
     uint32_t key = v.seqKeys[s];
     *out += "### " + DbcHexKey(key) + " (command sequence, " + std::to_string(v.seqPartCounts[s]) + " parts)\n\n";
-    Walk w{v, 0x5008, {}, false};
+    Walk w(v, 0x5008);
     for (uint32_t m = 0; m < v.seqPartCounts[s]; ++m) {
-        Path path;
-        Enumerate(&w, v.seqParts[v.seqStarts[s] + m], &path, 0);
+        WalkTree(&w, v.seqParts[v.seqStarts[s] + m]);
     }
     if (w.paths.empty()) {
         w.paths.push_back(Path());
