@@ -12,11 +12,6 @@
 
 namespace {
 
-// The image's trees are at most 17 nodes deep; anything far deeper can only
-// come from a cycle in a malformed image, which would otherwise exhaust the
-// stack.
-const unsigned kMaxDepth = 256;
-
 // The root database key whose tree names the printer-data values.
 const uint32_t kValueNameKey = 0x0008;
 
@@ -35,16 +30,11 @@ struct Walk {
     bool *reached = nullptr;
 };
 
-bool IsValueKind(uint32_t kind)
-{
-    return (kind >= ZMD_KIND_BYTES && kind <= ZMD_KIND_TEXT) || kind == ZMD_KIND_COMPUTED;
-}
-
 // True for a child that Eval would answer ZMD_NOT_FOUND without looking
 // further: a value node of another key, within the depth limit.
 bool PassedOver(const Walk &w, ZMD_Node child, unsigned childDepth)
 {
-    if (childDepth > kMaxDepth || !IsValueKind(ZMD_NodeKindOf(child.w0))) {
+    if (childDepth > ZMD_MAX_TREE_DEPTH || !ZMD_IsValueKind(ZMD_NodeKindOf(child.w0))) {
         return false;
     }
     const uint32_t high = ZMD_NodeHigh(child.w1);
@@ -52,17 +42,6 @@ bool PassedOver(const Walk &w, ZMD_Node child, unsigned childDepth)
 }
 
 int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth);
-
-// Fetches node `index`; false when the node table is missing or the index is
-// not below the node count.
-bool GetNode(const ZMD_ImageView *image, uint64_t index, ZMD_Node *node)
-{
-    if (!image->nodes || index >= image->counts.nodes) {
-        return false;
-    }
-    *node = image->nodes[index];
-    return true;
-}
 
 // Steps 1 to 3 of the key lookup: the key's top node, ZMD_NO_KEY when the key
 // table lacks the key, ZMD_ERROR when the table is malformed.
@@ -87,11 +66,11 @@ int32_t LookupTopNode(const ZMD_ImageView *image, uint32_t key, ZMD_Node *top)
         }
     }
     if (lo < image->counts.keys && image->keys[lo] == wanted) {
-        return GetNode(image, image->keyNodes[lo], top) ? ZMD_OK : ZMD_ERROR;
+        return ZMD_GetNode(image, image->keyNodes[lo], top) ? ZMD_OK : ZMD_ERROR;
     }
     for (uint32_t i = 0; i < image->counts.keys; ++i) {
         if (image->keys[i] == wanted) {
-            return GetNode(image, image->keyNodes[i], top) ? ZMD_OK : ZMD_ERROR;
+            return ZMD_GetNode(image, image->keyNodes[i], top) ? ZMD_OK : ZMD_ERROR;
         }
     }
     return ZMD_NO_KEY;
@@ -112,7 +91,7 @@ int32_t EvalSequence(const Walk &w, uint32_t first, uint32_t count, unsigned dep
 {
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node child;
-        if (!GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child)) {
+        if (!ZMD_GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child)) {
             return ZMD_ERROR;
         }
         if (PassedOver(w, child, depth + 1)) {
@@ -135,7 +114,7 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth)
     const uint32_t count = ZMD_NodeLow(node.w1);
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node child;
-        if (!GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child)) {
+        if (!ZMD_GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child)) {
             return ZMD_ERROR;
         }
         if (ZMD_NodeKindOf(child.w0) == ZMD_KIND_WHEN) {
@@ -161,7 +140,7 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth)
 int32_t EvalTarget(const Walk &w, ZMD_Node caseNode, unsigned depth)
 {
     ZMD_Node target;
-    if (!GetNode(w.env->image, ZMD_NodeOperand(caseNode.w0), &target)) {
+    if (!ZMD_GetNode(w.env->image, ZMD_NodeOperand(caseNode.w0), &target)) {
         return ZMD_ERROR;
     }
     return Eval(w, target, depth + 1);
@@ -174,7 +153,7 @@ int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, u
     const ZMD_ImageView *image = w.env->image;
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node c;
-        if (!GetNode(image, static_cast<uint64_t>(first) + i, &c)) {
+        if (!ZMD_GetNode(image, static_cast<uint64_t>(first) + i, &c)) {
             return ZMD_ERROR;
         }
         bool match = false;
@@ -222,7 +201,7 @@ int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
     const uint32_t count = ZMD_NodeLow(node.w1);
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node c;
-        if (!GetNode(image, static_cast<uint64_t>(first) + i, &c)) {
+        if (!ZMD_GetNode(image, static_cast<uint64_t>(first) + i, &c)) {
             return ZMD_ERROR;
         }
         const uint32_t kind = ZMD_NodeKindOf(c.w0);
@@ -234,7 +213,7 @@ int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
         }
 
         ZMD_Node str;
-        if (!GetNode(image, c.w1, &str) || ZMD_NodeKindOf(str.w0) != ZMD_KIND_BYTES) {
+        if (!ZMD_GetNode(image, c.w1, &str) || ZMD_NodeKindOf(str.w0) != ZMD_KIND_BYTES) {
             return ZMD_ERROR;
         }
         const ZMD_SettingsRecord *rec = w.record;
@@ -300,7 +279,7 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
         return ZMD_NOT_FOUND;
     }
     ZMD_Node last;
-    if (!GetNode(env->image, static_cast<uint64_t>(first) + count - 1, &last)) {
+    if (!ZMD_GetNode(env->image, static_cast<uint64_t>(first) + count - 1, &last)) {
         return ZMD_ERROR;
     }
     if (ZMD_NodeKindOf(last.w0) != ZMD_KIND_CASE_DEFAULT) {
@@ -311,7 +290,7 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
 
 int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
 {
-    if (depth > kMaxDepth) {
+    if (depth > ZMD_MAX_TREE_DEPTH) {
         return ZMD_ERROR;
     }
     const uint32_t kind = ZMD_NodeKindOf(node.w0);
@@ -368,7 +347,7 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
 
     case ZMD_KIND_SELECT_MASKED: {
         ZMD_Node mask;
-        if (!GetNode(w.env->image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK) {
+        if (!ZMD_GetNode(w.env->image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK) {
             return ZMD_ERROR;
         }
         int32_t v;

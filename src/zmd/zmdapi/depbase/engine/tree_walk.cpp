@@ -4,31 +4,16 @@
 // their pools, and the same depth limit against cycles.
 #include "tree_walk.h"
 
+#include "engine.h"
+
 namespace {
-
-// As deep as the evaluator goes.
-const unsigned kMaxDepth = 256;
-
-bool GetNode(const ZMD_ImageView *image, uint64_t index, ZMD_Node *node)
-{
-    if (!image || !image->nodes || index >= image->counts.nodes) {
-        return false;
-    }
-    *node = image->nodes[index];
-    return true;
-}
-
-bool IsValueKind(uint32_t kind)
-{
-    return (kind >= ZMD_KIND_BYTES && kind <= ZMD_KIND_TEXT) || kind == ZMD_KIND_COMPUTED;
-}
 
 // A case of an integer or string selector.
 int32_t DescribeCase(const ZMD_ImageView *image, bool strings, ZMD_Node c, ZMD_TreeBranch *out)
 {
     const uint32_t kind = ZMD_NodeKindOf(c.w0);
     ZMD_Node target;
-    if (!GetNode(image, ZMD_NodeOperand(c.w0), &target)) {
+    if (!ZMD_GetNode(image, ZMD_NodeOperand(c.w0), &target)) {
         return ZMD_ERROR;
     }
     out->target = ZMD_NodeOperand(c.w0);
@@ -37,7 +22,8 @@ int32_t DescribeCase(const ZMD_ImageView *image, bool strings, ZMD_Node c, ZMD_T
     }
     if (strings) {
         ZMD_Node str;
-        if (kind != ZMD_KIND_CASE_STRING || !GetNode(image, c.w1, &str) || ZMD_NodeKindOf(str.w0) != ZMD_KIND_BYTES) {
+        if (kind != ZMD_KIND_CASE_STRING || !ZMD_GetNode(image, c.w1, &str) ||
+            ZMD_NodeKindOf(str.w0) != ZMD_KIND_BYTES) {
             return ZMD_ERROR;
         }
         const uint64_t offset = ZMD_NodeOperand(str.w0);
@@ -67,7 +53,7 @@ int32_t DescribeCase(const ZMD_ImageView *image, bool strings, ZMD_Node c, ZMD_T
 
 int32_t Visit(const ZMD_ImageView *image, uint32_t index, const ZMD_TreeVisitor &v, unsigned depth)
 {
-    if (depth > kMaxDepth) {
+    if (depth > ZMD_MAX_TREE_DEPTH) {
         return ZMD_ERROR;
     }
     ZMD_TreeNodeInfo info;
@@ -112,13 +98,13 @@ int32_t Visit(const ZMD_ImageView *image, uint32_t index, const ZMD_TreeVisitor 
 int32_t ZMD_DescribeNode(const ZMD_ImageView *image, uint32_t index, ZMD_TreeNodeInfo *out)
 {
     ZMD_Node n;
-    if (!out || !GetNode(image, index, &n)) {
+    if (!out || !ZMD_GetNode(image, index, &n)) {
         return ZMD_ERROR;
     }
     const uint32_t kind = ZMD_NodeKindOf(n.w0);
     *out = ZMD_TreeNodeInfo{
         index, kind, ZMD_TEST_NONE, ZMD_NodeHigh(n.w1), false, 0, ZMD_NodeOperand(n.w0), ZMD_NodeLow(n.w1), false, 0};
-    if (IsValueKind(kind)) {
+    if (ZMD_IsValueKind(kind)) {
         out->setting = 0;
         out->first = 0;
         out->count = 0;
@@ -143,7 +129,7 @@ int32_t ZMD_DescribeNode(const ZMD_ImageView *image, uint32_t index, ZMD_TreeNod
         return ZMD_OK;
     case ZMD_KIND_SELECT_MASKED: {
         ZMD_Node mask;
-        if (!GetNode(image, out->first, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK) {
+        if (!ZMD_GetNode(image, out->first, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK) {
             return ZMD_ERROR;
         }
         out->test = ZMD_TEST_INT;
@@ -171,7 +157,7 @@ int32_t ZMD_DescribeNode(const ZMD_ImageView *image, uint32_t index, ZMD_TreeNod
 int32_t ZMD_DescribeBranch(const ZMD_ImageView *image, const ZMD_TreeNodeInfo *node, uint32_t j, ZMD_TreeBranch *out)
 {
     ZMD_Node c;
-    if (!node || !out || j >= node->count || !GetNode(image, static_cast<uint64_t>(node->first) + j, &c)) {
+    if (!node || !out || j >= node->count || !ZMD_GetNode(image, static_cast<uint64_t>(node->first) + j, &c)) {
         return ZMD_ERROR;
     }
     *out = ZMD_TreeBranch{ZMD_NodeKindOf(c.w0), true, node->first + j, 0, 0, nullptr, 0};
