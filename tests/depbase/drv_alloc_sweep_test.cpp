@@ -89,6 +89,7 @@ TEST(AllocSweepLargeTest, LongOfferedListAndLongSequenceTakeTheHeap)
     b.addKey(0x1010, k1010);
     b.addKey(0x1011, k1011);
     b.addKey(0x500E, k500E);
+    setDriverQueryRules(b);
     ZMD_ImageView view = b.view();
     FakePlatform fake;
     ZMD_Env env = fake.env(&view);

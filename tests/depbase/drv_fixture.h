@@ -29,6 +29,38 @@ inline uint32_t addPerChoice(ImageBuilder &b, uint16_t key, uint16_t setting,
     return b.add(mk::selectInt(first, setting, static_cast<uint16_t>(cases.size())));
 }
 
+// The rules of the shipped driver database, written out: which keys the
+// driver query answers itself and how it completes their lists.
+inline void setDriverQueryRules(ImageBuilder &b)
+{
+    const uint16_t L = ZMD_QUERY_LIST, C = ZMD_QUERY_CATALOGUE_LIST, S = ZMD_QUERY_SEQUENCE;
+    const uint16_t none = ZMD_QUERY_NO_LIST, required = ZMD_QUERY_DEFAULT_REQUIRED;
+    b.queryRules = {
+        {0x100C, L, 4, 4, {0x500C, 0x500B}, {2, 3}, 0, 0x5003, 0},
+        {0x100D, C, 4, 4, {0x500C, 0x500B}, {2, 3}, 0, 0x5003, 0},
+        {0x100E, L, 5, 0, {0, 0}, {0, 0}, 0, 0x5004, 0},
+        {0x100F, C, 5, 0, {0, 0}, {0, 0}, 0, 0x5004, 0},
+        {0x1010, L, 28, 28, {0x500E, 0}, {2, 0}, 0, 0, 0},
+        {0x1011, L, 28, 28, {0x500E, 0}, {2, 0}, 0x1010, 0, 0},
+        {0x1012, L, 7, 0, {0, 0}, {0, 0}, 0, 0x5002, 0},
+        {0x1013, C, 7, 0, {0, 0}, {0, 0}, 0, 0x5002, 0},
+        {0x1014, L, none, 0, {0, 0}, {0, 0}, 0, 0x500D, 0},
+        {0x1016, L, none, 8, {0x5006, 0x5007}, {1, 2}, 0, 0x5005, required},
+        {0x1017, L, none, 0, {0, 0}, {0, 0}, 0, 0x5005, required},
+        {0x1018, S, none, 0, {0, 0}, {0, 0}, 0, 0, 0},
+        {0x1019, S, none, 0, {0, 0}, {0, 0}, 0, 0, 0},
+        {0x101A, S, none, 0, {0, 0}, {0, 0}, 0, 0, 0},
+        {0x101B, S, none, 0, {0, 0}, {0, 0}, 0, 0, 0},
+        {0x101C, S, none, 0, {0, 0}, {0, 0}, 0, 0, 0},
+        {0x101D, S, none, 0, {0, 0}, {0, 0}, 0, 0, 0},
+        {0x101E, ZMD_QUERY_PARAMETER_SET, none, 0, {0, 0}, {0, 0}, 0, 0, 0},
+        {0x104D, L, none, 0, {0, 0}, {0, 0}, 0, 0x5010, 0},
+        {0x104E, L, none, 0, {0, 0}, {0, 0}, 0, 0x5010, 0},
+        {0x1051, L, 5, 0, {0, 0}, {0, 0}, 0, 0, 0},
+        {0x1054, L, 28, 28, {0x500E, 0}, {2, 0}, 0, 0x5011, 0},
+    };
+}
+
 struct DrvImage {
     ImageBuilder b;
     // Optional keys, so that tests can take one out before build().
@@ -37,6 +69,8 @@ struct DrvImage {
     bool withKey5005 = true;
     // 0x5004's case, when setting 4 is 1, leads to a node that is not there.
     bool brokenKey5004 = false;
+    // The same for 0x5005's case when setting 9 is 0.
+    bool brokenKey5005 = false;
 
     void build()
     {
@@ -64,7 +98,8 @@ struct DrvImage {
             b.add(mk::selectInt(b.addRun({mk::caseEqualInt(brokenKey5004 ? 0x00FFFFFFu : pair5004, 1)}), 4, 1));
         // The 0x1016/0x1017 default is in force only while setting 9 is 0.
         uint32_t pair5005 = b.add(b.int32s(0x5005, {3, 7}));
-        uint32_t key5005 = b.add(mk::selectInt(b.addRun({mk::caseEqualInt(pair5005, 0)}), 9, 1));
+        uint32_t key5005 =
+            b.add(mk::selectInt(b.addRun({mk::caseEqualInt(brokenKey5005 ? 0x00FFFFFFu : pair5005, 0)}), 9, 1));
         uint32_t key5006 = addPerChoice(b, 0x5006, 8, {{1, 0x101}, {2, 0x102}, {3, 0x103}});
         uint32_t key5007 = addPerChoice(b, 0x5007, 8, {{1, 11}, {2, 22}, {3, 33}});
         uint32_t key500B = addPerChoice(b, 0x500B, 4, {{1, 1}});
@@ -112,6 +147,7 @@ struct DrvImage {
 
         buildSequences();
         buildParameterSet();
+        setDriverQueryRules(b);
     }
 
     // 0x1019: a fixed part, a part chosen by setting 5 (none for other values),

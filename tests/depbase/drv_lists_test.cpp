@@ -158,6 +158,22 @@ TEST_F(DrvTest, DefaultKeyThatFailsFailsTheList)
     EXPECT_EQ(query(0x100E, 60, buf.data(), &size), ZMD_OK);
 }
 
+TEST_F(DrvTest, ChoiceListDefaultKeyThatFailsFailsTheList)
+{
+    // The choice lists share the default marking of the other lists: a tree
+    // that fails is the list's result here too (their pair must be in force,
+    // so no pair and no key are passed on as well; see below).
+    image = DrvImage{};
+    image.brokenKey5005 = true;
+    ready();
+    Bytes buf(100, 0x77);
+    uint32_t size = 0;
+    EXPECT_EQ(query(0x1016, 100, buf.data(), &size), ZMD_ERROR);
+    EXPECT_EQ(query(0x1017, 100, buf.data(), &size), ZMD_ERROR);
+    r.ints[9] = 1; // the broken case is not reached: no pair in force
+    EXPECT_EQ(query(0x1017, 100, buf.data(), &size), ZMD_NOT_FOUND);
+}
+
 TEST_F(DrvTest, DefaultKeyAbsentEndsWithZero)
 {
     image = DrvImage{};

@@ -36,6 +36,7 @@ struct DbcImage {
     std::vector<uint8_t> blocksB;
     std::vector<uint8_t> blocksC;
     std::vector<uint8_t> blocksD;
+    std::vector<ZMD_QueryRule> queryRules;
 };
 
 // One source file: its name (used in messages) and its text.

@@ -92,6 +92,14 @@ struct DbcBlockDef {
     DbcLoc loc;
 };
 
+// A query rule as written: how the driver answers one key. Per-choice keys
+// and fields fill at most two item words; 0 marks what the rule leaves out.
+struct DbcRuleDef {
+    ZMD_QueryRule rule{};
+    bool absent = false; // `absent`: the list key has no tree in this database
+    DbcLoc loc;
+};
+
 struct DbcProgram {
     std::vector<std::string> fileNames;
     std::vector<DbcSrcNode> nodes;
@@ -101,6 +109,7 @@ struct DbcProgram {
     std::vector<DbcSequenceDef> sequences;
     std::vector<DbcRowDef> rows;
     std::vector<DbcBlockDef> blocks;
+    std::vector<DbcRuleDef> rules;
     std::string diagnostics;
     int errors = 0;
 };
@@ -113,6 +122,10 @@ void DbcParseSource(DbcProgram *prog, const DbcSource &source);
 
 // Resolves references and checks the program; reports through DbcError.
 void DbcCheckProgram(DbcProgram *prog);
+
+// Checks the query rules against the keys, trees and tables they name
+// (part of DbcCheckProgram).
+void DbcCheckRules(DbcProgram *prog);
 
 // Lays the checked program out as an image. Reports overflows through DbcError.
 void DbcLayoutProgram(DbcProgram *prog, DbcImage *out);

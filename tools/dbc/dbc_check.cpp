@@ -327,4 +327,5 @@ void DbcCheckProgram(DbcProgram *prog)
     std::vector<Reach> memo(prog->nodes.size());
     CheckKeys(prog, &memo);
     CheckTables(prog, &memo);
+    DbcCheckRules(prog);
 }

@@ -162,6 +162,7 @@ void DbcMakeView(const DbcImage &image, ZMD_ImageView *view)
     v.blocksB = Base(image.blocksB);
     v.blocksC = Base(image.blocksC);
     v.blocksD = Base(image.blocksD);
+    v.queryRules = Base(image.queryRules);
     ZMD_ImageCounts &c = v.counts;
     c.nodes = static_cast<uint32_t>(image.nodes.size());
     c.keys = static_cast<uint32_t>(image.keys.size());
@@ -178,4 +179,5 @@ void DbcMakeView(const DbcImage &image, ZMD_ImageView *view)
     c.blocksB = static_cast<uint32_t>(image.blocksB.size() / ZMD_BLOCK_B_SIZE);
     c.blocksC = static_cast<uint32_t>(image.blocksC.size() / ZMD_BLOCK_C_SIZE);
     c.blocksD = static_cast<uint32_t>(image.blocksD.size() / ZMD_BLOCK_D_SIZE);
+    c.queryRules = static_cast<uint32_t>(image.queryRules.size());
 }

@@ -126,6 +126,18 @@ std::string DbcWriteCpp(const DbcImage &img, const std::string &origin)
     Array(&o, "uint8_t", "kBlocksB", img.blocksB, 16, [](uint8_t v) { return Fmt("0x%02llX", v); });
     Array(&o, "uint8_t", "kBlocksC", img.blocksC, 16, [](uint8_t v) { return Fmt("0x%02llX", v); });
     Array(&o, "uint8_t", "kBlocksD", img.blocksD, 16, [](uint8_t v) { return Fmt("0x%02llX", v); });
+    o += "// key, form, list, choice setting, choice keys, their item words, offered key, default key, flags\n";
+    o += "const ZMD_QueryRule kQueryRules[" + std::to_string(img.queryRules.empty() ? 1 : img.queryRules.size()) +
+         "] = {\n";
+    for (const ZMD_QueryRule &r : img.queryRules) {
+        o += "    {" + Fmt("0x%04llX", r.key) + ", " + std::to_string(r.form) + ", " +
+             (r.listNumber == ZMD_QUERY_NO_LIST ? std::string("0xFFFF") : std::to_string(r.listNumber)) + ", " +
+             std::to_string(r.choiceSetting) + ", {" + Fmt("0x%04llX", r.choiceKeys[0]) + ", " +
+             Fmt("0x%04llX", r.choiceKeys[1]) + "}, {" + std::to_string(r.choiceFields[0]) + ", " +
+             std::to_string(r.choiceFields[1]) + "}, " + Fmt("0x%04llX", r.offeredKey) + ", " +
+             Fmt("0x%04llX", r.defaultKey) + ", " + std::to_string(r.flags) + "},\n";
+    }
+    o += "};\n\n";
 
     ZMD_ImageView view;
     DbcMakeView(img, &view);
@@ -136,6 +148,7 @@ std::string DbcWriteCpp(const DbcImage &img, const std::string &origin)
     o += "    kSeqKeys, kSeqPartCounts, kSeqStarts, kSeqParts,\n";
     o += "    kListNumbers, kListLengths, kListStarts, kListIds, kListNameIds,\n";
     o += "    kSelectionRows, kBlocksA, kBlocksB, kBlocksC, kBlocksD,\n";
+    o += "    kQueryRules,\n";
     o += "    {\n";
     o += "        " + U(c.nodes) + ", // nodes\n";
     o += "        " + U(c.keys) + ", // keys\n";
@@ -152,6 +165,7 @@ std::string DbcWriteCpp(const DbcImage &img, const std::string &origin)
     o += "        " + U(c.blocksB) + ", // blocks B\n";
     o += "        " + U(c.blocksC) + ", // blocks C\n";
     o += "        " + U(c.blocksD) + ", // blocks D\n";
+    o += "        " + U(c.queryRules) + ", // query rules\n";
     o += "    },\n};\n\n} // namespace\n\n";
     o += "const ZMD_ImageView *ZMD_ShippedImage() { return &kImage; }\n";
     return o;

@@ -345,6 +345,9 @@ void LayTables(DbcProgram *prog, DbcImage *img)
     for (const DbcBlockDef &b : prog->blocks) {
         tables[b.table]->insert(tables[b.table]->end(), b.bytes.begin(), b.bytes.end());
     }
+    for (const DbcRuleDef &r : prog->rules) {
+        img->queryRules.push_back(r.rule);
+    }
 }
 
 } // namespace

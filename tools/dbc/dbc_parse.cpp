@@ -708,6 +708,117 @@ void ParseBlock(Parser &p, const Stmt &s)
     p.prog->blocks.push_back(d);
 }
 
+// Reads "KEYWORD NUMBER" into *v when the keyword is at toks[*i].
+bool ReadRuleKey(Parser &p, int line, size_t *i, const char *what, uint16_t *v)
+{
+    ++*i;
+    int64_t k = 0;
+    if (!ReadNumber(p, line, i, 1, 0xFFFF, what, &k)) {
+        return false;
+    }
+    *v = static_cast<uint16_t>(k);
+    return true;
+}
+
+// The item word a per-choice key fills: name, value1 or value2 (0: not one).
+uint16_t ChoiceFieldByName(const std::vector<DbcToken> &t, size_t i)
+{
+    static const char *const names[] = {"name", "value1", "value2"};
+    for (uint16_t f = 0; f < 3; ++f) {
+        if (IsWord(t, i, names[f])) {
+            return static_cast<uint16_t>(f + 1);
+        }
+    }
+    return 0;
+}
+
+// query K list|catalogue N|sequence|parameters, then for the lists the
+// optional clauses names N, choice int S FIELD K [FIELD K], offered K,
+// default K [required] and (own-tree lists) absent.
+void ParseQuery(Parser &p, const Stmt &s)
+{
+    const std::vector<DbcToken> &t = Toks(p, s.line);
+    if (!ExpectNoBlock(p, s, "a query rule")) {
+        return;
+    }
+    DbcRuleDef d;
+    d.loc = LocOf(p, s.line);
+    ZMD_QueryRule &r = d.rule;
+    r.listNumber = ZMD_QUERY_NO_LIST;
+    size_t i = 1;
+    int64_t v = 0;
+    if (!ReadNumber(p, s.line, &i, 0, 0xFFFF, "key", &v)) {
+        return;
+    }
+    r.key = static_cast<uint16_t>(v);
+    if (IsWord(t, i, "list")) {
+        r.form = ZMD_QUERY_LIST;
+        ++i;
+    } else if (IsWord(t, i, "catalogue")) {
+        r.form = ZMD_QUERY_CATALOGUE_LIST;
+        ++i;
+        if (!ReadNumber(p, s.line, &i, 0, 65534, "list number", &v)) {
+            return;
+        }
+        r.listNumber = static_cast<uint16_t>(v);
+    } else if (IsWord(t, i, "sequence") || IsWord(t, i, "parameters")) {
+        r.form = IsWord(t, i, "sequence") ? ZMD_QUERY_SEQUENCE : ZMD_QUERY_PARAMETER_SET;
+        if (ExpectEnd(p, s.line, i + 1)) {
+            p.prog->rules.push_back(d);
+        }
+        return;
+    } else {
+        Err(p, s.line, "a query rule answers with list, catalogue N, sequence or parameters");
+        return;
+    }
+    while (i < t.size()) {
+        if (IsWord(t, i, "names") && r.form == ZMD_QUERY_LIST && r.listNumber == ZMD_QUERY_NO_LIST) {
+            ++i;
+            if (!ReadNumber(p, s.line, &i, 0, 65534, "list number", &v)) {
+                return;
+            }
+            r.listNumber = static_cast<uint16_t>(v);
+        } else if (IsWord(t, i, "choice") && r.choiceKeys[0] == 0) {
+            ++i;
+            if (!ReadSetting(p, s.line, &i, "int", &v)) {
+                return;
+            }
+            r.choiceSetting = static_cast<uint16_t>(v);
+            for (int f = 0; f < 2 && ChoiceFieldByName(t, i) != 0; ++f) {
+                r.choiceFields[f] = ChoiceFieldByName(t, i);
+                if (!ReadRuleKey(p, s.line, &i, "per-choice key", &r.choiceKeys[f])) {
+                    return;
+                }
+            }
+            if (r.choiceKeys[0] == 0) {
+                Err(p, s.line, "choice needs one or two of name K, value1 K, value2 K after its setting");
+                return;
+            }
+        } else if (IsWord(t, i, "offered") && r.offeredKey == 0) {
+            if (!ReadRuleKey(p, s.line, &i, "offered key", &r.offeredKey)) {
+                return;
+            }
+        } else if (IsWord(t, i, "absent") && !d.absent && r.form == ZMD_QUERY_LIST) {
+            d.absent = true;
+            ++i;
+        } else if (IsWord(t, i, "default") && r.defaultKey == 0) {
+            if (!ReadRuleKey(p, s.line, &i, "default key", &r.defaultKey)) {
+                return;
+            }
+            if (IsWord(t, i, "required")) {
+                r.flags |= ZMD_QUERY_DEFAULT_REQUIRED;
+                ++i;
+            }
+        } else {
+            Err(p, s.line,
+                "unexpected '" + t[i].text +
+                    "' in a query rule (expected names, choice, offered, default or absent, each once)");
+            return;
+        }
+    }
+    p.prog->rules.push_back(d);
+}
+
 } // namespace
 
 void DbcParseSource(DbcProgram *prog, const DbcSource &source)
@@ -750,10 +861,12 @@ void DbcParseSource(DbcProgram *prog, const DbcSource &source)
             ParseSelection(p, s);
         } else if (w == "block") {
             ParseBlock(p, s);
+        } else if (w == "query") {
+            ParseQuery(p, s);
         } else {
             Err(p, s.line,
                 "unknown statement '" + w +
-                    "' (expected database, key, tree, catalogue, sequence, selection or block)");
+                    "' (expected database, key, tree, catalogue, sequence, selection, block or query)");
         }
     }
 }

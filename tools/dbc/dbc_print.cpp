@@ -336,6 +336,67 @@ void PrintTables(Printer *pr)
     }
 }
 
+bool HasKey(const ZMD_ImageView &v, uint32_t key)
+{
+    for (uint32_t i = 0; i < v.counts.keys && v.keys; ++i) {
+        if (v.keys[i] == key) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One query rule as a `query` line (the clauses in the order they complete).
+std::string RuleLine(const ZMD_ImageView &v, const ZMD_QueryRule &r)
+{
+    static const char *const forms[] = {"list", "catalogue", "sequence", "parameters"};
+    static const char *const fields[] = {"name", "value1", "value2"};
+    std::string line = "query 0x" + Hex(r.key, 4) + " ";
+    if (r.form < ZMD_QUERY_LIST || r.form > ZMD_QUERY_PARAMETER_SET) {
+        return "# <query rule for 0x" + Hex(r.key, 4) + " of form " + std::to_string(r.form) + ">";
+    }
+    line += forms[r.form - 1];
+    if (r.form == ZMD_QUERY_SEQUENCE || r.form == ZMD_QUERY_PARAMETER_SET) {
+        return line;
+    }
+    if (r.listNumber != ZMD_QUERY_NO_LIST) {
+        line += (r.form == ZMD_QUERY_LIST ? " names " : " ") + std::to_string(r.listNumber);
+    }
+    if (r.choiceKeys[0] != 0) {
+        line += " choice int " + std::to_string(r.choiceSetting);
+        for (int f = 0; f < 2 && r.choiceKeys[f] != 0; ++f) {
+            uint16_t w = r.choiceFields[f];
+            line +=
+                std::string(" ") + (w >= 1 && w <= 3 ? fields[w - 1] : "<item word>") + " 0x" + Hex(r.choiceKeys[f], 4);
+        }
+    }
+    if (r.offeredKey != 0) {
+        line += " offered 0x" + Hex(r.offeredKey, 4);
+    }
+    if (r.defaultKey != 0) {
+        line += " default 0x" + Hex(r.defaultKey, 4);
+        if ((r.flags & ZMD_QUERY_DEFAULT_REQUIRED) != 0) {
+            line += " required";
+        }
+    }
+    if (r.form == ZMD_QUERY_LIST && !HasKey(v, r.key)) {
+        line += " absent";
+    }
+    return line;
+}
+
+void PrintRules(Printer *pr)
+{
+    const ZMD_ImageView &v = pr->v;
+    if (v.counts.queryRules == 0 || !v.queryRules) {
+        return;
+    }
+    pr->out += "\n";
+    for (uint32_t i = 0; i < v.counts.queryRules; ++i) {
+        pr->out += RuleLine(v, v.queryRules[i]) + "\n";
+    }
+}
+
 } // namespace
 
 std::string DbcPrintView(const ZMD_ImageView &view)
@@ -371,5 +432,6 @@ std::string DbcPrintView(const ZMD_ImageView &view)
         PrintNode(&pr, 0, head + ": ", view.keyNodes[i], curKey, 0);
     }
     PrintTables(&pr);
+    PrintRules(&pr);
     return pr.out;
 }

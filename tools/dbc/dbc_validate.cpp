@@ -269,6 +269,39 @@ void CheckAcyclic(Checker *c)
     }
 }
 
+// The query rules as the driver reads them: known forms and flags,
+// per-choice keys in order, each filling a word of the item, one rule a key.
+void CheckRules(Checker *c)
+{
+    const ZMD_ImageView &v = c->v;
+    if (v.counts.queryRules && !v.queryRules) {
+        Fault(c, "query rule table missing");
+        return;
+    }
+    std::set<uint32_t> keys;
+    for (uint32_t i = 0; i < v.counts.queryRules; ++i) {
+        const ZMD_QueryRule &r = v.queryRules[i];
+        const std::string at = "query rule " + std::to_string(i) + ": ";
+        if (!keys.insert(r.key).second) {
+            Fault(c, at + "key " + std::to_string(r.key) + " has a rule before");
+        }
+        if (r.form < ZMD_QUERY_LIST || r.form > ZMD_QUERY_PARAMETER_SET) {
+            Fault(c, at + "unknown form " + std::to_string(r.form));
+        }
+        if ((r.flags & ~uint32_t{ZMD_QUERY_DEFAULT_REQUIRED}) != 0) {
+            Fault(c, at + "unknown flags " + std::to_string(r.flags));
+        }
+        if (r.choiceKeys[0] == 0 && r.choiceKeys[1] != 0) {
+            Fault(c, at + "second per-choice key without a first");
+        }
+        for (int f = 0; f < 2; ++f) {
+            if (r.choiceKeys[f] != 0 && (r.choiceFields[f] < 1 || r.choiceFields[f] > 3)) {
+                Fault(c, at + "per-choice key fills item word " + std::to_string(r.choiceFields[f]));
+            }
+        }
+    }
+}
+
 void CheckTables(Checker *c)
 {
     const ZMD_ImageView &v = c->v;
@@ -321,6 +354,7 @@ void CheckTables(Checker *c)
             }
         }
     }
+    CheckRules(c);
 }
 
 } // namespace

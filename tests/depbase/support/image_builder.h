@@ -117,6 +117,7 @@ public:
     std::vector<uint32_t> listNameIds;
     std::vector<ZMD_SelectionRow> selectionRows;
     std::vector<uint8_t> blocksA, blocksB, blocksC, blocksD; // whole blocks back to back
+    std::vector<ZMD_QueryRule> queryRules;
 
     // Appends a node; returns its index.
     uint32_t add(ZMD_Node n)
@@ -229,6 +230,7 @@ public:
         v.blocksB = base(blocksB);
         v.blocksC = base(blocksC);
         v.blocksD = base(blocksD);
+        v.queryRules = base(queryRules);
         v.counts.nodes = count(nodes);
         v.counts.keys = count(keys);
         v.counts.seqKeys = count(seqKeys);
@@ -244,6 +246,7 @@ public:
         v.counts.blocksB = static_cast<uint32_t>(blocksB.size() / ZMD_BLOCK_B_SIZE);
         v.counts.blocksC = static_cast<uint32_t>(blocksC.size() / ZMD_BLOCK_C_SIZE);
         v.counts.blocksD = static_cast<uint32_t>(blocksD.size() / ZMD_BLOCK_D_SIZE);
+        v.counts.queryRules = count(queryRules);
         return v;
     }
 

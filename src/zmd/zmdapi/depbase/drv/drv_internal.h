@@ -44,8 +44,9 @@ inline void ZMD_PutItemField(void *items, uint32_t item, uint32_t field, int32_t
 }
 
 // Completes an array whose first nItems words hold the ids into nItems list
-// items for the key (spread, names, per-choice values, membership, default
-// mark). cbBuffer must hold nItems items.
+// items as the key's list rule says (spread, names, per-choice values,
+// membership, default mark). cbBuffer must hold nItems items; a key without a
+// list rule is ZMD_ERROR.
 int32_t ZMD_CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
                               void *pItems, uint32_t nItems);
 
@@ -103,10 +104,8 @@ int32_t ZMD_MarkMembership(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord
 // The handlers. Each answers as the export would.
 int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
                              void *pBuffer, uint32_t *pcbSize);
-int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                               void *pBuffer, uint32_t *pcbSize);
-int32_t ZMD_QueryChoiceList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                            void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, const ZMD_QueryRule &rule, const ZMD_SettingsRecord *pRecord,
+                               uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
 int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
                                  void *pBuffer, uint32_t *pcbSize);
 int32_t ZMD_QueryParameterSet(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,

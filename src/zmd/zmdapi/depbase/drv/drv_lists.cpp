@@ -55,29 +55,15 @@ int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, uint32_t key, const ZMD_Setting
     return r;
 }
 
-int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                               void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, const ZMD_QueryRule &rule, const ZMD_SettingsRecord *pRecord,
+                               uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
     if (pcbSize == nullptr) {
         return ZMD_ERROR;
     }
-    uint32_t listNumber;
-    switch (key) {
-    case 0x100D:
-        listNumber = 4;
-        break;
-    case 0x100F:
-        listNumber = 5;
-        break;
-    case 0x1013:
-        listNumber = 7;
-        break;
-    default:
-        return ZMD_NOT_FOUND;
-    }
     const ZMD_ImageView *image = env->image;
     uint32_t l = 0;
-    if (!ZMD_FindCatalogueList(image, listNumber, &l)) {
+    if (!ZMD_FindCatalogueList(image, rule.listNumber, &l)) {
         return ZMD_NOT_FOUND;
     }
     uint32_t n = image->listLengths[l];
@@ -94,7 +80,7 @@ int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, uint32_t key, const ZMD_Setti
     for (uint32_t i = 0; i < n; ++i) {
         ZMD_PutWord(pBuffer, i, static_cast<int32_t>(image->listIds[start + i]));
     }
-    int32_t r = ZMD_CompleteListItems(env, key, pRecord, cbBuffer, pBuffer, n);
+    int32_t r = ZMD_CompleteListItems(env, rule.key, pRecord, cbBuffer, pBuffer, n);
     if (r == ZMD_OK) {
         *pcbSize = needed;
     }

@@ -1,9 +1,11 @@
-// ZMD_QueryDrvDataBase: the driver database answers its option lists, command
-// sequences and parameter set itself; every other key takes the generic way.
+// ZMD_QueryDrvDataBase: the driver database answers a key with a query rule in
+// the image (option lists, command sequences, the parameter set) itself; every
+// other key takes the generic way.
 #include "drv_query.h"
 
 #include "computed.h"
 #include "drv_internal.h"
+#include "drv_rules.h"
 
 int32_t ZMD_QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
                              void *pBuffer, uint32_t *pcbSize)
@@ -12,35 +14,22 @@ int32_t ZMD_QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecor
         return ZMD_ERROR;
     }
     uint32_t k = key & 0xFFFFu;
-    switch (k) {
-    case 0x100C:
-    case 0x100E:
-    case 0x1010:
-    case 0x1011:
-    case 0x1012:
-    case 0x1014:
-    case 0x104D:
-    case 0x104E:
-    case 0x1051:
-    case 0x1054:
-        return ZMD_QueryOwnTreeList(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
-    case 0x100D:
-    case 0x100F:
-    case 0x1013:
-        return ZMD_QueryCatalogueList(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
-    case 0x1016:
-    case 0x1017:
-        return ZMD_QueryChoiceList(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
-    case 0x1018:
-    case 0x1019:
-    case 0x101A:
-    case 0x101B:
-    case 0x101C:
-    case 0x101D:
-        return ZMD_QueryCommandSequence(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
-    case 0x101E:
-        return ZMD_QueryParameterSet(env, pRecord, cbBuffer, pBuffer, pcbSize);
-    default:
+    const ZMD_QueryRule *rule = nullptr;
+    int32_t r = ZMD_FindQueryRule(env->image, k, &rule);
+    if (r == ZMD_NOT_FOUND) {
         return ZMD_LookupAndExtract(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
+    }
+    if (r != ZMD_OK) {
+        return r;
+    }
+    switch (rule->form) {
+    case ZMD_QUERY_LIST:
+        return ZMD_QueryOwnTreeList(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
+    case ZMD_QUERY_CATALOGUE_LIST:
+        return ZMD_QueryCatalogueList(env, *rule, pRecord, cbBuffer, pBuffer, pcbSize);
+    case ZMD_QUERY_SEQUENCE:
+        return ZMD_QueryCommandSequence(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
+    default:
+        return ZMD_QueryParameterSet(env, pRecord, cbBuffer, pBuffer, pcbSize);
     }
 }

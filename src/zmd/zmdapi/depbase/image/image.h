@@ -80,6 +80,7 @@ struct ZMD_ImageCounts {
     uint32_t blocksB;
     uint32_t blocksC;
     uint32_t blocksD;
+    uint32_t queryRules;
 };
 
 // Parameter-set selection row: six selectors compared with integer settings
@@ -95,6 +96,38 @@ enum : uint32_t {
     ZMD_BLOCK_C_SIZE = 36,
     ZMD_BLOCK_D_SIZE = 48,
     ZMD_PARAMETER_SET_SIZE = 192,
+};
+
+// How the driver database answers one of its keys (a query rule). Keys
+// without a rule are answered from their trees.
+enum : uint16_t {
+    ZMD_QUERY_LIST = 1,           // option list from the key's own tree
+    ZMD_QUERY_CATALOGUE_LIST = 2, // the whole catalogue list listNumber
+    ZMD_QUERY_SEQUENCE = 3,       // the key's command sequence
+    ZMD_QUERY_PARAMETER_SET = 4,  // the parameter set
+};
+
+enum : uint16_t {
+    ZMD_QUERY_NO_LIST = 0xFFFF,        // listNumber: no catalogue list names the choices
+    ZMD_QUERY_DEFAULT_REQUIRED = 0x01, // flags: the default pair must be in force
+};
+
+// A list rule completes every item in this order: the display-name id from
+// catalogue list listNumber; with integer setting choiceSetting set to the
+// item's id, item word choiceFields[i] (1 name id, 2 value 1, 3 value 2) from
+// per-choice key choiceKeys[i] (key 0 ends them); value 2 as 0 when the id is
+// in the list of offeredKey, else 1 (offeredKey 0: no membership); the mark of
+// the default pair of defaultKey (0: none). Other forms use only key and form.
+struct ZMD_QueryRule {
+    uint16_t key;
+    uint16_t form;
+    uint16_t listNumber;
+    uint16_t choiceSetting;
+    uint16_t choiceKeys[2];
+    uint16_t choiceFields[2];
+    uint16_t offeredKey;
+    uint16_t defaultKey;
+    uint16_t flags;
 };
 
 struct ZMD_ImageView {
@@ -124,6 +157,8 @@ struct ZMD_ImageView {
     const uint8_t *blocksB;
     const uint8_t *blocksC;
     const uint8_t *blocksD;
+    // Driver query rules, one per key at most.
+    const ZMD_QueryRule *queryRules;
     ZMD_ImageCounts counts;
 };
 

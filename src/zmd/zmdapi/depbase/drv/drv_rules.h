@@ -1,0 +1,19 @@
+// The driver query rules of an image: the one place that reads them. Needs
+// only an image view (the key catalogue of dbc asks it too).
+#ifndef ZMD_DRV_RULES_H
+#define ZMD_DRV_RULES_H
+
+#include <cstdint>
+
+#include "image.h"
+
+// The rule of a key (only its low 16 bits count) into *rule: ZMD_OK, ZMD_NOT_FOUND
+// when the image has no rule for it (also when it has no rule table), ZMD_ERROR
+// when its rule is malformed (unknown form, item word or flag, or per-choice
+// keys out of order). The first rule of the key wins.
+int32_t ZMD_FindQueryRule(const ZMD_ImageView *image, uint32_t key, const ZMD_QueryRule **rule);
+
+// True when the key has a sound rule that answers an option list.
+bool ZMD_IsListKey(const ZMD_ImageView *image, uint32_t key);
+
+#endif // ZMD_DRV_RULES_H
