@@ -15,6 +15,7 @@
 #include "dbc.h"
 #include "dbc_format.h"
 #include "drv_query.h"
+#include "drv_rules.h"
 #include "engine.h"
 #include "computed.h"
 #include "extract.h"
@@ -413,30 +414,6 @@ std::string Describe(const Path &path)
     return s.empty() ? "any" : s;
 }
 
-bool IsListKey(uint32_t key)
-{
-    switch (key) {
-    case 0x100C:
-    case 0x100D:
-    case 0x100E:
-    case 0x100F:
-    case 0x1010:
-    case 0x1011:
-    case 0x1012:
-    case 0x1013:
-    case 0x1014:
-    case 0x1016:
-    case 0x1017:
-    case 0x104D:
-    case 0x104E:
-    case 0x1051:
-    case 0x1054:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Asks the engine for the key with the path's settings.
 Answer Ask(const ZMD_ImageView &view, uint32_t key, int database, const Path &path)
 {
@@ -500,7 +477,7 @@ Answer Ask(const ZMD_ImageView &view, uint32_t key, int database, const Path &pa
     a.result = DbcResultName(r);
     if (r == ZMD_OK) {
         DbcValueForm form =
-            IsListKey(key) ? DBC_FORM_LIST : DbcFormOfNode(ZMD_NodeKindOf(node.w0), ZMD_NodeLow(node.w1));
+            ZMD_IsListKey(&view, key) ? DBC_FORM_LIST : DbcFormOfNode(ZMD_NodeKindOf(node.w0), ZMD_NodeLow(node.w1));
         a.value = DbcFormatValue(form, buf.data(), size);
         if (form == DBC_FORM_BYTES) {
             a.value = std::to_string(size) + " bytes: " + a.value;
