@@ -8,6 +8,7 @@
 #include "cli_record.h"
 #include "dbc_format.h"
 #include "depbase.h"
+#include "drv_rules.h"
 #include "engine.h"
 #include "image.h"
 
@@ -22,28 +23,15 @@ Export ExportOf(int database)
     return exports[database];
 }
 
-bool IsListKey(uint32_t key)
+// The driver query rule of a driver key in the shipped image, null when the
+// key is answered from its tree.
+const ZMD_QueryRule *RuleOf(const CliRequest &req, uint32_t key)
 {
-    switch (key) {
-    case 0x100C:
-    case 0x100D:
-    case 0x100E:
-    case 0x100F:
-    case 0x1010:
-    case 0x1011:
-    case 0x1012:
-    case 0x1013:
-    case 0x1014:
-    case 0x1016:
-    case 0x1017:
-    case 0x104D:
-    case 0x104E:
-    case 0x1051:
-    case 0x1054:
-        return true;
-    default:
-        return false;
+    const ZMD_QueryRule *rule = nullptr;
+    if (req.database != 1 || ZMD_FindQueryRule(ZMD_ShippedImage(), key, &rule) != ZMD_OK) {
+        return nullptr;
     }
+    return rule;
 }
 
 // The name of a value node kind in answers: "int16_array", "text", ...
@@ -103,13 +91,14 @@ CliAnswer CliQuery(const CliRequest &req)
         a.size = size;
     }
     a.bytes.resize(a.result == ZMD_OK ? a.size : 0);
-    if (req.database == 1 && IsListKey(key)) {
+    const ZMD_QueryRule *rule = RuleOf(req, key);
+    if (rule && (rule->form == ZMD_QUERY_LIST || rule->form == ZMD_QUERY_CATALOGUE_LIST)) {
         a.kind = "list";
         a.form = DBC_FORM_LIST;
-    } else if (req.database == 1 && key >= 0x1018 && key <= 0x101D) {
+    } else if (rule && rule->form == ZMD_QUERY_SEQUENCE) {
         a.kind = "sequence";
         a.form = DBC_FORM_BYTES;
-    } else if (req.database == 1 && key == 0x101E) {
+    } else if (rule && rule->form == ZMD_QUERY_PARAMETER_SET) {
         a.kind = "paramset";
         a.form = CLI_FORM_PARAMETER_SET;
     } else {
