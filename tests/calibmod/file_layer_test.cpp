@@ -35,22 +35,20 @@ TEST_F(FileLayerTest, MemBlockLifecycle)
     ASSERT_EQ(memAlloc(8, &b, &out), CAL_OK);
     EXPECT_EQ(out, b.handle);
     EXPECT_EQ(static_cast<char *>(out)[7], 0) << "zero-filled";
-    memFreeIf(&b, nullptr);
     EXPECT_EQ(fake.outstandingAllocs, 1);
-    memFreeIf(&b, out);
+    memRelease(&b); // an allocation through an out pointer is the block's too
     EXPECT_EQ(b.handle, nullptr);
+    EXPECT_EQ(fake.outstandingAllocs, 0);
 
     // A block in use is not allocated again.
-    memReset(&b);
     ASSERT_EQ(memAllocBlock(4, &b), CAL_OK);
     long before = fake.allocs;
     EXPECT_EQ(memAllocBlock(4, &b), CAL_ERR_NO_MEMORY);
     EXPECT_EQ(fake.allocs, before);
     memRelease(&b);
-    memRelease(&b); // data is still set, handle is not: nothing more happens
+    memRelease(&b); // the block is empty now: nothing more happens
     EXPECT_EQ(fake.outstandingAllocs, 0);
 
-    memReset(&b);
     fake.failAllocAt = fake.allocs + 1;
     out = reinterpret_cast<void *>(1);
     EXPECT_EQ(memAlloc(4, &b, &out), CAL_ERR_NO_MEMORY);
@@ -165,7 +163,6 @@ TEST_F(FileLayerTest, ReadAllReadsExactlyAndEmptyFileAllocatesNothing)
     EXPECT_EQ(bf.length, 5);
     EXPECT_EQ(std::string(static_cast<char *>(bf.buffer.data), 5), std::string("a\0b\r\n", 5));
     memRelease(&bf.buffer);
-    memReset(&bf.buffer);
 
     dir.write("empty.bin", "");
     long allocs = fake.allocs;
@@ -196,47 +193,38 @@ TEST_F(FileLayerTest, ShortReadFailsAndBufferStaysForTheCaller)
 
 TEST_F(FileLayerTest, WriteAtOffsetAndAtTheEnd)
 {
-    BufferedFile bf;
-    initBuffered(&bf);
+    FileRef f;
+    fileInit(&f, fake.platform());
     dir.write("t.bin", "0123456789");
-    char data[] = "AB";
-    bf.buffer.data = data;
-    bf.length = 2;
-    bf.offset = -1;
-    ASSERT_EQ(fileWriteAt(&bf, dir.wide(), "t.bin"), CAL_OK);
-    EXPECT_EQ(bf.offset, 10);
+    const char data[] = "AB";
+    ASSERT_EQ(fileWriteAt(&f, dir.wide(), "t.bin", -1, data, 2), CAL_OK);
     EXPECT_EQ(dir.read("t.bin"), "0123456789AB");
 
-    bf.offset = 3;
-    ASSERT_EQ(fileWriteAt(&bf, dir.wide(), "t.bin"), CAL_OK);
+    ASSERT_EQ(fileWriteAt(&f, dir.wide(), "t.bin", 3, data, 2), CAL_OK);
     EXPECT_EQ(dir.read("t.bin"), "012AB56789AB");
 
-    EXPECT_EQ(fileWriteAt(&bf, dir.wide(), "missing.bin"), CAL_ERR_FILE);
+    EXPECT_EQ(fileWriteAt(&f, dir.wide(), "missing.bin", 3, data, 2), CAL_ERR_FILE);
     EXPECT_FALSE(dir.exists("missing.bin"));
 
-    bf.offset = -5;
-    EXPECT_EQ(fileWriteAt(&bf, dir.wide(), "t.bin"), CAL_ERR_FILE);
-    memReset(&bf.buffer);
+    EXPECT_EQ(fileWriteAt(&f, dir.wide(), "t.bin", -5, data, 2), CAL_ERR_FILE);
+    EXPECT_EQ(fileWriteAt(&f, dir.wide(), "t.bin", 0, data, -1), CAL_ERR_FILE);
+    EXPECT_EQ(dir.read("t.bin"), "012AB56789AB");
 }
 
 TEST_F(FileLayerTest, ShortWriteIsAFailure)
 {
-    BufferedFile bf;
-    initBuffered(&bf);
+    FileRef f;
+    fileInit(&f, fake.platform());
     dir.write("t.bin", "");
-    char data[] = "line\r\n";
-    bf.buffer.data = data;
-    bf.length = 6;
-    bf.offset = 0;
+    const char data[] = "line\r\n";
     fake.shortIoAt = 1;
-    EXPECT_EQ(fileWriteAt(&bf, dir.wide(), "t.bin"), CAL_ERR_FILE);
-    memReset(&bf.buffer);
+    EXPECT_EQ(fileWriteAt(&f, dir.wide(), "t.bin", 0, data, 6), CAL_ERR_FILE);
 }
 
 TEST_F(FileLayerTest, EveryFailingStepOfTheCompositesIsReported)
 {
     dir.write("d.bin", "0123456789");
-    char data[] = "xy";
+    const char data[] = "xy";
     for (long n = 1;; ++n) {
         fake.resetCounts();
         fake.failFileOpAt = n;
@@ -254,12 +242,9 @@ TEST_F(FileLayerTest, EveryFailingStepOfTheCompositesIsReported)
     for (long n = 1;; ++n) {
         fake.resetCounts();
         fake.failFileOpAt = n;
-        BufferedFile bf;
-        initBuffered(&bf);
-        bf.buffer.data = data;
-        bf.length = 2;
-        bf.offset = -1;
-        int16_t rc = fileWriteAt(&bf, dir.wide(), "d.bin");
+        FileRef f;
+        fileInit(&f, fake.platform());
+        int16_t rc = fileWriteAt(&f, dir.wide(), "d.bin", -1, data, 2);
         if (fake.fileOps < n) {
             EXPECT_EQ(rc, CAL_OK);
             break;

@@ -15,19 +15,19 @@ struct IdentString {
     int32_t length;
 };
 
-// Opens name in dir with mode (CAL_MODE_READ in calibDir,
-// CAL_MODE_READ_SOURCE in sourceDir) into file and locates its identification
-// string: the block position at byte 4, the signed length at block + 4, the
-// text from block + 8. A length of 0 or less is an empty string; a text that
-// does not lie inside the file makes the string unreadable. 0 with the file
-// left open, or CAL_ERR_FILE with it closed.
-int16_t identOpen(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode, IdentString *ident);
-// 0 when chosenName is a regular file that can be opened for reading in
+// Locates the identification string of the open file: the block position at
+// byte 4, the signed length at block + 4, the text from block + 8. A length
+// of 0 or less is an empty string; a text that does not lie inside the file
+// makes the string unreadable. CAL_OK, or CAL_ERR_FILE. The file stays open:
+// whoever opened it closes it.
+int16_t identLocate(FileRef *file, IdentString *ident);
+// CAL_OK when chosenName is a regular file that can be opened for reading in
 // calibDir, else CAL_FAIL (a link, a directory or a FIFO there is stale).
 int16_t copyPresence(CalibContext *ctx);
 // Compares the identification strings of the source and the copy whole,
-// length and bytes. CAL_EQUAL when they are the same; 0 when they differ or
-// the copy's cannot be read; CAL_ERR_FILE when the source's cannot be read.
+// length and bytes. CAL_EQUAL when they are the same; CAL_DIFFERENT when they
+// differ or the copy's cannot be read; CAL_ERR_FILE when the source's cannot
+// be read. Both files are opened and closed here.
 int16_t copyCurrency(CalibContext *ctx);
 // Makes the calibrated copy under CAL_TEMP_COPY_NAME in calibDir: a
 // leftover of that name is removed, the source (read through links: the

@@ -29,8 +29,41 @@ int16_t readNumberAt(FileRef *file, int64_t offset, int32_t *value)
     return CAL_OK;
 }
 
+// CAL_EQUAL when the two texts (of equal length) agree byte for byte,
+// CAL_DIFFERENT when they differ or the copy cannot be read, CAL_ERR_FILE when the source
+// cannot be read.
+int16_t compareText(FileRef *source, FileRef *copy, const IdentString &a, const IdentString &b)
+{
+    if (a.length == 0) {
+        return CAL_EQUAL;
+    }
+    if (fileSeek(source, a.offset) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    if (fileSeek(copy, b.offset) != CAL_OK) {
+        return CAL_DIFFERENT;
+    }
+    uint8_t left[kCompareChunk];
+    uint8_t right[kCompareChunk];
+    for (int32_t done = 0; done < a.length;) {
+        int32_t n = a.length - done < kCompareChunk ? a.length - done : kCompareChunk;
+        if (fileRead(source, left, n) != CAL_OK) {
+            return CAL_ERR_FILE;
+        }
+        if (fileRead(copy, right, n) != CAL_OK || memcmp(left, right, static_cast<size_t>(n)) != 0) {
+            return CAL_DIFFERENT;
+        }
+        done += n;
+    }
+    return CAL_EQUAL;
+}
+
+} // namespace
+
 int16_t identLocate(FileRef *file, IdentString *ident)
 {
+    ident->offset = 0;
+    ident->length = 0;
     int32_t size = fileSize(file);
     if (size < 0) {
         return CAL_ERR_FILE;
@@ -53,57 +86,11 @@ int16_t identLocate(FileRef *file, IdentString *ident)
     return CAL_OK;
 }
 
-// CAL_EQUAL when the two texts (of equal length) agree byte for byte, 0 when
-// they differ or the copy cannot be read, CAL_ERR_FILE when the source
-// cannot be read.
-int16_t compareText(FileRef *source, FileRef *copy, const IdentString &a, const IdentString &b)
-{
-    if (a.length == 0) {
-        return CAL_EQUAL;
-    }
-    if (fileSeek(source, a.offset) != CAL_OK) {
-        return CAL_ERR_FILE;
-    }
-    if (fileSeek(copy, b.offset) != CAL_OK) {
-        return 0;
-    }
-    uint8_t left[kCompareChunk];
-    uint8_t right[kCompareChunk];
-    for (int32_t done = 0; done < a.length;) {
-        int32_t n = a.length - done < kCompareChunk ? a.length - done : kCompareChunk;
-        if (fileRead(source, left, n) != CAL_OK) {
-            return CAL_ERR_FILE;
-        }
-        if (fileRead(copy, right, n) != CAL_OK || memcmp(left, right, static_cast<size_t>(n)) != 0) {
-            return 0;
-        }
-        done += n;
-    }
-    return CAL_EQUAL;
-}
-
-} // namespace
-
-int16_t identOpen(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode, IdentString *ident)
-{
-    ident->offset = 0;
-    ident->length = 0;
-    if (fileOpenNamed(file, dir, name, mode) != CAL_OK) {
-        fileClose(file);
-        return CAL_ERR_FILE;
-    }
-    if (identLocate(file, ident) != CAL_OK) {
-        fileClose(file);
-        return CAL_ERR_FILE;
-    }
-    return CAL_OK;
-}
-
 int16_t copyPresence(CalibContext *ctx)
 {
     FileRef probe;
     fileInit(&probe, ctx->platform);
-    return fileProbe(&probe, ctx->calibDir, ctx->chosenName) == 1 ? CAL_OK : CAL_FAIL;
+    return fileProbe(&probe, ctx->calibDir, ctx->chosenName) == CAL_PROBE_REGULAR ? CAL_OK : CAL_FAIL;
 }
 
 int16_t copyCurrency(CalibContext *ctx)
@@ -114,16 +101,18 @@ int16_t copyCurrency(CalibContext *ctx)
     fileInit(&copy, ctx->platform);
     IdentString a;
     IdentString b;
-    if (identOpen(&source, ctx->sourceDir, ctx->names->sourceName, CAL_MODE_READ_SOURCE, &a) != CAL_OK) {
-        return CAL_ERR_FILE;
+    int16_t rc = CAL_DIFFERENT;
+    if (fileOpenNamed(&source, ctx->sourceDir, ctx->names->sourceName, CAL_MODE_READ_SOURCE) != CAL_OK ||
+        identLocate(&source, &a) != CAL_OK) {
+        rc = CAL_ERR_FILE;
+    } else if (fileOpenNamed(&copy, ctx->calibDir, ctx->chosenName, CAL_MODE_READ) == CAL_OK &&
+               identLocate(&copy, &b) == CAL_OK && a.length == b.length) {
+        // Whole strings: a different length is a different string, whatever
+        // the first bytes hold.
+        rc = compareText(&source, &copy, a, b);
     }
-    if (identOpen(&copy, ctx->calibDir, ctx->chosenName, CAL_MODE_READ, &b) != CAL_OK) {
-        fileClose(&source);
-        return 0;
-    }
-    // Whole strings: a different length is a different string, whatever the
-    // first bytes hold.
-    int16_t rc = a.length == b.length ? compareText(&source, &copy, a, b) : 0;
+    // Both files are this function's: closed here on every path (a file
+    // that did not open holds no handle).
     fileClose(&copy);
     fileClose(&source);
     return rc;

@@ -35,7 +35,6 @@ int16_t copyBytes(CalibContext *ctx, FileRef *source, FileRef *temp)
         }
     }
     memRelease(&chunk);
-    memReset(&chunk);
     if (rc == CAL_OK && total == 0) {
         rc = CAL_ERR_FILE;
     }

@@ -108,12 +108,11 @@ int16_t calibrateWith(const CalPlatform *platform, const CalibRequest *request, 
     // Step 4: the context, zero-filled from the global heap.
     MemBlock block;
     memInit(&block, platform);
-    void *memory = nullptr;
-    if (memAlloc(sizeof(CalibContext), &block, &memory) != CAL_OK) {
+    if (memAllocBlock(sizeof(CalibContext), &block) != CAL_OK) {
         nameReturn(names, names->sourceName);
         return CAL_ERR_NO_MEMORY;
     }
-    CalibContext *ctx = static_cast<CalibContext *>(memory);
+    CalibContext *ctx = static_cast<CalibContext *>(block.data);
     contextInit(ctx, platform, request, names, adjustIds, sourceDir, calibDir);
     ctx->byteOrder = byteOrderFlag(hostByteOrder());
 
@@ -130,6 +129,6 @@ int16_t calibrateWith(const CalPlatform *platform, const CalibRequest *request, 
     // Steps 11 and 12: the name to use, then everything released.
     nameReturn(names, rc == CAL_OK ? ctx->chosenName : names->sourceName);
     contextReleaseBuffers(ctx);
-    memFreeIf(&block, ctx);
+    memRelease(&block);
     return rc;
 }

@@ -31,15 +31,12 @@ void contextInit(CalibContext *ctx, const CalPlatform *platform, const CalibRequ
 void contextReleaseBuffers(CalibContext *ctx)
 {
     memRelease(&ctx->entryBlock);
-    memReset(&ctx->entryBlock);
     ctx->entries = nullptr;
     ctx->entryCount = 0;
     memRelease(&ctx->listFile.buffer);
-    memReset(&ctx->listFile.buffer);
     fileClose(&ctx->listFile.file);
     TableFile *tf = &ctx->table.tableFile;
-    memFree(&tf->request.bodyBlock);
-    memReset(&tf->request.bodyBlock);
+    memRelease(&tf->request.bodyBlock);
     tf->request.body = nullptr;
     tf->loadedBody = nullptr;
     fileClose(&tf->file);

@@ -36,7 +36,8 @@ struct CalibContext {
     // would not be read back, so the list is rewritten.
     bool listPartial;
     // The last line of the list text has no line end, so it was not read:
-    // 0 none, 1 a good line (parsed into openLine), -1 not a good line.
+    // CAL_OPEN_LINE_NONE, CAL_OPEN_LINE_GOOD (parsed into openLine) or
+    // CAL_OPEN_LINE_BAD.
     int16_t openLineState;
     ListEntry openLine;
     char chosenNameBuf[CAL_NAME_SIZE]; // the copy that answers this request

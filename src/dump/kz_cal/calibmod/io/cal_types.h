@@ -7,9 +7,20 @@
 #include "calibmod.h" // CAL_OK, CAL_ERR_REQUEST, CAL_ERR_NO_MEMORY, CAL_ERR_FILE
 
 // Internal codes; they never leave KZCalibration.
-#define CAL_ERR_OPEN (-2) // a file cannot be opened (fileReadAll)
-#define CAL_FAIL     (-1) // a test failed: malformed list, no entry, missing copy, pass-through id
-#define CAL_EQUAL    1    // identification strings equal
+#define CAL_ERR_OPEN  (-2) // a file cannot be opened (fileReadAll)
+#define CAL_FAIL      (-1) // a test failed: malformed list, no entry, missing copy, pass-through id
+#define CAL_EQUAL     1    // identification strings equal
+#define CAL_DIFFERENT 0    // identification strings differ, or the copy's cannot be read
+
+// The answers of fileProbe besides CAL_ERR_FILE.
+#define CAL_PROBE_ABSENT  0 // nothing is at the name
+#define CAL_PROBE_REGULAR 1 // a regular file opened for reading
+
+// The state of a list text's last line when it has no line end
+// (CalibContext::openLineState).
+#define CAL_OPEN_LINE_NONE 0    // the text ends with a line end, or is empty
+#define CAL_OPEN_LINE_GOOD 1    // a good line, parsed into openLine
+#define CAL_OPEN_LINE_BAD  (-1) // not a good line
 
 // The state of one call, set by the decision and the presence check.
 #define CAL_STATE_NONE      0

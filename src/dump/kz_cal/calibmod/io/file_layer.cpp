@@ -69,7 +69,6 @@ void bufferedFileInit(BufferedFile *bf, const CalPlatform *platform)
 {
     fileInit(&bf->file, platform);
     bf->length = 0;
-    bf->offset = 0;
     memInit(&bf->buffer, platform);
 }
 
@@ -259,9 +258,9 @@ int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name)
         CalIo io = p->open(p->ctx, path.path, CAL_OPEN_READ, &h);
         if (io == CAL_IO_OK && h != nullptr) {
             p->close(p->ctx, h);
-            rc = 1;
+            rc = CAL_PROBE_REGULAR;
         } else {
-            rc = io == CAL_IO_ABSENT ? 0 : CAL_ERR_FILE;
+            rc = io == CAL_IO_ABSENT ? CAL_PROBE_ABSENT : CAL_ERR_FILE;
         }
     }
     pathRelease(&path);
@@ -291,25 +290,20 @@ int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name)
     return rc;
 }
 
-int16_t fileWriteAt(BufferedFile *bf, const KZ_WCHAR *dir, const char *name)
+int16_t fileWriteAt(FileRef *file, const KZ_WCHAR *dir, const char *name, int32_t offset, const void *data,
+                    int32_t length)
 {
-    if (fileOpenNamed(&bf->file, dir, name, CAL_MODE_READ_WRITE) != CAL_OK) {
+    if (fileOpenNamed(file, dir, name, CAL_MODE_READ_WRITE) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     int16_t rc = CAL_OK;
-    if (bf->offset == -1) {
-        int32_t size = fileSize(&bf->file);
-        if (size < 0) {
-            rc = CAL_ERR_FILE;
-        } else {
-            bf->offset = size;
-        }
+    if (offset == -1) {
+        offset = fileSize(file); // -138 when unknown, which the seek refuses
     }
-    if (rc == CAL_OK &&
-        (fileSeek(&bf->file, bf->offset) != CAL_OK || fileWrite(&bf->file, bf->buffer.data, bf->length) != CAL_OK)) {
+    if (fileSeek(file, offset) != CAL_OK || fileWrite(file, data, length) != CAL_OK) {
         rc = CAL_ERR_FILE;
     }
-    fileClose(&bf->file);
+    fileClose(file);
     return rc;
 }
 

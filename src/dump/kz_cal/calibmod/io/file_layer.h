@@ -24,12 +24,12 @@ struct FileRef {
     const CalPlatform *platform;   // the host it runs on; null means the default backend
 };
 
+// A file with the bytes read from it. The buffer is always the record's own
+// allocation (or empty): it never points at memory of the caller.
 struct BufferedFile {
     FileRef file;
-    int32_t length;  // bytes read by fileReadAll, or to write by fileWriteAt
-    int32_t offset;  // where fileWriteAt writes; -1 means the end of the file
-    MemBlock buffer; // fileReadAll reads into it; fileWriteAt writes from its data,
-                     // which the caller may point at a buffer of its own
+    int32_t length;  // bytes read by fileReadAll or fileReadHead
+    MemBlock buffer; // fileReadAll and fileReadHead read into it
 };
 
 #define CAL_MODE_READ        0
@@ -39,7 +39,7 @@ struct BufferedFile {
 
 // Clears the record (no name, no directory, not open) and binds it to a host.
 void fileInit(FileRef *file, const CalPlatform *platform);
-// fileInit of the file and an empty buffer on the same host; length and offset 0.
+// fileInit of the file and an empty buffer on the same host; length 0.
 void bufferedFileInit(BufferedFile *bf, const CalPlatform *platform);
 
 // Sets dir when one is given (null keeps the old one) and copies the name.
@@ -89,7 +89,8 @@ int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // fileAssign then fileRecreate.
 int16_t fileRecreateNamed(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // fileAssign, then tries to open the file read-only and closes it again.
-// 1 when a regular file opened, 0 when nothing is at the name, -138 for
+// CAL_PROBE_REGULAR (1) when a regular file opened, CAL_PROBE_ABSENT (0)
+// when nothing is at the name, -138 for
 // anything else (a link, a directory, a FIFO, a failed open, no path).
 int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name);
 
@@ -122,16 +123,18 @@ int16_t dirLock(const CalPlatform *platform, const KZ_WCHAR *dir, uint32_t waitM
 void dirUnlock(const CalPlatform *platform, CalHandle token);
 
 // Reads the whole file into bf->buffer (exact size, not terminated) and sets
-// bf->length. The buffer must be empty (memReset) beforehand. 0; -2 when
+// bf->length. The buffer must be empty (memInit, memRelease) beforehand. 0; -2 when
 // nothing is at the name; -138 when it cannot be opened otherwise, -138 for an empty file or a failed size, position or
 // read; -108 without memory or with the buffer in use. Nothing is allocated
 // for an empty file; on a failure after the allocation the buffer stays
 // allocated and the caller frees it with memRelease. The file is closed on
 // every path.
 int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name);
-// Opens the existing file read-write and writes bf->length bytes from
-// bf->buffer.data at bf->offset; an offset of -1 is first replaced by the
-// file's size. 0 or -138. The file is closed on every path.
-int16_t fileWriteAt(BufferedFile *bf, const KZ_WCHAR *dir, const char *name);
+// Opens the existing file read-write and writes length bytes of data at
+// offset; an offset of -1 means the end of the file. CAL_OK or -138 (a
+// negative length or other negative offset too). The file is closed on every
+// path.
+int16_t fileWriteAt(FileRef *file, const KZ_WCHAR *dir, const char *name, int32_t offset, const void *data,
+                    int32_t length);
 
 #endif // KZ_FILE_LAYER_H

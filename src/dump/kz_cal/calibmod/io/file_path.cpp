@@ -68,7 +68,5 @@ void pathRelease(FilePath *path)
 {
     memRelease(&path->name);
     memRelease(&path->full);
-    memReset(&path->name);
-    memReset(&path->full);
     path->path = nullptr;
 }

@@ -31,30 +31,12 @@ int16_t memAllocBlock(uint32_t size, MemBlock *block)
     return memAlloc(size, block, &block->data) == CAL_OK ? CAL_OK : CAL_ERR_NO_MEMORY;
 }
 
-void memReset(MemBlock *block)
-{
-    block->data = nullptr;
-}
-
-void memFree(MemBlock *block)
+void memRelease(MemBlock *block)
 {
     if (block->handle != nullptr) {
         const CalPlatform *p = calPlatformOr(block->platform);
         p->free(p->ctx, block->handle);
     }
     block->handle = nullptr;
-}
-
-void memFreeIf(MemBlock *block, const void *p)
-{
-    if (p != nullptr) {
-        memFree(block);
-    }
-}
-
-void memRelease(MemBlock *block)
-{
-    if (block->data != nullptr) {
-        memFree(block);
-    }
+    block->data = nullptr;
 }

@@ -1,9 +1,9 @@
 // MemBlock: one zero-filled allocation from the global heap.
 //
-// Life of a block: empty (memReset) -> allocated (memAlloc, memAllocBlock)
-// -> freed (memFree, memRelease; data keeps its value) -> empty again only
-// through memReset. Whoever holds a block frees it before the call that
-// created it returns.
+// Life of a block: empty (memInit) -> allocated (memAlloc, memAllocBlock)
+// -> empty again (memRelease). A block is never half-freed: it either owns
+// its allocation or holds no pointer at all. Whoever holds a block releases
+// it before the call that created it returns.
 #ifndef KZ_MEM_BLOCK_H
 #define KZ_MEM_BLOCK_H
 
@@ -21,18 +21,13 @@ struct MemBlock {
 void memInit(MemBlock *block, const CalPlatform *platform);
 
 // Zero-filled allocation of size bytes into block->handle and *out. *out is
-// set to null first. 0, or CAL_ERR_NO_MEMORY.
+// set to null first. CAL_OK, or CAL_ERR_NO_MEMORY.
 int16_t memAlloc(uint32_t size, MemBlock *block, void **out);
-// memAlloc into the block's own data, only when data is null. 0, or
+// memAlloc into the block's own data, only when data is null. CAL_OK, or
 // CAL_ERR_NO_MEMORY (also when the block is in use; nothing is allocated then).
 int16_t memAllocBlock(uint32_t size, MemBlock *block);
-// Marks the block empty: data = null.
-void memReset(MemBlock *block);
-// Frees handle if not null, then clears handle. data is left as it is.
-void memFree(MemBlock *block);
-// memFree when p is not null.
-void memFreeIf(MemBlock *block, const void *p);
-// memFree when data is not null.
+// Frees the allocation, if any, and leaves the block empty (handle and data
+// null), still bound to its heap. Releasing an empty block does nothing.
 void memRelease(MemBlock *block);
 
 #endif // KZ_MEM_BLOCK_H

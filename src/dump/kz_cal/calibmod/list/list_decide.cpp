@@ -86,10 +86,8 @@ int16_t decide(CalibContext *ctx)
 
 int16_t listDecide(CalibContext *ctx)
 {
-    memReset(&ctx->listFile.buffer);
     int16_t rc = decide(ctx);
     memRelease(&ctx->listFile.buffer);
-    memReset(&ctx->listFile.buffer);
     ctx->listFile.length = 0;
     return rc;
 }

@@ -40,7 +40,11 @@ void listScanNames(char *text, int32_t length, ListNameVisit visit, void *arg);
 // True when name has the shape of a list file's name: five bytes, at least
 // three digits, ".ini" (in any case).
 bool listNameHasListShape(const char *name);
-// The first entry with the request key: 0 and its index, or -1 and index -1.
+// True when the entry has the request's key: list number and the three
+// parameters.
+bool listEntryHasKey(const ListEntry *entry, const CalibRequest *request);
+// The first entry with the request key: CAL_OK and its index, or CAL_FAIL
+// and index -1.
 int16_t listFind(CalibContext *ctx, int16_t *index);
 // Zero-fills size bytes and writes one line with CR LF. Returns its length;
 // 0 when it does not fit (size below 62 always fits any line).

@@ -70,11 +70,12 @@ bool textPartlyUnread(const char *text, int32_t length)
 
 // A last line without a line end is not read by splitLines. Parses it on its
 // own (without touching the text) so that the writer can decide whether it
-// may be ended and kept: 0 there is none, 1 it is a good line, -1 it is not.
+// may be ended and kept: CAL_OPEN_LINE_NONE there is none, CAL_OPEN_LINE_GOOD
+// it is a good line, CAL_OPEN_LINE_BAD it is not.
 int16_t parseOpenLine(const char *text, int32_t length, ListEntry *entry)
 {
     if (text == nullptr || length <= 0 || length > 32767) {
-        return 0;
+        return CAL_OPEN_LINE_NONE;
     }
     int32_t start = length;
     while (start > 0 && text[start - 1] != '\r' && text[start - 1] != '\n' && text[start - 1] != 0) {
@@ -82,15 +83,15 @@ int16_t parseOpenLine(const char *text, int32_t length, ListEntry *entry)
     }
     const int32_t rest = length - start;
     if (rest == 0) {
-        return 0;
+        return CAL_OPEN_LINE_NONE;
     }
     char line[CAL_LINE_BUFFER];
     if (rest >= static_cast<int32_t>(sizeof line)) {
-        return -1;
+        return CAL_OPEN_LINE_BAD;
     }
     memcpy(line, text + start, static_cast<size_t>(rest));
     line[rest] = 0;
-    return listParseLine(line, static_cast<int16_t>(rest), entry) == CAL_OK ? 1 : -1;
+    return listParseLine(line, static_cast<int16_t>(rest), entry) == CAL_OK ? CAL_OPEN_LINE_GOOD : CAL_OPEN_LINE_BAD;
 }
 
 } // namespace
@@ -109,7 +110,6 @@ int16_t listParse(CalibContext *ctx)
     ctx->entryCount = 0;
     ctx->entries = nullptr;
     memRelease(&ctx->entryBlock); // an earlier array, if any
-    memReset(&ctx->entryBlock);
     if (memAllocBlock(static_cast<uint32_t>(table.count) * sizeof(ListEntry), &ctx->entryBlock) != CAL_OK) {
         return CAL_ERR_NO_MEMORY;
     }
@@ -118,7 +118,6 @@ int16_t listParse(CalibContext *ctx)
         if (listParseLine(table.starts[i], table.lengths[i], &entries[i]) != CAL_OK) {
             // One malformed line makes the whole list unusable.
             memRelease(&ctx->entryBlock);
-            memReset(&ctx->entryBlock);
             return CAL_FAIL;
         }
         entries[i].lineNo = static_cast<int16_t>(i + 1);
@@ -133,7 +132,7 @@ void listScanNames(char *text, int32_t length, ListNameVisit visit, void *arg)
     // The unended last line first: the split below does not record it, but
     // its list may still end it and keep it.
     ListEntry entry;
-    if (parseOpenLine(text, length, &entry) == 1) {
+    if (parseOpenLine(text, length, &entry) == CAL_OPEN_LINE_GOOD) {
         visit(arg, entry.name);
     }
     LineTable table;
@@ -153,7 +152,7 @@ bool listNameHasListShape(const char *name)
         return false;
     }
     const char *ext = name + len - 4;
-    if (ext[0] != '.' || (ext[1] | 0x20) != 'i' || (ext[2] | 0x20) != 'n' || (ext[3] | 0x20) != 'i') {
+    if (ext[0] != '.' || !textSameNoCase(ext + 1, "ini", 3, -1)) {
         return false;
     }
     for (size_t i = 5; i < len - 4; ++i) {
@@ -164,12 +163,16 @@ bool listNameHasListShape(const char *name)
     return true;
 }
 
+bool listEntryHasKey(const ListEntry *entry, const CalibRequest *request)
+{
+    return entry->listNumber == request->listNumber && entry->param1 == request->param1 &&
+           entry->param2 == request->param2 && entry->param3 == request->param3;
+}
+
 int16_t listFind(CalibContext *ctx, int16_t *index)
 {
-    const CalibRequest *r = ctx->request;
     for (int16_t i = 0; i < ctx->entryCount; ++i) {
-        const ListEntry &e = ctx->entries[i];
-        if (e.listNumber == r->listNumber && e.param1 == r->param1 && e.param2 == r->param2 && e.param3 == r->param3) {
+        if (listEntryHasKey(&ctx->entries[i], ctx->request)) {
             *index = i;
             return CAL_OK;
         }

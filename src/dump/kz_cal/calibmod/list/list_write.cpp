@@ -51,30 +51,16 @@ int16_t appendListLine(CalibContext *ctx, char *data, int16_t length)
 // line is dropped by rewriting the list instead.
 bool openLineKeepable(const CalibContext *ctx)
 {
-    if (ctx->openLineState == 0) {
+    if (ctx->openLineState == CAL_OPEN_LINE_NONE) {
         return true;
     }
-    if (ctx->openLineState < 0 || ctx->entryCount + 2 > CAL_LINE_MAX) {
+    if (ctx->openLineState != CAL_OPEN_LINE_GOOD || ctx->entryCount + 2 > CAL_LINE_MAX) {
         return false;
     }
-    const ListEntry &e = ctx->openLine;
-    const CalibRequest *r = ctx->request;
-    if (e.listNumber == r->listNumber && e.param1 == r->param1 && e.param2 == r->param2 && e.param3 == r->param3) {
+    if (listEntryHasKey(&ctx->openLine, ctx->request)) {
         return false;
     }
-    for (int i = 0; i < CAL_NAME_SIZE; ++i) {
-        char a = e.name[i];
-        char b = ctx->chosenName[i];
-        a = (a >= 'A' && a <= 'Z') ? static_cast<char>(a - 'A' + 'a') : a;
-        b = (b >= 'A' && b <= 'Z') ? static_cast<char>(b - 'A' + 'a') : b;
-        if (a != b) {
-            return true;
-        }
-        if (a == 0) {
-            return false;
-        }
-    }
-    return false;
+    return !textSameNoCase(ctx->openLine.name, ctx->chosenName, CAL_NAME_SIZE, -1);
 }
 
 } // namespace
@@ -158,16 +144,16 @@ int16_t writeLines(CalibContext *ctx, FileRef *f)
 int16_t listRewrite(CalibContext *ctx)
 {
     FileRef *f = &ctx->listFile.file;
-    if (fileRemoveIfPresent(f, ctx->calibDir, CAL_TEMP_LIST_NAME) != CAL_OK ||
-        fileCreateNew(f, ctx->calibDir, CAL_TEMP_LIST_NAME) != CAL_OK) {
-        fileClose(f);
-        return CAL_ERR_FILE;
-    }
-    int16_t rc = writeLines(ctx, f);
+    bool created = fileRemoveIfPresent(f, ctx->calibDir, CAL_TEMP_LIST_NAME) == CAL_OK &&
+                   fileCreateNew(f, ctx->calibDir, CAL_TEMP_LIST_NAME) == CAL_OK;
+    int16_t rc = created ? writeLines(ctx, f) : CAL_ERR_FILE;
     if (rc == CAL_OK) {
         rc = fileFlush(f);
     }
-    fileClose(f);
+    fileClose(f); // the one close of the temporary list, whatever step failed
+    if (!created) {
+        return CAL_ERR_FILE; // the temporary name holds nothing this call made
+    }
     if (rc == CAL_OK) {
         rc = fileRenameNamed(ctx->platform, ctx->calibDir, CAL_TEMP_LIST_NAME, ctx->listFileName);
     }

@@ -4,6 +4,7 @@
 #include "cal_types.h"
 #include "list_file.h"
 #include "name_alloc.h"
+#include "text_util.h"
 
 namespace {
 
@@ -11,20 +12,11 @@ namespace {
 const char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 const int kCandidates = 35;
 
-char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // True when a similar entry already uses candidate c at the varied position.
 bool takenByEntry(const CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied, char c)
 {
     for (int16_t k = 0; k < count; ++k) {
-        if (lower(ctx->entries[similar[k]].name[varied]) == c) {
+        if (textLower(ctx->entries[similar[k]].name[varied]) == c) {
             return true;
         }
     }
@@ -51,10 +43,10 @@ bool takeFreeCandidate(CalibContext *ctx, const int16_t *similar, int16_t count,
         FileRef probe;
         fileInit(&probe, ctx->platform);
         int16_t there = fileProbe(&probe, ctx->calibDir, ctx->chosenNameBuf);
-        if (there == 0) {
+        if (there == CAL_PROBE_ABSENT) {
             return true; // nothing at the name
         }
-        if (there == 1 && orphan == 0) {
+        if (there == CAL_PROBE_REGULAR && orphan == 0) {
             orphan = c;
         }
         // A link, a directory, a FIFO or a file that cannot be told: taken.
@@ -74,7 +66,7 @@ void nameCopyLower(char *dst, const char *src, int16_t *length, int16_t *varied)
     *varied = -1;
     int16_t lastDot = -1;
     for (int16_t i = 0; i < CAL_NAME_SIZE; ++i) {
-        dst[i] = lower(src[i]);
+        dst[i] = textLower(src[i]);
         if (src[i] == 0) {
             *length = i;
             break;
@@ -93,14 +85,7 @@ int16_t nameCollectSimilar(const CalibContext *ctx, int16_t length, int16_t vari
     const char *source = ctx->names->sourceName;
     int16_t count = 0;
     for (int16_t i = 0; i < ctx->entryCount && count < CAL_SIMILAR_MAX; ++i) {
-        const char *name = ctx->entries[i].name;
-        bool same = true;
-        for (int16_t k = 0; k < length && same; ++k) {
-            if (k != varied && upper(name[k]) != upper(source[k])) {
-                same = false;
-            }
-        }
-        if (same) {
+        if (textSameNoCase(ctx->entries[i].name, source, length, varied)) {
             similar[count++] = i;
         }
     }
@@ -161,7 +146,7 @@ int16_t nameAllocate(CalibContext *ctx, int16_t mode)
     // new key's curves: it gives way too.
     for (int16_t k = 0; k < own; ++k) {
         ListEntry &e = ctx->entries[similar[k]];
-        if (lower(e.name[varied]) == lower(ctx->chosenNameBuf[varied])) {
+        if (textLower(e.name[varied]) == textLower(ctx->chosenNameBuf[varied])) {
             e.lineNo = CAL_LINE_DROPPED;
         }
     }

@@ -6,13 +6,9 @@
 #include "cal_types.h"
 #include "list_file.h"
 #include "name_alloc.h"
+#include "text_util.h"
 
 namespace {
-
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 struct Scan {
     CalibContext *ctx;
@@ -37,24 +33,25 @@ void markName(void *arg, const char *name)
 // but cannot be read ends the allocation: its copies are unknown.
 int16_t markListNames(Scan *scan, const char *name)
 {
-    BufferedFile bf;
-    bufferedFileInit(&bf, scan->ctx->platform);
-    bf.buffer = scan->text;
-    fileAssign(&bf.file, scan->ctx->calibDir, name);
-    int16_t rc = fileOpenOrAbsent(&bf.file, CAL_MODE_READ);
+    FileRef file;
+    fileInit(&file, scan->ctx->platform);
+    fileAssign(&file, scan->ctx->calibDir, name);
+    int16_t rc = fileOpenOrAbsent(&file, CAL_MODE_READ);
     if (rc == CAL_ERR_OPEN) {
         return CAL_OK;
     }
     if (rc != CAL_OK) {
         return CAL_ERR_FILE;
     }
+    // The scan's one text buffer, which the scan owns, serves every list.
+    char *text = static_cast<char *>(scan->text.data);
     int32_t got = 0;
-    rc = fileReadSome(&bf.file, bf.buffer.data, CAL_LIST_READ_MAX + 1, &got);
-    fileClose(&bf.file);
+    rc = fileReadSome(&file, text, CAL_LIST_READ_MAX + 1, &got);
+    fileClose(&file);
     if (rc != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    listScanNames(static_cast<char *>(bf.buffer.data), got, markName, scan);
+    listScanNames(text, got, markName, scan);
     return CAL_OK;
 }
 
@@ -82,20 +79,15 @@ bool visitName(void *arg, const char *name)
 
 int16_t nameVariedChar(const char *pattern, int16_t length, int16_t varied, const char *name)
 {
-    if (strnlen(name, CAL_NAME_SIZE) != static_cast<size_t>(length)) {
+    if (strnlen(name, CAL_NAME_SIZE) != static_cast<size_t>(length) || !textSameNoCase(name, pattern, length, varied)) {
         return 0;
     }
-    for (int16_t k = 0; k < length; ++k) {
-        if (k != varied && lower(name[k]) != lower(pattern[k])) {
-            return 0;
-        }
-    }
-    return static_cast<unsigned char>(lower(name[varied]));
+    return static_cast<unsigned char>(textLower(name[varied]));
 }
 
 bool nameSetHas(const NameSet *set, char c)
 {
-    unsigned char u = static_cast<unsigned char>(lower(c));
+    unsigned char u = static_cast<unsigned char>(textLower(c));
     return ((set->bits[u >> 6] >> (u & 63)) & 1u) != 0;
 }
 
@@ -117,7 +109,6 @@ int16_t nameScanDirectory(CalibContext *ctx, int16_t length, int16_t varied, Nam
     markName(&scan, ctx->listFileName);
     int16_t rc = dirList(ctx->platform, ctx->calibDir, visitName, &scan);
     memRelease(&scan.text);
-    memReset(&scan.text);
     if (scan.rc != CAL_OK) {
         return scan.rc;
     }

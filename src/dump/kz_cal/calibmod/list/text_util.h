@@ -1,5 +1,6 @@
 // Small text routines of the list file: line and field splitting in place,
-// blank trimming, decimal parsing and formatting.
+// blank trimming, decimal parsing and formatting, and the one case folding
+// of names.
 #ifndef KZ_TEXT_UTIL_H
 #define KZ_TEXT_UTIL_H
 
@@ -39,5 +40,13 @@ int16_t parseNumber(const char *s, int32_t *value);
 int16_t formatUnsigned(char *buffer, uint32_t value);
 // Sets count bytes to zero; nothing for a count of 0 or less.
 void zeroFill(void *buffer, int32_t count);
+// 'A'..'Z' as 'a'..'z'; every other byte (digits, marks, bytes above 127) as
+// it is. Names are folded with this and nothing else.
+char textLower(char c);
+// True when a and b hold the same text in their first n bytes, letters
+// compared without case (textLower). The byte at skip is passed over (-1:
+// none); a position where both hold a terminator ends the comparison early,
+// so bytes after the end of both texts never count.
+bool textSameNoCase(const char *a, const char *b, int32_t n, int32_t skip);
 
 #endif // KZ_TEXT_UTIL_H

@@ -3,6 +3,7 @@
 
 #include "byte_order.h"
 #include "cal_types.h"
+#include "tagged_body.h"
 
 namespace {
 
@@ -21,12 +22,6 @@ int16_t plainPlaneCount(int32_t tableId)
     return 0;
 }
 
-// True when [offset, offset + length) lies inside a body of size bytes.
-bool inside(int64_t offset, int64_t length, int32_t size)
-{
-    return offset >= 0 && offset + length <= size;
-}
-
 } // namespace
 
 int16_t updatePlainTable(const CalibContext *ctx, const BuiltInTable *table, int32_t tableId, uint8_t *body,
@@ -36,83 +31,37 @@ int16_t updatePlainTable(const CalibContext *ctx, const BuiltInTable *table, int
     if (planes == 0) {
         return CAL_FAIL;
     }
-    if (!inside(0, static_cast<int64_t>(planes) * CURVE_BYTES, bodySize)) {
-        return CAL_FAIL;
+    if (static_cast<int64_t>(planes) * CURVE_BYTES > bodySize) {
+        return CAL_FAIL; // the body is shorter than its curves
     }
     for (int16_t i = 0; i < planes && i < slotCount; ++i) {
         copyBuiltInCurve(ctx, table, body + CURVE_BYTES * i, ids[i], curveNumbers[i]);
     }
-    return 0;
+    return CAL_OK;
 }
 
 int16_t updateTaggedTable(const CalibContext *ctx, const BuiltInTable *table, uint8_t *body, int32_t bodySize,
                           const int16_t *ids, const int16_t *curveNumbers, int16_t slotCount)
 {
-    const uint8_t order = ctx->byteOrder;
-    if (!inside(0, 16, bodySize)) {
+    TaggedBody reader;
+    TaggedPlanes planes;
+    if (taggedOpen(&reader, body, bodySize, ctx->byteOrder) != CAL_OK ||
+        taggedCollectPlanes(&reader, &planes) != CAL_OK) {
         return CAL_FAIL;
     }
-    int32_t itemCount = static_cast<int32_t>(readWord(order, body + 8));
-    if (itemCount > 0 && !inside(16, static_cast<int64_t>(itemCount) * 8, bodySize)) {
-        return CAL_FAIL;
-    }
-
-    bool countSet = false;
-    int32_t planeCount = 0;
-    int16_t collected = 0;
-    uint32_t positions[TAGGED_PLANE_MAX];
-    for (int32_t i = 0; i < itemCount; ++i) {
-        const uint8_t *item = body + 16 + 8 * i;
-        uint32_t tag = readWord(order, item) >> 24;
-        uint32_t value = readWord(order, item + 4);
-        if (tag == ITEM_PLANE_COUNT) {
-            planeCount = static_cast<int32_t>(value);
-            if (planeCount >= TAGGED_PLANE_MAX + 1) {
-                return CAL_FAIL;
-            }
-            countSet = true;
-        } else if (tag == ITEM_SKIP) {
-            // nothing to do
-        } else if (tag == ITEM_PLANE) {
-            if (!countSet || collected >= planeCount) {
-                return CAL_FAIL;
-            }
-            positions[collected++] = value;
-        } else {
+    // Plane by plane: a plane that fails leaves the planes before it
+    // rewritten.
+    for (int32_t b = 0; b < planes.count; ++b) {
+        TaggedPlane plane;
+        if (taggedReadPlane(&reader, planes.positions[b], &plane) != CAL_OK) {
             return CAL_FAIL;
         }
-    }
-    if (!countSet || planeCount <= 0) {
-        return 0;
-    }
-    // Every plane needs its plane item.
-    if (collected < planeCount) {
-        return CAL_FAIL;
-    }
-
-    for (int32_t b = 0; b < planeCount; ++b) {
-        const int64_t pos = positions[b];
-        if (!inside(pos, 64, bodySize)) {
-            return CAL_FAIL;
-        }
-        uint8_t *plane = body + pos;
-        if ((readWord(order, plane + 24) >> 24) != ITEM_PLANE_COUNT) {
-            return CAL_FAIL;
-        }
-        int32_t slot = static_cast<int32_t>(readWord(order, plane + 28));
-        if (readWord(order, plane + 56) != CURVE_DESCRIPTOR) {
-            return CAL_FAIL;
-        }
-        uint32_t curvePos = readWord(order, plane + 60);
-        if (!inside(pos + curvePos, CURVE_BYTES, bodySize)) {
-            return CAL_FAIL;
-        }
-        if (slot < 0 || slot >= slotCount) {
+        if (plane.slot < 0 || plane.slot >= slotCount) {
             continue; // no adjustment for this plane
         }
-        copyBuiltInCurve(ctx, table, plane + curvePos, ids[slot], curveNumbers[slot]);
+        copyBuiltInCurve(ctx, table, plane.curve, ids[plane.slot], curveNumbers[plane.slot]);
     }
-    return 0;
+    return CAL_OK;
 }
 
 int16_t updateCurveTableWith(const CalibContext *ctx, const BuiltInTableList *list, int32_t tableId, uint8_t *body,
@@ -129,11 +78,11 @@ int16_t updateCurveTableWith(const CalibContext *ctx, const BuiltInTableList *li
         }
         int16_t rc = tagged ? updateTaggedTable(ctx, table, body, bodySize, ids, curveNumbers, slotCount)
                             : updatePlainTable(ctx, table, tableId, body, bodySize, ids, curveNumbers, slotCount);
-        if (rc != 0) {
+        if (rc != CAL_OK) {
             return rc;
         }
     }
-    return 0;
+    return CAL_OK;
 }
 
 int16_t updateCurveTable(const CalibContext *ctx, int32_t tableId, uint8_t *body, int32_t bodySize)

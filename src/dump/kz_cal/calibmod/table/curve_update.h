@@ -9,8 +9,8 @@
 // its curve). Words of a body are read as converted copies; a body keeps its
 // stored bytes except for the curves that are replaced.
 //
-// Codes: 0; CAL_FAIL (-1) for a malformed body; updateTableFile answers
-// CAL_OK or CAL_ERR_FILE.
+// Codes: CAL_OK; CAL_FAIL (-1) for a malformed body; updateTableFile answers
+// CAL_OK or CAL_ERR_FILE. Tagged bodies are read through tagged_body.h.
 #ifndef KZ_CURVE_UPDATE_H
 #define KZ_CURVE_UPDATE_H
 

@@ -81,27 +81,31 @@ int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, ui
 {
     TableFile *tf = &ctx->table.tableFile;
     int16_t rc = tableLoad(tf, "KZDB", dbId, TABLE_KIND_KZDB);
-    if (rc != 0) {
+    if (rc != CAL_OK) {
         return tf->request.notListed || tf->request.malformed ? CAL_FAIL : rc;
     }
 
     uint8_t *body = tf->loadedBody;
     int32_t size = tf->loadedSize;
-    if (size < DB_HEADER_SIZE) {
-        tableRelease(tf);
-        return CAL_FAIL;
-    }
     uint8_t selector = static_cast<uint8_t>(ctx->byteOrder | CONVERT_WORDS);
-    convertOrder(selector, body, DB_HEADER_SIZE, 4);
-    int16_t kind = static_cast<int16_t>(headerWord(body, 0) & 0xFFFF);
-    int32_t count = headerWord(body, 1);
-    int32_t recordSize = dbRecordSize(kind);
-    // Records are counted with a signed 16-bit index and must lie inside the
-    // body; a count that does not fit makes the table unreadable.
-    if (recordSize > 0 && count > 0 &&
-        (count > 32767 || DB_HEADER_SIZE + static_cast<int64_t>(count) * recordSize > size)) {
-        tableRelease(tf);
-        return CAL_FAIL;
+    int16_t kind = 0;
+    int32_t count = 0;
+    int32_t recordSize = 0;
+    rc = CAL_FAIL; // a body too short for its header
+    if (size >= DB_HEADER_SIZE) {
+        convertOrder(selector, body, DB_HEADER_SIZE, 4);
+        kind = static_cast<int16_t>(headerWord(body, 0) & 0xFFFF);
+        count = headerWord(body, 1);
+        recordSize = dbRecordSize(kind);
+        // Records are counted with a signed 16-bit index and must lie inside
+        // the body; a count that does not fit makes the table unreadable.
+        bool fits = recordSize <= 0 || count <= 0 ||
+                    (count <= 32767 && DB_HEADER_SIZE + static_cast<int64_t>(count) * recordSize <= size);
+        rc = fits ? CAL_OK : CAL_FAIL;
+    }
+    if (rc != CAL_OK) {
+        tableRelease(tf); // ruled out by its content: nothing stays loaded
+        return rc;
     }
     *header = body;
     *records = body + DB_HEADER_SIZE;
@@ -111,7 +115,7 @@ int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, ui
             convertRecord(selector, body + DB_HEADER_SIZE + i * recordSize, kind);
         }
     }
-    return 0;
+    return CAL_OK;
 }
 
 int16_t collectTableIds(CalibContext *ctx)
@@ -127,7 +131,7 @@ int16_t collectTableIds(CalibContext *ctx)
         if (rc == CAL_FAIL) {
             continue; // not listed, or malformed in the file
         }
-        if (rc != 0) {
+        if (rc != CAL_OK) {
             return rc;
         }
         int32_t recordSize = dbRecordSize(layout);
@@ -146,5 +150,5 @@ int16_t collectTableIds(CalibContext *ctx)
         }
         tableRelease(&ctx->table.tableFile);
     }
-    return full ? CAL_FAIL : 0;
+    return full ? CAL_FAIL : CAL_OK;
 }

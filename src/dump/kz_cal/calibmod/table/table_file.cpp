@@ -9,10 +9,10 @@ namespace {
 
 int16_t readInt32(FileRef *file, int32_t offset, int32_t *out)
 {
-    if (fileSeek(file, offset) != 0) {
+    if (fileSeek(file, offset) != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    return fileRead(file, out, 4) == 0 ? 0 : CAL_ERR_FILE;
+    return fileRead(file, out, 4) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
 // True when the bytes [offset, offset + length) lie inside a file of
@@ -39,6 +39,37 @@ void fillRequest(TableRequest *request, const char *kindName, uint16_t tableId, 
     request->kindTag = kindTag;
 }
 
+// Reads the count directory entries at the file's position into a block of
+// its own, which it releases before returning, and finds the first entry
+// with the request's kind tag and id. CAL_OK with *tablePos, CAL_FAIL when
+// no entry matches, CAL_ERR_FILE or CAL_ERR_NO_MEMORY.
+int16_t directoryFind(FileRef *file, int32_t count, const TableRequest *request, int32_t *tablePos)
+{
+    uint32_t entryBytes = static_cast<uint32_t>(count) * TABLE_DIR_ENTRY_SIZE;
+    MemBlock entries;
+    memInit(&entries, file->platform);
+    if (memAllocBlock(entryBytes, &entries) != CAL_OK) {
+        return CAL_ERR_NO_MEMORY;
+    }
+    int16_t rc = CAL_ERR_FILE;
+    if (fileRead(file, entries.data, static_cast<int32_t>(entryBytes)) == CAL_OK) {
+        rc = CAL_FAIL;
+        const uint8_t *e = static_cast<const uint8_t *>(entries.data);
+        for (int32_t i = 0; i < count && rc == CAL_FAIL; ++i, e += TABLE_DIR_ENTRY_SIZE) {
+            int32_t tag;
+            uint16_t id;
+            std::memcpy(&tag, e, 4);
+            std::memcpy(&id, e + 4, 2);
+            if (tag == request->kindTag && id == request->tableId) {
+                std::memcpy(tablePos, e + 8, 4);
+                rc = CAL_OK;
+            }
+        }
+    }
+    memRelease(&entries);
+    return rc;
+}
+
 } // namespace
 
 int32_t tableLocate(FileRef *file, TableRequest *request)
@@ -57,13 +88,13 @@ int32_t tableLocate(FileRef *file, TableRequest *request)
         return malformedTable(request);
     }
     int32_t dirPos, count;
-    if (readInt32(file, request->kindTag, &dirPos) != 0) {
+    if (readInt32(file, request->kindTag, &dirPos) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     if (!inside(dirPos, 4, fileBytes)) {
         return malformedTable(request);
     }
-    if (readInt32(file, dirPos, &count) != 0) {
+    if (readInt32(file, dirPos, &count) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     if (count <= 0) {
@@ -76,41 +107,21 @@ int32_t tableLocate(FileRef *file, TableRequest *request)
         return malformedTable(request);
     }
 
-    uint32_t entryBytes = static_cast<uint32_t>(count) * TABLE_DIR_ENTRY_SIZE;
-    MemBlock entries;
-    memInit(&entries, file->platform);
-    if (memAllocBlock(entryBytes, &entries) != 0) {
-        return CAL_ERR_NO_MEMORY;
-    }
-    if (fileRead(file, entries.data, static_cast<int32_t>(entryBytes)) != 0) {
-        memRelease(&entries);
-        return CAL_ERR_FILE;
-    }
-    // The first entry with the same kind tag and id is the table.
-    const uint8_t *e = static_cast<const uint8_t *>(entries.data);
-    bool found = false;
     int32_t tablePos = 0;
-    for (int32_t i = 0; i < count && !found; ++i, e += TABLE_DIR_ENTRY_SIZE) {
-        int32_t tag;
-        uint16_t id;
-        std::memcpy(&tag, e, 4);
-        std::memcpy(&id, e + 4, 2);
-        if (tag == request->kindTag && id == request->tableId) {
-            std::memcpy(&tablePos, e + 8, 4);
-            found = true;
-        }
-    }
-    memRelease(&entries);
-    if (!found) {
+    int16_t found = directoryFind(file, count, request, &tablePos);
+    if (found == CAL_FAIL) {
         request->notListed = 1;
         return CAL_ERR_FILE;
+    }
+    if (found != CAL_OK) {
+        return found;
     }
 
     if (!inside(tablePos, 4, fileBytes)) {
         return malformedTable(request);
     }
     int32_t size;
-    if (readInt32(file, tablePos, &size) != 0) {
+    if (readInt32(file, tablePos, &size) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     if (size < 0 || !inside(static_cast<int64_t>(tablePos) + 4, size, fileBytes)) {
@@ -125,18 +136,16 @@ int16_t tableReadBody(FileRef *file, TableRequest *request)
     if (size == CAL_ERR_FILE || size == CAL_ERR_NO_MEMORY) {
         return static_cast<int16_t>(size);
     }
-    memReset(&request->bodyBlock);
-    if (memAllocBlock(static_cast<uint32_t>(size), &request->bodyBlock) != 0) {
+    if (memAllocBlock(static_cast<uint32_t>(size), &request->bodyBlock) != CAL_OK) {
         return CAL_ERR_NO_MEMORY;
     }
-    if (fileRead(file, request->bodyBlock.data, size) != 0) {
+    if (fileRead(file, request->bodyBlock.data, size) != CAL_OK) {
         memRelease(&request->bodyBlock);
-        memReset(&request->bodyBlock);
         return CAL_ERR_FILE;
     }
     request->body = static_cast<uint8_t *>(request->bodyBlock.data);
     request->bodySize = size;
-    return 0;
+    return CAL_OK;
 }
 
 int16_t tableWriteBody(FileRef *file, TableRequest *request, int32_t expectedSize)
@@ -148,7 +157,7 @@ int16_t tableWriteBody(FileRef *file, TableRequest *request, int32_t expectedSiz
     if (size > 0 && !request->body) {
         return CAL_ERR_FILE;
     }
-    return fileWrite(file, request->body, size) == 0 ? 0 : CAL_ERR_FILE;
+    return fileWrite(file, request->body, size) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
 int16_t tableLoad(TableFile *table, const char *kindName, uint16_t tableId, int32_t kindTag)
@@ -158,12 +167,12 @@ int16_t tableLoad(TableFile *table, const char *kindName, uint16_t tableId, int3
     table->request.body = nullptr;
     table->request.bodySize = 0;
     int16_t rc = tableReadBody(&table->file, &table->request);
-    if (rc != 0) {
+    if (rc != CAL_OK) {
         return rc;
     }
     table->loadedBody = table->request.body;
     table->loadedSize = table->request.bodySize;
-    return 0;
+    return CAL_OK;
 }
 
 int16_t tableStore(TableFile *table, const char *kindName, uint16_t tableId, int32_t kindTag)
@@ -175,10 +184,7 @@ int16_t tableStore(TableFile *table, const char *kindName, uint16_t tableId, int
 
 void tableRelease(TableFile *table)
 {
-    if (!table->loadedBody) {
-        return;
-    }
-    memFree(&table->request.bodyBlock);
+    memRelease(&table->request.bodyBlock); // nothing when no body is held
     table->request.body = nullptr;
     table->loadedBody = nullptr;
     table->loadedSize = 0;

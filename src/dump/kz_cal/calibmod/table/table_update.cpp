@@ -10,12 +10,12 @@ int16_t loadCurveTable(CalibContext *ctx, int32_t tableId, uint8_t **body, int32
 {
     TableFile *tf = &ctx->table.tableFile;
     int16_t rc = tableLoad(tf, "KZHT", static_cast<uint16_t>(tableId & 0xFFFF), TABLE_KIND_KZHT);
-    if (rc != 0) {
+    if (rc != CAL_OK) {
         return rc;
     }
     *body = tf->loadedBody;
     *bodySize = tf->loadedSize;
-    return 0;
+    return CAL_OK;
 }
 
 int16_t storeCurveTable(CalibContext *ctx, int32_t tableId)
@@ -26,7 +26,7 @@ int16_t storeCurveTable(CalibContext *ctx, int32_t tableId)
 int16_t updateAllTables(CalibContext *ctx)
 {
     int16_t rc = collectTableIds(ctx);
-    if (rc != 0) {
+    if (rc != CAL_OK) {
         return rc;
     }
     TableFile *tf = &ctx->table.tableFile;
@@ -36,31 +36,30 @@ int16_t updateAllTables(CalibContext *ctx)
         uint8_t *body = nullptr;
         int32_t size = 0;
         // A named table that is missing or malformed ends the update.
-        if (loadCurveTable(ctx, id, &body, &size) != 0) {
-            return CAL_FAIL;
+        rc = loadCurveTable(ctx, id, &body, &size);
+        if (rc == CAL_OK) {
+            rc = updateCurveTable(ctx, id, body, size);
         }
-        if (updateCurveTable(ctx, id, body, size) != 0) {
-            tableRelease(tf);
-            return CAL_FAIL;
+        if (rc == CAL_OK) {
+            rc = storeCurveTable(ctx, id);
         }
-        rc = storeCurveTable(ctx, id);
-        tableRelease(tf);
-        if (rc != 0) {
+        tableRelease(tf); // the one release of this table's body, whatever step failed
+        if (rc != CAL_OK) {
             return CAL_FAIL;
         }
     }
-    return 0;
+    return CAL_OK;
 }
 
 int16_t updateTableFile(CalibContext *ctx)
 {
     TableFile *tf = &ctx->table.tableFile;
-    if (fileOpenForUpdate(&tf->file, ctx->calibDir, ctx->chosenName) != 0) {
-        fileClose(&tf->file); // in case the open got as far as a handle
-        return CAL_ERR_FILE;
+    int16_t rc = fileOpenForUpdate(&tf->file, ctx->calibDir, ctx->chosenName);
+    if (rc == CAL_OK) {
+        rc = updateAllTables(ctx);
     }
-    int16_t rc = updateAllTables(ctx);
-    tableRelease(tf); // nothing stays loaded, whatever path was taken
+    // The one cleanup: nothing stays loaded or open, whatever path was taken.
+    tableRelease(tf);
     fileClose(&tf->file);
-    return rc != 0 ? CAL_ERR_FILE : CAL_OK;
+    return rc != CAL_OK ? CAL_ERR_FILE : CAL_OK;
 }
