@@ -46,7 +46,14 @@ TEST_F(FileLayerTest, MemBlockLifecycle)
     EXPECT_EQ(memAllocBlock(4, &b), CAL_ERR_NO_MEMORY);
     EXPECT_EQ(fake.allocs, before);
     memRelease(&b);
+    EXPECT_EQ(b.data, nullptr) << "a released block is empty";
+    EXPECT_EQ(b.handle, nullptr);
     memRelease(&b); // the block is empty now: nothing more happens
+    EXPECT_EQ(fake.outstandingAllocs, 0);
+
+    // Released, the block takes a new allocation without a reset between.
+    ASSERT_EQ(memAllocBlock(4, &b), CAL_OK);
+    memRelease(&b);
     EXPECT_EQ(fake.outstandingAllocs, 0);
 
     fake.failAllocAt = fake.allocs + 1;

@@ -134,4 +134,34 @@ TEST(ParseNumber, ReadingRules)
     }
 }
 
+TEST(TextCase, OnlyLettersFold)
+{
+    EXPECT_EQ(textLower('A'), 'a');
+    EXPECT_EQ(textLower('Z'), 'z');
+    // The neighbours of the letters and bytes above 127 stay as they are: a
+    // fold by setting bit 5 would make '@' of '`', '[' of '{', 0xC0 of 0xE0.
+    for (char c : {'@', '[', '`', '{', '0', '.', '~'}) {
+        EXPECT_EQ(textLower(c), c) << c;
+    }
+    EXPECT_EQ(textLower(static_cast<char>(0xC0)), static_cast<char>(0xC0));
+}
+
+TEST(TextCase, SameNoCaseComparesNamesAsTheListDoes)
+{
+    EXPECT_TRUE(textSameNoCase("Table1.DAT", "table1.dat", 16, -1));
+    EXPECT_FALSE(textSameNoCase("tab@e", "tab`e", 16, -1));
+    EXPECT_FALSE(textSameNoCase("a[b", "a{b", 16, -1));
+    EXPECT_FALSE(textSameNoCase("\xC0x", "\xE0x", 16, -1));
+    // A text that ends before the other differs; where both end, the bytes
+    // after the terminators never count.
+    EXPECT_FALSE(textSameNoCase("map", "maps", 16, -1));
+    const char a[8] = {'m', 'a', 'p', 0, 'x', 'x', 'x', 'x'};
+    const char b[8] = {'M', 'A', 'P', 0, 'y', 'y', 'y', 'y'};
+    EXPECT_TRUE(textSameNoCase(a, b, 8, -1));
+    // Only the first n bytes, and never the one at skip.
+    EXPECT_TRUE(textSameNoCase("table1.dat", "TABLE9.dat", 10, 5));
+    EXPECT_FALSE(textSameNoCase("table1.dat", "TABLE9.dat", 10, 4));
+    EXPECT_TRUE(textSameNoCase("abcX", "ABCy", 3, -1));
+}
+
 } // namespace
