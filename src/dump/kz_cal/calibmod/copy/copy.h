@@ -33,7 +33,7 @@ int16_t copyCurrency(CalibContext *ctx);
 // leftover of that name is removed, the source (read through links: the
 // source directory is the caller's) is copied in CAL_COPY_CHUNK pieces into
 // a new file, its tables are updated, and the file is made durable and
-// closed. 0, CAL_ERR_NO_MEMORY or CAL_ERR_FILE; on failure the temporary
+// closed. CAL_OK, CAL_ERR_NO_MEMORY or CAL_ERR_FILE; on failure the temporary
 // file is gone.
 int16_t copyMake(CalibContext *ctx);
 // Renames the temporary copy onto chosenName, replacing what is there in
@@ -42,7 +42,7 @@ int16_t copyInstall(CalibContext *ctx);
 // Removes the file (or link) at chosenName when there is one, so that the
 // list may name it before the copy is installed. 0 or CAL_ERR_FILE.
 int16_t copyClearName(CalibContext *ctx);
-// Removes what a killed call may have left: both temporary names. 0, or
+// Removes what a killed call may have left: both temporary names. CAL_OK, or
 // CAL_ERR_FILE when something at either name cannot be removed.
 int16_t tempClear(CalibContext *ctx);
 

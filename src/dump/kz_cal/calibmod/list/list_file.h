@@ -16,7 +16,7 @@
 // empty name) when the prefix holds a zero byte, '/', '\\' or ':'.
 bool listBuildName(CalibContext *ctx);
 // Reads and parses the list, finds the request key, allocates a name when
-// needed; sets state (1, 2 or 3) and chosenNameBuf. 0; -108; -128 when
+// needed; sets state (1, 2 or 3) and chosenNameBuf. CAL_OK; -108; -128 when
 // listPrefix or sourceName yield no usable name; -138 when the list is
 // there but cannot be opened or read, or no name can be given without
 // touching another entry's copy. The list text is released before it
@@ -24,11 +24,11 @@ bool listBuildName(CalibContext *ctx);
 int16_t listDecide(CalibContext *ctx);
 // Builds the list file's name and reads its first CAL_LIST_READ_MAX + 1
 // bytes into ctx->listFile (length 0 for an empty file). Codes of
-// fileReadHead: 0, -2 (nothing there), -138, -108; -128 for an unusable
+// fileReadHead: CAL_OK, -2 (nothing there), -138, -108; -128 for an unusable
 // prefix.
 int16_t listRead(CalibContext *ctx);
 // Splits the text of ctx->listFile into lines and parses each into a new
-// entry array. 0; -1 for a malformed line (entryCount 0); -108.
+// entry array. CAL_OK; -1 for a malformed line (entryCount 0); -108.
 int16_t listParse(CalibContext *ctx);
 // Parses one zero-terminated line (length bytes) into entry. 0 or -1.
 int16_t listParseLine(char *line, int16_t length, ListEntry *entry);

@@ -22,7 +22,7 @@ struct NameSet {
 // at its name wins; then the first not taken that holds a regular file no
 // list names (an orphan); then, in mode 3, the oldest similar entry whose
 // name no other list names is dropped (lineNo -1, with any other entry of
-// the list naming the same file) and its name reused. 0; CAL_ERR_REQUEST
+// the list naming the same file) and its name reused. CAL_OK; CAL_ERR_REQUEST
 // when sourceName yields no name (no terminator in 16 bytes, no '.' after
 // the first character, or a character that cannot stay inside calibDir);
 // CAL_ERR_FILE when every name is taken or the directory or another list
@@ -45,7 +45,7 @@ bool nameSetHas(const NameSet *set, char c);
 // Reads the directory listing of calibDir and every other list file in it,
 // and collects the varied characters of the names those lists give and of
 // list files' names shaped like a candidate; the own list's name counts
-// too. chosenNameBuf holds the pattern. 0, CAL_ERR_FILE when the directory
+// too. chosenNameBuf holds the pattern. CAL_OK, CAL_ERR_FILE when the directory
 // or a list that is there cannot be read, CAL_ERR_NO_MEMORY.
 int16_t nameScanDirectory(CalibContext *ctx, int16_t length, int16_t varied, NameSet *taken);
 // All candidates taken: drops the similar entry with the smallest lineNo and

@@ -29,7 +29,7 @@ extern const int16_t kDatabaseNumbers[DB_DATABASE_COUNT];
 // Loads the KZDB table dbId into the context's table file record, converts
 // its header and records to host order, and hands out the header, the first
 // record and the layout. The body stays loaded; the caller releases it with
-// tableRelease. Codes: 0; CAL_FAIL when the file's content rules the table
+// tableRelease. Codes: CAL_OK; CAL_FAIL when the file's content rules the table
 // out (nothing stays loaded): it is not in the directory, the file is too
 // short for the directory's header word, its directory, size word or body
 // runs past the end of the file, or its body cannot hold its header or its

@@ -32,12 +32,12 @@
 // seek or read of the host.
 int32_t tableLocate(FileRef *file, TableRequest *request);
 // Reads the requested body into a new zero-filled buffer owned by
-// request->bodyBlock and sets body and bodySize. 0, CAL_ERR_FILE or
+// request->bodyBlock and sets body and bodySize. CAL_OK, CAL_ERR_FILE or
 // CAL_ERR_NO_MEMORY; on failure nothing stays allocated.
 int16_t tableReadBody(FileRef *file, TableRequest *request);
 // Writes request->body over the stored body of the same table, after a fresh
 // directory walk. CAL_ERR_FILE (and nothing written) when the table cannot be
-// located or its stored size differs from expectedSize; 0 otherwise.
+// located or its stored size differs from expectedSize; CAL_OK otherwise.
 int16_t tableWriteBody(FileRef *file, TableRequest *request, int32_t expectedSize);
 
 // Reads the body of the table (kind name, id, kind tag) into the record; on
