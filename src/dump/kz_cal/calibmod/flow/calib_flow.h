@@ -22,19 +22,19 @@ int16_t calibrateWith(const CalPlatform *platform, const CalibRequest *request, 
 
 // ---- Validation (calib_validate.cpp) -------------------------------------
 
-// mode is in the accepted mode list. 0 or CAL_ERR_REQUEST.
+// mode is in the accepted mode list. CAL_OK or CAL_ERR_REQUEST.
 int16_t modeCheck(const CalibRequest *request);
 // Every id in a slot that the mode uses is NEUTRAL_ID, the pass-through id
 // while it is enabled, or in the accepted id list; other slots are not read.
-// 0 or CAL_ERR_REQUEST.
+// CAL_OK or CAL_ERR_REQUEST.
 int16_t idCheck(const CalibRequest *request, const int16_t *adjustIds);
 // sourceName names a file of sourceDir with a place to vary for its copies
 // (1 to 15 characters and a terminator, no '/', '\\' or ':', a '.' after the
 // first character), and listPrefix is five characters that keep the list
-// file inside calibDir (no zero byte, '/', '\\' or ':'). 0 or CAL_ERR_REQUEST.
+// file inside calibDir (no zero byte, '/', '\\' or ':'). CAL_OK or CAL_ERR_REQUEST.
 int16_t namesCheck(const CalibNames *names);
 // The whole request: no null argument, then modeCheck, idCheck, namesCheck.
-// 0 or CAL_ERR_REQUEST. Nothing but the argument records is read.
+// CAL_OK or CAL_ERR_REQUEST. Nothing but the argument records is read.
 int16_t requestCheck(const CalibRequest *request, const CalibNames *names, const int16_t *adjustIds,
                      const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir);
 // CAL_FAIL when the pass-through is enabled and an id in use equals it,

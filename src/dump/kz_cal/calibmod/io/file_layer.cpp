@@ -14,7 +14,7 @@ const CalPlatform *hostOf(const FileRef *file)
 }
 
 // Builds the path and opens it with kind; the path is released before
-// returning. 0, CAL_ERR_OPEN when nothing is at the name, else -138.
+// returning. CAL_OK, CAL_ERR_OPEN when nothing is at the name, else CAL_ERR_FILE.
 int16_t openPath(FileRef *file, CalOpenKind kind)
 {
     file->handle = nullptr;

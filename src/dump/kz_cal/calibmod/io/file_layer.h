@@ -49,37 +49,37 @@ void fileAssign(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // Opens the existing regular file: mode 0 read-only (others may read), 1
 // read-write (others may read and write), 2 read-only following links, 3
 // read and append. Never creates a file, never follows a link at the name
-// (but in mode 2), never blocks. 0 or -138 (also for any other mode, no
+// (but in mode 2), never blocks. CAL_OK or CAL_ERR_FILE (also for any other mode, no
 // directory, an empty name or one holding '/', '\\' or ':', "." or "..", and
 // no memory for the path).
 int16_t fileOpen(FileRef *file, int16_t mode);
 // fileOpen, telling absence apart: CAL_ERR_OPEN (-2) only when nothing is
-// at the name; -138 for every other failure (a link, a directory or FIFO at
+// at the name; CAL_ERR_FILE for every other failure (a link, a directory or FIFO at
 // the name, access denied, too many open files, an I/O error).
 int16_t fileOpenOrAbsent(FileRef *file, int16_t mode);
 // Creates the file new and leaves it open for reading and writing (others
-// may read). Fails with -138 when anything is at the name, a link included.
+// may read). Fails with CAL_ERR_FILE when anything is at the name, a link included.
 int16_t fileCreateNew(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // Deletes the file if it exists and can be opened for writing, creates it new
-// and empty, and closes it. 0 or -138.
+// and empty, and closes it. CAL_OK or CAL_ERR_FILE.
 int16_t fileRecreate(FileRef *file);
 // Closes handle when it is not null; the handle is cleared so that a second
 // close does nothing.
 void fileClose(FileRef *file);
-// Positions at offset bytes from the start. 0 or -138 (negative offsets too).
+// Positions at offset bytes from the start. CAL_OK or CAL_ERR_FILE (negative offsets too).
 int16_t fileSeek(FileRef *file, int32_t offset);
-// Reads exactly count bytes. 0 or -138 (a short read too).
+// Reads exactly count bytes. CAL_OK or CAL_ERR_FILE (a short read too).
 int16_t fileRead(FileRef *file, void *buffer, int32_t count);
 // Reads up to count bytes into buffer; *got is the number read, fewer than
-// count only at the end of the file. 0 or -138.
+// count only at the end of the file. CAL_OK or CAL_ERR_FILE.
 int16_t fileReadSome(FileRef *file, void *buffer, int32_t count, int32_t *got);
-// Writes exactly count bytes. 0 or -138 (a short write too).
+// Writes exactly count bytes. CAL_OK or CAL_ERR_FILE (a short write too).
 int16_t fileWrite(FileRef *file, const void *buffer, int32_t count);
-// Makes what was written durable. 0 or -138.
+// Makes what was written durable. CAL_OK or CAL_ERR_FILE.
 int16_t fileFlush(FileRef *file);
-// Cuts the file to size bytes. 0 or -138.
+// Cuts the file to size bytes. CAL_OK or CAL_ERR_FILE.
 int16_t fileTruncate(FileRef *file, int32_t size);
-// The file's size (0 to 2^31 - 1), or -138.
+// The file's size (0 to 2^31 - 1), or CAL_ERR_FILE.
 int32_t fileSize(FileRef *file);
 
 // fileAssign then fileOpen.
@@ -90,48 +90,48 @@ int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name);
 int16_t fileRecreateNamed(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // fileAssign, then tries to open the file read-only and closes it again.
 // CAL_PROBE_REGULAR (1) when a regular file opened, CAL_PROBE_ABSENT (0)
-// when nothing is at the name, -138 for
+// when nothing is at the name, CAL_ERR_FILE for
 // anything else (a link, a directory, a FIFO, a failed open, no path).
 int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name);
 
-// fileAssign, then deletes the file. 0, or -138 when it cannot be deleted
+// fileAssign, then deletes the file. CAL_OK, or CAL_ERR_FILE when it cannot be deleted
 // (missing included) or no path could be built.
 int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // fileAssign, then deletes the file (or a link, never what it points to)
-// when one is there. 0 when it is gone or was never there, else -138.
+// when one is there. CAL_OK when it is gone or was never there, else CAL_ERR_FILE.
 int16_t fileRemoveIfPresent(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // Renames the file from onto to in dir in one step, replacing what is at
-// to. 0 or -138.
+// to. CAL_OK or CAL_ERR_FILE.
 int16_t fileRenameNamed(const CalPlatform *platform, const KZ_WCHAR *dir, const char *from, const char *to);
 // Reads the first bytes of the regular file into a new buffer of limit
 // bytes (bf->buffer, which must be empty) and sets bf->length to the
 // number read (0 for an empty file; limit + 1 bytes are never needed to
 // tell that more follows: the caller asks for one more than it parses).
-// 0; -2 when nothing is at the name; -138 for any other failure to open or
-// read; -108 without memory. The file is closed on every path; the buffer
+// CAL_OK; CAL_ERR_OPEN when nothing is at the name; CAL_ERR_FILE for any other failure to open or
+// read; CAL_ERR_NO_MEMORY without memory. The file is closed on every path; the buffer
 // is the caller's to release on every path.
 int16_t fileReadHead(BufferedFile *bf, const KZ_WCHAR *dir, const char *name, int32_t limit);
 
 // ---- The directory (file_dir.cpp) ----------------------------------------
 
-// Calls visit with every name in dir. 0, or -138 when the directory cannot
+// Calls visit with every name in dir. CAL_OK, or CAL_ERR_FILE when the directory cannot
 // be read whole.
 int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalDirVisit visit, void *arg);
-// Takes the lock of dir, waiting at most waitMs. 0 with *token set, or -138.
+// Takes the lock of dir, waiting at most waitMs. CAL_OK with *token set, or CAL_ERR_FILE.
 int16_t dirLock(const CalPlatform *platform, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *token);
 // Releases a lock taken by dirLock; a null token does nothing.
 void dirUnlock(const CalPlatform *platform, CalHandle token);
 
 // Reads the whole file into bf->buffer (exact size, not terminated) and sets
-// bf->length. The buffer must be empty (memInit, memRelease) beforehand. 0; -2 when
-// nothing is at the name; -138 when it cannot be opened otherwise, -138 for an empty file or a failed size, position or
-// read; -108 without memory or with the buffer in use. Nothing is allocated
+// bf->length. The buffer must be empty (memInit, memRelease) beforehand. CAL_OK; CAL_ERR_OPEN when
+// nothing is at the name; CAL_ERR_FILE when it cannot be opened otherwise, CAL_ERR_FILE for an empty file or a failed size, position or
+// read; CAL_ERR_NO_MEMORY without memory or with the buffer in use. Nothing is allocated
 // for an empty file; on a failure after the allocation the buffer stays
 // allocated and the caller frees it with memRelease. The file is closed on
 // every path.
 int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name);
 // Opens the existing file read-write and writes length bytes of data at
-// offset; an offset of -1 means the end of the file. CAL_OK or -138 (a
+// offset; an offset of -1 means the end of the file. CAL_OK or CAL_ERR_FILE (a
 // negative length or other negative offset too). The file is closed on every
 // path.
 int16_t fileWriteAt(FileRef *file, const KZ_WCHAR *dir, const char *name, int32_t offset, const void *data,

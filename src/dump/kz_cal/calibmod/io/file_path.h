@@ -14,7 +14,7 @@ struct FilePath {
     KZ_WCHAR *path; // points into full once built
 };
 
-// Builds the path of file. 0, or -138 for no directory, an unusable name
+// Builds the path of file. CAL_OK, or CAL_ERR_FILE for no directory, an unusable name
 // (empty, holding '/', '\\' or ':', "." or ".."), no memory or a failed
 // conversion. The buffers are released by pathRelease on every outcome.
 int16_t pathBuild(const FileRef *file, FilePath *out);

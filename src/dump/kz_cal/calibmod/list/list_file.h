@@ -16,21 +16,21 @@
 // empty name) when the prefix holds a zero byte, '/', '\\' or ':'.
 bool listBuildName(CalibContext *ctx);
 // Reads and parses the list, finds the request key, allocates a name when
-// needed; sets state (1, 2 or 3) and chosenNameBuf. CAL_OK; -108; -128 when
-// listPrefix or sourceName yield no usable name; -138 when the list is
+// needed; sets state (1, 2 or 3) and chosenNameBuf. CAL_OK; CAL_ERR_NO_MEMORY; CAL_ERR_REQUEST when
+// listPrefix or sourceName yield no usable name; CAL_ERR_FILE when the list is
 // there but cannot be opened or read, or no name can be given without
 // touching another entry's copy. The list text is released before it
 // returns.
 int16_t listDecide(CalibContext *ctx);
 // Builds the list file's name and reads its first CAL_LIST_READ_MAX + 1
 // bytes into ctx->listFile (length 0 for an empty file). Codes of
-// fileReadHead: CAL_OK, -2 (nothing there), -138, -108; -128 for an unusable
+// fileReadHead: CAL_OK, CAL_ERR_OPEN (nothing there), CAL_ERR_FILE, CAL_ERR_NO_MEMORY; CAL_ERR_REQUEST for an unusable
 // prefix.
 int16_t listRead(CalibContext *ctx);
 // Splits the text of ctx->listFile into lines and parses each into a new
-// entry array. CAL_OK; -1 for a malformed line (entryCount 0); -108.
+// entry array. CAL_OK; -1 for a malformed line (entryCount 0); CAL_ERR_NO_MEMORY.
 int16_t listParse(CalibContext *ctx);
-// Parses one zero-terminated line (length bytes) into entry. 0 or -1.
+// Parses one zero-terminated line (length bytes) into entry. CAL_OK or CAL_FAIL.
 int16_t listParseLine(char *line, int16_t length, ListEntry *entry);
 // Calls visit with the name of every good line of a list text (length
 // bytes, split in place as listParse does), its unended last line included;
@@ -53,7 +53,7 @@ int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t p
 // listFormatLine with the request's key and chosenName.
 int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size);
 // Writes the list after a new copy has been made: listRewrite when an entry
-// was dropped, else listWriteNewLine. 0 or -138.
+// was dropped, else listWriteNewLine. CAL_OK or CAL_ERR_FILE.
 int16_t listUpdate(CalibContext *ctx);
 // Writes the list anew under CAL_TEMP_LIST_NAME (the kept entries in order,
 // the new line last), makes it durable and renames it over the list. On
