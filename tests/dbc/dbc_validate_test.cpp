@@ -101,6 +101,46 @@ TEST(DbcValidate, FindsEachBrokenInvariant)
     }
 }
 
+// The query rules are read by the driver queries as they stand: every rule
+// the driver would refuse is a fault of the image.
+TEST(DbcValidate, FindsEachBrokenQueryRule)
+{
+    DbcImage good = Compile(kSample);
+    good.queryRules = {{0x101B, ZMD_QUERY_SEQUENCE, ZMD_QUERY_NO_LIST, 0, {0, 0}, {0, 0}, 0, 0, 0},
+                       {0x1001, ZMD_QUERY_LIST, ZMD_QUERY_NO_LIST, 4, {0x5008, 0}, {2, 0}, 0, 0, 0}};
+    {
+        ZMD_ImageView view;
+        DbcMakeView(good, &view);
+        std::string faults;
+        EXPECT_TRUE(DbcValidateView(view, &faults)) << faults;
+    }
+    struct Breakage {
+        const char *fault;
+        void (*breakIt)(ZMD_QueryRule *);
+    };
+    const Breakage cases[] = {
+        {"unknown form 0", [](ZMD_QueryRule *r) { r->form = 0; }},
+        {"unknown form 5", [](ZMD_QueryRule *r) { r->form = ZMD_QUERY_PARAMETER_SET + 1; }},
+        {"unknown flags 2", [](ZMD_QueryRule *r) { r->flags = 2; }},
+        {"second per-choice key without a first",
+         [](ZMD_QueryRule *r) {
+             r->choiceKeys[1] = r->choiceKeys[0];
+             r->choiceKeys[0] = 0;
+         }},
+        {"fills item word 0", [](ZMD_QueryRule *r) { r->choiceFields[0] = 0; }},
+        {"fills item word 4", [](ZMD_QueryRule *r) { r->choiceFields[0] = 4; }},
+    };
+    for (const Breakage &b : cases) {
+        DbcImage img = good;
+        b.breakIt(&img.queryRules[1]);
+        std::string faults = Faults(img);
+        EXPECT_NE(faults.find(b.fault), std::string::npos) << "expected: " << b.fault << "\ngot:\n" << faults;
+    }
+    DbcImage twice = good;
+    twice.queryRules.push_back(good.queryRules[0]);
+    EXPECT_NE(Faults(twice).find("has a rule before"), std::string::npos);
+}
+
 TEST(DbcValidate, NullTablesAreReportedNotRead)
 {
     DbcImage img = Compile(kSample);
