@@ -7,6 +7,7 @@
 
 #include "depbase.h"
 #include "extract.h"
+#include "tree_walk.h"
 
 namespace {
 
@@ -21,11 +22,32 @@ struct Constraints {
 // node of the key; true stops the search.
 typedef std::function<bool(Constraints &)> Found;
 
+// One search through a key's tree, on the engine's walk: each followed
+// branch adds what it requires to the constraints, and leaving the branch
+// takes that back again.
 struct Search {
     const ZMD_ImageView *image;
     uint16_t key;
-    long budget; // continuation calls and node visits left
+    long budget; // node visits left
+    Constraints c;
+    const Found *found;
+    bool stopped = false;
+    // What each followed branch added, undone in reverse when it is left.
+    struct Undo {
+        enum What {
+            NOTHING,
+            INT,
+            STRING,
+            PRINTER
+        } what;
+        uint32_t index;
+        bool readsPrinter; // PRINTER: the flag before the branch
+    };
+    std::vector<Undo> undo;
 };
+
+// Deeper paths than this are not searched.
+const unsigned kSearchDepth = 64;
 
 bool NodeAt(const ZMD_ImageView *image, uint64_t index, ZMD_Node *node)
 {
@@ -36,74 +58,22 @@ bool NodeAt(const ZMD_ImageView *image, uint64_t index, ZMD_Node *node)
     return true;
 }
 
-bool Walk(Search &s, ZMD_Node node, Constraints &c, unsigned depth, const Found &found);
-
-// Each of count nodes from first in turn (a sequence: any of them may be the one).
-bool WalkSequence(Search &s, uint32_t first, uint32_t count, Constraints &c, unsigned depth, const Found &found)
-{
-    for (uint32_t i = 0; i < count; ++i) {
-        ZMD_Node child;
-        if (!NodeAt(s.image, static_cast<uint64_t>(first) + i, &child)) {
-            return false;
-        }
-        if (Walk(s, child, c, depth + 1, found)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Runs `then` with integer setting `index` required to be v, when that agrees
-// with what the path already requires.
-bool WithInt(Constraints &c, uint32_t index, int32_t v, const std::function<bool()> &then)
-{
-    auto it = c.ints.find(index);
-    if (it != c.ints.end()) {
-        return it->second == v ? then() : false;
-    }
-    c.ints[index] = v;
-    const bool stop = then();
-    c.ints.erase(index);
-    return stop;
-}
-
-bool WithString(Constraints &c, uint32_t index, const std::string &v, const std::function<bool()> &then)
-{
-    auto it = c.strings.find(index);
-    if (it != c.strings.end()) {
-        return it->second == v ? then() : false;
-    }
-    c.strings[index] = v;
-    const bool stop = then();
-    c.strings.erase(index);
-    return stop;
-}
-
-bool WalkTarget(Search &s, ZMD_Node caseNode, Constraints &c, unsigned depth, const Found &found)
-{
-    ZMD_Node target;
-    if (!NodeAt(s.image, ZMD_NodeOperand(caseNode.w0), &target)) {
-        return false;
-    }
-    return Walk(s, target, c, depth + 1, found);
-}
-
-// A value that none of the integer cases before `upTo` matches (for a
+// A value that none of the integer cases before branch `upTo` matches (for a
 // CASE_DEFAULT): the smallest non-negative number not named by them.
-int32_t UnmatchedValue(const ZMD_ImageView *image, uint32_t first, uint32_t upTo, uint32_t mask)
+int32_t UnmatchedValue(const ZMD_ImageView *image, const ZMD_TreeNodeInfo *node, uint32_t upTo)
 {
+    const uint32_t mask = node->masked ? node->mask : 0xFFFFFFFFu;
     std::set<int64_t> taken;
     std::vector<std::pair<int32_t, int32_t>> ranges;
-    for (uint32_t i = first; i < upTo; ++i) {
-        ZMD_Node c;
-        if (!NodeAt(image, i, &c)) {
+    for (uint32_t j = 0; j < upTo; ++j) {
+        ZMD_TreeBranch b;
+        if (ZMD_DescribeBranch(image, node, j, &b) != ZMD_OK) {
             break;
         }
-        if (ZMD_NodeKindOf(c.w0) == ZMD_KIND_CASE_EQUAL) {
-            taken.insert(static_cast<int32_t>(c.w1));
-        } else if (ZMD_NodeKindOf(c.w0) == ZMD_KIND_CASE_RANGE && image->int32Pool &&
-                   c.w1 + 1ull < image->counts.int32Pool) {
-            ranges.emplace_back(image->int32Pool[c.w1], image->int32Pool[c.w1 + 1]);
+        if (b.kind == ZMD_KIND_CASE_EQUAL) {
+            taken.insert(b.low);
+        } else if (b.kind == ZMD_KIND_CASE_RANGE) {
+            ranges.emplace_back(b.low, b.high);
         }
     }
     for (int32_t v = 0; v < 1 << 20; ++v) {
@@ -119,165 +89,116 @@ int32_t UnmatchedValue(const ZMD_ImageView *image, uint32_t first, uint32_t upTo
     return -7777777;
 }
 
-// The integer cases of a selector on setting `index` (mask applied to the
-// setting before comparing).
-bool WalkIntCases(Search &s, uint32_t first, uint32_t count, uint32_t index, uint32_t mask, Constraints &c,
-                  unsigned depth, const Found &found)
+// Follows a branch that requires setting `index` to be v, when that agrees
+// with what the path already requires; passes over it otherwise.
+template <typename Map, typename Value>
+int32_t Require(Search &s, Map &settings, Search::Undo::What what, uint32_t index, const Value &v)
 {
-    for (uint32_t i = 0; i < count; ++i) {
-        ZMD_Node cs;
-        if (!NodeAt(s.image, static_cast<uint64_t>(first) + i, &cs)) {
-            return false;
+    auto it = settings.find(index);
+    if (it != settings.end()) {
+        if (!(it->second == v)) {
+            return ZMD_STEP_PASS;
         }
-        int32_t v;
-        switch (ZMD_NodeKindOf(cs.w0)) {
-        case ZMD_KIND_CASE_EQUAL:
-            v = static_cast<int32_t>(cs.w1);
-            break;
-        case ZMD_KIND_CASE_RANGE:
-            if (!s.image->int32Pool || cs.w1 + 1ull >= s.image->counts.int32Pool) {
-                return false;
-            }
-            v = s.image->int32Pool[cs.w1];
-            break;
-        case ZMD_KIND_CASE_DEFAULT:
-            v = UnmatchedValue(s.image, first, first + i, mask);
-            break;
-        default:
-            return false;
-        }
-        if (WithInt(c, index, v, [&] { return WalkTarget(s, cs, c, depth, found); })) {
-            return true;
-        }
+        s.undo.push_back({Search::Undo::NOTHING, 0, false});
+        return ZMD_STEP_FOLLOW;
+    }
+    settings[index] = v;
+    s.undo.push_back({what, index, false});
+    return ZMD_STEP_FOLLOW;
+}
+
+bool OnNode(void *ctx, const ZMD_TreeNodeInfo *node, unsigned depth)
+{
+    Search &s = *static_cast<Search *>(ctx);
+    if (s.stopped || depth > kSearchDepth || --s.budget < 0) {
+        return false;
+    }
+    if (!node->isValue) {
+        return true;
+    }
+    if (node->key != s.key) {
+        return false;
+    }
+    ZMD_Node raw;
+    const bool quietWindow =
+        node->kind == ZMD_KIND_COMPUTED && NodeAt(s.image, node->index, &raw) && ZMD_NodeLow(raw.w1) == 7;
+    if (quietWindow && !s.c.readsPrinter) {
+        s.c.readsPrinter = true; // the quiet window is stored with the printer
+        s.stopped = (*s.found)(s.c);
+        s.c.readsPrinter = false;
+    } else {
+        s.stopped = (*s.found)(s.c);
     }
     return false;
 }
 
-bool Walk(Search &s, ZMD_Node node, Constraints &c, unsigned depth, const Found &found)
+int32_t OnBranch(void *ctx, const ZMD_TreeNodeInfo *node, uint32_t j, const ZMD_TreeBranch *b, unsigned)
 {
-    if (depth > 64 || --s.budget < 0) {
-        return false;
+    Search &s = *static_cast<Search *>(ctx);
+    if (s.stopped) {
+        return ZMD_STEP_END;
     }
-    const ZMD_ImageView *image = s.image;
-    const uint32_t kind = ZMD_NodeKindOf(node.w0);
-    const uint32_t operand = ZMD_NodeOperand(node.w0);
-    switch (kind) {
-    case ZMD_KIND_BYTES:
-    case ZMD_KIND_INT32_ARRAY:
-    case ZMD_KIND_INT8_ARRAY:
-    case ZMD_KIND_INT16_ARRAY:
-    case ZMD_KIND_UINT8_ARRAY:
-    case ZMD_KIND_UINT16_ARRAY:
-    case ZMD_KIND_TEXT:
-    case ZMD_KIND_COMPUTED:
-        if (ZMD_NodeHigh(node.w1) != s.key) {
-            return false;
+    switch (node->test) {
+    case ZMD_TEST_SWITCH:
+        if (!b->tested) {
+            s.undo.push_back({Search::Undo::NOTHING, 0, false});
+            return ZMD_STEP_FOLLOW;
         }
-        if (kind == ZMD_KIND_COMPUTED && ZMD_NodeLow(node.w1) == 7 && !c.readsPrinter) {
-            c.readsPrinter = true; // the quiet window is stored with the printer
-            const bool stop = found(c);
-            c.readsPrinter = false;
-            return stop;
-        }
-        return found(c);
-
-    case ZMD_KIND_LIST:
-    case ZMD_KIND_WHEN:
-    case ZMD_KIND_CASE_EQUAL:
-    case ZMD_KIND_CASE_DEFAULT:
-        return WalkSequence(s, operand, ZMD_NodeLow(node.w1), c, depth, found);
-
-    case ZMD_KIND_SWITCH: {
-        const uint32_t setting = ZMD_NodeHigh(node.w1);
-        for (uint32_t i = 0; i < ZMD_NodeLow(node.w1); ++i) {
-            ZMD_Node child;
-            if (!NodeAt(image, static_cast<uint64_t>(operand) + i, &child)) {
-                return false;
-            }
-            bool stop;
-            if (ZMD_NodeKindOf(child.w0) == ZMD_KIND_WHEN) {
-                stop = WithInt(c, setting, static_cast<int32_t>(ZMD_NodeHigh(child.w1)),
-                               [&] { return Walk(s, child, c, depth + 1, found); });
-            } else {
-                stop = Walk(s, child, c, depth + 1, found);
-            }
-            if (stop) {
-                return true;
-            }
-        }
-        return false;
+        return Require(s, s.c.ints, Search::Undo::INT, node->setting, b->low);
+    case ZMD_TEST_INT: {
+        const int32_t v = b->kind == ZMD_KIND_CASE_DEFAULT ? UnmatchedValue(s.image, node, j) : b->low;
+        return Require(s, s.c.ints, Search::Undo::INT, node->setting, v);
     }
-
-    case ZMD_KIND_SELECT_INT:
-        return WalkIntCases(s, operand, ZMD_NodeLow(node.w1), ZMD_NodeHigh(node.w1), 0xFFFFFFFFu, c, depth, found);
-
-    case ZMD_KIND_SELECT_MASKED: {
-        ZMD_Node mask;
-        if (!NodeAt(image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK) {
-            return false;
-        }
-        return WalkIntCases(s, ZMD_NodeOperand(mask.w0), ZMD_NodeLow(node.w1), ZMD_NodeHigh(node.w1), mask.w1, c, depth,
-                            found);
+    case ZMD_TEST_STRING: {
+        const std::string v = b->text ? std::string(b->text, b->length) : std::string("\x7F?");
+        return Require(s, s.c.strings, Search::Undo::STRING, node->setting, v);
     }
-
-    case ZMD_KIND_SELECT_STRING: {
-        const uint32_t setting = ZMD_NodeHigh(node.w1);
-        for (uint32_t i = 0; i < ZMD_NodeLow(node.w1); ++i) {
-            ZMD_Node cs;
-            if (!NodeAt(image, static_cast<uint64_t>(operand) + i, &cs)) {
-                return false;
-            }
-            std::string v = "\x7F?";
-            if (ZMD_NodeKindOf(cs.w0) == ZMD_KIND_CASE_STRING) {
-                ZMD_Node str;
-                if (!NodeAt(image, cs.w1, &str) || !image->caseStringPool) {
-                    return false;
-                }
-                const uint32_t at = ZMD_NodeOperand(str.w0);
-                const uint32_t len = ZMD_NodeLow(str.w1);
-                if (static_cast<uint64_t>(at) + len > image->counts.caseStringPool) {
-                    return false;
-                }
-                v.assign(image->caseStringPool + at, len);
-            }
-            if (WithString(c, setting, v, [&] { return WalkTarget(s, cs, c, depth, found); })) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-    case ZMD_KIND_SELECT_PRINTER_DATA:
-    case ZMD_KIND_SELECT_COUNTRY: {
-        // The value comes from the host, not the record: every case is a
-        // candidate and the ask function decides.
-        const bool before = c.readsPrinter;
-        c.readsPrinter = before || kind == ZMD_KIND_SELECT_PRINTER_DATA;
-        bool stop = false;
-        for (uint32_t i = 0; i < ZMD_NodeLow(node.w1) && !stop; ++i) {
-            ZMD_Node cs;
-            if (!NodeAt(image, static_cast<uint64_t>(operand) + i, &cs)) {
-                break;
-            }
-            stop = WalkTarget(s, cs, c, depth, found);
-        }
-        c.readsPrinter = before;
-        return stop;
-    }
-
     default:
-        return false;
+        // The printer's data and the user's country come from the host, not
+        // the record: every case is a candidate and the ask function decides.
+        s.undo.push_back({Search::Undo::PRINTER, 0, s.c.readsPrinter});
+        s.c.readsPrinter = s.c.readsPrinter || node->test == ZMD_TEST_PRINTER_DATA;
+        return ZMD_STEP_FOLLOW;
     }
 }
 
-bool TopNode(const ZMD_ImageView *image, uint16_t key, ZMD_Node *top)
+void OnLeave(void *ctx, const ZMD_TreeNodeInfo *, uint32_t, unsigned)
+{
+    Search &s = *static_cast<Search *>(ctx);
+    if (s.undo.empty()) {
+        return;
+    }
+    const Search::Undo u = s.undo.back();
+    s.undo.pop_back();
+    if (u.what == Search::Undo::INT) {
+        s.c.ints.erase(u.index);
+    } else if (u.what == Search::Undo::STRING) {
+        s.c.strings.erase(u.index);
+    } else if (u.what == Search::Undo::PRINTER) {
+        s.c.readsPrinter = u.readsPrinter;
+    }
+}
+
+// Calls found with the settings of each path from node `top` to a value
+// node of the key, starting from what `start` already requires, until found
+// answers true.
+void SearchTree(const ZMD_ImageView *image, uint16_t key, uint32_t top, const Constraints &start, const Found &found)
+{
+    Search s{image, key, 200000, start, &found, false, {}};
+    const ZMD_TreeVisitor visitor{&s, OnNode, OnBranch, OnLeave};
+    (void)ZMD_VisitTree(image, top, &visitor);
+}
+
+bool TopNode(const ZMD_ImageView *image, uint16_t key, uint32_t *top)
 {
     if (!image->keys || !image->keyNodes) {
         return false;
     }
+    ZMD_Node node;
     for (uint32_t i = 0; i < image->counts.keys; ++i) {
         if (image->keys[i] == key) {
-            return NodeAt(image, image->keyNodes[i], top);
+            *top = image->keyNodes[i];
+            return NodeAt(image, *top, &node);
         }
     }
     return false;
@@ -307,51 +228,28 @@ void Apply(const Constraints &c, void *printer, SweepQuery *q)
     q->bind();
 }
 
-void Collect(const ZMD_ImageView *image, uint64_t index, std::set<uint64_t> &seen,
-             const std::function<bool(ZMD_Node)> &pred, bool *hit)
+// Looks for a node that satisfies pred, each node once.
+struct Lookout {
+    const ZMD_ImageView *image;
+    const std::function<bool(ZMD_Node)> *pred;
+    std::set<uint32_t> seen;
+    bool hit = false;
+};
+
+bool LookAt(void *ctx, const ZMD_TreeNodeInfo *node, unsigned)
 {
-    ZMD_Node n;
-    if (*hit || seen.count(index) || !NodeAt(image, index, &n)) {
-        return;
+    Lookout &l = *static_cast<Lookout *>(ctx);
+    ZMD_Node raw;
+    if (l.hit || !l.seen.insert(node->index).second || !NodeAt(l.image, node->index, &raw)) {
+        return false;
     }
-    seen.insert(index);
-    if (pred(n)) {
-        *hit = true;
-        return;
-    }
-    const uint32_t kind = ZMD_NodeKindOf(n.w0);
-    const uint32_t op = ZMD_NodeOperand(n.w0);
-    const uint32_t low = ZMD_NodeLow(n.w1);
-    switch (kind) {
-    case ZMD_KIND_LIST:
-    case ZMD_KIND_SWITCH:
-    case ZMD_KIND_WHEN:
-    case ZMD_KIND_SELECT_INT:
-    case ZMD_KIND_SELECT_STRING:
-    case ZMD_KIND_SELECT_PRINTER_DATA:
-    case ZMD_KIND_SELECT_COUNTRY:
-        for (uint32_t i = 0; i < low; ++i) {
-            Collect(image, static_cast<uint64_t>(op) + i, seen, pred, hit);
-        }
-        return;
-    case ZMD_KIND_SELECT_MASKED: {
-        ZMD_Node mask;
-        if (NodeAt(image, op, &mask)) {
-            for (uint32_t i = 0; i < low; ++i) {
-                Collect(image, static_cast<uint64_t>(ZMD_NodeOperand(mask.w0)) + i, seen, pred, hit);
-            }
-        }
-        return;
-    }
-    case ZMD_KIND_CASE_EQUAL:
-    case ZMD_KIND_CASE_DEFAULT:
-    case ZMD_KIND_CASE_STRING:
-    case ZMD_KIND_CASE_RANGE:
-        Collect(image, op, seen, pred, hit);
-        return;
-    default:
-        return;
-    }
+    l.hit = (*l.pred)(raw);
+    return !l.hit;
+}
+
+int32_t StopOnHit(void *ctx, const ZMD_TreeNodeInfo *, uint32_t, const ZMD_TreeBranch *, unsigned)
+{
+    return static_cast<Lookout *>(ctx)->hit ? ZMD_STEP_END : ZMD_STEP_FOLLOW;
 }
 
 // The keys of the key table, and the export keys that the image answers
@@ -454,7 +352,7 @@ std::vector<SweepQuery> BuildSweep(const ZMD_ImageView *image, const SweepAsk &a
                 }
                 return answered;
             };
-            ZMD_Node top;
+            uint32_t top = 0;
             const bool hasTop = TopNode(image, key, &top);
             std::vector<Constraints> starts(1);
             if (round == 1) {
@@ -463,8 +361,7 @@ std::vector<SweepQuery> BuildSweep(const ZMD_ImageView *image, const SweepAsk &a
             for (size_t i = 0; i < starts.size() && !answered; ++i) {
                 tryIt(starts[i]);
                 if (!answered && hasTop) {
-                    Search s{image, key, 200000};
-                    Walk(s, top, starts[i], 0, tryIt);
+                    SearchTree(image, key, top, starts[i], tryIt);
                 }
             }
             if (round == 0) {
@@ -521,7 +418,7 @@ std::vector<SweepQuery> BuildFullSweep(const ZMD_ImageView *image, const SweepAs
         SweepQuery base = first;
         base.bind();
         keep(base);
-        ZMD_Node top;
+        uint32_t top = 0;
         if (TopNode(image, first.key, &top)) {
             for (int pass = 0; pass < 2; ++pass) {
                 std::vector<Constraints> starts(1);
@@ -544,8 +441,7 @@ std::vector<SweepQuery> BuildFullSweep(const ZMD_ImageView *image, const SweepAs
                         keep(q);
                         return found.size() >= perKey;
                     };
-                    Search s{image, first.key, 200000};
-                    Walk(s, top, start, 0, tryIt);
+                    SearchTree(image, first.key, top, start, tryIt);
                 }
             }
         }
@@ -568,10 +464,10 @@ bool SweepTreeHas(const ZMD_ImageView *image, uint16_t key, const std::function<
         if (image->keys[i] != key) {
             continue;
         }
-        std::set<uint64_t> seen;
-        bool hit = false;
-        Collect(image, image->keyNodes[i], seen, pred, &hit);
-        return hit;
+        Lookout l{image, &pred, {}};
+        const ZMD_TreeVisitor visitor{&l, LookAt, StopOnHit, nullptr};
+        (void)ZMD_VisitTree(image, image->keyNodes[i], &visitor);
+        return l.hit;
     }
     return false;
 }
