@@ -168,7 +168,7 @@ struct Scene {
         rmdir(root.c_str());
     }
     int16_t call() { return KZCalibration(&request, &names, ids, srcW.c_str(), calW.c_str()); }
-    int16_t callOn(const CalPlatform *p) { return calibrateWith(p, &request, &names, ids, srcW.c_str(), calW.c_str()); }
+    int16_t callOn(const CalPlatform *p) { return flowCalibrate(p, &request, &names, ids, srcW.c_str(), calW.c_str()); }
     std::string result() const { return std::string(names.resultName, strnlen(names.resultName, 16)); }
 };
 

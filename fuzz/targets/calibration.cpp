@@ -66,7 +66,7 @@ int FuzzCalibration(const uint8_t *data, size_t size)
     }
 
     FakePlatform fake;
-    const int16_t rc = calibrateWith(fake.platform(), &request, &names, ids, scratchSource().wide.c_str(),
+    const int16_t rc = flowCalibrate(fake.platform(), &request, &names, ids, scratchSource().wide.c_str(),
                                      scratchCalib().wide.c_str());
     FUZZ_CHECK(rc == CAL_OK || rc == CAL_ERR_REQUEST || rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_FILE);
     FUZZ_CHECK(fake.outstandingAllocs == 0);
@@ -78,7 +78,7 @@ int FuzzCalibration(const uint8_t *data, size_t size)
     if (rc == CAL_OK && first != source) {
         FakePlatform again;
         std::memset(names.resultName, 'x', sizeof names.resultName);
-        const int16_t rc2 = calibrateWith(again.platform(), &request, &names, ids, scratchSource().wide.c_str(),
+        const int16_t rc2 = flowCalibrate(again.platform(), &request, &names, ids, scratchSource().wide.c_str(),
                                           scratchCalib().wide.c_str());
         FUZZ_CHECK(rc2 == CAL_OK);
         FUZZ_CHECK(resultOf(names) == first);

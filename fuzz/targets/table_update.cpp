@@ -42,9 +42,9 @@ int FuzzTableUpdate(const uint8_t *data, size_t size)
                 scratchCalib().wide.c_str());
     std::memcpy(ctx.chosenNameBuf, "copy.dat", 9);
     // 1: numbers as stored; 2: swapped (a file of the other byte order).
-    ctx.byteOrder = (order & 1) ? 2 : byteOrderFlag(hostByteOrder());
+    ctx.byteOrder = (order & 1) ? 2 : byteOrderFlag(byteOrderProbe());
 
-    const int16_t rc = updateTableFile(&ctx);
+    const int16_t rc = tableFileUpdate(&ctx);
     FUZZ_CHECK(rc == CAL_OK || rc == CAL_ERR_FILE);
     contextReleaseBuffers(&ctx);
     FUZZ_CHECK(fake.outstandingAllocs == 0);

@@ -156,7 +156,7 @@ int16_t FlowScene::call()
 
 int16_t FlowScene::callOn(const CalPlatform *platform)
 {
-    return calibrateWith(platform, &request, &names, ids, source.wide(), calib.wide());
+    return flowCalibrate(platform, &request, &names, ids, source.wide(), calib.wide());
 }
 
 std::string FlowScene::result() const

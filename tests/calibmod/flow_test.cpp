@@ -80,7 +80,7 @@ TEST_F(Flow, PassThroughTouchesNothing)
 
         FakePlatform fake;
         EXPECT_EQ(CAL_OK,
-                  calibrateWith(fake.platform(), &s.request, &s.names, ids, s.source.wide(), wideMissing.c_str()));
+                  flowCalibrate(fake.platform(), &s.request, &s.names, ids, s.source.wide(), wideMissing.c_str()));
         EXPECT_EQ(0, fake.allocs);
         EXPECT_EQ(0, fake.fileOps);
     }

@@ -50,7 +50,7 @@ protected:
 
     int16_t run()
     {
-        int16_t rc = updateTableFile(&ctx);
+        int16_t rc = tableFileUpdate(&ctx);
         EXPECT_EQ(0, fake.openHandles);
         EXPECT_EQ(0, fake.outstandingAllocs);
         EXPECT_EQ(nullptr, ctx.table.tableFile.loadedBody);

@@ -22,7 +22,7 @@ void putWord(Body &b, size_t at, uint32_t v)
 
 uint8_t order()
 {
-    return byteOrderFlag(hostByteOrder());
+    return byteOrderFlag(byteOrderProbe());
 }
 
 // A header with count items, all skip items, in a body of exactly the size

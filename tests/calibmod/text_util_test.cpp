@@ -12,7 +12,7 @@ namespace {
 std::vector<std::string> lines(std::string &text, int32_t length = -1)
 {
     LineTable t;
-    splitLines(text.data(), length < 0 ? static_cast<int32_t>(text.size()) : length, &t);
+    textSplitLines(text.data(), length < 0 ? static_cast<int32_t>(text.size()) : length, &t);
     std::vector<std::string> out;
     for (int i = 0; i < t.count; ++i) {
         EXPECT_EQ(t.starts[i][t.lengths[i]], 0) << "line " << i << " is terminated in place";
@@ -83,7 +83,7 @@ Fields fields(std::string line)
     char *f[CAL_FIELD_MAX];
     int16_t count = 0;
     Fields out;
-    out.rc = splitFields(line.data(), static_cast<int16_t>(line.size()), f, &count);
+    out.rc = textSplitFields(line.data(), static_cast<int16_t>(line.size()), f, &count);
     for (int i = 0; i < count; ++i) {
         out.values.emplace_back(f[i]);
     }
@@ -129,7 +129,7 @@ TEST(ParseNumber, ReadingRules)
     };
     for (const Case &c : cases) {
         int32_t v = 99;
-        EXPECT_EQ(parseNumber(c.text, &v), c.rc) << c.text;
+        EXPECT_EQ(textParseNumber(c.text, &v), c.rc) << c.text;
         EXPECT_EQ(v, c.value) << c.text;
     }
 }

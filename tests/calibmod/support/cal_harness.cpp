@@ -59,7 +59,7 @@ CallResult calibrateKey(const CalPlatform *platform, const KeyedCall &call, cons
     memcpy(ids, call.ids, sizeof ids);
     CallResult r;
     r.rc = platform == nullptr ? KZCalibration(&request, &names, ids, sourceDir, calibDir)
-                               : calibrateWith(platform, &request, &names, ids, sourceDir, calibDir);
+                               : flowCalibrate(platform, &request, &names, ids, sourceDir, calibDir);
     r.name = std::string(names.resultName, strnlen(names.resultName, sizeof names.resultName));
     r.nameBytes = std::string(names.resultName, sizeof names.resultName);
     return r;

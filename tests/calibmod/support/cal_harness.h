@@ -38,7 +38,7 @@ struct CallResult {
     std::string nameBytes; // all 16 bytes of resultName
 };
 
-// One call: through the export when platform is null, else calibrateWith.
+// One call: through the export when platform is null, else flowCalibrate.
 CallResult calibrateKey(const CalPlatform *platform, const KeyedCall &call, const KZ_WCHAR *sourceDir,
                         const KZ_WCHAR *calibDir);
 // calibrateKey on a process-wide test platform whose flush skips the sync

@@ -13,7 +13,7 @@ namespace {
 const int32_t kCompareChunk = 256;
 
 // The 32-bit number stored at offset, converted to host order.
-int16_t readNumberAt(FileRef *file, int64_t offset, int32_t *value)
+int16_t numberReadAt(FileRef *file, int64_t offset, int32_t *value)
 {
     if (offset < 0 || offset > 0x7FFFFFFF || fileSeek(file, static_cast<int32_t>(offset)) != CAL_OK) {
         return CAL_ERR_FILE;
@@ -22,8 +22,8 @@ int16_t readNumberAt(FileRef *file, int64_t offset, int32_t *value)
     if (fileRead(file, bytes, 4) != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    if (hostByteOrder() != 0) {
-        swapBytes(bytes, 4, 4);
+    if (byteOrderProbe() != 0) {
+        bytesSwap(bytes, 4, 4);
     }
     memcpy(value, bytes, 4);
     return CAL_OK;
@@ -32,7 +32,7 @@ int16_t readNumberAt(FileRef *file, int64_t offset, int32_t *value)
 // CAL_EQUAL when the two texts (of equal length) agree byte for byte,
 // CAL_DIFFERENT when they differ or the copy cannot be read, CAL_ERR_FILE when the source
 // cannot be read.
-int16_t compareText(FileRef *source, FileRef *copy, const IdentString &a, const IdentString &b)
+int16_t identCompare(FileRef *source, FileRef *copy, const IdentString &a, const IdentString &b)
 {
     if (a.length == 0) {
         return CAL_EQUAL;
@@ -70,12 +70,12 @@ int16_t identLocate(FileRef *file, IdentString *ident)
     }
     int32_t block = 0;
     int32_t length = 0;
-    if (readNumberAt(file, 4, &block) != CAL_OK) {
+    if (numberReadAt(file, 4, &block) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     // The block position is an unsigned 32-bit offset.
     int64_t at = static_cast<int64_t>(static_cast<uint32_t>(block));
-    if (readNumberAt(file, at + 4, &length) != CAL_OK) {
+    if (numberReadAt(file, at + 4, &length) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     ident->offset = static_cast<int32_t>(at + 8);
@@ -109,7 +109,7 @@ int16_t copyCurrency(CalibContext *ctx)
                identLocate(&copy, &b) == CAL_OK && a.length == b.length) {
         // Whole strings: a different length is a different string, whatever
         // the first bytes hold.
-        rc = compareText(&source, &copy, a, b);
+        rc = identCompare(&source, &copy, a, b);
     }
     // Both files are this function's: closed here on every path (a file
     // that did not open holds no handle).

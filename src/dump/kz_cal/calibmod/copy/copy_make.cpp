@@ -10,7 +10,7 @@ namespace {
 
 // Copies the open source into the open temporary file through a buffer of
 // CAL_COPY_CHUNK bytes. An empty source is no calibration data file.
-int16_t copyBytes(CalibContext *ctx, FileRef *source, FileRef *temp)
+int16_t bytesCopy(CalibContext *ctx, FileRef *source, FileRef *temp)
 {
     MemBlock chunk;
     memInit(&chunk, ctx->platform);
@@ -42,10 +42,10 @@ int16_t copyBytes(CalibContext *ctx, FileRef *source, FileRef *temp)
 }
 
 // The temporary file's tables updated in place; the file stays open.
-int16_t calibrateTemp(CalibContext *ctx)
+int16_t tempCalibrate(CalibContext *ctx)
 {
     TableFile *tf = &ctx->table.tableFile;
-    int16_t rc = updateAllTables(ctx);
+    int16_t rc = tablesUpdateAll(ctx);
     tableRelease(tf); // nothing stays loaded, whatever path was taken
     if (rc == CAL_ERR_NO_MEMORY) {
         return rc;
@@ -79,11 +79,11 @@ int16_t copyMake(CalibContext *ctx)
     }
     int16_t rc = fileCreateNew(temp, ctx->calibDir, CAL_TEMP_COPY_NAME);
     if (rc == CAL_OK) {
-        rc = copyBytes(ctx, &source, temp);
+        rc = bytesCopy(ctx, &source, temp);
     }
     fileClose(&source);
     if (rc == CAL_OK) {
-        rc = calibrateTemp(ctx);
+        rc = tempCalibrate(ctx);
     }
     if (rc == CAL_OK && fileFlush(temp) != CAL_OK) {
         rc = CAL_ERR_FILE;

@@ -24,7 +24,7 @@ namespace {
 // old list still names), then writes the list, then renames the copy in: a
 // call stopped at any point leaves every listed name holding its own
 // complete copy or nothing, which the next call for that key makes anew.
-int16_t runFlow(CalibContext *ctx)
+int16_t flowRun(CalibContext *ctx)
 {
     int16_t rc = listDecide(ctx);
     if (rc != CAL_OK) {
@@ -69,7 +69,7 @@ int16_t runFlow(CalibContext *ctx)
 }
 
 // The codes the export may answer; anything else is a file failure.
-int16_t exportCode(int16_t rc)
+int16_t codeForExport(int16_t rc)
 {
     if (rc == CAL_OK || rc == CAL_ERR_REQUEST || rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_FILE) {
         return rc;
@@ -92,7 +92,7 @@ void nameReturn(CalibNames *names, const char *from)
     }
 }
 
-int16_t calibrateWith(const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
+int16_t flowCalibrate(const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
                       const int16_t *adjustIds, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir)
 {
     // Steps 1 to 3: nothing is opened or allocated before the request has
@@ -114,17 +114,17 @@ int16_t calibrateWith(const CalPlatform *platform, const CalibRequest *request, 
     }
     CalibContext *ctx = static_cast<CalibContext *>(block.data);
     contextInit(ctx, platform, request, names, adjustIds, sourceDir, calibDir);
-    ctx->byteOrder = byteOrderFlag(hostByteOrder());
+    ctx->byteOrder = byteOrderFlag(byteOrderProbe());
 
     // One call at a time per calibration directory, from the decision to
     // the list update.
     rc = dirLock(platform, calibDir, CAL_LOCK_WAIT_MS, &ctx->dirLock);
     if (rc == CAL_OK) {
-        rc = runFlow(ctx);
+        rc = flowRun(ctx);
         dirUnlock(platform, ctx->dirLock);
         ctx->dirLock = nullptr;
     }
-    rc = exportCode(rc);
+    rc = codeForExport(rc);
 
     // Steps 11 and 12: the name to use, then everything released.
     nameReturn(names, rc == CAL_OK ? ctx->chosenName : names->sourceName);

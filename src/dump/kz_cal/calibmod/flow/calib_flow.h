@@ -17,7 +17,7 @@
 
 // KZCalibration on a given host (null: the default backend). The export
 // calls it with the default; tests pass a counting or failing platform.
-int16_t calibrateWith(const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
+int16_t flowCalibrate(const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
                       const int16_t *adjustIds, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir);
 
 // ---- Validation (calib_validate.cpp) -------------------------------------

@@ -5,7 +5,7 @@
 
 namespace {
 
-bool isSeparator(char c)
+bool charIsSeparator(char c)
 {
     return c == '/' || c == '\\' || c == ':';
 }
@@ -44,7 +44,7 @@ int16_t idCheck(const CalibRequest *request, const int16_t *adjustIds)
     int16_t ids[CAL_SLOT_MAX];
     int16_t curveNumbers[CAL_SLOT_MAX];
     int16_t count = 0;
-    unpackAdjustIds(request, adjustIds, ids, curveNumbers, &count); // reads only the slots in use
+    adjustIdsUnpack(request, adjustIds, ids, curveNumbers, &count); // reads only the slots in use
     const CalAcceptance *a = calAcceptance();
     for (int16_t i = 0; i < count; ++i) {
         if (!idAccepted(a, ids[i])) {
@@ -67,7 +67,7 @@ int16_t namesCheck(const CalibNames *names)
             length = i;
             break;
         }
-        if (isSeparator(s[i])) {
+        if (charIsSeparator(s[i])) {
             return CAL_ERR_REQUEST;
         }
         if (s[i] == '.') {
@@ -82,7 +82,7 @@ int16_t namesCheck(const CalibNames *names)
     }
     for (int i = 0; i < 5; ++i) {
         char c = names->listPrefix[i];
-        if (c == 0 || isSeparator(c)) {
+        if (c == 0 || charIsSeparator(c)) {
             return CAL_ERR_REQUEST;
         }
     }
@@ -114,7 +114,7 @@ int16_t passThroughTest(const CalibRequest *request, const int16_t *adjustIds)
     int16_t ids[CAL_SLOT_MAX];
     int16_t curveNumbers[CAL_SLOT_MAX];
     int16_t count = 0;
-    unpackAdjustIds(request, adjustIds, ids, curveNumbers, &count);
+    adjustIdsUnpack(request, adjustIds, ids, curveNumbers, &count);
     for (int16_t i = 0; i < count; ++i) {
         if (ids[i] == a->passThroughId) {
             return CAL_FAIL;

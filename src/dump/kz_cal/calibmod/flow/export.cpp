@@ -6,5 +6,5 @@ extern "C" KZ_EXPORT int16_t KZ_API KZCalibration(const CalibRequest *request, C
                                                   const int16_t *adjustIds, const KZ_WCHAR *sourceDir,
                                                   const KZ_WCHAR *calibDir)
 {
-    return calibrateWith(calDefaultPlatform(), request, names, adjustIds, sourceDir, calibDir);
+    return flowCalibrate(calDefaultPlatform(), request, names, adjustIds, sourceDir, calibDir);
 }

@@ -7,7 +7,7 @@ namespace {
 
 // fileAssign, then deletes the file; absentIsDone says whether "nothing there"
 // counts as done.
-int16_t removeNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, bool absentIsDone)
+int16_t fileRemoveNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, bool absentIsDone)
 {
     fileAssign(file, dir, name);
     FilePath path;
@@ -27,12 +27,12 @@ int16_t removeNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, bool a
 
 int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name)
 {
-    return removeNamed(file, dir, name, false);
+    return fileRemoveNamed(file, dir, name, false);
 }
 
 int16_t fileRemoveIfPresent(FileRef *file, const KZ_WCHAR *dir, const char *name)
 {
-    return removeNamed(file, dir, name, true);
+    return fileRemoveNamed(file, dir, name, true);
 }
 
 int16_t fileRenameNamed(const CalPlatform *platform, const KZ_WCHAR *dir, const char *from, const char *to)

@@ -15,7 +15,7 @@ const CalPlatform *hostOf(const FileRef *file)
 
 // Builds the path and opens it with kind; the path is released before
 // returning. CAL_OK, CAL_ERR_OPEN when nothing is at the name, else CAL_ERR_FILE.
-int16_t openPath(FileRef *file, CalOpenKind kind)
+int16_t pathOpen(FileRef *file, CalOpenKind kind)
 {
     file->handle = nullptr;
     FilePath path;
@@ -94,7 +94,7 @@ int16_t fileOpenOrAbsent(FileRef *file, int16_t mode)
         file->handle = nullptr;
         return CAL_ERR_FILE;
     }
-    return openPath(file, kind);
+    return pathOpen(file, kind);
 }
 
 int16_t fileOpen(FileRef *file, int16_t mode)
@@ -105,7 +105,7 @@ int16_t fileOpen(FileRef *file, int16_t mode)
 int16_t fileCreateNew(FileRef *file, const KZ_WCHAR *dir, const char *name)
 {
     fileAssign(file, dir, name);
-    return openPath(file, CAL_OPEN_CREATE_NEW) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
+    return pathOpen(file, CAL_OPEN_CREATE_NEW) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
 int16_t fileRecreate(FileRef *file)

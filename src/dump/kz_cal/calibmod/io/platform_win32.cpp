@@ -24,7 +24,7 @@ CalIo failure()
 }
 
 // True when the open handle is a plain file of a disk.
-bool isPlainFile(HANDLE h)
+bool fileIsPlain(HANDLE h)
 {
     if (GetFileType(h) != FILE_TYPE_DISK) {
         return false;
@@ -76,7 +76,7 @@ CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
     if (h == INVALID_HANDLE_VALUE || h == NULL) {
         return failure();
     }
-    if (!isPlainFile(h)) {
+    if (!fileIsPlain(h)) {
         CloseHandle(h);
         return CAL_IO_ERROR;
     }

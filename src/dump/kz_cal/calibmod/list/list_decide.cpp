@@ -9,12 +9,12 @@
 bool listBuildName(CalibContext *ctx)
 {
     char *out = ctx->listFileName;
-    zeroFill(out, CAL_LIST_NAME_SIZE);
+    bufferZeroFill(out, CAL_LIST_NAME_SIZE);
     const char *prefix = ctx->names->listPrefix;
     for (int i = 0; i < 5; ++i) {
         char c = prefix[i];
         if (c == 0 || c == '/' || c == '\\' || c == ':') {
-            zeroFill(out, CAL_LIST_NAME_SIZE);
+            bufferZeroFill(out, CAL_LIST_NAME_SIZE);
             return false; // the list would not be a file of calibDir
         }
         out[i] = c;
@@ -22,7 +22,7 @@ bool listBuildName(CalibContext *ctx)
     // Widened with its sign and written unsigned: -1 gives 4294967295, so
     // the longest name has 19 characters.
     char digits[12];
-    int16_t n = formatUnsigned(digits, static_cast<uint32_t>(static_cast<int32_t>(ctx->request->listNumber)));
+    int16_t n = textFormatUnsigned(digits, static_cast<uint32_t>(static_cast<int32_t>(ctx->request->listNumber)));
     int pos = 5;
     for (int16_t pad = n; pad < 3; ++pad) {
         out[pos++] = '0';
@@ -45,7 +45,7 @@ int16_t listRead(CalibContext *ctx)
 namespace {
 
 // Steps 2 to 5 of the decision; the caller releases the text.
-int16_t decide(CalibContext *ctx)
+int16_t listDecideSteps(CalibContext *ctx)
 {
     int16_t rc = listRead(ctx);
     if (rc != CAL_OK && rc != CAL_ERR_OPEN) {
@@ -86,7 +86,7 @@ int16_t decide(CalibContext *ctx)
 
 int16_t listDecide(CalibContext *ctx)
 {
-    int16_t rc = decide(ctx);
+    int16_t rc = listDecideSteps(ctx);
     memRelease(&ctx->listFile.buffer);
     ctx->listFile.length = 0;
     return rc;

@@ -27,12 +27,12 @@ int16_t listParseLine(char *line, int16_t length, ListEntry *entry)
 {
     char *fields[CAL_FIELD_MAX];
     int16_t count = 0;
-    if (splitFields(line, length, fields, &count) != CAL_OK || count != CAL_FIELD_MAX) {
+    if (textSplitFields(line, length, fields, &count) != CAL_OK || count != CAL_FIELD_MAX) {
         return CAL_FAIL;
     }
     int32_t values[4];
     for (int i = 0; i < 4; ++i) {
-        if (parseNumber(fields[i], &values[i]) != CAL_OK) {
+        if (textParseNumber(fields[i], &values[i]) != CAL_OK) {
             return CAL_FAIL;
         }
     }
@@ -57,7 +57,7 @@ int16_t listParseLine(char *line, int16_t length, ListEntry *entry)
 
 namespace {
 
-// True when splitLines will not see the whole text, so that a line appended
+// True when textSplitLines will not see the whole text, so that a line appended
 // to it would not be read back: a zero byte ends its scan, and it stops after
 // 32767 bytes (and after 128 lines, which listParse checks).
 bool textPartlyUnread(const char *text, int32_t length)
@@ -68,11 +68,11 @@ bool textPartlyUnread(const char *text, int32_t length)
     return length > 32767 || memchr(text, 0, static_cast<size_t>(length)) != nullptr;
 }
 
-// A last line without a line end is not read by splitLines. Parses it on its
+// A last line without a line end is not read by textSplitLines. Parses it on its
 // own (without touching the text) so that the writer can decide whether it
 // may be ended and kept: CAL_OPEN_LINE_NONE there is none, CAL_OPEN_LINE_GOOD
 // it is a good line, CAL_OPEN_LINE_BAD it is not.
-int16_t parseOpenLine(const char *text, int32_t length, ListEntry *entry)
+int16_t openLineParse(const char *text, int32_t length, ListEntry *entry)
 {
     if (text == nullptr || length <= 0 || length > 32767) {
         return CAL_OPEN_LINE_NONE;
@@ -101,8 +101,8 @@ int16_t listParse(CalibContext *ctx)
     LineTable table;
     const char *text = static_cast<const char *>(ctx->listFile.buffer.data);
     ctx->listPartial = textPartlyUnread(text, ctx->listFile.length);
-    ctx->openLineState = parseOpenLine(text, ctx->listFile.length, &ctx->openLine);
-    splitLines(static_cast<char *>(ctx->listFile.buffer.data), ctx->listFile.length, &table);
+    ctx->openLineState = openLineParse(text, ctx->listFile.length, &ctx->openLine);
+    textSplitLines(static_cast<char *>(ctx->listFile.buffer.data), ctx->listFile.length, &table);
     if (table.count >= CAL_LINE_MAX) {
         ctx->listPartial = true; // lines after the 128th are not read
     }
@@ -132,11 +132,11 @@ void listScanNames(char *text, int32_t length, ListNameVisit visit, void *arg)
     // The unended last line first: the split below does not record it, but
     // its list may still end it and keep it.
     ListEntry entry;
-    if (parseOpenLine(text, length, &entry) == CAL_OPEN_LINE_GOOD) {
+    if (openLineParse(text, length, &entry) == CAL_OPEN_LINE_GOOD) {
         visit(arg, entry.name);
     }
     LineTable table;
-    splitLines(text, length, &table);
+    textSplitLines(text, length, &table);
     for (int16_t i = 0; i < table.count; ++i) {
         if (listParseLine(table.starts[i], table.lengths[i], &entry) == CAL_OK) {
             visit(arg, entry.name);

@@ -11,7 +11,7 @@ namespace {
 // Appends length bytes to the list in one write, first ending an unended
 // last line with the CR LF in front of data (data - 2 must be writable).
 // A write that fails is cut back off, so that the list keeps no part of it.
-int16_t appendListLine(CalibContext *ctx, char *data, int16_t length)
+int16_t listAppendLine(CalibContext *ctx, char *data, int16_t length)
 {
     FileRef *f = &ctx->listFile.file;
     if (fileOpenNamed(f, ctx->calibDir, ctx->listFileName, CAL_MODE_APPEND) != CAL_OK) {
@@ -68,17 +68,17 @@ bool openLineKeepable(const CalibContext *ctx)
 int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t param1, int32_t param2, int32_t param3,
                        const char *name)
 {
-    zeroFill(buffer, size);
+    bufferZeroFill(buffer, size);
     size_t nameLength = strnlen(name, CAL_NAME_SIZE);
     // At most four ten-digit numbers, four commas, the name, CR LF.
     if (size < 0 || static_cast<size_t>(size) < 4 * 10 + 4 + nameLength + 2) {
         return 0; // does not fit
     }
-    int16_t n = formatUnsigned(buffer, static_cast<uint32_t>(static_cast<int32_t>(listNumber)));
+    int16_t n = textFormatUnsigned(buffer, static_cast<uint32_t>(static_cast<int32_t>(listNumber)));
     const int32_t params[3] = {param1, param2, param3};
     for (int i = 0; i < 3; ++i) {
         buffer[n++] = ',';
-        n = static_cast<int16_t>(n + formatUnsigned(buffer + n, static_cast<uint32_t>(params[i])));
+        n = static_cast<int16_t>(n + textFormatUnsigned(buffer + n, static_cast<uint32_t>(params[i])));
     }
     buffer[n++] = ',';
     memcpy(buffer + n, name, nameLength);
@@ -111,7 +111,7 @@ namespace {
 
 // Writes the kept entries (the oldest giving way when the list is full) and
 // the new line into the open temporary list.
-int16_t writeLines(CalibContext *ctx, FileRef *f)
+int16_t linesWrite(CalibContext *ctx, FileRef *f)
 {
     // The new line must be among the 128 lines a reader records: the oldest
     // kept entries give way when the list is full.
@@ -146,7 +146,7 @@ int16_t listRewrite(CalibContext *ctx)
     FileRef *f = &ctx->listFile.file;
     bool created = fileRemoveIfPresent(f, ctx->calibDir, CAL_TEMP_LIST_NAME) == CAL_OK &&
                    fileCreateNew(f, ctx->calibDir, CAL_TEMP_LIST_NAME) == CAL_OK;
-    int16_t rc = created ? writeLines(ctx, f) : CAL_ERR_FILE;
+    int16_t rc = created ? linesWrite(ctx, f) : CAL_ERR_FILE;
     if (rc == CAL_OK) {
         rc = fileFlush(f);
     }
@@ -186,5 +186,5 @@ int16_t listWriteNewLine(CalibContext *ctx)
     if (n <= 0) {
         return CAL_ERR_FILE;
     }
-    return appendListLine(ctx, line + 2, n);
+    return listAppendLine(ctx, line + 2, n);
 }

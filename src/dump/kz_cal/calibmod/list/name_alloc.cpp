@@ -28,7 +28,7 @@ bool takenByEntry(const CalibContext *ctx, const int16_t *similar, int16_t count
 // candidate whose name holds a regular file that no list names (an orphan,
 // left by a call that was stopped, or by hand): reusing it keeps every good
 // entry. False when neither is left.
-bool takeFreeCandidate(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied, const NameSet *foreign)
+bool candidateTakeFree(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied, const NameSet *foreign)
 {
     char orphan = 0;
     for (int i = 1; i <= kCandidates; ++i) {
@@ -127,7 +127,7 @@ int16_t nameAllocate(CalibContext *ctx, int16_t mode)
     if (rc != CAL_OK) {
         return rc;
     }
-    if (takeFreeCandidate(ctx, similar, count, varied, &foreign)) {
+    if (candidateTakeFree(ctx, similar, count, varied, &foreign)) {
         return CAL_OK;
     }
     // Every candidate is taken: the oldest similar entry of this list gives

@@ -19,7 +19,7 @@ struct Scan {
     int16_t rc;     // the first failure, CAL_OK while there is none
 };
 
-void markName(void *arg, const char *name)
+void nameMark(void *arg, const char *name)
 {
     Scan *scan = static_cast<Scan *>(arg);
     int16_t c = nameVariedChar(scan->ctx->chosenNameBuf, scan->length, scan->varied, name);
@@ -31,7 +31,7 @@ void markName(void *arg, const char *name)
 // Reads another list (its head, as its own calls read it) and marks every
 // candidate it names. A list that vanished names nothing; one that is there
 // but cannot be read ends the allocation: its copies are unknown.
-int16_t markListNames(Scan *scan, const char *name)
+int16_t listNamesMark(Scan *scan, const char *name)
 {
     FileRef file;
     fileInit(&file, scan->ctx->platform);
@@ -51,17 +51,17 @@ int16_t markListNames(Scan *scan, const char *name)
     if (rc != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    listScanNames(text, got, markName, scan);
+    listScanNames(text, got, nameMark, scan);
     return CAL_OK;
 }
 
-bool visitName(void *arg, const char *name)
+bool nameVisit(void *arg, const char *name)
 {
     Scan *scan = static_cast<Scan *>(arg);
     if (!listNameHasListShape(name)) {
         return true;
     }
-    markName(scan, name); // a list file is never a copy's place
+    nameMark(scan, name); // a list file is never a copy's place
     // This call's own list: its entries are in ctx->entries. Only the exact
     // name is: where the file system tells case apart, a name that differs
     // in case is another list, whose copies must count as taken. Where it
@@ -71,7 +71,7 @@ bool visitName(void *arg, const char *name)
     if (strncmp(name, scan->ctx->listFileName, CAL_LIST_NAME_SIZE) == 0) {
         return true;
     }
-    scan->rc = markListNames(scan, name);
+    scan->rc = listNamesMark(scan, name);
     return scan->rc == CAL_OK;
 }
 
@@ -106,8 +106,8 @@ int16_t nameScanDirectory(CalibContext *ctx, int16_t length, int16_t varied, Nam
     }
     // The own list's name, should it be a candidate while the list is not
     // there yet.
-    markName(&scan, ctx->listFileName);
-    int16_t rc = dirList(ctx->platform, ctx->calibDir, visitName, &scan);
+    nameMark(&scan, ctx->listFileName);
+    int16_t rc = dirList(ctx->platform, ctx->calibDir, nameVisit, &scan);
     memRelease(&scan.text);
     if (scan.rc != CAL_OK) {
         return scan.rc;

@@ -3,7 +3,7 @@
 
 #include "cal_types.h"
 
-int16_t parseNumber(const char *s, int32_t *value)
+int16_t textParseNumber(const char *s, int32_t *value)
 {
     uint32_t v = 0;
     for (;; ++s) {
@@ -23,7 +23,7 @@ int16_t parseNumber(const char *s, int32_t *value)
     }
 }
 
-int16_t formatUnsigned(char *buffer, uint32_t value)
+int16_t textFormatUnsigned(char *buffer, uint32_t value)
 {
     static const uint32_t kPowers[] = {1000000000u, 100000000u, 10000000u, 1000000u, 100000u, 10000u,
                                        1000u,       100u,       10u,       1u,       0u};
@@ -39,7 +39,7 @@ int16_t formatUnsigned(char *buffer, uint32_t value)
     return n;
 }
 
-void zeroFill(void *buffer, int32_t count)
+void bufferZeroFill(void *buffer, int32_t count)
 {
     char *p = static_cast<char *>(buffer);
     for (int32_t i = 0; i < count; ++i) {

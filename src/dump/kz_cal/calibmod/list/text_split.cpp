@@ -8,7 +8,7 @@ namespace {
 const int32_t kMaxScan = 32767;
 } // namespace
 
-void splitLines(char *text, int32_t length, LineTable *table)
+void textSplitLines(char *text, int32_t length, LineTable *table)
 {
     table->count = 0;
     for (int i = 0; i < CAL_LINE_MAX; ++i) {
@@ -49,7 +49,7 @@ void splitLines(char *text, int32_t length, LineTable *table)
     // A last line without an end is not recorded.
 }
 
-int16_t splitFields(char *line, int16_t length, char *fields[CAL_FIELD_MAX], int16_t *count)
+int16_t textSplitFields(char *line, int16_t length, char *fields[CAL_FIELD_MAX], int16_t *count)
 {
     int16_t n = 1;
     int16_t rc = CAL_OK;
@@ -69,13 +69,13 @@ int16_t splitFields(char *line, int16_t length, char *fields[CAL_FIELD_MAX], int
         }
     }
     for (int16_t k = 0; k < n; ++k) {
-        fields[k] = trimSpaces(fields[k]);
+        fields[k] = textTrimSpaces(fields[k]);
     }
     *count = n;
     return rc;
 }
 
-char *trimSpaces(char *s)
+char *textTrimSpaces(char *s)
 {
     while (*s == ' ') {
         ++s;

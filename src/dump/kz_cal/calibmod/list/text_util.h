@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#define CAL_LINE_MAX  128 // lines recorded by splitLines
+#define CAL_LINE_MAX  128 // lines recorded by textSplitLines
 #define CAL_FIELD_MAX 5   // fields of a list line
 
 // The lines of a text, split in place.
@@ -22,24 +22,24 @@ struct LineTable {
 // Only the first 32767 bytes are looked at, so positions and lengths always
 // fit their 16-bit fields: a text with no line end there yields no line
 // beyond that point.
-void splitLines(char *text, int32_t length, LineTable *table);
+void textSplitLines(char *text, int32_t length, LineTable *table);
 // Splits a line into up to five comma-separated fields in place and trims
 // each. *count gets the number of fields found. -1 on a comma after the
 // fifth field begins, else 0.
-int16_t splitFields(char *line, int16_t length, char *fields[CAL_FIELD_MAX], int16_t *count);
+int16_t textSplitFields(char *line, int16_t length, char *fields[CAL_FIELD_MAX], int16_t *count);
 // Removes leading and trailing blanks (character 32 only); trailing ones are
 // overwritten with zero. Returns the first non-blank character (or the
 // terminator of an all-blank string).
-char *trimSpaces(char *s);
+char *textTrimSpaces(char *s);
 // Reads a decimal field: digits wrap around in 32 bits, '-' anywhere before
 // another character makes -1, an empty field is 0. 0, or -1 for any other
 // character (*value is then not written).
-int16_t parseNumber(const char *s, int32_t *value);
+int16_t textParseNumber(const char *s, int32_t *value);
 // Writes value as unsigned 32-bit decimal digits and a terminator (at most
 // 11 bytes). Returns the number of digits.
-int16_t formatUnsigned(char *buffer, uint32_t value);
+int16_t textFormatUnsigned(char *buffer, uint32_t value);
 // Sets count bytes to zero; nothing for a count of 0 or less.
-void zeroFill(void *buffer, int32_t count);
+void bufferZeroFill(void *buffer, int32_t count);
 // 'A'..'Z' as 'a'..'z'; every other byte (digits, marks, bytes above 127) as
 // it is. Names are folded with this and nothing else.
 char textLower(char c);

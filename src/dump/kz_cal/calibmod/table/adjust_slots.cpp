@@ -1,7 +1,7 @@
 // Unpacking a request's adjustment ids into slots.
 #include "curve_update.h"
 
-void unpackAdjustIds(const CalibRequest *request, const int16_t *adjustIds, int16_t *ids, int16_t *curveNumbers,
+void adjustIdsUnpack(const CalibRequest *request, const int16_t *adjustIds, int16_t *ids, int16_t *curveNumbers,
                      int16_t *slotCount)
 {
     int16_t first = 0, count = 0;

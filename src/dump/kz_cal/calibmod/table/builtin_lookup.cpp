@@ -13,7 +13,7 @@ const int16_t *builtInGroupCurve(const BuiltInGroup *group, int16_t curveNumber)
     return group->curves[curveNumber];
 }
 
-void copyBuiltInCurve(const CalibContext *ctx, const BuiltInTable *table, uint8_t *dest, int16_t id,
+void builtInCurveCopy(const CalibContext *ctx, const BuiltInTable *table, uint8_t *dest, int16_t id,
                       int16_t curveNumber)
 {
     if (id == calAcceptance()->neutralId) {
@@ -35,6 +35,6 @@ void copyBuiltInCurve(const CalibContext *ctx, const BuiltInTable *table, uint8_
     // Only a curve written here is in host order; converting a stored curve
     // would corrupt it.
     if (copied) {
-        convertOrder(static_cast<uint8_t>(ctx->byteOrder | CONVERT_CURVE), dest, CURVE_BYTES, 2);
+        byteOrderConvert(static_cast<uint8_t>(ctx->byteOrder | CONVERT_CURVE), dest, CURVE_BYTES, 2);
     }
 }

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-int hostByteOrder()
+int byteOrderProbe()
 {
     const uint16_t probe = 1;
     uint8_t first;
@@ -16,7 +16,7 @@ uint8_t byteOrderFlag(int hostProbe)
     return hostProbe == 1 ? BYTE_ORDER_SWAPPED : BYTE_ORDER_HOST;
 }
 
-void swapBytes(void *data, int32_t length, int16_t unit)
+void bytesSwap(void *data, int32_t length, int16_t unit)
 {
     uint8_t *p = static_cast<uint8_t *>(data);
     if (unit == 2) {
@@ -37,18 +37,18 @@ void swapBytes(void *data, int32_t length, int16_t unit)
     }
 }
 
-void convertOrder(uint8_t selector, void *data, int32_t length, int16_t unit)
+void byteOrderConvert(uint8_t selector, void *data, int32_t length, int16_t unit)
 {
     if (selector == (CONVERT_WORDS | BYTE_ORDER_SWAPPED) || selector == (CONVERT_CURVE | BYTE_ORDER_SWAPPED)) {
-        swapBytes(data, length, unit);
+        bytesSwap(data, length, unit);
     }
 }
 
-uint32_t readWord(uint8_t byteOrder, const uint8_t *p)
+uint32_t wordRead(uint8_t byteOrder, const uint8_t *p)
 {
     uint8_t copy[4];
     std::memcpy(copy, p, 4);
-    convertOrder(static_cast<uint8_t>(byteOrder | CONVERT_WORDS), copy, 4, 4);
+    byteOrderConvert(static_cast<uint8_t>(byteOrder | CONVERT_WORDS), copy, 4, 4);
     uint32_t w;
     std::memcpy(&w, copy, 4);
     return w;

@@ -23,7 +23,7 @@ const Stretch kKind0[] = {{0, 104, 4}, {152, 8, 4}};
 const Stretch kKind1[] = {{0, 108, 4}, {156, 8, 4}};
 const Stretch kKind2[] = {{0, 4, 4}, {4, 20, 2}, {24, 68, 4}, {140, 8, 4}, {280, 20, 2}};
 
-void convertRecord(uint8_t selector, uint8_t *record, int16_t layout)
+void recordConvert(uint8_t selector, uint8_t *record, int16_t layout)
 {
     const Stretch *s = nullptr;
     int n = 0;
@@ -38,11 +38,11 @@ void convertRecord(uint8_t selector, uint8_t *record, int16_t layout)
         n = 5;
     }
     for (int i = 0; i < n; ++i) {
-        convertOrder(selector, record + s[i].offset, s[i].length, s[i].unit);
+        byteOrderConvert(selector, record + s[i].offset, s[i].length, s[i].unit);
     }
 }
 
-int32_t recordTableId(const uint8_t *record, int16_t layout)
+int32_t tableIdRecord(const uint8_t *record, int16_t layout)
 {
     if (layout == DB_KIND_2) {
         int16_t id;
@@ -77,7 +77,7 @@ int32_t dbRecordSize(int16_t layout)
     }
 }
 
-int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout)
+int16_t tableDatabaseRead(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout)
 {
     TableFile *tf = &ctx->table.tableFile;
     int16_t rc = tableLoad(tf, "KZDB", dbId, TABLE_KIND_KZDB);
@@ -93,7 +93,7 @@ int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, ui
     int32_t recordSize = 0;
     rc = CAL_FAIL; // a body too short for its header
     if (size >= DB_HEADER_SIZE) {
-        convertOrder(selector, body, DB_HEADER_SIZE, 4);
+        byteOrderConvert(selector, body, DB_HEADER_SIZE, 4);
         kind = static_cast<int16_t>(headerWord(body, 0) & 0xFFFF);
         count = headerWord(body, 1);
         recordSize = dbRecordSize(kind);
@@ -112,13 +112,13 @@ int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, ui
     *layout = kind;
     if (recordSize > 0) {
         for (int16_t i = 0; i < count; ++i) {
-            convertRecord(selector, body + DB_HEADER_SIZE + i * recordSize, kind);
+            recordConvert(selector, body + DB_HEADER_SIZE + i * recordSize, kind);
         }
     }
     return CAL_OK;
 }
 
-int16_t collectTableIds(CalibContext *ctx)
+int16_t tableIdsCollect(CalibContext *ctx)
 {
     TableIdList *list = &ctx->table.tableIds;
     list->count = 0;
@@ -127,7 +127,7 @@ int16_t collectTableIds(CalibContext *ctx)
         uint8_t *header = nullptr, *records = nullptr;
         int16_t layout = 0;
         int16_t rc =
-            readTableDatabase(ctx, static_cast<uint16_t>(DB_ID_BASE + kDatabaseNumbers[n]), &header, &records, &layout);
+            tableDatabaseRead(ctx, static_cast<uint16_t>(DB_ID_BASE + kDatabaseNumbers[n]), &header, &records, &layout);
         if (rc == CAL_FAIL) {
             continue; // not listed, or malformed in the file
         }
@@ -137,7 +137,7 @@ int16_t collectTableIds(CalibContext *ctx)
         int32_t recordSize = dbRecordSize(layout);
         int32_t count = recordSize > 0 ? headerWord(header, 1) : 0;
         for (int32_t i = 0; i < count && !full; ++i) {
-            int32_t id = recordTableId(records + i * recordSize, layout);
+            int32_t id = tableIdRecord(records + i * recordSize, layout);
             bool known = false;
             for (int16_t j = 0; j < list->count && !known; ++j) {
                 known = list->ids[j] == id;

@@ -35,14 +35,14 @@ extern const int16_t kDatabaseNumbers[DB_DATABASE_COUNT];
 // runs past the end of the file, or its body cannot hold its header or its
 // records. Otherwise the failure of tableLoad: CAL_ERR_NO_MEMORY, or
 // CAL_ERR_FILE for a size, seek or read that the host failed.
-int16_t readTableDatabase(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout);
+int16_t tableDatabaseRead(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout);
 
 // Rebuilds the context's table-id list from the 30 KZDB tables: distinct
 // KZHT ids in the order first met. Tables that are absent or malformed
-// (every CAL_FAIL of readTableDatabase) are skipped and leave no trace. 0;
+// (every CAL_FAIL of tableDatabaseRead) are skipped and leave no trace. 0;
 // CAL_FAIL when the 256th distinct id is met (the list is full);
 // CAL_ERR_NO_MEMORY when memory runs out and CAL_ERR_FILE when the host
 // fails a size, seek or read: the scan stops there.
-int16_t collectTableIds(CalibContext *ctx);
+int16_t tableIdsCollect(CalibContext *ctx);
 
 #endif // KZ_TABLE_DB_H

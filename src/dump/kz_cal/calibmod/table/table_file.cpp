@@ -7,7 +7,7 @@
 
 namespace {
 
-int16_t readInt32(FileRef *file, int32_t offset, int32_t *out)
+int16_t int32ReadAt(FileRef *file, int32_t offset, int32_t *out)
 {
     if (fileSeek(file, offset) != CAL_OK) {
         return CAL_ERR_FILE;
@@ -29,7 +29,7 @@ int32_t malformedTable(TableRequest *request)
     return CAL_ERR_FILE;
 }
 
-void fillRequest(TableRequest *request, const char *kindName, uint16_t tableId, int32_t kindTag)
+void requestFill(TableRequest *request, const char *kindName, uint16_t tableId, int32_t kindTag)
 {
     std::memset(request->kindName, 0, sizeof request->kindName);
     if (kindName) {
@@ -88,13 +88,13 @@ int32_t tableLocate(FileRef *file, TableRequest *request)
         return malformedTable(request);
     }
     int32_t dirPos, count;
-    if (readInt32(file, request->kindTag, &dirPos) != CAL_OK) {
+    if (int32ReadAt(file, request->kindTag, &dirPos) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     if (!inside(dirPos, 4, fileBytes)) {
         return malformedTable(request);
     }
-    if (readInt32(file, dirPos, &count) != CAL_OK) {
+    if (int32ReadAt(file, dirPos, &count) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     if (count <= 0) {
@@ -121,7 +121,7 @@ int32_t tableLocate(FileRef *file, TableRequest *request)
         return malformedTable(request);
     }
     int32_t size;
-    if (readInt32(file, tablePos, &size) != CAL_OK) {
+    if (int32ReadAt(file, tablePos, &size) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     if (size < 0 || !inside(static_cast<int64_t>(tablePos) + 4, size, fileBytes)) {
@@ -163,7 +163,7 @@ int16_t tableWriteBody(FileRef *file, TableRequest *request, int32_t expectedSiz
 int16_t tableLoad(TableFile *table, const char *kindName, uint16_t tableId, int32_t kindTag)
 {
     tableRelease(table); // a body still loaded would otherwise be lost
-    fillRequest(&table->request, kindName, tableId, kindTag);
+    requestFill(&table->request, kindName, tableId, kindTag);
     table->request.body = nullptr;
     table->request.bodySize = 0;
     int16_t rc = tableReadBody(&table->file, &table->request);
@@ -177,7 +177,7 @@ int16_t tableLoad(TableFile *table, const char *kindName, uint16_t tableId, int3
 
 int16_t tableStore(TableFile *table, const char *kindName, uint16_t tableId, int32_t kindTag)
 {
-    fillRequest(&table->request, kindName, tableId, kindTag);
+    requestFill(&table->request, kindName, tableId, kindTag);
     table->request.body = table->loadedBody;
     return tableWriteBody(&table->file, &table->request, table->loadedSize);
 }

@@ -6,7 +6,7 @@
 #include "table_db.h"
 #include "table_file.h"
 
-int16_t loadCurveTable(CalibContext *ctx, int32_t tableId, uint8_t **body, int32_t *bodySize)
+int16_t curveTableLoad(CalibContext *ctx, int32_t tableId, uint8_t **body, int32_t *bodySize)
 {
     TableFile *tf = &ctx->table.tableFile;
     int16_t rc = tableLoad(tf, "KZHT", static_cast<uint16_t>(tableId & 0xFFFF), TABLE_KIND_KZHT);
@@ -18,14 +18,14 @@ int16_t loadCurveTable(CalibContext *ctx, int32_t tableId, uint8_t **body, int32
     return CAL_OK;
 }
 
-int16_t storeCurveTable(CalibContext *ctx, int32_t tableId)
+int16_t curveTableStore(CalibContext *ctx, int32_t tableId)
 {
     return tableStore(&ctx->table.tableFile, "KZHT", static_cast<uint16_t>(tableId & 0xFFFF), TABLE_KIND_KZHT);
 }
 
-int16_t updateAllTables(CalibContext *ctx)
+int16_t tablesUpdateAll(CalibContext *ctx)
 {
-    int16_t rc = collectTableIds(ctx);
+    int16_t rc = tableIdsCollect(ctx);
     if (rc != CAL_OK) {
         return rc;
     }
@@ -36,12 +36,12 @@ int16_t updateAllTables(CalibContext *ctx)
         uint8_t *body = nullptr;
         int32_t size = 0;
         // A named table that is missing or malformed ends the update.
-        rc = loadCurveTable(ctx, id, &body, &size);
+        rc = curveTableLoad(ctx, id, &body, &size);
         if (rc == CAL_OK) {
-            rc = updateCurveTable(ctx, id, body, size);
+            rc = curveTableUpdate(ctx, id, body, size);
         }
         if (rc == CAL_OK) {
-            rc = storeCurveTable(ctx, id);
+            rc = curveTableStore(ctx, id);
         }
         tableRelease(tf); // the one release of this table's body, whatever step failed
         if (rc != CAL_OK) {
@@ -51,12 +51,12 @@ int16_t updateAllTables(CalibContext *ctx)
     return CAL_OK;
 }
 
-int16_t updateTableFile(CalibContext *ctx)
+int16_t tableFileUpdate(CalibContext *ctx)
 {
     TableFile *tf = &ctx->table.tableFile;
     int16_t rc = fileOpenForUpdate(&tf->file, ctx->calibDir, ctx->chosenName);
     if (rc == CAL_OK) {
-        rc = updateAllTables(ctx);
+        rc = tablesUpdateAll(ctx);
     }
     // The one cleanup: nothing stays loaded or open, whatever path was taken.
     tableRelease(tf);

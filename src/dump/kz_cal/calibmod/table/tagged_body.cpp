@@ -15,7 +15,7 @@ bool holds(const TaggedBody *reader, int64_t offset, int64_t length)
 // The converted word at offset, which the caller has checked.
 uint32_t wordAt(const TaggedBody *reader, int64_t offset)
 {
-    return readWord(reader->byteOrder, reader->body + offset);
+    return wordRead(reader->byteOrder, reader->body + offset);
 }
 
 } // namespace
