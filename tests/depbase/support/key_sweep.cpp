@@ -1,5 +1,7 @@
 // The catalogue sweep: a record per key that makes the key's tree yield a
-// value, found by walking the tree and collecting what each path requires.
+// value, found on the engine's walk through the tree (ZMD_VisitTree, which
+// decodes and checks nodes as the evaluator does) by collecting what each
+// path requires.
 #include "key_sweep.h"
 
 #include <map>
