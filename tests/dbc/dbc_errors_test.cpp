@@ -175,14 +175,42 @@ TEST(DbcRejects, MissingFileIsAnError)
     DbcImage img;
     std::string errors;
     EXPECT_FALSE(DbcCompileFiles({"/nonexistent/dir/none.zdb"}, &img, &errors));
-    EXPECT_NE(errors.find("none.zdb: cannot open"), std::string::npos);
+    EXPECT_NE(errors.find("cannot read /nonexistent/dir/none.zdb: No such file"), std::string::npos);
 }
 
 TEST(DbcRejects, EmptySourceHasNoKeys)
 {
     DbcImage img;
     std::string errors = Errors({DbcSource{"t.zdb", "# nothing\n"}}, &img);
-    EXPECT_NE(errors.find("no keys defined"), std::string::npos);
+    EXPECT_EQ(errors, "t.zdb: no keys defined\n"); // about the file as a whole: no line 0
+    EXPECT_EQ(Errors({DbcSource{"empty.zdb", ""}}, &img), "empty.zdb: no keys defined\n");
+}
+
+// A source of garbage: at most 20 errors, in line order, each echoed byte
+// that is not printable escaped, then one line saying how many were left out.
+TEST(DbcRejects, GarbageGivesTwentyErrorsInLineOrderEscaped)
+{
+    std::string text = std::string("\"\\") + '\x01' + "\"\n";
+    for (int i = 0; i < 29; ++i) {
+        text += std::string("\"\\") + static_cast<char>(0x80 + i) + "\"\n";
+    }
+    DbcImage img;
+    std::string errors = Errors({DbcSource{"junk.zdb", text}}, &img);
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; at < errors.size(); at = end + 1) {
+        end = errors.find('\n', at);
+        lines.push_back(errors.substr(at, end - at));
+    }
+    ASSERT_EQ(lines.size(), 21u) << errors;
+    EXPECT_EQ(lines[0], "junk.zdb:1: unknown escape \\\\x01");
+    EXPECT_EQ(lines[1], "junk.zdb:2: unknown escape \\\\x80");
+    for (size_t i = 0; i < 20; ++i) {
+        EXPECT_EQ(lines[i].rfind("junk.zdb:" + std::to_string(i + 1) + ":", 0), 0u) << lines[i];
+    }
+    EXPECT_EQ(lines[20], "dbc: too many errors (10 more not shown)");
+    for (char c : errors) {
+        EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << "raw byte " << static_cast<int>(c);
+    }
 }
 
 } // namespace

@@ -17,9 +17,9 @@ std::vector<uint8_t> Data(const std::string &line, std::string *errors = nullptr
         DbcParseByteData(&prog, DbcLoc{0, 1}, lines[0].toks, 0, &out);
     }
     if (errors) {
-        *errors = prog.diagnostics;
+        *errors = ToolErrorsText(prog.found, "dbc");
     } else {
-        EXPECT_EQ(prog.diagnostics, "");
+        EXPECT_EQ(ToolErrorsText(prog.found, "dbc"), "");
     }
     return out;
 }

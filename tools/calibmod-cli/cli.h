@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "calibmod.h"
+#include "kzfile.h"
 
 namespace cli {
 
@@ -26,6 +27,18 @@ int cmdCheck(const std::vector<std::string> &args);
 // Prints "calibmod-cli: message" and a pointer to the command's help on
 // stderr; returns kUsage.
 int usageError(const std::string &command, const std::string &message);
+
+// printf to stdout with every byte that is not printable (names and lines
+// read from files) shown as "\xNN"; line ends stay.
+void printEscaped(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// Reads a whole input file ("-": standard input); false with "cannot read
+// PATH: reason" when it cannot. Both FILE and SOURCE may not be "-".
+bool readInput(const std::string &path, kzfile::Bytes *bytes, std::string *error);
+
+// Writes an output file ("-": standard output) complete or not at all; on
+// failure says why on stderr and returns false.
+bool writeOutput(const std::string &path, const std::string &bytes);
 
 // A whole decimal number (optionally negative, or 0x hex) within [min, max].
 bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out);

@@ -1,8 +1,11 @@
 // calibmod-cli: command-line helpers shared by the commands.
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
 #include "cli.h"
+#include "tool_io.h"
+#include "tool_text.h"
 
 namespace cli {
 
@@ -11,6 +14,43 @@ int usageError(const std::string &command, const std::string &message)
     std::fprintf(stderr, "calibmod-cli: %s\n", message.c_str());
     std::fprintf(stderr, "Try 'calibmod-cli %s%s--help'.\n", command.c_str(), command.empty() ? "" : " ");
     return kUsage;
+}
+
+void printEscaped(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) {
+        std::vsnprintf(&text[0], text.size() + 1, format, again);
+    }
+    va_end(again);
+    std::fputs(ToolEscapeLines(text).c_str(), stdout);
+}
+
+bool readInput(const std::string &path, kzfile::Bytes *bytes, std::string *error)
+{
+    std::string text;
+    if (!ToolReadInput(path, &text, error)) {
+        *error = ToolEscape(*error);
+        return false;
+    }
+    bytes->assign(text.begin(), text.end());
+    return true;
+}
+
+bool writeOutput(const std::string &path, const std::string &bytes)
+{
+    std::string error;
+    if (!ToolWriteOutput(path, bytes, &error)) {
+        std::fprintf(stderr, "calibmod-cli: %s\n", ToolEscape(error).c_str());
+        return false;
+    }
+    return true;
 }
 
 bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out)

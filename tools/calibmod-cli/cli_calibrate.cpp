@@ -5,6 +5,7 @@
 
 #include "args.h"
 #include "cli.h"
+#include "request_explain.h"
 
 namespace cli {
 
@@ -33,8 +34,9 @@ const char kHelp[] = "Usage: calibmod-cli calibrate --source-dir DIR --source NA
                      "      --version       the version of the tools\n"
                      "\n"
                      "Options may stand in any order, as --opt VALUE or --opt=VALUE. When the call\n"
-                     "answers CAL_ERR_FILE, the tool looks at the source file, both directories\n"
-                     "and the list file and says on stderr what stands in the way.\n"
+                     "answers CAL_ERR_REQUEST, the tool says on stderr which part of the request\n"
+                     "the module refused; when it answers CAL_ERR_FILE, it looks at the source\n"
+                     "file, both directories and the list file and says what stands in the way.\n"
                      "\n"
                      "Example:\n"
                      "  calibmod-cli calibrate --source-dir samples --source Table0.dat \\\n"
@@ -245,6 +247,11 @@ int cmdCalibrate(const std::vector<std::string> &args)
     std::printf("use:    %s (in %s)\n", result.c_str(), inCalibDir ? o.calibDir.c_str() : o.sourceDir.c_str());
     if (inCalibDir) {
         std::printf("list:   %s/%s\n", o.calibDir.c_str(), listName.c_str());
+    }
+    if (rc == CAL_ERR_REQUEST) {
+        for (const std::string &why : explainRequestError(o.request, names, o.ids)) {
+            std::fprintf(stderr, "calibmod-cli: CAL_ERR_REQUEST: %s\n", why.c_str());
+        }
     }
     if (rc == CAL_ERR_FILE) {
         for (const std::string &why : explainFileError(o.sourceDir, o.source, o.calibDir, listName)) {

@@ -1,12 +1,16 @@
 // calibmod-cli check: the health of a calibration directory, for the people
 // who support printers in the field; --repair removes what is wrong.
+#include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 
 #include "args.h"
 #include "cli.h"
 #include "dir_check.h"
 #include "dir_lock.h"
 #include "json_out.h"
+#include "tool_io.h"
+#include "tool_text.h"
 
 namespace cli {
 
@@ -48,7 +52,7 @@ const char kHelp[] = "Usage: calibmod-cli check CALIBDIR --source-dir DIR [--rep
                      "\n"
                      "Exit status: 0 when the directory is healthy (after --repair: when the repair\n"
                      "left it healthy); 1 when it is not; 2 for a bad command line, or when\n"
-                     "CALIBDIR cannot be read or locked.\n";
+                     "CALIBDIR cannot be read or locked, or DIR does not exist or cannot be read.\n";
 
 const ArgDef kOptions[] = {
     {"--source-dir", nullptr, ARG_VALUE},
@@ -83,59 +87,59 @@ std::vector<std::string> entryProblems(const EntryReport &e)
 
 void printText(const DirReport &r)
 {
-    std::printf("%s (sources in %s)\n", r.calibDir.c_str(), r.sourceDir.c_str());
+    printEscaped("%s (sources in %s)\n", r.calibDir.c_str(), r.sourceDir.c_str());
     if (r.lists.empty()) {
-        std::printf("  no list file\n");
+        printEscaped("  no list file\n");
     }
     for (const ListReport &l : r.lists) {
         if (!l.readable) {
-            std::printf("%s: cannot be read: %s (every call for this list answers CAL_ERR_FILE)\n", l.name.c_str(),
-                        l.error.c_str());
+            printEscaped("%s: cannot be read: %s (every call for this list answers CAL_ERR_FILE)\n", l.name.c_str(),
+                         l.error.c_str());
             continue;
         }
-        std::printf("%s: %zu bytes, %zu entr%s%s\n", l.name.c_str(), l.bytes, l.entries.size(),
-                    l.entries.size() == 1 ? "y" : "ies",
-                    l.usable ? "" : "; unusable: the next new copy starts the list anew and its lines are lost");
+        printEscaped("%s: %zu bytes, %zu entr%s%s\n", l.name.c_str(), l.bytes, l.entries.size(),
+                     l.entries.size() == 1 ? "y" : "ies",
+                     l.usable ? "" : "; unusable: the next new copy starts the list anew and its lines are lost");
         for (const EntryReport &e : l.entries) {
             if (!e.line.read) {
                 continue;
             }
-            std::printf("  line %zu  %s  %s  %s\n", e.line.number, keyText(e.line).c_str(), e.line.name.c_str(),
-                        e.copy.detail.c_str());
+            printEscaped("  line %zu  %s  %s  %s\n", e.line.number, keyText(e.line).c_str(), e.line.name.c_str(),
+                         e.copy.detail.c_str());
             if (e.duplicateName) {
-                std::printf("    duplicate name: another entry names %s too, so one copy answers two keys\n",
-                            e.line.name.c_str());
+                printEscaped("    duplicate name: another entry names %s too, so one copy answers two keys\n",
+                             e.line.name.c_str());
             }
             if (e.duplicateKey) {
-                std::printf("    duplicate key: an earlier line has the key %s; this line is never found\n",
-                            keyText(e.line).c_str());
+                printEscaped("    duplicate key: an earlier line has the key %s; this line is never found\n",
+                             keyText(e.line).c_str());
             }
             if (e.wrongList) {
-                std::printf("    wrong list: list number %d in the list of number %d; this line is never found\n",
-                            e.line.listNumber, l.number);
+                printEscaped("    wrong list: list number %d in the list of number %d; this line is never found\n",
+                             e.line.listNumber, l.number);
             }
         }
         for (const ListLine &b : l.badLines) {
             if (!b.wellFormed && b.read) {
-                std::printf("  line %zu  malformed (%s): %s\n", b.number, b.problem.c_str(), b.text.c_str());
+                printEscaped("  line %zu  malformed (%s): %s\n", b.number, b.problem.c_str(), b.text.c_str());
             } else {
-                std::printf("  line %zu  never read (%s): %s\n", b.number, b.unread.c_str(), b.text.c_str());
+                printEscaped("  line %zu  never read (%s): %s\n", b.number, b.unread.c_str(), b.text.c_str());
             }
         }
     }
     for (const std::string &o : r.orphans) {
-        std::printf("orphan: %s (no list names it)\n", o.c_str());
+        printEscaped("orphan: %s (no list names it)\n", o.c_str());
     }
     for (const std::string &t : r.temporaries) {
-        std::printf("leftover: %s (a temporary file of an interrupted call)\n", t.c_str());
+        printEscaped("leftover: %s (a temporary file of an interrupted call)\n", t.c_str());
     }
     for (const std::string &s : r.strangers) {
-        std::printf("not a file: %s (left alone)\n", s.c_str());
+        printEscaped("not a file: %s (left alone)\n", s.c_str());
     }
     if (r.problems == 0) {
-        std::printf("healthy\n");
+        printEscaped("healthy\n");
     } else {
-        std::printf("not healthy: %d problem%s\n", r.problems, r.problems == 1 ? "" : "s");
+        printEscaped("not healthy: %d problem%s\n", r.problems, r.problems == 1 ? "" : "s");
     }
 }
 
@@ -231,6 +235,24 @@ void jsonStrings(Json &j, const char *key, const std::vector<std::string> &v)
     jsonEndArray(j);
 }
 
+bool sourceDirReadable(const std::string &dir, std::string *error)
+{
+    DIR *d = opendir(dir.c_str());
+    if (d != nullptr) {
+        closedir(d);
+        return true;
+    }
+    int err = errno;
+    if (err == ENOENT) {
+        *error = "the source directory " + dir + " does not exist";
+    } else if (err == ENOTDIR) {
+        *error = "the source directory " + dir + " is not a directory";
+    } else {
+        *error = "cannot read the source directory " + dir + ": " + ToolErrnoText(err);
+    }
+    return false;
+}
+
 } // namespace
 
 int cmdCheck(const std::vector<std::string> &args)
@@ -259,16 +281,23 @@ int cmdCheck(const std::vector<std::string> &args)
     }
     const std::string &calibDir = p.positionals[0];
     const bool repair = ArgsHas(p, "--repair"), json = ArgsHas(p, "--json");
+    // Without its sources every copy would look sourceless, and a repair
+    // would remove them all: a source directory that cannot be read stops
+    // the command.
+    if (!sourceDirReadable(sourceDir, &error)) {
+        std::fprintf(stderr, "calibmod-cli: %s\n", ToolEscape(error).c_str());
+        return kUsage;
+    }
 
     int lock = lockDirectory(calibDir, repair, kLockWaitMs, &error);
     if (lock < 0) {
-        std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
+        std::fprintf(stderr, "calibmod-cli: %s\n", ToolEscape(error).c_str());
         return kUsage;
     }
     DirReport report;
     if (!scanDirectory(calibDir, sourceDir, &report, &error)) {
         unlockDirectory(lock);
-        std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
+        std::fprintf(stderr, "calibmod-cli: %s\n", ToolEscape(error).c_str());
         return kUsage;
     }
     RepairResult fixed;
@@ -277,7 +306,7 @@ int cmdCheck(const std::vector<std::string> &args)
         fixed = repairDirectory(report);
         if (!scanDirectory(calibDir, sourceDir, &after, &error)) {
             unlockDirectory(lock);
-            std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
+            std::fprintf(stderr, "calibmod-cli: %s\n", ToolEscape(error).c_str());
             return kUsage;
         }
     }
@@ -312,22 +341,22 @@ int cmdCheck(const std::vector<std::string> &args)
         printText(report);
         if (repair) {
             for (const std::string &f : fixed.rewritten) {
-                std::printf("repair: rewrote %s\n", f.c_str());
+                printEscaped("repair: rewrote %s\n", f.c_str());
             }
             for (const std::string &f : fixed.removed) {
-                std::printf("repair: removed %s\n", f.c_str());
+                printEscaped("repair: removed %s\n", f.c_str());
             }
             for (const std::string &f : fixed.left) {
-                std::printf("repair: %s\n", f.c_str());
+                printEscaped("repair: %s\n", f.c_str());
             }
             if (fixed.removed.empty() && fixed.rewritten.empty()) {
-                std::printf("repair: nothing to remove\n");
+                printEscaped("repair: nothing to remove\n");
             }
-            std::printf("after repair: ");
+            printEscaped("after repair: ");
             if (after.problems == 0) {
-                std::printf("healthy; the next calls rebuild what was removed\n");
+                printEscaped("healthy; the next calls rebuild what was removed\n");
             } else {
-                std::printf("%d problem%s left\n", after.problems, after.problems == 1 ? "" : "s");
+                printEscaped("%d problem%s left\n", after.problems, after.problems == 1 ? "" : "s");
             }
         }
     }

@@ -4,6 +4,7 @@
 
 #include "args.h"
 #include "cli.h"
+#include "tool_io.h"
 #include "inspect_model.h"
 #include "json_out.h"
 
@@ -12,6 +13,7 @@ namespace cli {
 namespace {
 
 const char kHelp[] = "Usage: calibmod-cli inspect FILE [--curves] [--against SOURCE] [--json]\n"
+                     "(FILE or SOURCE '-': standard input)\n"
                      "\n"
                      "Prints the header, the identification string, both table directories, each\n"
                      "KZDB table's layout, record count and the KZHT tables it names, and each KZHT\n"
@@ -299,7 +301,10 @@ int cmdInspect(const std::vector<std::string> &args)
     const bool curves = ArgsHas(p, "--curves"), json = ArgsHas(p, "--json");
 
     kzfile::Bytes file, source;
-    if (!kzfile::readFile(path, &file, &error) || (haveAgainst && !kzfile::readFile(against, &source, &error))) {
+    if (ToolIsStdio(path) && haveAgainst && ToolIsStdio(against)) {
+        return usageError("inspect", "FILE and SOURCE cannot both be standard input");
+    }
+    if (!readInput(path, &file, &error) || (haveAgainst && !readInput(against, &source, &error))) {
         std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
         return kUsage;
     }

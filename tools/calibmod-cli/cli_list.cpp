@@ -11,6 +11,8 @@
 #include "copy_judge.h"
 #include "json_out.h"
 #include "list_read.h"
+#include "tool_io.h"
+#include "tool_text.h"
 
 namespace cli {
 
@@ -111,15 +113,15 @@ int cmdList(const std::vector<std::string> &args)
 
     int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) {
-        std::fprintf(stderr, "calibmod-cli: cannot open the directory %s: %s\n", dir.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "calibmod-cli: cannot open the directory %s: %s\n", ToolEscape(dir).c_str(),
+                     errno == ENOENT ? "it does not exist" : ToolErrnoText(errno).c_str());
         return kUsage;
     }
     kzfile::Bytes bytes;
     bool exists = readAt(dirFd, file, &bytes);
     if (!exists && errno != ENOENT) {
         std::fprintf(stderr, "calibmod-cli: cannot read %s: %s (every call for this list answers CAL_ERR_FILE)\n",
-                     path.c_str(),
-                     errno == ELOOP ? "it is a symbolic link, which the module never follows" : std::strerror(errno));
+                     ToolEscape(path).c_str(), readAtError(errno).c_str());
         close(dirFd);
         return kUsage;
     }
@@ -136,15 +138,15 @@ int cmdList(const std::vector<std::string> &args)
         jsonKey(j, "entries");
         jsonBeginArray(j);
     } else if (!exists) {
-        std::printf("%s: no list file (the next call for this list starts a new one)\n", path.c_str());
+        printEscaped("%s: no list file (the next call for this list starts a new one)\n", path.c_str());
     } else {
-        std::printf("%s: %zu bytes, %zu line%s\n", path.c_str(), bytes.size(), list.lines.size(),
-                    list.lines.size() == 1 ? "" : "s");
+        printEscaped("%s: %zu bytes, %zu line%s\n", path.c_str(), bytes.size(), list.lines.size(),
+                     list.lines.size() == 1 ? "" : "s");
         if (list.lines.empty()) {
-            std::printf("  no entries (an empty file counts as no list)\n");
+            printEscaped("  no entries (an empty file counts as no list)\n");
         } else {
-            std::printf("  %4s  %6s  %11s  %11s  %11s  %-15s  %s\n", "line", "list", "param1", "param2", "param3",
-                        "copy", "status");
+            printEscaped("  %4s  %6s  %11s  %11s  %11s  %-15s  %s\n", "line", "list", "param1", "param2", "param3",
+                         "copy", "status");
         }
     }
     for (const ListLine &l : list.lines) {
@@ -153,8 +155,8 @@ int cmdList(const std::vector<std::string> &args)
         }
         std::string code, status = copyStatus(dirFd, l.name, srcDir, &code);
         if (!json) {
-            std::printf("  %4zu  %6d  %11d  %11d  %11d  %-15s  %s\n", l.number, l.listNumber, l.param1, l.param2,
-                        l.param3, l.name.c_str(), status.c_str());
+            printEscaped("  %4zu  %6d  %11d  %11d  %11d  %-15s  %s\n", l.number, l.listNumber, l.param1, l.param2,
+                         l.param3, l.name.c_str(), status.c_str());
             continue;
         }
         jsonBeginObject(j);
@@ -185,9 +187,9 @@ int cmdList(const std::vector<std::string> &args)
             jsonField(j, "text", l.text);
             jsonEndObject(j);
         } else if (l.read) {
-            std::printf("  %4zu  malformed (%s): %s\n", l.number, l.problem.c_str(), l.text.c_str());
+            printEscaped("  %4zu  malformed (%s): %s\n", l.number, l.problem.c_str(), l.text.c_str());
         } else {
-            std::printf("  %4zu  not read (%s): %s\n", l.number, l.unread.c_str(), l.text.c_str());
+            printEscaped("  %4zu  not read (%s): %s\n", l.number, l.unread.c_str(), l.text.c_str());
         }
     }
     close(dirFd);
@@ -196,8 +198,8 @@ int cmdList(const std::vector<std::string> &args)
         jsonEndObject(j);
         std::fputs(j.out.c_str(), stdout);
     } else if (!list.usable) {
-        std::printf("the module finds this list unusable: the next new copy starts a new list holding only its "
-                    "line\n");
+        printEscaped("the module finds this list unusable: the next new copy starts a new list holding only its "
+                     "line\n");
     }
     return list.usable ? kOk : kFailed;
 }

@@ -6,6 +6,7 @@
 
 #include "args.h"
 #include "cli.h"
+#include "tool_io.h"
 #include "curve_set.h"
 #include "kzfile.h"
 #include "svg_plot.h"
@@ -18,10 +19,10 @@ const char kHelp[] = "Usage: calibmod-cli plot FILE [--against SOURCE] [--table 
                      "       calibmod-cli plot FILE [--against SOURCE] [--table ID] --csv [-o OUT.csv]\n"
                      "       calibmod-cli plot --builtin [--table ID] (-o OUT.svg | --csv [-o OUT.csv])\n"
                      "\n"
-                     "Draws every curve of every well-formed KZHT table of FILE: one panel per\n"
-                     "table, input level 0..255 across, output 0..4095 up, one colour per curve,\n"
-                     "axes, grid and a legend naming the table, the slot and the adjustment id\n"
-                     "(the built-in group the curve equals, or \"own curve\").\n"
+                     "Draws every curve of every well-formed KZHT table of FILE ('-': standard\n"
+                     "input): one panel per table, input level 0..255 across, output 0..4095 up,\n"
+                     "one colour per curve, axes, grid and a legend naming the table, the slot and\n"
+                     "the adjustment id (the built-in group the curve equals, or \"own curve\").\n"
                      "\n"
                      "  --against SOURCE  FILE is a calibrated copy of SOURCE: each source curve is\n"
                      "                    drawn dashed under the copy's\n"
@@ -32,7 +33,7 @@ const char kHelp[] = "Usage: calibmod-cli plot FILE [--against SOURCE] [--table 
                      "                    (table,slot,adjust_id,role,e0..e255; role is copy, source\n"
                      "                    or builtin; adjust_id is none for an own curve)\n"
                      "  -o, --output OUT  the file to write (required for SVG; CSV goes to stdout\n"
-                     "                    without it)\n"
+                     "                    without it); '-' is standard output\n"
                      "  -h, --help        this text\n"
                      "      --version     the version of the tools\n"
                      "\n"
@@ -49,29 +50,6 @@ const ArgDef kOptions[] = {
     {"--against", nullptr, ARG_VALUE}, {"--table", nullptr, ARG_VALUE},  {"--output", "-o", ARG_VALUE},
     {"--csv", nullptr, ARG_FLAG},      {"--builtin", nullptr, ARG_FLAG},
 };
-
-bool writeText(const std::string &path, const std::string &text)
-{
-    if (path.empty()) {
-        std::fputs(text.c_str(), stdout);
-        return true;
-    }
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "calibmod-cli: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    int savedErrno = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        savedErrno = errno;
-    }
-    if (!ok) {
-        std::fprintf(stderr, "calibmod-cli: cannot write %s: %s\n", path.c_str(), std::strerror(savedErrno));
-    }
-    return ok;
-}
 
 } // namespace
 
@@ -122,7 +100,10 @@ int cmdPlot(const std::vector<std::string> &args)
     } else {
         const std::string &path = p.positionals[0];
         kzfile::Bytes file, source;
-        if (!kzfile::readFile(path, &file, &error) || (haveAgainst && !kzfile::readFile(against, &source, &error))) {
+        if (ToolIsStdio(path) && haveAgainst && ToolIsStdio(against)) {
+            return usageError("plot", "FILE and SOURCE cannot both be standard input");
+        }
+        if (!readInput(path, &file, &error) || (haveAgainst && !readInput(against, &source, &error))) {
             std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
             return kUsage;
         }
@@ -152,10 +133,10 @@ int cmdPlot(const std::vector<std::string> &args)
     }
     std::string text = csv ? plotCsv(curves, builtin ? ROLE_BUILTIN : ROLE_COPY)
                            : plotSvg(title, curves, builtin ? ROLE_BUILTIN : ROLE_COPY);
-    if (!writeText(out, text)) {
+    if (!writeOutput(out.empty() ? "-" : out, text)) {
         return kFailed;
     }
-    if (!out.empty()) {
+    if (!out.empty() && !ToolIsStdio(out)) {
         std::printf("wrote %s: %zu curves\n", out.c_str(), curves.size());
     }
     return kOk;

@@ -3,6 +3,7 @@
 
 #include "args.h"
 #include "cli.h"
+#include "tool_io.h"
 #include "sample_build.h"
 
 namespace cli {
@@ -11,10 +12,11 @@ namespace {
 
 const char kHelp[] = "Usage: calibmod-cli make-sample [options] OUT\n"
                      "\n"
-                     "Writes a calibration data file to OUT: all 30 KZDB table databases over the\n"
-                     "three record layouts, naming KZHT curve tables in plain and tagged form, the\n"
-                     "nine with built-in curves first, then tables without. The same options always\n"
-                     "write the same bytes (samples/Table0.dat is the default sample).\n"
+                     "Writes a calibration data file to OUT ('-': standard output): all 30 KZDB\n"
+                     "table databases over the three record layouts, naming KZHT curve tables in\n"
+                     "plain and tagged form, the nine with built-in curves first, then tables\n"
+                     "without. The same options always write the same bytes (samples/Table0.dat is\n"
+                     "the default sample).\n"
                      "\n"
                      "  --ident TEXT     the identification string (default \"KZ-CAL SAMPLE 1\")\n"
                      "  --kzht N         number of KZHT tables, 1 to 255 (default 13)\n"
@@ -82,11 +84,11 @@ int cmdMakeSample(const std::vector<std::string> &args)
         return usageError("make-sample", "no OUT file given");
     }
     kzfile::Bytes bytes = sample::build(o);
-    if (!kzfile::writeFile(out, bytes, &error)) {
-        std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
+    if (!writeOutput(out, std::string(bytes.begin(), bytes.end()))) {
         return kFailed;
     }
-    std::printf("wrote %s: %zu bytes, %d KZHT tables\n", out.c_str(), bytes.size(), o.kzhtTables);
+    std::fprintf(ToolIsStdio(out) ? stderr : stdout, "wrote %s: %zu bytes, %d KZHT tables\n", out.c_str(), bytes.size(),
+                 o.kzhtTables);
     return kOk;
 }
 

@@ -170,6 +170,20 @@ bool differsWhereCorrected(const kzfile::Bytes &copy, const kzfile::Bytes &sourc
     return false;
 }
 
+std::string readAtError(int err)
+{
+    switch (err) {
+    case ELOOP:
+        return "it is a symbolic link, which the module never follows";
+    case EISDIR:
+        return "it is a directory";
+    case EINVAL:
+        return "it is not a regular file";
+    default:
+        return std::strerror(err);
+    }
+}
+
 bool readAt(int dirFd, const std::string &name, kzfile::Bytes *bytes)
 {
     int fd = openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -185,7 +199,7 @@ bool readAt(int dirFd, const std::string &name, kzfile::Bytes *bytes)
     }
     if (!S_ISREG(st.st_mode)) {
         close(fd);
-        errno = EINVAL;
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return false;
     }
     bytes->clear();
@@ -229,7 +243,7 @@ CopyJudgement judgeCopy(int dirFd, const std::string &name, const std::string &s
     kzfile::Bytes copy;
     if (!readAt(dirFd, name, &copy)) {
         j.verdict = COPY_UNREADABLE;
-        j.detail = std::string("cannot be read: ") + std::strerror(errno);
+        j.detail = "cannot be read: " + readAtError(errno);
         return j;
     }
     std::vector<std::string> sources = sourcesOf(srcDir, name);

@@ -55,8 +55,12 @@ bool differsWhereCorrected(const kzfile::Bytes &copy, const kzfile::Bytes &sourc
 CopyJudgement judgeCopy(int dirFd, const std::string &name, const std::string &srcDir);
 
 // Reads a whole file relative to dirFd, without following a symbolic link
-// and without blocking; false with errno set when it cannot.
+// and without blocking; false with errno set when it cannot (EISDIR for a
+// directory, EINVAL for any other file that is not a regular one).
 bool readAt(int dirFd, const std::string &name, kzfile::Bytes *bytes);
+
+// Why readAt failed, in plain words ("it is a directory").
+std::string readAtError(int err);
 
 } // namespace cli
 

@@ -41,7 +41,7 @@ bool readList(int dirFd, const std::string &name, ListReport *list, std::string 
     kzfile::Bytes bytes;
     if (!readAt(dirFd, name, &bytes)) {
         list->readable = false;
-        list->error = std::strerror(errno);
+        list->error = readAtError(errno);
         return false;
     }
     text->assign(bytes.begin(), bytes.end());

@@ -59,10 +59,19 @@ struct ParsedArgs {
     bool version = false;
 };
 
-// Exit status of a usage error, the same in every tool.
+// Exit status, the same in every tool: 0 success, 1 the command ran and
+// found a failure (a result code, a damaged file, errors in a source), 2 a
+// usage error or an input that cannot be read.
 enum {
+    ARGS_EXIT_OK = 0,
+    ARGS_EXIT_FAILURE = 1,
     ARGS_EXIT_USAGE = 2
 };
+
+// The rule above in the words every tool's --help carries.
+#define ARGS_EXIT_RULE                                                                                                 \
+    "Every tool exits with 0 on success, 1 when the command ran and found a failure, and 2 for a\n"                    \
+    "usage error or an input that cannot be read.\n"
 
 // Parses args (argv without the program name, and without the command word
 // once split). Returns false with *error for the first fault, unless help or

@@ -6,17 +6,17 @@
 // the values are rounded half up and then nudged, segment by segment, so that
 // every entry is above the one before while every fixed point keeps its value.
 // The generator refuses a source whose curves cannot keep that shape.
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "args.h"
+#include "tool_io.h"
+#include "tool_text.h"
 
 namespace {
 
@@ -51,7 +51,9 @@ struct Source {
 
 bool fail(const std::string &where, int line, const std::string &what)
 {
-    std::fprintf(stderr, "curvegen: %s:%d: %s\n", where.c_str(), line, what.c_str());
+    // Line 0 is the source as a whole (an empty one).
+    std::string at = line > 0 ? where + ":" + std::to_string(line) : where;
+    std::fprintf(stderr, "curvegen: %s: %s\n", ToolEscape(at).c_str(), ToolEscape(what).c_str());
     return false;
 }
 
@@ -213,13 +215,9 @@ bool parseCurveHead(const std::string &g, const std::string &range, int *group, 
     return *first >= 0 && *last < kGivenPlaces && *first <= *last;
 }
 
-bool parseSource(const std::string &path, Source *src)
+bool parseSource(const std::string &path, const std::string &whole, Source *src)
 {
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "curvegen: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
+    std::istringstream in(whole);
     std::string text;
     int lineNo = 0;
     while (std::getline(in, text)) {
@@ -482,7 +480,8 @@ void usage(FILE *to)
                "\n"
                "Reads the built-in curve source (tools/curvegen/curves.txt: request lists,\n"
                "fixed points and rule curves) and writes the C++ data file of calibmod\n"
-               "(builtin_curves.cpp). OUTPUT \"-\" writes to standard output.\n"
+               "(builtin_curves.cpp). SOURCE \"-\" reads standard input, OUTPUT \"-\" writes to\n"
+               "standard output; OUTPUT is written under a temporary name and renamed.\n"
                "Fails, and writes nothing, when a curve cannot start at 0 and rise strictly\n"
                "through its fixed points.\n"
                "\n"
@@ -495,8 +494,8 @@ void usage(FILE *to)
                "\n"
                "Exit status:\n"
                "  0  written\n"
-               "  1  the source has errors (reported on stderr), or a file cannot be read or written\n"
-               "  2  usage error\n",
+               "  1  the source has errors (reported on stderr), or OUTPUT cannot be written\n"
+               "  2  usage error, or SOURCE cannot be read\n" ARGS_EXIT_RULE,
                to);
 }
 
@@ -517,23 +516,28 @@ int main(int argc, char **argv)
     if (p.version) {
         return ArgsPrintVersion("curvegen");
     }
-    if (p.positionals.size() != 2) {
-        return ArgsUsageError("curvegen", "a SOURCE and an OUTPUT are needed (OUTPUT \"-\" for standard output)");
+    if (p.positionals.size() > 2) {
+        return ArgsUsageError("curvegen", "one SOURCE and one OUTPUT are taken; '" + ToolEscape(p.positionals[2]) +
+                                              "' is one argument too many");
+    }
+    if (p.positionals.size() < 2) {
+        return ArgsUsageError("curvegen", p.positionals.empty()
+                                              ? "no SOURCE and no OUTPUT given (OUTPUT \"-\" for standard output)"
+                                              : "no OUTPUT given (\"-\" for standard output)");
     }
     const std::string &source = p.positionals[0], &output = p.positionals[1];
+    std::string whole;
+    if (!ToolReadInput(source, &whole, &error)) {
+        std::fprintf(stderr, "curvegen: %s\n", ToolEscape(error).c_str());
+        return ARGS_EXIT_USAGE;
+    }
     Source src;
-    if (!parseSource(source, &src) || !checkCurves(src)) {
-        return 1;
+    if (!parseSource(ToolIsStdio(source) ? "<stdin>" : source, whole, &src) || !checkCurves(src)) {
+        return ARGS_EXIT_FAILURE;
     }
-    std::string text = emit(src);
-    if (output == "-") {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+    if (!ToolWriteOutput(output, emit(src), &error)) {
+        std::fprintf(stderr, "curvegen: %s\n", ToolEscape(error).c_str());
+        return ARGS_EXIT_FAILURE;
     }
-    std::ofstream out(output, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) {
-        std::fprintf(stderr, "curvegen: cannot write %s: %s\n", output.c_str(), std::strerror(errno));
-        return 1;
-    }
-    return 0;
+    return ARGS_EXIT_OK;
 }

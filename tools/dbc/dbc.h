@@ -52,6 +52,11 @@ bool DbcCompile(const std::vector<DbcSource> &sources, DbcImage *out, std::strin
 // The same for one text held in memory (tests).
 bool DbcCompileText(const std::string &name, const std::string &text, DbcImage *out, std::string *diagnostics);
 
+// Reads the files ("-": standard input, named "<stdin>" in messages) into
+// *sources. Returns false, with one line per file in *diagnostics, when a
+// file cannot be read.
+bool DbcReadSources(const std::vector<std::string> &paths, std::vector<DbcSource> *sources, std::string *diagnostics);
+
 // Reads the files and compiles them. A file that cannot be read is an error.
 bool DbcCompileFiles(const std::vector<std::string> &paths, DbcImage *out, std::string *diagnostics);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dbc.h"
+#include "tool_text.h"
 
 // Node kinds of the source beyond the image's own (ZMD_KIND_*).
 enum : uint32_t {
@@ -110,11 +111,12 @@ struct DbcProgram {
     std::vector<DbcRowDef> rows;
     std::vector<DbcBlockDef> blocks;
     std::vector<DbcRuleDef> rules;
-    std::string diagnostics;
+    ToolErrors found; // "file:line: message", printed in line order (tool_text.h)
     int errors = 0;
 };
 
-// Appends "file:line: message" to the program's diagnostics and counts it.
+// Records "file:line: message" (line 0: "file: message", about the file as a
+// whole) among the program's errors and counts it.
 void DbcError(DbcProgram *prog, DbcLoc loc, const std::string &message);
 
 // Parses one source into the program (appending). Errors go to the program.

@@ -1,16 +1,17 @@
 // The compiler's entry points: parse all sources, check, lay out, validate.
-#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstring>
 
 #include "dbc_ast.h"
+#include "tool_io.h"
 
 void DbcError(DbcProgram *prog, DbcLoc loc, const std::string &message)
 {
     std::string where = loc.file < static_cast<int>(prog->fileNames.size())
                             ? prog->fileNames[static_cast<size_t>(loc.file)]
                             : std::string("<image>");
-    prog->diagnostics += where + ":" + std::to_string(loc.line) + ": " + message + "\n";
+    std::string line = loc.line > 0 ? ":" + std::to_string(loc.line) : std::string();
+    ToolErrorAdd(&prog->found, loc.file, loc.line, where + line + ": " + message);
     ++prog->errors;
 }
 
@@ -74,12 +75,17 @@ bool DbcCompile(const std::vector<DbcSource> &sources, DbcImage *out, std::strin
         DbcMakeView(*out, &view);
         std::string faults;
         if (!DbcValidateView(view, &faults)) {
-            prog.diagnostics += "internal error: the laid-out image is malformed:\n" + faults;
+            ToolErrorAdd(&prog.found, INT_MAX, 0, "internal error: the laid-out image is malformed:");
+            for (size_t at = 0, end; at < faults.size(); at = end + 1) {
+                end = faults.find('\n', at);
+                end = end == std::string::npos ? faults.size() : end;
+                ToolErrorAdd(&prog.found, INT_MAX, 0, faults.substr(at, end - at));
+            }
             ++prog.errors;
         }
     }
     if (diagnostics) {
-        *diagnostics += prog.diagnostics;
+        *diagnostics += ToolErrorsText(prog.found, "dbc");
     }
     if (prog.errors != 0) {
         *out = DbcImage();
@@ -92,38 +98,28 @@ bool DbcCompileText(const std::string &name, const std::string &text, DbcImage *
     return DbcCompile({DbcSource{name, text}}, out, diagnostics);
 }
 
+bool DbcReadSources(const std::vector<std::string> &paths, std::vector<DbcSource> *sources, std::string *diagnostics)
+{
+    bool ok = true;
+    for (const std::string &path : paths) {
+        DbcSource s{ToolIsStdio(path) ? "<stdin>" : path, {}};
+        std::string error;
+        if (!ToolReadInput(path, &s.text, &error)) {
+            if (diagnostics) {
+                *diagnostics += "dbc: " + ToolEscape(error) + "\n";
+            }
+            ok = false;
+            continue;
+        }
+        sources->push_back(s);
+    }
+    return ok;
+}
+
 bool DbcCompileFiles(const std::vector<std::string> &paths, DbcImage *out, std::string *diagnostics)
 {
     std::vector<DbcSource> sources;
-    bool ok = true;
-    for (const std::string &path : paths) {
-        std::FILE *f = std::fopen(path.c_str(), "rb");
-        if (!f) {
-            if (diagnostics) {
-                *diagnostics += path + ": cannot open the file: " + std::strerror(errno) + "\n";
-            }
-            ok = false;
-            continue;
-        }
-        DbcSource s{path, {}};
-        char buf[4096];
-        size_t got;
-        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) {
-            s.text.append(buf, got);
-        }
-        bool failed = std::ferror(f) != 0;
-        int err = errno;
-        std::fclose(f);
-        if (failed) {
-            if (diagnostics) {
-                *diagnostics += path + ": cannot read the file: " + std::strerror(err) + "\n";
-            }
-            ok = false;
-            continue;
-        }
-        sources.push_back(s);
-    }
-    if (!ok) {
+    if (!DbcReadSources(paths, &sources, diagnostics)) {
         *out = DbcImage();
         return false;
     }

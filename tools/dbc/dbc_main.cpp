@@ -1,22 +1,22 @@
 // dbc: compiles the database sources into the image, prints images back as
 // trees and writes the key catalogue.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "args.h"
 #include "dbc.h"
 #include "dbc_catalogue.h"
+#include "tool_io.h"
 
 namespace {
 
 #define DBC_EXIT_STATUS                                                                                                \
     "Exit status:\n"                                                                                                   \
     "  0  success\n"                                                                                                   \
-    "  1  the sources have errors (reported as FILE:LINE: message on stderr), or a file cannot be read or written\n"   \
-    "  2  usage error\n"
+    "  1  the sources have errors (FILE:LINE: message on stderr, in line order, at most 20), or the\n"                 \
+    "     output cannot be written\n"                                                                                  \
+    "  2  usage error, or a source file cannot be read\n"
 
 const char kUsage[] = "dbc - the database compiler of depbase\n"
                       "\n"
@@ -35,16 +35,17 @@ const char kUsage[] = "dbc - the database compiler of depbase\n"
                       "  validate   check the image built into dbc\n"
                       "\n"
                       "Options:\n"
-                      "  -o, --output FILE  write to FILE instead of standard output (compile, print, catalogue)\n"
+                      "  -o, --output FILE  write to FILE instead of standard output (compile, print, catalogue);\n"
+                      "                     '-' is standard output\n"
                       "  -h, --help         print the help (of a command: dbc COMMAND --help) and exit\n"
                       "      --version      print the version and exit\n"
-                      "Sources are compiled together in the order given. Options may stand anywhere after the\n"
-                      "command; '--' ends them.\n"
+                      "Sources are compiled together in the order given; a source '-' is standard input. Options\n"
+                      "may stand anywhere after the command; '--' ends them.\n"
                       "\n"
                       "Examples:\n"
                       "  dbc check src/zmd/zmdapi/depbase/db/*.zdb\n"
                       "  dbc print tools/dbc/examples/example.zdb\n"
-                      "\n" DBC_EXIT_STATUS "\n"
+                      "\n" DBC_EXIT_STATUS ARGS_EXIT_RULE "\n"
                       "Files:\n"
                       "  src/zmd/zmdapi/depbase/db/*.zdb   the database sources; FORMAT.md there describes them\n"
                       "  tools/dbc/examples/example.zdb    a small complete example of the format\n";
@@ -63,7 +64,7 @@ const CommandHelp kCommands[] = {
                 "(image_data.cpp of depbase). Errors are reported as FILE:LINE: message on stderr.\n"
                 "\n"
                 "Options:\n"
-                "  -o, --output FILE  write to FILE instead of standard output\n"
+                "  -o, --output FILE  write to FILE instead of standard output ('-' too)\n"
                 "  -h, --help         print this help and exit\n"
                 "      --version      print the version and exit\n"
                 "\n"
@@ -93,7 +94,7 @@ const CommandHelp kCommands[] = {
               "as .zdb text that compiles to the same image.\n"
               "\n"
               "Options:\n"
-              "  -o, --output FILE  write to FILE instead of standard output\n"
+              "  -o, --output FILE  write to FILE instead of standard output ('-' too)\n"
               "  -h, --help         print this help and exit\n"
               "      --version      print the version and exit\n"
               "\n"
@@ -109,7 +110,7 @@ const CommandHelp kCommands[] = {
                   "answers themselves, as Markdown (docs/keys.md).\n"
                   "\n"
                   "Options:\n"
-                  "  -o, --output FILE  write to FILE instead of standard output\n"
+                  "  -o, --output FILE  write to FILE instead of standard output ('-' too)\n"
                   "  -h, --help         print this help and exit\n"
                   "      --version      print the version and exit\n"
                   "\n"
@@ -132,7 +133,7 @@ const CommandHelp kCommands[] = {
                  "Exit status:\n"
                  "  0  the image is sound\n"
                  "  1  faults found (listed on stderr)\n"
-                 "  2  usage error\n"},
+                 "  2  usage error\n" ARGS_EXIT_RULE},
 };
 
 const ArgDef kOutputArgDef[] = {{"--output", "-o", ARG_VALUE}};
@@ -149,25 +150,12 @@ const CommandHelp *FindCommand(const std::string &name)
 
 bool WriteOut(const std::string &path, const std::string &text)
 {
-    if (path.empty()) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return std::fflush(stdout) == 0;
-    }
-    std::FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "dbc: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
+    std::string error;
+    if (!ToolWriteOutput(path.empty() ? "-" : path, text, &error)) {
+        std::fprintf(stderr, "dbc: %s\n", error.c_str());
         return false;
     }
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    int err = ok ? 0 : errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        std::fprintf(stderr, "dbc: cannot write %s: %s\n", path.c_str(), std::strerror(err));
-    }
-    return ok;
+    return true;
 }
 
 std::string BaseName(const std::string &path)
@@ -176,12 +164,19 @@ std::string BaseName(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool Compile(const std::vector<std::string> &files, DbcImage *img)
+// Reads and compiles the sources; the exit status when that fails (a source
+// that cannot be read is unreadable input), else 0.
+int Compile(const std::vector<std::string> &files, DbcImage *img)
 {
     std::string diagnostics;
-    bool ok = DbcCompileFiles(files, img, &diagnostics);
+    std::vector<DbcSource> sources;
+    if (!DbcReadSources(files, &sources, &diagnostics)) {
+        std::fputs(diagnostics.c_str(), stderr);
+        return ARGS_EXIT_USAGE;
+    }
+    bool ok = DbcCompile(sources, img, &diagnostics);
     std::fputs(diagnostics.c_str(), stderr);
-    return ok;
+    return ok ? 0 : ARGS_EXIT_FAILURE;
 }
 
 } // namespace
@@ -235,8 +230,8 @@ int main(int argc, char **argv)
     }
     if (command == "compile" || command == "check") {
         DbcImage img;
-        if (!Compile(files, &img)) {
-            return 1;
+        if (int status = Compile(files, &img)) {
+            return status;
         }
         if (command == "check") {
             return 0;
@@ -253,8 +248,8 @@ int main(int argc, char **argv)
         if (files.empty()) {
             view = *ZMD_ShippedImage();
         } else {
-            if (!Compile(files, &img)) {
-                return 1;
+            if (int status = Compile(files, &img)) {
+                return status;
             }
             DbcMakeView(img, &view);
         }
@@ -271,8 +266,8 @@ int main(int argc, char **argv)
     }
     if (command == "catalogue") {
         DbcImage img;
-        if (!Compile(files, &img)) {
-            return 1;
+        if (int status = Compile(files, &img)) {
+            return status;
         }
         ZMD_ImageView view;
         DbcMakeView(img, &view);

@@ -1,6 +1,7 @@
 // The help texts of depbase-cli. The man page is made from these by
 // help2man, so each keeps its sections in that tool's layout: a NAME-worthy
 // first line, then "Usage:", option lines, and upper-case section headings.
+#include "args.h"
 #include "cli.h"
 
 namespace {
@@ -33,8 +34,7 @@ namespace {
     "Exit status:\n"                                                                                                   \
     "  0  the answer is ZMD_OK (help and version too)\n"                                                               \
     "  1  any other result; the reason is on stderr when the key needs printer data it did not get\n"                  \
-    "  2  usage error (unknown option, malformed argument)\n"                                                          \
-    "\n"
+    "  2  usage error (unknown option, malformed argument)\n" ARGS_EXIT_RULE "\n"
 
 const char kTop[] =
     "depbase-cli - ask the model database through the exports of libdepbase\n"
@@ -113,8 +113,7 @@ const char kDump[] = "depbase-cli dump - ask every key of every database\n"
                      "Exit status:\n"
                      "  0  every answer was printed (whatever the results)\n"
                      "  1  standard output could not be written\n"
-                     "  2  usage error\n"
-                     "\n" CLI_ENVIRONMENT;
+                     "  2  usage error\n" ARGS_EXIT_RULE "\n" CLI_ENVIRONMENT;
 
 } // namespace
 

@@ -4,6 +4,7 @@
 
 #include "args.h"
 #include "cli.h"
+#include "tool_text.h"
 
 namespace {
 
@@ -17,9 +18,12 @@ void WarnAboutPrinterFile(const CliRequest &req)
     if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return;
     }
+    // In line order already; escaped, and at most 20 of them.
+    ToolErrors warnings;
     for (const std::string &w : CliPrinterWarnings(path, CliValueNames())) {
-        std::fprintf(stderr, "depbase-cli: warning: %s\n", w.c_str());
+        ToolErrorAdd(&warnings, 0, static_cast<long>(warnings.list.size()), "depbase-cli: warning: " + w);
     }
+    std::fputs(ToolErrorsText(warnings, "depbase-cli").c_str(), stderr);
 }
 
 int Query(const CliRequest &req)
