@@ -37,7 +37,7 @@ run(2 "--source: 'ABCDEFGHIJKL.dat' has 16 characters; the name holds at most 15
 run(2 "--source: 'Table0' has no '.'" calibrate --source-dir ${WORK} --source Table0 --calib-dir ${WORK})
 run(2 "--kzht: '300' is not a number from 1 to 255" make-sample --kzht 300 ${WORK}/x.dat)
 run(2 "PREFIX: 'abc' has 3 characters; the list prefix has exactly 5" list ${WORK} abc 1)
-run(2 "cannot open .*/missing.dat: No such file or directory" inspect ${WORK}/missing.dat)
+run(2 "cannot read .*/missing.dat: No such file or directory" inspect ${WORK}/missing.dat)
 # Verdicts go to stderr; a file that is no data file gets no made-up header.
 execute_process(COMMAND ${CLI} inspect /dev/null RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 1 OR NOT out STREQUAL "" OR NOT err MATCHES "/dev/null: not a calibration data file: too short")

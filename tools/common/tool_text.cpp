@@ -35,13 +35,15 @@ size_t PrintableUtf8(const std::string &s, size_t i)
     return n;
 }
 
-} // namespace
-
-std::string ToolEscape(const std::string &bytes)
+// bytes escaped, cut after limit bytes of output (at a whole character) with
+// "..." after the cut.
+std::string EscapeUpTo(const std::string &bytes, size_t limit)
 {
     std::string out;
-    out.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size();) {
+        if (out.size() >= limit) {
+            return out + "...";
+        }
         size_t n = PrintableUtf8(bytes, i);
         if (n > 0) {
             out.append(bytes, i, n);
@@ -54,6 +56,13 @@ std::string ToolEscape(const std::string &bytes)
         ++i;
     }
     return out;
+}
+
+} // namespace
+
+std::string ToolEscape(const std::string &bytes)
+{
+    return EscapeUpTo(bytes, std::string::npos);
 }
 
 std::string ToolEscapeLines(const std::string &text)
@@ -90,7 +99,7 @@ std::string ToolErrorsText(const ToolErrors &errors, const char *tool)
     std::string out;
     size_t shown = std::min(sorted.size(), kToolErrorLimit);
     for (size_t i = 0; i < shown; ++i) {
-        out += ToolEscape(sorted[i]->text) + "\n";
+        out += EscapeUpTo(sorted[i]->text, kToolErrorWidth) + "\n";
     }
     if (sorted.size() > shown) {
         out += std::string(tool) + ": too many errors (" + std::to_string(sorted.size() - shown) + " more not shown)\n";

@@ -19,8 +19,10 @@
 #include <string>
 #include <vector>
 
-// The most errors printed about one run's input.
+// The most errors printed about one run's input, and the longest error line
+// (a longer one is cut, and ends in "...").
 const size_t kToolErrorLimit = 20;
+const size_t kToolErrorWidth = 300;
 
 // bytes with every byte that is not printable as "\xNN".
 std::string ToolEscape(const std::string &bytes);
@@ -42,8 +44,8 @@ struct ToolErrors {
 // Adds one error; text is escaped when printed.
 void ToolErrorAdd(ToolErrors *errors, int input, long line, const std::string &text);
 
-// The errors sorted by input and line (found order within a line), escaped,
-// one a line; after kToolErrorLimit of them "<tool>: too many errors (N more
+// The errors sorted by input and line (found order within a line), escaped
+// and cut to kToolErrorWidth, one a line; after kToolErrorLimit of them "<tool>: too many errors (N more
 // not shown)".
 std::string ToolErrorsText(const ToolErrors &errors, const char *tool);
 
