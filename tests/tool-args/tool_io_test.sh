@@ -141,4 +141,8 @@ has out '\xFF'
 run 1 calibmod-cli check calib --source-dir src
 printable out
 has out '\xFF'
+run 0 calibmod-cli make-sample --ident $'A\001\377B\033[31m' odd.dat
+run 0 calibmod-cli inspect odd.dat
+printable out
+has out 'identification: "A\x01\xFFB\x1B[31m"'
 exit $fail

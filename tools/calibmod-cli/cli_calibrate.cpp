@@ -242,11 +242,11 @@ int cmdCalibrate(const std::vector<std::string> &args)
     std::string result(names.resultName, strnlen(names.resultName, sizeof names.resultName));
     std::string source(names.sourceName, strnlen(names.sourceName, sizeof names.sourceName));
     bool inCalibDir = rc == CAL_OK && !(usesPassThrough(o) && result == source);
-    std::printf("result: %s (%d)\n", resultCodeName(rc), rc);
-    std::printf("state:  %s\n", describeState(before, after, rc, result, source, usesPassThrough(o)).c_str());
-    std::printf("use:    %s (in %s)\n", result.c_str(), inCalibDir ? o.calibDir.c_str() : o.sourceDir.c_str());
+    printEscaped("result: %s (%d)\n", resultCodeName(rc), rc);
+    printEscaped("state:  %s\n", describeState(before, after, rc, result, source, usesPassThrough(o)).c_str());
+    printEscaped("use:    %s (in %s)\n", result.c_str(), inCalibDir ? o.calibDir.c_str() : o.sourceDir.c_str());
     if (inCalibDir) {
-        std::printf("list:   %s/%s\n", o.calibDir.c_str(), listName.c_str());
+        printEscaped("list:   %s/%s\n", o.calibDir.c_str(), listName.c_str());
     }
     if (rc == CAL_ERR_REQUEST) {
         for (const std::string &why : explainRequestError(o.request, names, o.ids)) {

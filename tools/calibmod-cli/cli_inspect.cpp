@@ -56,61 +56,61 @@ std::string row(const kzfile::Curve &c)
 
 void printDirectory(const char *name, const kzfile::DirectoryInfo &d)
 {
-    std::printf("%s directory at %u: ", name, d.position);
+    printEscaped("%s directory at %u: ", name, d.position);
     if (d.count < 0 || !d.entriesOk) {
-        std::printf("%d entries, damaged (entries beyond the end of the file)\n", d.count);
+        printEscaped("%d entries, damaged (entries beyond the end of the file)\n", d.count);
     } else {
-        std::printf("%d entries\n", d.count);
+        printEscaped("%d entries\n", d.count);
     }
 }
 
 void printKzht(const KzhtView &v, bool curves, bool compare)
 {
-    std::printf("  %5u  ", v.id);
+    printEscaped("  %5u  ", v.id);
     if (!v.present) {
-        std::printf("not in the KZHT directory: the module's update fails on it\n");
+        printEscaped("not in the KZHT directory: the module's update fails on it\n");
         return;
     }
     if (!v.sizeOk) {
-        std::printf("damaged: size word or body beyond the end of the file\n");
+        printEscaped("damaged: size word or body beyond the end of the file\n");
         return;
     }
     if (!v.wellFormed) {
-        std::printf("%s, %d bytes, malformed: the module's update fails on it\n", v.tagged ? "tagged" : "plain",
-                    v.bytes);
+        printEscaped("%s, %d bytes, malformed: the module's update fails on it\n", v.tagged ? "tagged" : "plain",
+                     v.bytes);
         return;
     }
     if (v.tagged) {
-        std::printf("tagged, %d bytes, %d items, %d planes, slots", v.bytes, v.itemCount, v.planeCount);
+        printEscaped("tagged, %d bytes, %d items, %d planes, slots", v.bytes, v.itemCount, v.planeCount);
         for (const CurveView &c : v.curves) {
-            std::printf(" %d", c.slot);
+            printEscaped(" %d", c.slot);
         }
     } else {
-        std::printf("plain, %d bytes, %zu curves (curve i takes slot i)", v.bytes, v.curves.size());
+        printEscaped("plain, %d bytes, %zu curves (curve i takes slot i)", v.bytes, v.curves.size());
     }
-    std::printf("\n");
+    printEscaped("\n");
     const char *what = v.tagged ? "slot" : "curve";
     std::string replaced, unchanged;
     for (const CurveView &c : v.curves) {
         if (!compare) {
             if (curves) {
-                std::printf("    %s %d: %s\n", what, c.slot, row(c.values).c_str());
+                printEscaped("    %s %d: %s\n", what, c.slot, row(c.values).c_str());
             }
             continue;
         }
         (c.replaced ? replaced : unchanged) += " " + std::to_string(c.slot);
         if (c.replaced) {
-            std::printf("    %s %d replaced\n      source: %s\n      copy:   %s\n", what, c.slot, row(c.source).c_str(),
-                        row(c.values).c_str());
+            printEscaped("    %s %d replaced\n      source: %s\n      copy:   %s\n", what, c.slot,
+                         row(c.source).c_str(), row(c.values).c_str());
         } else if (curves) {
-            std::printf("    %s %d unchanged: %s\n", what, c.slot, row(c.values).c_str());
+            printEscaped("    %s %d unchanged: %s\n", what, c.slot, row(c.values).c_str());
         }
     }
     if (compare && !curves && !unchanged.empty()) {
         if (replaced.empty()) {
-            std::printf("    every curve unchanged\n");
+            printEscaped("    every curve unchanged\n");
         } else {
-            std::printf("    %ss unchanged:%s\n", what, unchanged.c_str());
+            printEscaped("    %ss unchanged:%s\n", what, unchanged.c_str());
         }
     }
 }
@@ -118,49 +118,50 @@ void printKzht(const KzhtView &v, bool curves, bool compare)
 void printText(const InspectModel &m, bool curves)
 {
     const kzfile::FileInfo &info = m.info;
-    std::printf("file: %s (%zu bytes)\n", m.path.c_str(), m.size);
-    std::printf("header: identification block at %u, KZDB directory at %u, KZHT directory at %u%s\n",
-                info.identPosition, info.kzdbDirPosition, info.kzhtDirPosition,
-                info.kzdbDirPosition == info.kzhtDirPosition ? " (one shared directory)" : "");
+    printEscaped("file: %s (%zu bytes)\n", m.path.c_str(), m.size);
+    printEscaped("header: identification block at %u, KZDB directory at %u, KZHT directory at %u%s\n",
+                 info.identPosition, info.kzdbDirPosition, info.kzhtDirPosition,
+                 info.kzdbDirPosition == info.kzhtDirPosition ? " (one shared directory)" : "");
     if (info.identOk) {
-        std::printf("identification: \"%s\" (%zu bytes)\n", info.ident.c_str(), info.ident.size());
+        printEscaped("identification: \"%s\" (%zu bytes)\n", info.ident.c_str(), info.ident.size());
     } else {
-        std::printf("identification: unreadable (a copy of this file is never current)\n");
+        printEscaped("identification: unreadable (a copy of this file is never current)\n");
     }
     printDirectory("KZDB", info.kzdbDir);
     if (info.kzdbDirPosition != info.kzhtDirPosition) {
         printDirectory("KZHT", info.kzhtDir);
     }
-    std::printf("KZDB tables (the 30 table databases the module reads):\n");
+    printEscaped("KZDB tables (the 30 table databases the module reads):\n");
     for (const KzdbView &k : m.kzdb) {
         if (!k.readable) {
-            std::printf("  %5u  layout %d, %d records: unreadable, skipped by the module\n", k.id, k.layout, k.records);
+            printEscaped("  %5u  layout %d, %d records: unreadable, skipped by the module\n", k.id, k.layout,
+                         k.records);
             continue;
         }
-        std::printf("  %5u  layout %d, %d records, KZHT", k.id, k.layout, k.records);
+        printEscaped("  %5u  layout %d, %d records, KZHT", k.id, k.layout, k.records);
         for (int32_t t : k.kzhtIds) {
-            std::printf(" %d", t);
+            printEscaped(" %d", t);
         }
-        std::printf("\n");
+        printEscaped("\n");
     }
     if (!m.missingKzdb.empty()) {
-        std::printf("  (%zu of the 30 are not in the file)\n", m.missingKzdb.size());
+        printEscaped("  (%zu of the 30 are not in the file)\n", m.missingKzdb.size());
     }
     const bool compare = !m.against.empty();
-    std::printf("KZHT tables named by the KZDB tables, in the order the module updates them:\n");
+    printEscaped("KZHT tables named by the KZDB tables, in the order the module updates them:\n");
     bool othersShown = false;
     for (const KzhtView &v : m.kzht) {
         if (!v.named && !othersShown) {
-            std::printf("KZHT tables no KZDB table names (never updated):\n");
+            printEscaped("KZHT tables no KZDB table names (never updated):\n");
             othersShown = true;
         }
         printKzht(v, curves, compare);
     }
     if (compare && m.sizesDiffer) {
-        std::printf("against %s: sizes differ (%zu and %zu bytes)\n", m.against.c_str(), m.sourceSize, m.size);
+        printEscaped("against %s: sizes differ (%zu and %zu bytes)\n", m.against.c_str(), m.sourceSize, m.size);
     } else if (compare) {
-        std::printf("against %s: %d curves replaced, %d unchanged, %zu bytes differ outside the curves\n",
-                    m.against.c_str(), m.replaced, m.unchanged, m.bytesOutside);
+        printEscaped("against %s: %d curves replaced, %d unchanged, %zu bytes differ outside the curves\n",
+                     m.against.c_str(), m.replaced, m.unchanged, m.bytesOutside);
     }
 }
 

@@ -137,7 +137,7 @@ int cmdPlot(const std::vector<std::string> &args)
         return kFailed;
     }
     if (!out.empty() && !ToolIsStdio(out)) {
-        std::printf("wrote %s: %zu curves\n", out.c_str(), curves.size());
+        printEscaped("wrote %s: %zu curves\n", out.c_str(), curves.size());
     }
     return kOk;
 }
