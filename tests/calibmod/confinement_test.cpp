@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <set>
 
 #include "cal_harness.h"
 #include "cal_types.h"
@@ -386,28 +387,109 @@ TEST_F(Confinement, AGibibyteListIsReadOnlyAsFarAsItIsParsed)
 namespace {
 
 // Lists written before names were kept apart may name one copy for two
-// keys (in one list or in two). The copy can hold only one key's curves, so
-// at most one of them may be answered it.
-// Disabled: the module answers both keys the same file (state 1, the copy
-// is current by its identification string), one of them with the other's
-// curves, on every call.
-TEST_F(Confinement, DISABLED_OneNameListedForTwoKeysIsNotAnsweredToBoth)
-{
+// keys (in one list or in two). The copy can hold only one key's curves, and
+// which one cannot be told: each key is given a copy of its own, and every
+// answer is the key's own curves, whichever key calls first.
+class SharedName : public Confinement {
+protected:
     const KeyedCall a = keyed(7, 1, 1);
     const KeyedCall b = keyed(8, 2, 2);
-    calib.write("abcde007.ini", "7,1,0,0,table1.dat\r\n");
-    calib.write("abcde008.ini", "8,2,0,0,table1.dat\r\n");
-    for (int round = 0; round < 2; ++round) {
-        for (const KeyedCall *c : {&a, &b}) {
-            CallResult r = call(*c);
-            if (r.rc == CAL_OK) {
-                EXPECT_TRUE(copyFor(*c) == bytesOf(calib.read(r.name)))
-                    << "key " << c->key.str() << " round " << round << " answered " << r.name
+    const KeyedCall c = keyed(7, 2, 3); // a's list, another key
+
+    // Calls the keys in order, two rounds; every CAL_OK must be the key's
+    // own copy, and nothing else than -138 with the caller's name may come.
+    void callAll(std::initializer_list<const KeyedCall *> keys)
+    {
+        for (int round = 0; round < 2; ++round) {
+            for (const KeyedCall *k : keys) {
+                CallResult r = call(*k);
+                ASSERT_EQ(CAL_OK, r.rc) << "key " << k->key.str() << " round " << round;
+                EXPECT_TRUE(copyFor(*k) == bytesOf(calib.read(r.name)))
+                    << "key " << k->key.str() << " round " << round << " answered " << r.name
                     << ", which holds another key's curves";
-            } else {
-                EXPECT_EQ(failureName(*c), r.nameBytes);
             }
         }
+    }
+    // The names the keys end with: one each.
+    void expectNamesApart(std::initializer_list<const KeyedCall *> keys)
+    {
+        std::set<std::string> names;
+        for (const KeyedCall *k : keys) {
+            names.insert(call(*k).name);
+        }
+        EXPECT_EQ(keys.size(), names.size());
+    }
+};
+
+TEST_F(SharedName, OneNameListedByTwoListsIsNotAnsweredToBoth)
+{
+    calib.write("abcde007.ini", "7,1,0,0,table1.dat\r\n");
+    calib.write("abcde008.ini", "8,2,0,0,table1.dat\r\n");
+    callAll({&a, &b});
+    expectNamesApart({&a, &b});
+    // Each list names its own key's copy, once.
+    DirLists lists = readDirLists(calib.path());
+    EXPECT_NE(lists.nameOf("abcde007.ini", a.key), lists.nameOf("abcde008.ini", b.key));
+}
+
+TEST_F(SharedName, WhicheverKeyComesFirstTheOtherIsNotAnsweredTheFirstsCurves)
+{
+    // The shared copy holds a's curves; b calls first, then a, and the
+    // other way round in a second directory.
+    for (int order = 0; order < 2; ++order) {
+        calib.write("abcde007.ini", "7,1,0,0,table1.dat\r\n");
+        calib.write("abcde008.ini", "8,2,0,0,table1.dat\r\n");
+        const Bytes &first = copyFor(a);
+        calib.write("table1.dat", std::string(first.begin(), first.end()));
+        if (order == 0) {
+            callAll({&b, &a});
+        } else {
+            callAll({&a, &b});
+        }
+        for (const std::string &n : calib.list()) {
+            calib.remove(n);
+        }
+    }
+}
+
+TEST_F(SharedName, OneNameListedTwiceInOneListIsNotAnsweredToBoth)
+{
+    const Bytes &first = copyFor(a);
+    calib.write("table1.dat", std::string(first.begin(), first.end()));
+    calib.write("abcde007.ini", "7,1,0,0,table1.dat\r\n7,2,0,0,table1.dat\r\n");
+    callAll({&c, &a});
+    expectNamesApart({&a, &c});
+    // Both keys are listed once, in the one list.
+    DirLists lists = readDirLists(calib.path());
+    EXPECT_EQ(call(a).name, lists.nameOf("abcde007.ini", a.key));
+    EXPECT_EQ(call(c).name, lists.nameOf("abcde007.ini", c.key));
+}
+
+TEST_F(SharedName, ALaterLineOfTheSameKeySharesNothing)
+{
+    // The first line of a key wins; a later line of the same key naming the
+    // same copy is no other key, and the call is answered from the list.
+    ASSERT_EQ(CAL_OK, call(a).rc);
+    const std::string list = calib.read("abcde007.ini");
+    calib.write("abcde007.ini", list + list);
+    CallResult r = call(a);
+    ASSERT_EQ(CAL_OK, r.rc);
+    EXPECT_EQ("table1.dat", r.name);
+    EXPECT_EQ(list + list, calib.read("abcde007.ini")) << "the list was rewritten";
+}
+
+// Calibration never changes a file's size: a listed copy cut short, which
+// still carries the identification string, is made again.
+TEST_F(Confinement, AListedCopyOfAnotherSizeIsMadeAgain)
+{
+    ASSERT_EQ(CAL_OK, call().rc);
+    const std::string whole = calib.read("table1.dat");
+    for (const std::string &changed : {whole.substr(0, whole.size() / 2), whole + std::string(512, '\0')}) {
+        calib.write("table1.dat", changed);
+        CallResult r = call();
+        ASSERT_EQ(CAL_OK, r.rc);
+        EXPECT_EQ("table1.dat", r.name);
+        EXPECT_TRUE(copyFor(victim) == bytesOf(calib.read(r.name))) << changed.size() << " bytes answered as they were";
     }
 }
 

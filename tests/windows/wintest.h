@@ -62,11 +62,21 @@ void checkVersionResource(WinTest *t, const wchar_t *path, const wchar_t *fileNa
 void checkExportTable(WinTest *t, HMODULE module, const char *const *names, int count);
 void checkImportTable(WinTest *t, HMODULE module, const char *const *allowed, int count);
 void checkDepbaseFrame(WinTest *t, const DepbaseApi *api);
-// The calibration directory: rename replacement, the directory's mutex
-// against a second process (this program run with --calibrate-child), links.
+// The calibration directory: rename replacement, the directory's lock file
+// against a second process (this program run with --calibrate-child) and
+// after its holder died (--hold-lock), links.
 void checkCalibrationDirectory(WinTest *t, KzCalibrationFn calibrate, const wchar_t *dllDir);
 // The child's part: one KZCalibration call; exit code 0 for CAL_OK.
 int calibrateChild(const wchar_t *dllDir, const wchar_t *sourceDir, const wchar_t *calibDir);
+// The child that takes the lock of calibDir, says so by a file "held" beside
+// it, and waits until it is ended.
+int holdLockChild(const wchar_t *calibDir);
+// Several processes, each naming one calibration directory its own way
+// (this program run with --storm-child), every answer read back at once.
+void checkSpellingStorm(WinTest *t, KzCalibrationFn calibrate, const wchar_t *dllDir);
+// The child's part: rounds of calls through its name of the directory;
+// exit code 0 when every answer was the key's own copy and none was -138.
+int stormChild(const wchar_t *dllDir, const wchar_t *root, const wchar_t *cal, int index);
 void checkDepbaseValues(WinTest *t, const DepbaseApi *api);
 void checkDepbaseDriverQueries(WinTest *t, const DepbaseApi *api);
 void checkDepbaseUnknownPrinter(WinTest *t, const DepbaseApi *api);

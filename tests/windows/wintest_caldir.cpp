@@ -1,7 +1,8 @@
 // calibmod.dll and its calibration directory under the real Win32 backend:
 // a stale copy replaced in one step, no temporary file left behind, the
-// directory's named mutex shared with a second process, and links (reparse
-// points) at the list's or the copy's name never followed.
+// directory's lock file shared with a second process that names the
+// directory another way and released by a holder that dies, and links
+// (reparse points) at the list's or the copy's name never followed.
 #include <cstdio>
 #include <cstring>
 
@@ -105,24 +106,37 @@ int16_t callOnce(KzCalibrationFn calibrate, const Scene *s, CalibNames *names)
     return calibrate(&req, names, ids, s->source, s->calib);
 }
 
-// The name of the directory's mutex, as the module derives it: FNV-1a over
-// the upper-cased full path without trailing backslashes.
-void mutexName(const wchar_t *dir, wchar_t *out)
+// Takes the directory's lock as the module does: the first byte of the lock
+// file "~kz,lock" inside it, exclusively. Null when it cannot be had.
+HANDLE lockHold(const wchar_t *calib)
 {
-    wchar_t path[1024];
-    wchar_t full[1024];
-    DWORD n = GetFullPathNameW(dir, 1024, path, nullptr);
-    LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, path, static_cast<int>(n), full, 1024);
-    while (n > 3 && full[n - 1] == L'\\') {
-        --n;
+    wchar_t p[MAX_PATH];
+    pathJoin(p, calib, L"~kz,lock");
+    HANDLE h = CreateFileW(p, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return nullptr;
     }
-    unsigned long long hash = 1469598103934665603ULL;
-    for (DWORD i = 0; i < n; ++i) {
-        hash ^= static_cast<unsigned long long>(full[i]);
-        hash *= 1099511628211ULL;
+    OVERLAPPED at;
+    std::memset(&at, 0, sizeof at);
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        CloseHandle(h);
+        return nullptr;
     }
-    wsprintfW(out, L"Global\\kzcal-dir-%08lx%08lx", static_cast<unsigned long>(hash >> 32),
-              static_cast<unsigned long>(hash & 0xFFFFFFFFu));
+    return h;
+}
+
+bool childStart(WinTest *t, const wchar_t *args, PROCESS_INFORMATION *pi)
+{
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    static wchar_t cmd[5 * MAX_PATH];
+    wsprintfW(cmd, L"\"%s\" %s", exe, args);
+    STARTUPINFOW si;
+    std::memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    return expect(t, CreateProcessW(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi) != 0,
+                  "CreateProcessW failed (%lu)", (unsigned long)GetLastError());
 }
 
 void checkReplaceAndLeftovers(WinTest *t, KzCalibrationFn calibrate)
@@ -150,48 +164,49 @@ void checkReplaceAndLeftovers(WinTest *t, KzCalibrationFn calibrate)
            "the refreshed copy does not carry the new source's header");
     char listing[512];
     dirNames(s.calib, listing, sizeof listing);
-    expect(t,
-           std::strcmp(listing, "abcde007.ini|table1.dat") == 0 || std::strcmp(listing, "table1.dat|abcde007.ini") == 0,
-           "the calibration directory holds more than the list and the copy: %s", listing);
+    // Listed in the order the file system keeps: every order is allowed.
+    static const char *const orders[6] = {"abcde007.ini|table1.dat|~kz,lock", "abcde007.ini|~kz,lock|table1.dat",
+                                          "table1.dat|abcde007.ini|~kz,lock", "table1.dat|~kz,lock|abcde007.ini",
+                                          "~kz,lock|abcde007.ini|table1.dat", "~kz,lock|table1.dat|abcde007.ini"};
+    bool only = false;
+    for (const char *o : orders) {
+        only = only || std::strcmp(listing, o) == 0;
+    }
+    expect(t, only, "the calibration directory holds more than the list, the copy and the lock file: %s", listing);
     sceneRemove(&s);
 }
 
-void checkMutexAcrossProcesses(WinTest *t, const wchar_t *dllDir)
+// The lock is the directory's, not its path's: held through one name, it
+// holds a call that names the directory another way ("\\?\" here, which
+// the system does not turn into the plain path).
+void checkLockAcrossProcesses(WinTest *t, const wchar_t *dllDir)
 {
     Scene s;
     static uint8_t source[CALFILE_SIZE];
     calFileBuild(source, "ZMD calibration M");
-    if (!expect(t, sceneCreate(&s, L"mutex") && fileWriteWhole(s.sourceFile, source, CALFILE_SIZE),
+    if (!expect(t, sceneCreate(&s, L"lock") && fileWriteWhole(s.sourceFile, source, CALFILE_SIZE),
                 "could not set up the directories")) {
         sceneRemove(&s);
         return;
     }
-    wchar_t name[64];
-    mutexName(s.calib, name);
-    HANDLE m = CreateMutexW(nullptr, TRUE, name);
-    if (!expect(t, m != nullptr, "CreateMutexW(%ls) failed (%lu)", name, (unsigned long)GetLastError())) {
+    HANDLE held = lockHold(s.calib);
+    if (!expect(t, held != nullptr, "the lock file could not be locked (%lu)", (unsigned long)GetLastError())) {
         sceneRemove(&s);
         return;
     }
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    static wchar_t cmd[4 * MAX_PATH];
-    wsprintfW(cmd, L"\"%s\" --calibrate-child \"%s\" \"%s\" \"%s\"", exe, dllDir, s.source, s.calib);
-    STARTUPINFOW si;
-    std::memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
+    static wchar_t args[4 * MAX_PATH];
+    wsprintfW(args, L"--calibrate-child \"%s\" \"%s\" \"\\\\?\\%s\"", dllDir, s.source, s.calib);
     PROCESS_INFORMATION pi;
-    if (!expect(t, CreateProcessW(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0,
-                "CreateProcessW failed (%lu)", (unsigned long)GetLastError())) {
-        CloseHandle(m);
+    if (!childStart(t, args, &pi)) {
+        CloseHandle(held);
         sceneRemove(&s);
         return;
     }
-    // While this process holds the directory's mutex the other one waits.
+    // While this process holds the lock the other one waits.
     DWORD w = WaitForSingleObject(pi.hProcess, 1500);
-    expect(t, w == WAIT_TIMEOUT, "the second process did not wait for the directory's mutex");
-    expect(t, !fileExists(s.listFile), "the second process wrote the list while the mutex was held");
-    ReleaseMutex(m);
+    expect(t, w == WAIT_TIMEOUT, "the second process did not wait for the directory's lock");
+    expect(t, !fileExists(s.listFile), "the second process wrote the list while the lock was held");
+    CloseHandle(held); // releases the lock
     w = WaitForSingleObject(pi.hProcess, 60000);
     DWORD code = 99;
     GetExitCodeProcess(pi.hProcess, &code);
@@ -200,7 +215,48 @@ void checkMutexAcrossProcesses(WinTest *t, const wchar_t *dllDir)
     expect(t, fileExists(s.copyFile) && fileExists(s.listFile), "the second process made no copy");
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    CloseHandle(m);
+    sceneRemove(&s);
+}
+
+// A holder that dies releases the lock: a call after it is answered CAL_OK
+// (a lock left held would answer -138 after the bounded wait).
+void checkDeadHolderReleases(WinTest *t, KzCalibrationFn calibrate)
+{
+    Scene s;
+    static uint8_t source[CALFILE_SIZE];
+    calFileBuild(source, "ZMD calibration D");
+    if (!expect(t, sceneCreate(&s, L"dead") && fileWriteWhole(s.sourceFile, source, CALFILE_SIZE),
+                "could not set up the directories")) {
+        sceneRemove(&s);
+        return;
+    }
+    static wchar_t args[2 * MAX_PATH];
+    wsprintfW(args, L"--hold-lock \"%s\"", s.calib);
+    PROCESS_INFORMATION pi;
+    if (!childStart(t, args, &pi)) {
+        sceneRemove(&s);
+        return;
+    }
+    wchar_t flag[MAX_PATH];
+    pathJoin(flag, s.calib, L"held.txt");
+    // Polled until the child says it holds the lock, or has ended.
+    while (!fileExists(flag) && WaitForSingleObject(pi.hProcess, 10) == WAIT_TIMEOUT) {
+    }
+    HANDLE mine = fileExists(flag) ? lockHold(s.calib) : nullptr;
+    bool holding = fileExists(flag) && mine == nullptr;
+    if (mine != nullptr) {
+        CloseHandle(mine);
+    }
+    expect(t, holding, "the child did not take the directory's lock");
+    TerminateProcess(pi.hProcess, 7);
+    WaitForSingleObject(pi.hProcess, 60000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    if (holding) {
+        CalibNames names;
+        int16_t r = callOnce(calibrate, &s, &names);
+        expect(t, r == CAL_OK, "after the holder died: got %d", r);
+    }
     sceneRemove(&s);
 }
 
@@ -279,10 +335,24 @@ int calibrateChild(const wchar_t *dllDir, const wchar_t *sourceDir, const wchar_
     return r == CAL_OK ? 0 : 1;
 }
 
+int holdLockChild(const wchar_t *calibDir)
+{
+    HANDLE h = lockHold(calibDir);
+    if (h == nullptr) {
+        return 1;
+    }
+    wchar_t flag[MAX_PATH];
+    pathJoin(flag, calibDir, L"held.txt");
+    fileWriteWhole(flag, "held", 4);
+    Sleep(INFINITE); // ended by the parent, holding the lock
+    return 0;
+}
+
 void checkCalibrationDirectory(WinTest *t, KzCalibrationFn calibrate, const wchar_t *dllDir)
 {
-    testGroup(t, "calibmod calibration directory (rename, mutex, links)");
+    testGroup(t, "calibmod calibration directory (rename, lock file, links)");
     checkReplaceAndLeftovers(t, calibrate);
-    checkMutexAcrossProcesses(t, dllDir);
+    checkLockAcrossProcesses(t, dllDir);
+    checkDeadHolderReleases(t, calibrate);
     checkLinksRefused(t, calibrate);
 }

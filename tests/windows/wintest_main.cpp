@@ -3,10 +3,15 @@
 //   zmd_windows_test [directory of depbase.dll and calibmod.dll]
 //   zmd_windows_test --calibrate-child DLLDIR SOURCEDIR CALIBDIR
 //                    (started by the program itself: one KZCalibration call)
+//   zmd_windows_test --hold-lock CALIBDIR
+//   zmd_windows_test --storm-child DLLDIR ROOT CALDIR INDEX
+//                    (started by the program itself: a lock holder that is
+//                    ended, and one process of the spelling storm)
 //
 // The directory defaults to the program's own. Prints "N passed, N failed"
 // last and exits with 1 when any check failed.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "wintest.h"
@@ -103,6 +108,7 @@ static void runCalibmod(WinTest *t, const wchar_t *dir)
     if (calibrate) {
         checkCalibration(t, calibrate);
         checkCalibrationDirectory(t, calibrate, dir);
+        checkSpellingStorm(t, calibrate, dir);
     }
     expect(t, FreeLibrary(m) != 0, "FreeLibrary(calibmod.dll) failed");
 }
@@ -115,6 +121,18 @@ int main(int argc, char **argv)
             MultiByteToWideChar(CP_ACP, 0, argv[i + 2], -1, w[i], MAX_PATH);
         }
         return calibrateChild(w[0], w[1], w[2]);
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--hold-lock") == 0) {
+        wchar_t w[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, argv[2], -1, w, MAX_PATH);
+        return holdLockChild(w);
+    }
+    if (argc == 6 && std::strcmp(argv[1], "--storm-child") == 0) {
+        wchar_t w[3][MAX_PATH];
+        for (int i = 0; i < 3; i++) {
+            MultiByteToWideChar(CP_ACP, 0, argv[i + 2], -1, w[i], MAX_PATH);
+        }
+        return stormChild(w[0], w[1], w[2], std::atoi(argv[5]));
     }
     WinTest t = {0, 0, nullptr};
     wchar_t dir[MAX_PATH];

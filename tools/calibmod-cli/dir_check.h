@@ -20,6 +20,10 @@ namespace cli {
 // The two temporary names a call uses in the calibration directory.
 const char kTempCopyName[] = "~kz,copy.tmp";
 const char kTempListName[] = "~kz,list.tmp";
+// The lock file the Windows module keeps in the directory between calls
+// (POSIX locks the directory itself): part of a healthy directory, never
+// reported and never removed.
+const char kLockFileName[] = "~kz,lock";
 
 struct EntryReport {
     ListLine line;

@@ -139,6 +139,9 @@ bool scanDirectory(const std::string &calibDir, const std::string &sourceDir, Di
     for (const std::string &name : names) {
         struct stat st;
         bool regular = fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+        if (name == kLockFileName && regular) {
+            continue; // the Windows module's lock: no copy, no list, no leftover
+        }
         if (name == kTempCopyName || name == kTempListName) {
             report->temporaries.push_back(name);
         } else if (isListFileName(name) && regular) {

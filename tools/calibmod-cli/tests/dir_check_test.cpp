@@ -160,6 +160,23 @@ TEST_F(CalibDirTest, OrphansAndLeftoversOfAnInterruptedCall)
     EXPECT_NE(access(calibPath("table9.dat").c_str(), F_OK), 0);
 }
 
+// A directory shared with Windows callers holds their lock file: it is no
+// orphan, and a repair leaves it where it is.
+TEST_F(CalibDirTest, TheWindowsLockFileIsPartOfAHealthyDirectory)
+{
+    ASSERT_EQ(calibrate(0), CAL_OK);
+    write(cli::kLockFileName, "");
+    write("table9.dat", read("table1.dat"));
+    cli::DirReport r = scan();
+    EXPECT_EQ(r.orphans, std::vector<std::string>{"table9.dat"});
+    EXPECT_TRUE(r.temporaries.empty());
+    EXPECT_EQ(r.problems, 1);
+    cli::RepairResult fixed = cli::repairDirectory(r);
+    EXPECT_EQ(fixed.removed, std::vector<std::string>{"table9.dat"});
+    EXPECT_EQ(access(calibPath(cli::kLockFileName).c_str(), F_OK), 0);
+    EXPECT_EQ(scan().problems, 0);
+}
+
 TEST_F(CalibDirTest, CopyWithoutASourceIsReportedButKept)
 {
     ASSERT_EQ(calibrate(0), CAL_OK);

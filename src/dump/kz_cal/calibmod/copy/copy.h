@@ -24,9 +24,9 @@ int16_t identLocate(FileRef *file, IdentString *ident);
 // CAL_OK when chosenName is a regular file that can be opened for reading in
 // calibDir, else CAL_FAIL (a link, a directory or a FIFO there is stale).
 int16_t copyPresence(CalibContext *ctx);
-// Compares the identification strings of the source and the copy whole,
-// length and bytes. CAL_EQUAL when they are the same; CAL_DIFFERENT when they
-// differ or the copy's cannot be read; CAL_ERR_FILE when the source's cannot
+// Compares the sizes of the source and the copy, then their identification
+// strings whole, length and bytes. CAL_EQUAL when both are the same;
+// CAL_DIFFERENT when they differ or the copy's cannot be read; CAL_ERR_FILE when the source's cannot
 // be read. Both files are opened and closed here.
 int16_t copyCurrency(CalibContext *ctx);
 // Makes the calibrated copy under CAL_TEMP_COPY_NAME in calibDir: a

@@ -1,5 +1,6 @@
 // Whether an existing copy can answer the request: it must be present in
-// calibDir and carry the source's identification string.
+// calibDir, have its source's size and carry the source's identification
+// string.
 #include <cstring>
 
 #include "byte_order.h"
@@ -106,7 +107,9 @@ int16_t copyCurrency(CalibContext *ctx)
         identLocate(&source, &a) != CAL_OK) {
         rc = CAL_ERR_FILE;
     } else if (fileOpenNamed(&copy, ctx->calibDir, ctx->chosenName, CAL_MODE_READ) == CAL_OK &&
-               identLocate(&copy, &b) == CAL_OK && a.length == b.length) {
+               fileSize(&copy) == fileSize(&source) && identLocate(&copy, &b) == CAL_OK && a.length == b.length) {
+        // Calibration never changes a file's size: a copy of another size
+        // (cut short, or grown) is not the source's copy, whatever it carries.
         // Whole strings: a different length is a different string, whatever
         // the first bytes hold.
         rc = identCompare(&source, &copy, a, b);

@@ -1,8 +1,9 @@
 // The decision flow of KZCalibration.
 //
 // States: the decision sets 1 (the key is listed), 2 (no usable list) or 3
-// (the key is not listed); the presence and currency checks turn 1 into 4
-// (the listed copy is missing or stale). State 1 ends the call with the
+// (the key is not listed, or its name is named by another line too); the
+// presence and currency checks turn 1 into 4 (the listed copy is missing or
+// stale). State 1 ends the call with the
 // listed name; 2, 3 and 4 copy the source and update its tables; 2 and 3
 // then record the copy in the list file, 4 leaves the list as it is.
 // Calls on one calibration directory are serialised by its lock.
@@ -13,6 +14,20 @@
 #include "list_file.h"
 
 namespace {
+
+// The key gave up a name that another line names too: what it holds was
+// made for one of the keys at most, so it is removed before the key's line
+// is rewritten, and the other key's next call makes its own copy there. A
+// name shaped like a list's is never removed. CAL_OK or CAL_ERR_FILE.
+int16_t sharedClear(CalibContext *ctx)
+{
+    if (ctx->sharedName[0] == 0 || listNameHasListShape(ctx->sharedName)) {
+        return CAL_OK;
+    }
+    FileRef f;
+    fileInit(&f, ctx->platform);
+    return fileRemoveIfPresent(&f, ctx->calibDir, ctx->sharedName);
+}
 
 // Steps 5 to 10 on a created context that holds the directory's lock: the
 // decision, the checks of a listed copy, the copy, the table update and the
@@ -55,6 +70,9 @@ int16_t flowRun(CalibContext *ctx)
     }
     if (ctx->state != CAL_STATE_REFRESH) {
         rc = copyClearName(ctx);
+        if (rc == CAL_OK) {
+            rc = sharedClear(ctx);
+        }
         if (rc == CAL_OK) {
             rc = listUpdate(ctx);
         }

@@ -22,7 +22,8 @@
  * name. While a call works it may also hold "~kz,copy.tmp" and
  * "~kz,list.tmp"; a later call removes them if a call was stopped. Calls on
  * one directory wait for each other (flock on the directory on POSIX, a
- * named mutex on Windows), at most about 10 seconds; a call that cannot get
+ * lock on the file "~kz,lock" inside it on Windows, which stays there),
+ * at most about 10 seconds; a call that cannot get
  * the directory answers CAL_ERR_FILE. A copy is made whole under the
  * temporary name and then renamed onto its name, so a listed name always
  * holds a complete copy or nothing. Nothing outside the two directories is

@@ -40,6 +40,10 @@ struct CalibContext {
     // CAL_OPEN_LINE_BAD.
     int16_t openLineState;
     ListEntry openLine;
+    // The name the key's line gave while another line named it too (empty
+    // when there is none): the key is given a name of its own, and what the
+    // name holds, made for one key of them at most, is removed.
+    char sharedName[CAL_NAME_SIZE];
     char chosenNameBuf[CAL_NAME_SIZE]; // the copy that answers this request
     char *chosenName;                  // points to chosenNameBuf
     TableWork table;                   // used only by the table update

@@ -8,6 +8,7 @@
 //   create new   GENERIC_READ | GENERIC_WRITE    FILE_SHARE_READ                    CREATE_NEW
 //   append       GENERIC_READ | FILE_APPEND_DATA FILE_SHARE_READ                    OPEN_EXISTING
 //                (every write lands at the end; the handle cannot cut the file)
+//   lock file    GENERIC_READ                    FILE_SHARE_READ | FILE_SHARE_WRITE OPEN_ALWAYS
 // All but the source reads add FILE_FLAG_OPEN_REPARSE_POINT, so that a link
 // at the name is opened as itself and then refused; only a plain disk file
 // (no directory, no reparse point, FILE_TYPE_DISK) counts as opened.
@@ -197,59 +198,103 @@ CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
     return io;
 }
 
-// The lock of a directory is a named mutex whose name is derived from the
-// directory's full path (upper-cased, as the file system compares names):
-// no lock file, released by the system when a holder dies (the next holder
-// then sees WAIT_ABANDONED and goes on). Global namespace, so that every
-// session of the machine shares it; Local where Global cannot be created.
+// The lock of a directory is a byte-range lock on a file inside it,
+// "~kz,lock" (a comma: never a copy's or a list's name). The lock belongs to
+// the file, not to the text of the path: every name of the directory (drive
+// letters, subst, UNC paths, 8.3 names, junctions, "\\?\") reaches the one
+// file, and so does every account, session and machine that can open it,
+// the server of a share enforcing the lock for all of them. The system
+// releases it when its handle is closed, a holder that dies included. The
+// file is opened for reading only (an account that may only read what
+// another created can still lock it), never for deletion by others (a held
+// lock file cannot be removed and made anew beside it), and stays in the
+// directory between calls.
+const WCHAR kLockName[] = L"~kz,lock";
+
+// Opens (creating when absent) the lock file of the directory. CAL_IO_OK with
+// the handle; CAL_IO_ERROR when something else is at the name or the open is
+// refused; a sharing violation is CAL_IO_ABSENT, "try again".
+CalIo lockFileOpen(const WCHAR *path, HANDLE *out)
+{
+    HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    if (h == INVALID_HANDLE_VALUE || h == NULL) {
+        return GetLastError() == ERROR_SHARING_VIOLATION ? CAL_IO_ABSENT : CAL_IO_ERROR;
+    }
+    if (!fileIsPlain(h)) {
+        CloseHandle(h);
+        return CAL_IO_ERROR;
+    }
+    *out = h;
+    return CAL_IO_OK;
+}
+
+// True when the exclusive lock of the first byte was taken at once.
+bool lockTry(HANDLE h)
+{
+    OVERLAPPED at;
+    ZeroMemory(&at, sizeof at);
+    return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+
 bool w32Lock(void *, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out)
 {
-    WCHAR path[1024];
-    DWORD n = GetFullPathNameW(dir, 1024, path, NULL);
-    if (n == 0 || n >= 1024) {
+    size_t len = lstrlenW(dir);
+    size_t nameLen = sizeof kLockName / sizeof kLockName[0]; // with its terminator
+    WCHAR *path = static_cast<WCHAR *>(HeapAlloc(GetProcessHeap(), 0, (len + 1 + nameLen) * sizeof(WCHAR)));
+    if (path == NULL) {
         return false;
     }
-    WCHAR full[1024];
-    if (LCMapStringW(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, path, static_cast<int>(n), full, 1024) !=
-        static_cast<int>(n)) {
-        return false;
-    }
-    while (n > 3 && full[n - 1] == L'\\') {
-        --n; // "C:\\DIR\\" and "C:\\DIR" are one directory
-    }
-    // FNV-1a, 64 bits, over the UTF-16 units.
-    unsigned long long hash = 1469598103934665603ULL;
-    for (DWORD i = 0; i < n; ++i) {
-        hash ^= static_cast<unsigned long long>(full[i]);
-        hash *= 1099511628211ULL;
-    }
-    WCHAR name[64];
-    const WCHAR *prefixes[2] = {L"Global\\kzcal-dir-", L"Local\\kzcal-dir-"};
-    HANDLE m = NULL;
-    for (int k = 0; k < 2 && m == NULL; ++k) {
-        int len = lstrlenW(prefixes[k]);
-        CopyMemory(name, prefixes[k], len * sizeof(WCHAR));
-        for (int i = 0; i < 16; ++i) {
-            name[len + i] = L"0123456789abcdef"[(hash >> (60 - 4 * i)) & 0xF];
+    CopyMemory(path, dir, len * sizeof(WCHAR));
+    path[len] = L'\\'; // joined as the file layer joins every name of the directory
+    CopyMemory(path + len + 1, kLockName, nameLen * sizeof(WCHAR));
+    // Polled, with a pause that grows to 4 ms (short, so that a waiter is
+    // not outrun for long by a holder that calls again at once): a blocking
+    // LockFileEx could be bounded only through an overlapped handle and
+    // CancelIo, which not every host implements for locks.
+    DWORD start = GetTickCount(); // differences are right across its wrap
+    DWORD pause = 1;
+    HANDLE h = NULL;
+    bool held = false;
+    for (;;) {
+        if (h == NULL) {
+            CalIo io = lockFileOpen(path, &h);
+            if (io == CAL_IO_ERROR) {
+                break;
+            }
+            if (io != CAL_IO_OK) {
+                h = NULL; // opened without sharing by someone else: wait
+            }
         }
-        name[len + 16] = 0;
-        m = CreateMutexW(NULL, FALSE, name);
+        if (h != NULL && lockTry(h)) {
+            held = true;
+            break;
+        }
+        if (h != NULL && GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) {
+            break;
+        }
+        if (GetTickCount() - start >= waitMs) {
+            break;
+        }
+        Sleep(pause);
+        pause = pause < 4 ? pause * 2 : 4;
     }
-    if (m == NULL) {
+    HeapFree(GetProcessHeap(), 0, path);
+    if (!held) {
+        if (h != NULL) {
+            CloseHandle(h);
+        }
         return false;
     }
-    DWORD w = WaitForSingleObject(m, waitMs);
-    if (w != WAIT_OBJECT_0 && w != WAIT_ABANDONED) {
-        CloseHandle(m);
-        return false;
-    }
-    *out = m;
+    *out = h;
     return true;
 }
 
 void w32Unlock(void *, CalHandle token)
 {
-    ReleaseMutex(static_cast<HANDLE>(token));
+    OVERLAPPED at;
+    ZeroMemory(&at, sizeof at);
+    UnlockFileEx(static_cast<HANDLE>(token), 0, 1, 0, &at);
     CloseHandle(static_cast<HANDLE>(token));
 }
 

@@ -61,7 +61,20 @@ int16_t listDecideSteps(CalibContext *ctx)
         }
         if (rc == CAL_OK) {
             int16_t index = -1;
+            bool shared = false;
             if (listFind(ctx, &index) == CAL_OK) {
+                rc = listNameShared(ctx, index, &shared);
+                if (rc != CAL_OK) {
+                    return rc;
+                }
+            }
+            if (shared) {
+                // Another line names the key's copy too: the key is made a
+                // new entry with a name of its own, its line rewritten.
+                ListEntry &e = ctx->entries[index];
+                memcpy(ctx->sharedName, e.name, CAL_NAME_SIZE);
+                e.lineNo = CAL_LINE_DROPPED;
+            } else if (index >= 0) {
                 const char *name = ctx->entries[index].name;
                 for (int i = 0; i < CAL_NAME_SIZE; ++i) {
                     ctx->chosenNameBuf[i] = name[i];

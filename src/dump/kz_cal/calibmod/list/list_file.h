@@ -32,11 +32,19 @@ int16_t listRead(CalibContext *ctx);
 int16_t listParse(CalibContext *ctx);
 // Parses one zero-terminated line (length bytes) into entry. CAL_OK or CAL_FAIL.
 int16_t listParseLine(char *line, int16_t length, ListEntry *entry);
-// Calls visit with the name of every good line of a list text (length
-// bytes, split in place as listParse does), its unended last line included;
-// malformed lines are passed over.
-typedef void (*ListNameVisit)(void *arg, const char *name);
-void listScanNames(char *text, int32_t length, ListNameVisit visit, void *arg);
+// Calls visit with every good line of a list text (length bytes, split in
+// place as listParse does), its unended last line included; malformed lines
+// are passed over. The entry lives only for the visit.
+typedef void (*ListEntryVisit)(void *arg, const ListEntry *entry);
+void listScanEntries(char *text, int32_t length, ListEntryVisit visit, void *arg);
+// Whether the name that entry index gives is also named by another line: an
+// entry of this list with another key, the list's unended last line, or a
+// good line of another list file in calibDir (names compared without case,
+// as one file where the file system does not tell case apart). *shared
+// gets the answer. A list that cannot be opened or read is passed over: no
+// call answers from it. CAL_OK; CAL_ERR_FILE when the directory cannot be
+// listed (its lists are unknown); CAL_ERR_NO_MEMORY.
+int16_t listNameShared(CalibContext *ctx, int16_t index, bool *shared);
 // True when name has the shape of a list file's name: five bytes, at least
 // three digits, ".ini" (in any case).
 bool listNameHasListShape(const char *name);

@@ -127,19 +127,19 @@ int16_t listParse(CalibContext *ctx)
     return CAL_OK;
 }
 
-void listScanNames(char *text, int32_t length, ListNameVisit visit, void *arg)
+void listScanEntries(char *text, int32_t length, ListEntryVisit visit, void *arg)
 {
     // The unended last line first: the split below does not record it, but
     // its list may still end it and keep it.
     ListEntry entry;
     if (openLineParse(text, length, &entry) == CAL_OPEN_LINE_GOOD) {
-        visit(arg, entry.name);
+        visit(arg, &entry);
     }
     LineTable table;
     textSplitLines(text, length, &table);
     for (int16_t i = 0; i < table.count; ++i) {
         if (listParseLine(table.starts[i], table.lengths[i], &entry) == CAL_OK) {
-            visit(arg, entry.name);
+            visit(arg, &entry);
         }
     }
 }

@@ -58,6 +58,14 @@ bool candidateTakeFree(CalibContext *ctx, const int16_t *similar, int16_t count,
     return false;
 }
 
+// True when name is the shared name the key gave up (without case).
+bool namedShared(const CalibContext *ctx, const char *name)
+{
+    size_t n = strnlen(ctx->sharedName, CAL_NAME_SIZE);
+    return n > 0 && n == strnlen(name, CAL_NAME_SIZE) &&
+           textSameNoCase(name, ctx->sharedName, static_cast<int32_t>(n), -1);
+}
+
 } // namespace
 
 void nameCopyLower(char *dst, const char *src, int16_t *length, int16_t *varied)
@@ -131,10 +139,13 @@ int16_t nameAllocate(CalibContext *ctx, int16_t mode)
         return CAL_OK;
     }
     // Every candidate is taken: the oldest similar entry of this list gives
-    // way, unless another list names its copy too.
+    // way, unless another list names its copy too, or it is the key's own
+    // line that is given up because its name answers another key too (that
+    // name stays the other key's).
     int16_t own = 0;
     for (int16_t k = 0; k < count; ++k) {
-        if (!nameSetHas(&foreign, ctx->entries[similar[k]].name[varied])) {
+        const ListEntry &e = ctx->entries[similar[k]];
+        if (!nameSetHas(&foreign, e.name[varied]) && e.lineNo != CAL_LINE_DROPPED && !namedShared(ctx, e.name)) {
             similar[own++] = similar[k];
         }
     }

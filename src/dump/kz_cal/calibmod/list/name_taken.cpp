@@ -28,6 +28,11 @@ void nameMark(void *arg, const char *name)
     }
 }
 
+void entryMark(void *arg, const ListEntry *entry)
+{
+    nameMark(arg, entry->name);
+}
+
 // Reads another list (its head, as its own calls read it) and marks every
 // candidate it names. A list that vanished names nothing; one that is there
 // but cannot be read ends the allocation: its copies are unknown.
@@ -51,7 +56,7 @@ int16_t listNamesMark(Scan *scan, const char *name)
     if (rc != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    listScanNames(text, got, nameMark, scan);
+    listScanEntries(text, got, entryMark, scan);
     return CAL_OK;
 }
 
