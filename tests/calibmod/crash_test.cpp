@@ -15,6 +15,7 @@
 
 #include "cal_harness.h"
 #include "cal_types.h"
+#include "crash_scenes.h"
 #include "fake_platform.h"
 #include "flow_fixture.h"
 #include "temp_dir.h"
@@ -22,116 +23,6 @@
 namespace {
 
 using kzfile::Bytes;
-
-const char *kCandidates = "123456789abcdefghijklmnopqrstuvwxyz";
-
-// The id sets that keys of a scene cycle through; each gives its own copy.
-const std::vector<std::vector<int16_t>> &idSets()
-{
-    static const std::vector<std::vector<int16_t>> sets = distinctIdSets(flowSource("KZ-CAL 1"), 12);
-    return sets;
-}
-
-KeyedCall keyed(int16_t list, int32_t p1, int32_t p2, int32_t p3, size_t idSet)
-{
-    KeyedCall c;
-    c.key.listNumber = list;
-    c.key.param1 = p1;
-    c.key.param2 = p2;
-    c.key.param3 = p3;
-    const std::vector<int16_t> &ids = idSets()[idSet % idSets().size()];
-    for (int i = 0; i < 6; ++i) {
-        c.ids[i] = ids[static_cast<size_t>(i)];
-    }
-    return c;
-}
-
-std::string listName(int16_t list)
-{
-    char buf[16];
-    snprintf(buf, sizeof buf, "abcde%03d.ini", list);
-    return buf;
-}
-
-// A directory state to kill a call in, and the call.
-struct CrashScene {
-    TempDir source;
-    TempDir calib;
-    KeyedCall victim = keyed(7, 1, 2, 3, 0);
-    std::vector<KeyedCall> listed; // keys listed before the call
-    bool mayReplaceOldest = false; // the call recycles the oldest similar entry of its list
-
-    CrashScene() { setSource("KZ-CAL 1"); }
-    void setSource(const std::string &ident)
-    {
-        Bytes b = flowSource(ident);
-        source.write("Table0.dat", std::string(b.begin(), b.end()));
-    }
-    Bytes sourceBytes() const { return bytesOf(source.read("Table0.dat")); }
-    // A key made listed by a real call.
-    void add(const KeyedCall &c)
-    {
-        CallResult r = calibrateKey(nullptr, c, source.wide(), calib.wide());
-        if (r.rc != CAL_OK) {
-            throw std::runtime_error("preparing a scene failed");
-        }
-        listed.push_back(c);
-    }
-};
-
-struct CrashCase {
-    const char *name;
-    std::function<void(CrashScene &)> prepare;
-};
-
-void PrintTo(const CrashCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
-const CrashCase kCases[] = {
-    {"NewList", [](CrashScene &s) { s.add(keyed(8, 1, 0, 0, 1)); }},
-    {"NewEntry",
-     [](CrashScene &s) {
-         s.add(keyed(7, 9, 0, 0, 1));
-         s.add(keyed(7, 9, 0, 1, 2));
-         s.add(keyed(8, 1, 0, 0, 3));
-     }},
-    {"RefreshStale",
-     [](CrashScene &s) {
-         s.add(keyed(7, 9, 0, 0, 1));
-         s.add(s.victim);
-         s.add(keyed(8, 1, 0, 0, 3));
-         s.listed.erase(s.listed.begin() + 1); // the victim itself is the key refreshed
-         s.setSource("KZ-CAL 2");              // every copy is stale now
-     }},
-    {"RefreshMissing",
-     [](CrashScene &s) {
-         s.add(keyed(7, 9, 0, 0, 1));
-         s.add(s.victim);
-         s.add(keyed(8, 1, 0, 0, 3));
-         s.listed.erase(s.listed.begin() + 1);
-         s.calib.remove("table2.dat");
-     }},
-    {"RewriteRecycling",
-     [](CrashScene &s) {
-         // 35 similar entries: every candidate is taken, the oldest gives way.
-         for (int i = 0; i < 35; ++i) {
-             s.add(keyed(7, 100 + i, 0, 0, static_cast<size_t>(1 + i % 11)));
-         }
-         s.mayReplaceOldest = true;
-     }},
-    {"OrphanReuse",
-     [](CrashScene &s) {
-         // Nine listed copies, every other candidate held by a file no list names.
-         for (int i = 0; i < 9; ++i) {
-             s.add(keyed(7, 100 + i, 0, 0, static_cast<size_t>(1 + i)));
-         }
-         for (const char *c = kCandidates + 9; *c; ++c) {
-             s.calib.write(std::string("table") + *c + ".dat", "left by a stopped call");
-         }
-     }},
-};
 
 class CrashHarness : public ::testing::TestWithParam<CrashCase> {};
 
@@ -144,7 +35,7 @@ TEST_P(CrashHarness, EveryKillPointLeavesEveryKeyItsOwnCopy)
     const DirLists listsBefore = readDirLists(scene.calib.path());
     ASSERT_EQ("", listsBefore.problem);
     for (const KeyedCall &c : scene.listed) {
-        ASSERT_NE("", listsBefore.nameOf(listName(c.key.listNumber), c.key));
+        ASSERT_NE("", listsBefore.nameOf(crashListName(c.key.listNumber), c.key));
     }
     const Bytes source = scene.sourceBytes();
 
@@ -186,7 +77,7 @@ TEST_P(CrashHarness, EveryKillPointLeavesEveryKeyItsOwnCopy)
                 continue;
             }
             const CalKey &key = scene.listed[i].key;
-            const std::string list = listName(key.listNumber);
+            const std::string list = crashListName(key.listNumber);
             EXPECT_EQ(listsBefore.nameOf(list, key), lists.nameOf(list, key)) << at << ": entry " << key.str();
         }
 
@@ -236,7 +127,7 @@ TEST_P(CrashHarness, EveryKillPointLeavesEveryKeyItsOwnCopy)
     printf("crash %s: %ld kill points, next call CAL_ERR_FILE %d times\n", k.name, kills, fileErrors);
 }
 
-INSTANTIATE_TEST_SUITE_P(States, CrashHarness, ::testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(States, CrashHarness, ::testing::ValuesIn(crashCases()),
                          [](const ::testing::TestParamInfo<CrashCase> &i) { return std::string(i.param.name); });
 
 } // namespace

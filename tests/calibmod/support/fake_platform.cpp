@@ -156,6 +156,12 @@ bool fakeRename(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to)
     return true;
 }
 
+bool fakeSyncDir(void *ctx, const KZ_WCHAR *dir)
+{
+    FakePlatform *f = self(ctx);
+    return !fileOpFails(f, "syncDir") && (f->flushSkipsSync || f->real->syncDir(f->real->ctx, dir));
+}
+
 CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
 {
     FakePlatform *f = self(ctx);
@@ -247,6 +253,7 @@ FakePlatform::FakePlatform() : real(calDefaultPlatform())
     table.toWide = fakeToWide;
     table.alloc = fakeAlloc;
     table.free = fakeFree;
+    table.syncDir = fakeSyncDir;
 }
 
 void FakePlatform::resetCounts()

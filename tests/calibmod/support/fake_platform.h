@@ -19,7 +19,7 @@ struct FakePlatform {
     // Counters since init / resetCounts.
     long allocs = 0;  // allocation attempts
     long fileOps = 0; // open, remove, seek, read, write, size, flush, truncate, rename,
-                      // listDir, lock and toWide attempts
+                      // syncDir, listDir, lock and toWide attempts
     long opens = 0;   // successful opens
     long closes = 0;
     long removes = 0; // successful deletions
@@ -35,9 +35,9 @@ struct FakePlatform {
     long killAtFileOp = 0;             // the process kills itself (SIGKILL) at the n-th file operation
     CalIo failedOpenIs = CAL_IO_ERROR; // what an open failed by failFileOpAt reports
     long lockWaitMs = -1;              // >= 0: the wait every lock is given instead of the caller's
-    // flush succeeds without asking the system to write through: what a
-    // killed process wrote stays in the page cache, so tests of kills and
-    // faults need no real fsync (only a power loss would).
+    // flush and syncDir succeed without asking the system to write through:
+    // what a killed process wrote stays in the page cache, so tests of kills
+    // and faults need no real fsync (only a power loss would).
     bool flushSkipsSync = false;
 
     // The path of the last open or delete, as the backend received it.

@@ -40,7 +40,8 @@ int16_t copyMake(CalibContext *ctx);
 // one step. CAL_OK or CAL_ERR_FILE (the temporary file is then removed).
 int16_t copyInstall(CalibContext *ctx);
 // Removes the file (or link) at chosenName when there is one, so that the
-// list may name it before the copy is installed. CAL_OK or CAL_ERR_FILE.
+// list may name it before the copy is installed, and syncs the directory so
+// that the removal outlasts a power cut. CAL_OK or CAL_ERR_FILE.
 int16_t copyClearName(CalibContext *ctx);
 // Removes what a killed call may have left: both temporary names. CAL_OK, or
 // CAL_ERR_FILE when something at either name cannot be removed.

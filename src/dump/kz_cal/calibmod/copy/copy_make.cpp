@@ -113,5 +113,10 @@ int16_t copyClearName(CalibContext *ctx)
 {
     FileRef f;
     fileInit(&f, ctx->platform);
-    return fileRemoveIfPresent(&f, ctx->calibDir, ctx->chosenName);
+    if (fileRemoveIfPresent(&f, ctx->calibDir, ctx->chosenName) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    // Durable before the list names the name for the new key: after a power
+    // cut the line must not find the file it replaced (another key's copy).
+    return dirSync(ctx->platform, ctx->calibDir);
 }

@@ -98,6 +98,11 @@ struct CalPlatform {
     // a size of 0 still gives a block.
     void *(*alloc)(void *ctx, size_t size);
     void (*free)(void *ctx, void *p);
+    // Makes the names of the directory at the wide path durable: a rename,
+    // creation or removal in it survives a power cut once this returns true.
+    // The file layer calls it after every rename. POSIX syncs the directory
+    // itself; Windows answers true, its rename already writes through.
+    bool (*syncDir)(void *ctx, const KZ_WCHAR *dir);
 };
 
 // The host backend (platform_win32.cpp or platform_posix.cpp).

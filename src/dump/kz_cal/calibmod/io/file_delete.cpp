@@ -57,5 +57,8 @@ int16_t fileRenameNamed(const CalPlatform *platform, const KZ_WCHAR *dir, const 
         pathRelease(&pb);
     }
     pathRelease(&pa);
-    return rc;
+    // The rename is a change of the directory: synced, so that a power cut
+    // after the call cannot take it back (and with it the copy or the list
+    // the call answered for).
+    return rc == CAL_OK ? dirSync(platform, dir) : rc;
 }

@@ -11,6 +11,15 @@ int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalDirVisit vi
     return p->listDir(p->ctx, dir, visit, arg) == CAL_IO_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
+int16_t dirSync(const CalPlatform *platform, const KZ_WCHAR *dir)
+{
+    if (dir == nullptr) {
+        return CAL_ERR_FILE;
+    }
+    const CalPlatform *p = calPlatformOr(platform);
+    return p->syncDir(p->ctx, dir) ? CAL_OK : CAL_ERR_FILE;
+}
+
 int16_t dirLock(const CalPlatform *platform, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *token)
 {
     *token = nullptr;

@@ -101,7 +101,8 @@ int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // when one is there. CAL_OK when it is gone or was never there, else CAL_ERR_FILE.
 int16_t fileRemoveIfPresent(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // Renames the file from onto to in dir in one step, replacing what is at
-// to. CAL_OK or CAL_ERR_FILE.
+// to, and syncs dir so that the rename survives a power cut. CAL_OK, or
+// CAL_ERR_FILE when either fails (after a failed sync the rename may be done).
 int16_t fileRenameNamed(const CalPlatform *platform, const KZ_WCHAR *dir, const char *from, const char *to);
 // Reads the first bytes of the regular file into a new buffer of limit
 // bytes (bf->buffer, which must be empty) and sets bf->length to the
@@ -117,6 +118,9 @@ int16_t fileReadHead(BufferedFile *bf, const KZ_WCHAR *dir, const char *name, in
 // Calls visit with every name in dir. CAL_OK, or CAL_ERR_FILE when the directory cannot
 // be read whole.
 int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalDirVisit visit, void *arg);
+// Makes the renames, creations and removals done in dir durable (see
+// CalPlatform::syncDir). CAL_OK or CAL_ERR_FILE.
+int16_t dirSync(const CalPlatform *platform, const KZ_WCHAR *dir);
 // Takes the lock of dir, waiting at most waitMs. CAL_OK with *token set, or CAL_ERR_FILE.
 int16_t dirLock(const CalPlatform *platform, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *token);
 // Releases a lock taken by dirLock; a null token does nothing.

@@ -212,9 +212,15 @@ void posixClose(void *, CalHandle h)
     close(fdOf(h));
 }
 
+// fsync writes the file's data and size through to the device; a flush
+// that only reached the page cache would be lost with the power.
 bool posixFlush(void *, CalHandle h)
 {
-    return fsync(fdOf(h)) == 0;
+    int rc;
+    do {
+        rc = fsync(fdOf(h));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
 }
 
 bool posixTruncate(void *, CalHandle h, uint32_t size)
@@ -233,6 +239,32 @@ bool posixRename(void *, const KZ_WCHAR *from, const KZ_WCHAR *to)
     bool ok = a != nullptr && b != nullptr && rename(a, b) == 0;
     free(a);
     free(b);
+    return ok;
+}
+
+// A rename, creation or removal is a change of the directory, not of the
+// file: it is durable only once the directory itself is synced. A file
+// system that cannot sync a directory (EINVAL) has nothing more to write.
+bool posixSyncDir(void *, const KZ_WCHAR *dir)
+{
+    char *p = pathToUtf8(dir);
+    if (p == nullptr) {
+        return false;
+    }
+    int fd;
+    do {
+        fd = open(p, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    free(p);
+    if (fd < 0) {
+        return false;
+    }
+    int rc;
+    do {
+        rc = fsync(fd);
+    } while (rc != 0 && errno == EINTR);
+    bool ok = rc == 0 || errno == EINVAL;
+    close(fd);
     return ok;
 }
 
@@ -339,8 +371,9 @@ void posixFree(void *, void *p)
 }
 
 const CalPlatform kPosixPlatform = {
-    nullptr,    u'/',          posixOpen,   posixRemove,  posixSeek, posixRead,   posixWrite,  posixSize,  posixClose,
-    posixFlush, posixTruncate, posixRename, posixListDir, posixLock, posixUnlock, posixToWide, posixAlloc, posixFree,
+    nullptr,     u'/',        posixOpen,  posixRemove,   posixSeek,    posixRead,    posixWrite,
+    posixSize,   posixClose,  posixFlush, posixTruncate, posixRename,  posixListDir, posixLock,
+    posixUnlock, posixToWide, posixAlloc, posixFree,     posixSyncDir,
 };
 
 } // namespace

@@ -156,6 +156,13 @@ bool w32Rename(void *, const KZ_WCHAR *from, const KZ_WCHAR *to)
     return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// MOVEFILE_WRITE_THROUGH returns only once the rename has been flushed to
+// the disk: the directory has nothing left to sync.
+bool w32SyncDir(void *, const KZ_WCHAR *)
+{
+    return true;
+}
+
 CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
 {
     size_t len = lstrlenW(dir);
@@ -314,8 +321,8 @@ void w32Free(void *, void *p)
 }
 
 const CalPlatform kWin32Platform = {
-    NULL,     L'\\',       w32Open,   w32Remove,  w32Seek, w32Read,   w32Write,  w32Size,  w32Close,
-    w32Flush, w32Truncate, w32Rename, w32ListDir, w32Lock, w32Unlock, w32ToWide, w32Alloc, w32Free,
+    NULL,        L'\\',     w32Open,    w32Remove, w32Seek,   w32Read,   w32Write, w32Size, w32Close,   w32Flush,
+    w32Truncate, w32Rename, w32ListDir, w32Lock,   w32Unlock, w32ToWide, w32Alloc, w32Free, w32SyncDir,
 };
 
 } // namespace
