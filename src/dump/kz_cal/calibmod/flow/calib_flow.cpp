@@ -26,7 +26,12 @@ int16_t sharedClear(CalibContext *ctx)
     }
     FileRef f;
     fileInit(&f, ctx->platform);
-    return fileRemoveIfPresent(&f, ctx->calibDir, ctx->sharedName);
+    if (fileRemoveIfPresent(&f, ctx->calibDir, ctx->sharedName) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    // Durable before the list is rewritten: after a power cut the other
+    // key's line must not find the file again.
+    return dirSync(ctx->platform, ctx->calibDir);
 }
 
 // Steps 5 to 10 on a created context that holds the directory's lock: the
