@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli.h"
@@ -229,6 +230,42 @@ TEST(CliPrinter, WarnsAboutLinesTheStoreCannotRead)
     Strings gone = CliPrinterWarnings(std::string(store.dir) + "/gone.conf", names);
     ASSERT_EQ(gone.size(), 1u);
     EXPECT_NE(gone[0].find("No such file or directory"), std::string::npos);
+}
+
+// A store file that is a FIFO without a writer, a link to /dev/zero or a
+// file over 1 MiB is read by neither the warnings nor the advice: each
+// answers (a blocked open would hang the test until its timeout) and says why.
+TEST(CliPrinter, AStoreFileTheStoreRefusesIsNotReadByTheTool)
+{
+    Store store;
+    const std::string dir = store.dir;
+    const std::string fifo = dir + "/fifo.conf", zero = dir + "/zero.conf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    store.files.push_back(fifo);
+    store.files.push_back(zero);
+    std::string big(1024 * 1024 + 1, '#');
+    const std::string bigPath = store.Put("big", big);
+    const std::vector<std::string> names = CliValueNames();
+    const struct {
+        const char *printer;
+        std::string path;
+        const char *why;
+    } cases[] = {
+        {"fifo", fifo, "not a regular file"},
+        {"zero", zero, "a symbolic link"},
+        {"big", bigPath, "larger than the 1 MiB"},
+    };
+    for (const auto &c : cases) {
+        Strings w = CliPrinterWarnings(c.path, names);
+        ASSERT_EQ(w.size(), 1u) << c.printer;
+        EXPECT_NE(w[0].find("cannot read " + c.path + ": " + c.why), std::string::npos) << w[0];
+        std::string advice = Advice({"query", "drv", "0x1018", "--printer", c.printer});
+        EXPECT_NE(
+            advice.find("printer '" + std::string(c.printer) + "' not found: cannot open " + c.path + " (" + c.why),
+            std::string::npos)
+            << advice;
+    }
 }
 
 } // namespace

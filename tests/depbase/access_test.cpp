@@ -108,6 +108,21 @@ TEST_F(AccessTest, EachExportAcceptsItsRangeOnly)
     EXPECT_EQ(access(99, 0x0002, &rec), ZMD_ERROR);
 }
 
+// The six databases are 0..5: the first index past the table is an error
+// for every key, before any printer is opened or any answer written.
+TEST_F(AccessTest, DatabaseIndexSixIsPastTheTable)
+{
+    TestRecord rec;
+    rec.setPrinterName("Office");
+    for (uint32_t key : {0x0000u, 0x0002u, 0x1001u, 0x6001u, 0x7001u, 0xFFFFu}) {
+        size = 0xDEAD;
+        EXPECT_EQ(access(6, key, &rec), ZMD_ERROR) << std::hex << key;
+        EXPECT_EQ(size, 0xDEADu);
+    }
+    EXPECT_EQ(fake.openCalls, 0);
+    EXPECT_EQ(access(5, 0x6001, &rec), ZMD_OK);
+}
+
 TEST_F(AccessTest, HighBitsOfTheKeyAreIgnored)
 {
     TestRecord rec;

@@ -115,6 +115,77 @@ TEST_F(SequenceTest, FailuresInTheSizeAndFillPasses)
     EXPECT_EQ(size, 5u);
 }
 
+// Sequences of more than 16 parts keep their part slots on the heap: 0x101B
+// has 17 one-byte parts (1..17), the last chosen by setting 60, so that a
+// record of fewer settings fails it; 0x101C has 16, which fit in the frame.
+class LongSequenceTest : public DrvTest {
+protected:
+    void SetUp() override
+    {
+        image.build();
+        ImageBuilder &b = image.b;
+        std::vector<uint32_t> parts;
+        for (uint8_t i = 1; i <= 16; ++i) {
+            parts.push_back(b.add(b.bytes(0x5008, {i})));
+        }
+        uint32_t last = b.add(b.bytes(0x5008, {17}));
+        parts.push_back(b.add(mk::selectInt(b.addRun({mk::caseEqualInt(last, 0)}), 60, 1)));
+        b.seqKeys.push_back(0x101B);
+        b.seqPartCounts.push_back(17);
+        b.seqStarts.push_back(static_cast<uint32_t>(b.seqParts.size()));
+        b.seqParts.insert(b.seqParts.end(), parts.begin(), parts.end());
+        b.seqKeys.push_back(0x101C);
+        b.seqPartCounts.push_back(16);
+        b.seqStarts.push_back(static_cast<uint32_t>(b.seqParts.size()));
+        b.seqParts.insert(b.seqParts.end(), parts.begin(), parts.begin() + 16);
+        view = b.view();
+        env = fake.env(&view);
+    }
+};
+
+TEST_F(LongSequenceTest, HeapSlotsAreFreedOnEveryExit)
+{
+    Bytes buf(32, 0xEE);
+    uint32_t size = 0;
+    fake.resetAllocCounters();
+    ASSERT_EQ(query(0x101B, 32, buf.data(), &size), ZMD_OK);
+    ASSERT_EQ(size, 17u);
+    for (uint8_t i = 0; i < 17; ++i) {
+        EXPECT_EQ(buf[i], i + 1);
+    }
+    EXPECT_EQ(fake.allocCalls, 1);
+    EXPECT_EQ(fake.outstanding(), 0u);
+
+    // A size query, with no buffer and with one too small.
+    EXPECT_EQ(query(0x101B, 0, nullptr, &size), ZMD_MORE_DATA);
+    EXPECT_EQ(size, 17u);
+    EXPECT_EQ(fake.outstanding(), 0u) << "size query";
+    EXPECT_EQ(query(0x101B, 16, buf.data(), &size), ZMD_MORE_DATA);
+    EXPECT_EQ(fake.outstanding(), 0u) << "short buffer";
+
+    // The 17th part fails.
+    r.resize(30);
+    size = 5;
+    EXPECT_EQ(query(0x101B, 32, buf.data(), &size), ZMD_BAD_INT_SETTING);
+    EXPECT_EQ(size, 5u);
+    EXPECT_EQ(fake.outstanding(), 0u) << "failed part";
+    EXPECT_EQ(fake.allocCalls, 4);
+    EXPECT_EQ(fake.freeCalls, 4);
+
+    // No slots to be had.
+    r.resize(95);
+    fake.resetAllocCounters();
+    fake.failAllocAt = 1;
+    EXPECT_EQ(query(0x101B, 32, buf.data(), &size), ZMD_ERROR);
+    EXPECT_EQ(size, 5u);
+
+    // Sixteen parts fit in the frame.
+    fake.resetAllocCounters();
+    ASSERT_EQ(query(0x101C, 32, buf.data(), &size), ZMD_OK);
+    EXPECT_EQ(size, 16u);
+    EXPECT_EQ(fake.allocCalls, 0);
+}
+
 TEST_F(SequenceTest, MalformedSequenceTable)
 {
     Bytes buf(100, 0);

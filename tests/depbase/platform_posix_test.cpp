@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include "access.h"
@@ -97,6 +98,19 @@ protected:
             EXPECT_EQ(needed, 4u);
             std::memcpy(v, data, 4);
         }
+        return ok;
+    }
+    // Reads a value through a hold of its own (one query's read).
+    bool heldRead(void *h, const std::string &name, int32_t *v)
+    {
+        ZMD_PrinterHold hold{h, nullptr};
+        std::u16string n = U16(name);
+        uint8_t data[4] = {};
+        uint32_t needed = 0;
+        bool ok =
+            p->getHeldPrinterData(p->ctx, &hold, reinterpret_cast<const ZMD_WCHAR *>(n.c_str()), data, 4, &needed);
+        p->releaseHold(p->ctx, &hold);
+        std::memcpy(v, data, 4);
         return ok;
     }
 };
@@ -318,6 +332,193 @@ TEST_F(PosixPlatformTest, ExportFrameReadsTheStoreByPrinterName)
     write(dir + "/Office.conf", "QuietMode = 0\n");
     ASSERT_EQ(ZMD_AccessDataBase(&env, ZMD_DB_ROOT, 0x0003, rec.get(), sizeof text, text, &size), ZMD_OK);
     EXPECT_EQ(std::u16string(text, size / 2), std::u16string(u"off") + u'\0');
+}
+
+// Everything that reads the store, asked of printer `name` whose file was a
+// plain "QuietMode = 1" store when a caller's handle was opened and is now
+// whatever `make` left in its place. Each answer is the one for a printer
+// without a store file: opening by name fails, a caller's handle reads no
+// value, with or without a hold, and the export frame answers as for a
+// missing printer. None of them blocks (a blocked read would hang the test
+// until its timeout).
+class PosixStoreShapes : public PosixPlatformTest {
+protected:
+    ImageBuilder b;
+    ZMD_ImageView view{};
+
+    void SetUp() override
+    {
+        PosixPlatformTest::SetUp();
+        uint32_t on = b.add(b.text(0x0003, "on")), off = b.add(b.text(0x0003, "off"));
+        uint32_t cases = b.addRun({mk::caseEqual(on, 1), mk::caseDefault(off)});
+        b.addKey(0x0003, b.add(mk::selectPrinterData(cases, 1, 2)));
+        uint32_t name = b.add(b.text(0x0008, "QuietMode"));
+        uint32_t nameCases = b.addRun({mk::caseEqual(name, 1)});
+        b.addKey(0x0008, b.add(mk::selectInt(nameCases, 0, 1)));
+        view = b.view();
+    }
+
+    // The export frame's answer (code and text) for a record naming `name`
+    // or carrying `handle`.
+    std::pair<int32_t, std::u16string> query(const std::string &name, void *handle = nullptr)
+    {
+        ZMD_Env env{&view, p};
+        TestRecord rec;
+        if (handle) {
+            rec.hPrinter = handle;
+        } else {
+            rec.setPrinterName(name);
+        }
+        char16_t text[8] = {};
+        uint32_t size = 0;
+        int32_t r = ZMD_AccessDataBase(&env, ZMD_DB_ROOT, 0x0003, rec.get(), sizeof text, text, &size);
+        return {r, r == ZMD_OK ? std::u16string(text, size / 2) : std::u16string()};
+    }
+
+    void expectNoPrinterData(const std::string &what, void (*make)(const std::string &path))
+    {
+        SCOPED_TRACE(what);
+        const std::string path = dir + "/P.conf";
+        write(path, "QuietMode = 1\n");
+        EXPECT_EQ(query("P").second, std::u16string(u"on") + u'\0');
+        void *h = open("P");
+        ASSERT_NE(h, nullptr);
+        const auto missing = query("Missing");
+        ASSERT_EQ(std::remove(path.c_str()), 0);
+        const auto goneByHandle = query("", h);
+        make(path);
+
+        EXPECT_EQ(open("P"), nullptr);
+        EXPECT_EQ(query("P"), missing);
+        int32_t v = 0;
+        EXPECT_FALSE(read(h, "QuietMode", &v));
+        EXPECT_FALSE(heldRead(h, "QuietMode", &v));
+        EXPECT_EQ(query("", h), goneByHandle);
+        p->closePrinter(p->ctx, h);
+        std::string cmd = "rm -rf '" + path + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+};
+
+TEST_F(PosixStoreShapes, OnlyARegularFileOfAtMostOneMebibyteIsPrinterData)
+{
+    expectNoPrinterData("a FIFO without a writer",
+                        [](const std::string &path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); });
+    expectNoPrinterData("a link to /dev/zero",
+                        [](const std::string &path) { ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0); });
+    expectNoPrinterData("a directory", [](const std::string &path) { ASSERT_EQ(mkdir(path.c_str(), 0700), 0); });
+    // A link is not followed even to a good store file in the same directory.
+    expectNoPrinterData("a link to a store file", [](const std::string &path) {
+        const std::string target = path.substr(0, path.rfind('/')) + "/Real.conf";
+        FILE *f = std::fopen(target.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs("QuietMode = 1\n", f);
+        std::fclose(f);
+        ASSERT_EQ(symlink("Real.conf", path.c_str()), 0);
+    });
+    expectNoPrinterData("one byte more than 1 MiB", [](const std::string &path) {
+        std::string text = "QuietMode = 1\n";
+        text.resize(1024 * 1024 + 1, '#');
+        FILE *f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
+        std::fclose(f);
+    });
+}
+
+TEST_F(PosixStoreShapes, AStoreOfExactlyOneMebibyteIsRead)
+{
+    std::string text = "QuietMode = 1\n#";
+    text.resize(1024 * 1024 - 7, '#');
+    text += "\nB = 2\n"; // ends on the last byte of the limit
+    ASSERT_EQ(text.size(), 1024u * 1024u);
+    write(dir + "/P.conf", text);
+    EXPECT_EQ(query("P").second, std::u16string(u"on") + u'\0');
+    void *h = open("P");
+    ASSERT_NE(h, nullptr);
+    int32_t v = 0;
+    EXPECT_TRUE(read(h, "B", &v));
+    EXPECT_EQ(v, 2);
+    EXPECT_TRUE(heldRead(h, "B", &v));
+    EXPECT_EQ(v, 2);
+    p->closePrinter(p->ctx, h);
+}
+
+// A printer opened for one query answers that query from what the open
+// read; a caller's handle reads the store afresh for each query.
+TEST_F(PosixStoreShapes, APrinterOpenedForTheQueryIsReadOnce)
+{
+    write(dir + "/P.conf", "QuietMode = 1\n");
+    void *h = open("P");
+    ASSERT_NE(h, nullptr);
+    write(dir + "/P.conf", "QuietMode = 2\n");
+    std::u16string n = U16("QuietMode");
+    uint8_t data[4] = {};
+    uint32_t needed = 0;
+    ZMD_PrinterHold forQuery{h, nullptr, true};
+    ASSERT_TRUE(
+        p->getHeldPrinterData(p->ctx, &forQuery, reinterpret_cast<const ZMD_WCHAR *>(n.c_str()), data, 4, &needed));
+    EXPECT_EQ(data[0], 1);
+    p->releaseHold(p->ctx, &forQuery);
+    int32_t v = 0;
+    EXPECT_TRUE(heldRead(h, "QuietMode", &v));
+    EXPECT_EQ(v, 2);
+    // What the open read is taken once: a second hold for the query reads afresh.
+    ZMD_PrinterHold again{h, nullptr, true};
+    ASSERT_TRUE(
+        p->getHeldPrinterData(p->ctx, &again, reinterpret_cast<const ZMD_WCHAR *>(n.c_str()), data, 4, &needed));
+    EXPECT_EQ(data[0], 2);
+    p->releaseHold(p->ctx, &again);
+    p->closePrinter(p->ctx, h);
+}
+
+// Value names convert into a 1024-byte buffer: 1023 bytes and the
+// terminator fit, 1024 do not (and are not found even when the store has them).
+TEST_F(PosixPlatformTest, ValueNameOfAThousandTwentyFourBytesIsRefused)
+{
+    const std::string fits(1023, 'n'), over(1024, 'n');
+    write(dir + "/P.conf", fits + " = 1\n" + over + " = 2\n");
+    void *h = open("P");
+    ASSERT_NE(h, nullptr);
+    int32_t v = 0;
+    EXPECT_TRUE(read(h, fits, &v));
+    EXPECT_EQ(v, 1);
+    EXPECT_FALSE(read(h, over, &v));
+    EXPECT_FALSE(heldRead(h, over, &v));
+    p->closePrinter(p->ctx, h);
+    // A printer name of 1024 characters is refused before any file is looked at.
+    EXPECT_EQ(open(std::string(1024, 'p')), nullptr);
+}
+
+// "0x" without digits is not a number, so the value is not stored; one digit is.
+TEST_F(PosixPlatformTest, HexPrefixNeedsADigit)
+{
+    write(dir + "/P.conf", "Bare = 0x\nNegBare = -0x\nOne = 0x1\nNegOne = -0x1\nZero = 0\n");
+    void *h = open("P");
+    ASSERT_NE(h, nullptr);
+    int32_t v = 7;
+    EXPECT_FALSE(read(h, "Bare", &v));
+    EXPECT_FALSE(read(h, "NegBare", &v));
+    EXPECT_FALSE(heldRead(h, "Bare", &v));
+    EXPECT_TRUE(read(h, "One", &v));
+    EXPECT_EQ(v, 1);
+    EXPECT_TRUE(read(h, "NegOne", &v));
+    EXPECT_EQ(v, -1);
+    EXPECT_TRUE(read(h, "Zero", &v));
+    EXPECT_EQ(v, 0);
+    p->closePrinter(p->ctx, h);
+}
+
+// ZMD_COUNTRY is taken with up to six digits; seven fall back to 1.
+TEST_F(PosixPlatformTest, CountryOfSixDigitsIsTakenSevenAreNot)
+{
+    char text[16];
+    country.set("123456");
+    EXPECT_EQ(p->getCountryText(p->ctx, text, sizeof text), 7);
+    EXPECT_STREQ(text, "123456");
+    country.set("1234567");
+    EXPECT_EQ(p->getCountryText(p->ctx, text, sizeof text), 2);
+    EXPECT_STREQ(text, "1");
 }
 
 } // namespace

@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "access.h"
 #include "cli.h"
@@ -18,6 +21,52 @@
 namespace {
 
 const uint32_t kValueNameKey = 0x0008;
+const off_t kStoreMax = 1024 * 1024;
+
+// Reads the store file at path as the library does: opened once, never
+// through a link and never blocking, a regular file of at most 1 MiB read
+// from the descriptor it was checked on. False with *why set otherwise.
+bool ReadStoreFile(const std::string &path, std::string *text, std::string *why)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *why = errno == ELOOP ? "a symbolic link, which the store does not follow" : std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0;
+    if (!ok) {
+        *why = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        *why = "not a regular file";
+        ok = false;
+    } else if (st.st_size > kStoreMax) {
+        *why = "larger than the 1 MiB the store reads";
+        ok = false;
+    }
+    text->clear();
+    char buf[4096];
+    while (ok) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n == 0) {
+            break;
+        }
+        if (n < 0) {
+            if (errno != EINTR) {
+                *why = std::strerror(errno);
+                ok = false;
+            }
+            continue;
+        }
+        text->append(buf, static_cast<size_t>(n));
+        if (text->size() > static_cast<size_t>(kStoreMax)) {
+            *why = "larger than the 1 MiB the store reads";
+            ok = false;
+        }
+    }
+    close(fd);
+    return ok;
+}
 
 std::string Trim(const std::string &s)
 {
@@ -91,10 +140,12 @@ std::string Narrow(const ZMD_WCHAR *s)
 
 // A platform that passes everything to the real one but records the value
 // names read; with no real printer it stands in for one that stores nothing.
+// The real printer's store is read once, through a hold, as in a query.
 struct Probe {
     const ZMD_Platform *real;
     void *realHandle;
     CliPrinterUse *use;
+    ZMD_PrinterHold hold;
 };
 
 bool ProbeOpen(void *, const ZMD_WCHAR *, void **)
@@ -106,7 +157,12 @@ void ProbeClose(void *, void *) {}
 bool ProbeGetData(void *ctx, void *, const ZMD_WCHAR *valueName, void *data, uint32_t cbData, uint32_t *cbNeeded)
 {
     Probe *p = static_cast<Probe *>(ctx);
-    bool ok = p->realHandle && p->real->getPrinterData(p->real->ctx, p->realHandle, valueName, data, cbData, cbNeeded);
+    bool ok = false;
+    if (p->realHandle && p->real->getHeldPrinterData) {
+        ok = p->real->getHeldPrinterData(p->real->ctx, &p->hold, valueName, data, cbData, cbNeeded);
+    } else if (p->realHandle) {
+        ok = p->real->getPrinterData(p->real->ctx, p->realHandle, valueName, data, cbData, cbNeeded);
+    }
     std::string name = Narrow(valueName);
     bool seen = false;
     for (const std::string &n : p->use->names) {
@@ -216,11 +272,12 @@ std::vector<std::string> CliValueNames()
 std::vector<std::string> CliPrinterWarnings(const std::string &path, const std::vector<std::string> &valueNames)
 {
     std::vector<std::string> warnings;
-    std::ifstream in(path);
-    if (!in) {
-        warnings.push_back("cannot read " + path + ": " + std::strerror(errno));
+    std::string text, why;
+    if (!ReadStoreFile(path, &text, &why)) {
+        warnings.push_back("cannot read " + path + ": " + why);
         return warnings;
     }
+    std::istringstream in(text);
     std::vector<std::pair<std::string, int>> seen;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
@@ -280,9 +337,10 @@ CliPrinterUse CliProbePrinter(const CliRequest &req)
     const ZMD_Platform *real = ZMD_DefaultPlatform();
     CliSettings s;
     CliBuildRecord(req, &s);
-    Probe probe{real, nullptr, &use};
+    Probe probe{real, nullptr, &use, ZMD_PrinterHold{nullptr, nullptr, true}};
     if (req.hasPrinter && real->openPrinter(real->ctx, s.rec.pwszPrinterName, &probe.realHandle)) {
         use.opened = true;
+        probe.hold.handle = probe.realHandle;
     }
     ZMD_Platform platform{&probe,         ProbeOpen,    ProbeClose, ProbeGetData,
                           ProbeLocalTime, ProbeCountry, ProbeAlloc, ProbeFree};
@@ -292,6 +350,9 @@ CliPrinterUse CliProbePrinter(const CliRequest &req)
     uint32_t size = 0;
     ZMD_AccessDataBase(&env, static_cast<uint32_t>(req.database), req.key, &s.rec, 0, nullptr, &size);
     if (probe.realHandle) {
+        if (real->releaseHold) {
+            real->releaseHold(real->ctx, &probe.hold);
+        }
         real->closePrinter(real->ctx, probe.realHandle);
     }
     return use;
@@ -321,11 +382,8 @@ std::string CliPrinterAdvice(const CliRequest &req, const CliPrinterUse &use)
                NameList(use, false) + "\n";
     }
     if (!use.opened) {
-        std::FILE *f = std::fopen(path.c_str(), "r");
-        std::string reason = f ? "not a regular file" : std::strerror(errno);
-        if (f) {
-            std::fclose(f);
-        }
+        std::string text, reason = "no printer data";
+        ReadStoreFile(path, &text, &reason);
         return "printer '" + req.printer + "' not found: cannot open " + path + " (" + reason + "); " + what +
                " reads its stored value " + NameList(use, false) + ", so the file needs a line such as\n" + example +
                "(ZMD_PRINTER_DIR names the directory of the printer files; samples/printers has office.conf)\n";

@@ -64,7 +64,7 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
     // The printer's stored values are held for the whole query (a query
     // asked from inside another for the same printer shares the outer hold).
     ZMD_Env query = *env;
-    ZMD_PrinterHold hold{request.hPrinter, nullptr};
+    ZMD_PrinterHold hold{request.hPrinter, nullptr, opened != nullptr};
     const bool holding = request.hPrinter && platform->getHeldPrinterData && platform->releaseHold &&
                          !(env->hold && env->hold->handle == request.hPrinter);
     if (holding) {

@@ -26,6 +26,10 @@ struct ZMD_LocalTime {
 struct ZMD_PrinterHold {
     void *handle; // the printer the hold is for
     void *state;  // the backend's, null until the first read
+    // The printer was opened by name for this query alone: what the backend
+    // read of the store when it opened the printer is this query's (false
+    // for a caller's handle, whose store is read afresh by every query).
+    bool openedForQuery = false;
 };
 
 struct ZMD_Platform {

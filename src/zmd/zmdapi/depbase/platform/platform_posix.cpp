@@ -4,11 +4,16 @@
 // file $ZMD_PRINTER_DIR/N.conf (default directory $HOME/.config/zmd/printers)
 // holding lines "ValueName = number" (decimal, optionally negative, or 0x
 // hex; a 32-bit value). Blank lines and lines starting with '#' are ignored.
-// A query reads the file once, at its first read, and answers its later reads
-// from what it read (the hold of the export frame). The country code comes from $ZMD_COUNTRY (decimal), else 1. The heap is
-// calloc/free.
+// The store file is opened relative to a descriptor of the store directory,
+// never through a link and never blocking; only a regular file of at most
+// 1 MiB is printer data, and it is read whole from the descriptor it was
+// checked on. Opening a printer by name reads its store, and that read answers
+// the query that opened it; a query on a caller's handle reads the store once,
+// at its first read. The country code comes from $ZMD_COUNTRY (decimal), else
+// 1. The heap is calloc/free.
 #include "platform.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,11 +27,18 @@ namespace {
 const size_t kPathMax = 4096;
 const size_t kNameMax = 1024;
 
-// An open printer: the path of its store file, read afresh by every query
-// (once per query, at its first read, when the query holds the printer).
-struct PosixPrinter {
-    char path[kPathMax];
-};
+// The most a store file may hold; a larger one is no printer data.
+const size_t kStoreMax = 1024 * 1024;
+
+void *PosixAlloc(void *, size_t size)
+{
+    return std::calloc(1, size ? size : 1);
+}
+
+void PosixFree(void *, void *p)
+{
+    std::free(p);
+}
 
 // UTF-16 (NUL-terminated) to UTF-8 in out (capacity cap, terminated). False
 // for an unpaired surrogate or when the text does not fit.
@@ -76,25 +88,30 @@ bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
     return true;
 }
 
-// The store file of printer `name`; false when the name is not acceptable
-// (empty, contains '/', starts with '.') or no store directory is known.
-bool StorePath(const char *name, char *path, size_t cap)
+// The store directory and the store file's name (N.conf) of printer
+// `name`; false when the name is not acceptable (empty, contains '/', starts
+// with '.'), does not fit, or no store directory is known.
+bool StoreNames(const char *name, char *dir, size_t dirCap, char *file, size_t fileCap)
 {
     if (name[0] == '\0' || name[0] == '.' || std::strchr(name, '/')) {
         return false;
     }
-    const char *dir = std::getenv("ZMD_PRINTER_DIR");
+    const int f = std::snprintf(file, fileCap, "%s.conf", name);
+    if (f <= 0 || static_cast<size_t>(f) >= fileCap) {
+        return false;
+    }
+    const char *env = std::getenv("ZMD_PRINTER_DIR");
     int n;
-    if (dir && dir[0] != '\0') {
-        n = std::snprintf(path, cap, "%s/%s.conf", dir, name);
+    if (env && env[0] != '\0') {
+        n = std::snprintf(dir, dirCap, "%s", env);
     } else {
         const char *home = std::getenv("HOME");
         if (!home || home[0] == '\0') {
             return false;
         }
-        n = std::snprintf(path, cap, "%s/.config/zmd/printers/%s.conf", home, name);
+        n = std::snprintf(dir, dirCap, "%s/.config/zmd/printers", home);
     }
-    return n > 0 && static_cast<size_t>(n) < cap;
+    return n > 0 && static_cast<size_t>(n) < dirCap;
 }
 
 bool IsBlank(char c)
@@ -212,108 +229,86 @@ bool SameName(const StoreLine &line, const char *name)
     return line.nameLength == std::strlen(name) && std::memcmp(line.name, name, line.nameLength) == 0;
 }
 
-// Finds `name` in the store file; the first line with that name decides.
-bool LookUpValue(const char *path, const char *name, uint32_t *value)
-{
-    FILE *f = std::fopen(path, "r");
-    if (!f) {
-        return false;
-    }
-    char *line = nullptr;
-    size_t cap = 0;
-    bool found = false, ok = false;
-    ssize_t len;
-    while (!found && (len = getline(&line, &cap, f)) >= 0) {
-        StoreLine split;
-        if (!SplitLine(line, line + len, &split) || !SameName(split, name)) {
-            continue;
-        }
-        found = true;
-        ok = split.parsed;
-        *value = split.value;
-    }
-    std::free(line);
-    std::fclose(f);
-    return found && ok;
-}
-
-// What a query holds of a store file: its text and its lines, read and split
-// once at the query's first read.
+// What is read of a store file: its text and its lines, split once.
 struct HeldStore {
     char *text;
     StoreLine *lines;
     size_t count;
 };
 
+// The state of a hold whose store could not be read: the query's reads fail
+// without opening the store again.
+const HeldStore kNoStore = {nullptr, nullptr, 0};
+
 void FreeHeldStore(HeldStore *store)
 {
-    if (!store) {
+    if (!store || store == &kNoStore) {
         return;
     }
-    std::free(store->text);
-    std::free(store->lines);
-    std::free(store);
+    PosixFree(nullptr, store->text);
+    PosixFree(nullptr, store->lines);
+    PosixFree(nullptr, store);
 }
 
-// Reads the whole store file; null when it cannot be opened or read, or
-// memory is short (the reads then go to the file one by one, as without a hold).
-HeldStore *ReadStore(const char *path)
+// Reads fd (a regular file of `hint` bytes when checked) to its end into a
+// new block (*text, *size); false when it holds more than kStoreMax bytes,
+// a read fails or memory is short (nothing is then kept).
+bool ReadWhole(int fd, size_t hint, char **text, size_t *size)
 {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return nullptr;
-    }
-    size_t cap = 4096, size = 0;
-    char *text = static_cast<char *>(std::malloc(cap));
-    bool ok = text != nullptr;
-    while (ok) {
-        if (size == cap) {
-            char *grown = static_cast<char *>(std::realloc(text, cap * 2));
-            if (!grown) {
-                ok = false;
-                break;
+    size_t cap = hint + 1, used = 0;
+    char *buf = static_cast<char *>(PosixAlloc(nullptr, cap));
+    while (buf) {
+        if (used == cap) {
+            // The file grew since it was checked: grow up to one byte past the limit.
+            const size_t grown = cap > kStoreMax / 2 ? kStoreMax + 1 : cap * 2;
+            char *bigger = used > kStoreMax ? nullptr : static_cast<char *>(PosixAlloc(nullptr, grown));
+            if (bigger) {
+                std::memcpy(bigger, buf, used);
             }
-            text = grown;
-            cap *= 2;
+            PosixFree(nullptr, buf);
+            buf = bigger;
+            cap = grown;
+            continue;
         }
-        const size_t room = cap - size;
-        const ssize_t n = read(fd, text + size, room);
-        if (n < 0) {
-            ok = false;
-        } else {
-            size += static_cast<size_t>(n);
-            // A store file is a regular file: a read that does not fill the
-            // room has reached its end.
-            if (static_cast<size_t>(n) < room) {
-                break;
-            }
+        const ssize_t n = read(fd, buf + used, cap - used);
+        if (n == 0) {
+            *text = buf;
+            *size = used;
+            return true;
         }
+        if (n < 0 && errno != EINTR) {
+            break;
+        }
+        used += n > 0 ? static_cast<size_t>(n) : 0;
     }
-    close(fd);
-    size_t count = 0;
-    StoreLine *lines = nullptr;
-    if (ok) {
-        size_t most = 1;
-        for (size_t i = 0; i < size; ++i) {
-            most += text[i] == '\n';
-        }
-        lines = static_cast<StoreLine *>(std::calloc(most, sizeof(StoreLine)));
-        ok = lines != nullptr;
-        // Lines end at '\n', which stays part of its line as with getline.
-        for (size_t at = 0; ok && at < size;) {
-            const char *nl = static_cast<const char *>(std::memchr(text + at, '\n', size - at));
-            const size_t end = nl ? static_cast<size_t>(nl - text) + 1 : size;
-            if (SplitLine(text + at, text + end, &lines[count])) {
-                ++count;
-            }
-            at = end;
-        }
+    PosixFree(nullptr, buf);
+    return false;
+}
+
+// Splits text (size bytes, taken over) into a store; null when memory is
+// short (the text is then freed).
+HeldStore *SplitStore(char *text, size_t size)
+{
+    size_t most = 1;
+    for (size_t i = 0; i < size; ++i) {
+        most += text[i] == '\n';
     }
-    HeldStore *store = ok ? static_cast<HeldStore *>(std::calloc(1, sizeof(HeldStore))) : nullptr;
+    StoreLine *lines = static_cast<StoreLine *>(PosixAlloc(nullptr, most * sizeof(StoreLine)));
+    HeldStore *store = lines ? static_cast<HeldStore *>(PosixAlloc(nullptr, sizeof(HeldStore))) : nullptr;
     if (!store) {
-        std::free(text);
-        std::free(lines);
+        PosixFree(nullptr, lines);
+        PosixFree(nullptr, text);
         return nullptr;
+    }
+    size_t count = 0;
+    // Lines end at '\n', which stays part of its line.
+    for (size_t at = 0; at < size;) {
+        const char *nl = static_cast<const char *>(std::memchr(text + at, '\n', size - at));
+        const size_t end = nl ? static_cast<size_t>(nl - text) + 1 : size;
+        if (SplitLine(text + at, text + end, &lines[count])) {
+            ++count;
+        }
+        at = end;
     }
     store->text = text;
     store->lines = lines;
@@ -321,10 +316,56 @@ HeldStore *ReadStore(const char *path)
     return store;
 }
 
-// The 4-byte answer of getPrinterData for a value found (or not).
-bool Answer(bool found, uint32_t value, void *data, uint32_t cbData, uint32_t *cbNeeded)
+// Opens the store file `file` of directory `dir` once (no link followed, no
+// blocking), checks on that descriptor that it is a regular file of at most
+// kStoreMax bytes, reads and splits it. Null when there is no such file, it
+// is anything else (a FIFO, a device, a directory, a link, too large), a read
+// fails or memory is short: no printer data.
+HeldStore *ReadStore(const char *dir, const char *file)
 {
-    if (!found) {
+    const int dirFd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) {
+        return nullptr;
+    }
+    const int fd = openat(dirFd, file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    close(dirFd);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st;
+    char *text = nullptr;
+    size_t size = 0;
+    const bool read = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+                      static_cast<uint64_t>(st.st_size) <= kStoreMax &&
+                      ReadWhole(fd, static_cast<size_t>(st.st_size), &text, &size);
+    close(fd);
+    return read ? SplitStore(text, size) : nullptr;
+}
+
+// An open printer: where its store file is, and what opening it read (kept
+// for the query that opened it; null once that query has taken it).
+struct PosixPrinter {
+    char dir[kPathMax];
+    char file[kNameMax + 8];
+    HeldStore *opened;
+};
+
+HeldStore *ReadPrinterStore(const PosixPrinter *printer)
+{
+    return ReadStore(printer->dir, printer->file);
+}
+
+// The 4-byte answer of getPrinterData for `name` in store (null: no data).
+bool Answer(const HeldStore *store, const char *name, void *data, uint32_t cbData, uint32_t *cbNeeded)
+{
+    const StoreLine *found = nullptr;
+    for (size_t i = 0; store && !found && i < store->count; ++i) {
+        if (SameName(store->lines[i], name)) {
+            found = &store->lines[i];
+        }
+    }
+    // The first line with the name decides, whether or not its number parses.
+    if (!found || !found->parsed) {
         return false;
     }
     if (cbNeeded) {
@@ -335,11 +376,13 @@ bool Answer(bool found, uint32_t value, void *data, uint32_t cbData, uint32_t *c
     }
     uint8_t *out = static_cast<uint8_t *>(data);
     for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<uint8_t>(value >> (8 * i));
+        out[i] = static_cast<uint8_t>(found->value >> (8 * i));
     }
     return true;
 }
 
+// Opens the printer: its store is read now, and the printer does not open
+// when there is no printer data (no file, or not one the store reads).
 bool PosixOpenPrinter(void *, const ZMD_WCHAR *name, void **handle)
 {
     if (!name || !handle) {
@@ -349,34 +392,31 @@ bool PosixOpenPrinter(void *, const ZMD_WCHAR *name, void **handle)
     if (!ToUtf8(name, utf8, sizeof utf8)) {
         return false;
     }
-    char path[kPathMax];
-    if (!StorePath(utf8, path, sizeof path)) {
-        return false;
-    }
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st;
-    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    close(fd);
-    if (!regular) {
-        return false;
-    }
-    PosixPrinter *printer = static_cast<PosixPrinter *>(std::calloc(1, sizeof(PosixPrinter)));
+    PosixPrinter *printer = static_cast<PosixPrinter *>(PosixAlloc(nullptr, sizeof(PosixPrinter)));
     if (!printer) {
         return false;
     }
-    std::memcpy(printer->path, path, sizeof path);
+    if (!StoreNames(utf8, printer->dir, sizeof printer->dir, printer->file, sizeof printer->file) ||
+        !(printer->opened = ReadPrinterStore(printer))) {
+        PosixFree(nullptr, printer);
+        return false;
+    }
     *handle = printer;
     return true;
 }
 
 void PosixClosePrinter(void *, void *handle)
 {
-    std::free(handle);
+    PosixPrinter *printer = static_cast<PosixPrinter *>(handle);
+    if (!printer) {
+        return;
+    }
+    FreeHeldStore(printer->opened);
+    PosixFree(nullptr, printer);
 }
 
+// Without a hold every read is a look-up of its own: the store is read
+// afresh, once.
 bool PosixGetPrinterData(void *, void *handle, const ZMD_WCHAR *valueName, void *data, uint32_t cbData,
                          uint32_t *cbNeeded)
 {
@@ -387,37 +427,37 @@ bool PosixGetPrinterData(void *, void *handle, const ZMD_WCHAR *valueName, void 
     if (!ToUtf8(valueName, name, sizeof name)) {
         return false;
     }
-    uint32_t value = 0;
-    const bool found = LookUpValue(static_cast<PosixPrinter *>(handle)->path, name, &value);
-    return Answer(found, value, data, cbData, cbNeeded);
+    HeldStore *store = ReadPrinterStore(static_cast<PosixPrinter *>(handle));
+    const bool ok = Answer(store, name, data, cbData, cbNeeded);
+    FreeHeldStore(store);
+    return ok;
 }
 
-// The store file is read and split at the query's first read; later reads
-// of the query look in what was read.
-bool PosixGetHeldPrinterData(void *ctx, ZMD_PrinterHold *hold, const ZMD_WCHAR *valueName, void *data, uint32_t cbData,
+// The query's first read takes what opening the printer read (a printer
+// opened for this query) or reads the store; the query's later reads look
+// in that, and a store that could not be read fails them all.
+bool PosixGetHeldPrinterData(void *, ZMD_PrinterHold *hold, const ZMD_WCHAR *valueName, void *data, uint32_t cbData,
                              uint32_t *cbNeeded)
 {
     if (!hold || !hold->handle || !valueName) {
         return false;
     }
     if (!hold->state) {
-        hold->state = ReadStore(static_cast<PosixPrinter *>(hold->handle)->path);
-    }
-    const HeldStore *store = static_cast<const HeldStore *>(hold->state);
-    if (!store) {
-        return PosixGetPrinterData(ctx, hold->handle, valueName, data, cbData, cbNeeded);
+        PosixPrinter *printer = static_cast<PosixPrinter *>(hold->handle);
+        HeldStore *store = nullptr;
+        if (hold->openedForQuery && printer->opened) {
+            store = printer->opened;
+            printer->opened = nullptr;
+        } else {
+            store = ReadPrinterStore(printer);
+        }
+        hold->state = store ? store : const_cast<HeldStore *>(&kNoStore);
     }
     char name[kNameMax];
     if (!ToUtf8(valueName, name, sizeof name)) {
         return false;
     }
-    for (size_t i = 0; i < store->count; ++i) {
-        const StoreLine &line = store->lines[i];
-        if (SameName(line, name)) {
-            return Answer(line.parsed, line.value, data, cbData, cbNeeded);
-        }
-    }
-    return false;
+    return Answer(static_cast<const HeldStore *>(hold->state), name, data, cbData, cbNeeded);
 }
 
 void PosixReleaseHold(void *, ZMD_PrinterHold *hold)
@@ -475,16 +515,6 @@ int PosixGetCountryText(void *, char *buf, int cb)
     }
     std::memcpy(buf, text, static_cast<size_t>(need));
     return need;
-}
-
-void *PosixAlloc(void *, size_t size)
-{
-    return std::calloc(1, size ? size : 1);
-}
-
-void PosixFree(void *, void *p)
-{
-    std::free(p);
 }
 
 const ZMD_Platform kPosixPlatform = {
