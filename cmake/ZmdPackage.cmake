@@ -1,7 +1,8 @@
 # CPack: a ZIP of the Windows install (per target: both DLLs, their import
-# libraries and .def files, the headers, the licence, README, change log and
-# docs/keys.md) and a TGZ and a DEB of the Linux install. scripts/package
-# builds them all.
+# libraries and .def files, the headers, the licence, README, change log,
+# CONTRIBUTING.md and docs/, everything the README links to) and a TGZ of the
+# Linux install. The Debian packages come from debian/ (dpkg-buildpackage);
+# scripts/package builds them all.
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR ${PROJECT_NAME})
@@ -20,14 +21,10 @@ if(WIN32)
   # The archive is what a driver setup takes: the libraries, the headers and
   # the papers to read at its top.
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-                ${PROJECT_SOURCE_DIR}/docs/keys.md DESTINATION . COMPONENT winpapers)
+                ${PROJECT_SOURCE_DIR}/CONTRIBUTING.md DESTINATION . COMPONENT winpapers)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION . COMPONENT winpapers)
 else()
-  set(CPACK_GENERATOR TGZ DEB)
+  set(CPACK_GENERATOR TGZ)
   set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PROJECT_NAME} developers")
-  set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6")
 endif()
 include(CPack)

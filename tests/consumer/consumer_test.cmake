@@ -42,6 +42,22 @@ foreach(f include/depbase.h include/calibmod.h lib/libdepbase.so.1 lib/libcalibm
   endif()
 endforeach()
 
+# The installed tools start from the prefix as they are: their run path finds
+# the libraries beside them (no LD_LIBRARY_PATH).
+foreach(tool depbase-cli dbc calibmod-cli)
+  if(EXISTS ${BUILD_DIR}/tools/${tool})
+    if(NOT EXISTS ${prefix}/bin/${tool})
+      message(FATAL_ERROR "the install lacks bin/${tool}")
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ${prefix}/bin/${tool} --version
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR NOT out MATCHES "^${tool} [0-9]")
+      message(FATAL_ERROR "the installed ${tool} does not start (${rc}):\n${out}\n${err}")
+    endif()
+    message(STATUS "installed ${tool}: ${out}")
+  endif()
+endforeach()
+
 # find_package
 set(fp ${WORK_DIR}/find-package)
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer/find-package -B ${fp} -DCMAKE_PREFIX_PATH=${prefix}
