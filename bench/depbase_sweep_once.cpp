@@ -6,19 +6,20 @@
 
 #include "depbase_sweep.h"
 
-extern "C" __attribute__((noinline)) int RunSweepOnce(const DepbaseSweep *s, std::vector<uint8_t> *buffer)
+extern "C" __attribute__((noinline)) size_t RunSweepOnce(const std::vector<Call> *calls, std::vector<uint8_t> *buffer)
 {
-    int ok = 0;
-    for (const SweepQuery &q : s->queries) {
-        ok += AskExport(q, *buffer) == ZMD_OK;
-    }
-    return ok;
+    return RunCalls(*calls, *buffer);
 }
 
 int main()
 {
     DepbaseSweep sweep;
-    const int ok = RunSweepOnce(&sweep, &sweep.buffer);
-    std::printf("sweep: %d of %zu queries answered ZMD_OK\n", ok, sweep.queries.size());
-    return ok == static_cast<int>(sweep.queries.size()) ? 0 : 1;
+    if (!sweep.error.empty()) {
+        std::fprintf(stderr, "depbase_sweep_once: %s\n", sweep.error.c_str());
+        return 1;
+    }
+    const std::vector<Call> calls = sweep.ours(sweep.sweep);
+    const size_t ok = RunSweepOnce(&calls, &sweep.buffer);
+    std::printf("sweep: %zu of %zu queries answered ZMD_OK\n", ok, calls.size());
+    return ok == calls.size() ? 0 : 1;
 }
