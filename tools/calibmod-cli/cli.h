@@ -8,6 +8,7 @@
 
 #include "calibmod.h"
 #include "kzfile.h"
+#include "list_view.h"
 
 namespace cli {
 
@@ -42,9 +43,6 @@ bool writeOutput(const std::string &path, const std::string &bytes);
 
 // A whole decimal number (optionally negative, or 0x hex) within [min, max].
 bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out);
-
-// UTF-8 to the module's NUL-terminated wide strings; one trailing '/' is dropped.
-std::basic_string<KZ_WCHAR> wideDir(const std::string &utf8);
 
 // Sentences naming what on disk made a call answer CAL_ERR_FILE: the
 // source directory and file, the calibration directory, the list file

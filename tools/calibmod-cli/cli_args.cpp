@@ -96,42 +96,6 @@ bool parseNumber(const std::string &text, int64_t min, int64_t max, int64_t *out
     return true;
 }
 
-std::basic_string<KZ_WCHAR> wideDir(const std::string &utf8)
-{
-    std::string s = utf8;
-    if (s.size() > 1 && s.back() == '/') {
-        s.pop_back();
-    }
-    std::basic_string<KZ_WCHAR> out;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        uint32_t cp = c;
-        size_t n = 1;
-        if (c >= 0xF0) {
-            cp = c & 0x07;
-            n = 4;
-        } else if (c >= 0xE0) {
-            cp = c & 0x0F;
-            n = 3;
-        } else if (c >= 0xC0) {
-            cp = c & 0x1F;
-            n = 2;
-        }
-        for (size_t k = 1; k < n && i + k < s.size(); ++k) {
-            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<KZ_WCHAR>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<KZ_WCHAR>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<KZ_WCHAR>(cp));
-        }
-        i += n;
-    }
-    return out;
-}
-
 const char *resultCodeName(int code)
 {
     switch (code) {

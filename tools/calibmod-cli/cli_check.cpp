@@ -7,7 +7,6 @@
 #include "args.h"
 #include "cli.h"
 #include "dir_check.h"
-#include "dir_lock.h"
 #include "json_out.h"
 #include "tool_io.h"
 #include "tool_text.h"
@@ -19,9 +18,10 @@ namespace {
 const char kHelp[] = "Usage: calibmod-cli check CALIBDIR --source-dir DIR [--repair] [--json]\n"
                      "\n"
                      "Reads every list file of CALIBDIR (five characters of prefix, at least three\n"
-                     "digits, \".ini\") the way KZCalibration reads them and reports, per entry,\n"
-                     "whether its copy exists, is a regular file (not a symbolic link), is current\n"
-                     "(carries the identification string of its source in DIR) and was calibrated\n"
+                     "digits, \".ini\" in any case) the way KZCalibration reads them and reports,\n"
+                     "per entry, whether its copy exists, is a regular file (not a symbolic link),\n"
+                     "is current (has the size and carries the identification string of its source\n"
+                     "in DIR) and was calibrated\n"
                      "(differs from its source on a curve the module corrects). It also reports\n"
                      "names listed by two entries or two lists, keys listed twice in one list,\n"
                      "entries of another list number, malformed lines and lines the module never\n"
@@ -43,9 +43,9 @@ const char kHelp[] = "Usage: calibmod-cli check CALIBDIR --source-dir DIR [--rep
                      "  -h, --help        this text\n"
                      "      --version     the version of the tools\n"
                      "\n"
-                     "The directory is locked as KZCalibration locks it (flock on the directory;\n"
-                     "shared for a check, exclusive for a repair), waiting at most 10 s for a\n"
-                     "call in progress. Nothing outside CALIBDIR is written; DIR is only read.\n"
+                     "The directory is locked as KZCalibration locks it (flock on the directory),\n"
+                     "waiting at most 10 s for a call in progress. Nothing outside CALIBDIR is\n"
+                     "written; DIR is only read.\n"
                      "\n"
                      "Examples:\n"
                      "  calibmod-cli check /var/lib/zmd/calib --source-dir /usr/share/zmd\n"
@@ -290,8 +290,8 @@ int cmdCheck(const std::vector<std::string> &args)
         return kUsage;
     }
 
-    int lock = lockDirectory(calibDir, repair, kLockWaitMs, &error);
-    if (lock < 0) {
+    void *lock = lockDirectory(calibDir, kLockWaitMs, &error);
+    if (lock == nullptr) {
         std::fprintf(stderr, "calibmod-cli: %s\n", ToolEscape(error).c_str());
         return kUsage;
     }

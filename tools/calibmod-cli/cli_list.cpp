@@ -3,14 +3,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include "args.h"
 #include "cli.h"
-#include "copy_judge.h"
+#include "copy_view.h"
 #include "json_out.h"
-#include "list_read.h"
+#include "list_view.h"
 #include "tool_io.h"
 #include "tool_text.h"
 
@@ -48,9 +47,9 @@ const ArgDef kOptions[] = {
 };
 
 // The copy's state in words, and its short name for JSON.
-std::string copyStatus(int dirFd, const std::string &name, const std::string &srcDir, std::string *code)
+std::string copyStatus(const std::string &dir, const std::string &name, const std::string &srcDir, std::string *code)
 {
-    CopyJudgement j = judgeCopy(dirFd, name, srcDir.empty() ? std::string() : srcDir);
+    CopyJudgement j = judgeCopy(dir, name, srcDir);
     if (j.verdict == COPY_MISSING) {
         *code = "missing";
         return "missing (the next call makes it again)";
@@ -111,21 +110,22 @@ int cmdList(const std::vector<std::string> &args)
     const std::string file = listFileName(prefix, static_cast<int16_t>(number));
     const std::string path = dir + "/" + file;
 
-    int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) {
+    struct stat st;
+    int err = stat(dir.c_str(), &st) != 0 ? errno : (S_ISDIR(st.st_mode) ? 0 : ENOTDIR);
+    if (err != 0) {
         std::fprintf(stderr, "calibmod-cli: cannot open the directory %s: %s\n", ToolEscape(dir).c_str(),
-                     errno == ENOENT ? "it does not exist" : ToolErrnoText(errno).c_str());
+                     err == ENOENT ? "it does not exist" : ToolErrnoText(err).c_str());
         return kUsage;
     }
-    kzfile::Bytes bytes;
-    bool exists = readAt(dirFd, file, &bytes);
-    if (!exists && errno != ENOENT) {
+    std::string bytes, readError;
+    int found = readListFile(dir, file, &bytes, &readError);
+    bool exists = found > 0;
+    if (found < 0) {
         std::fprintf(stderr, "calibmod-cli: cannot read %s: %s (every call for this list answers CAL_ERR_FILE)\n",
-                     ToolEscape(path).c_str(), readAtError(errno).c_str());
-        close(dirFd);
+                     ToolEscape(path).c_str(), readError.c_str());
         return kUsage;
     }
-    ListText list = readListText(std::string(bytes.begin(), bytes.end()));
+    ListText list = readListText(bytes);
 
     Json j;
     if (json) {
@@ -153,7 +153,7 @@ int cmdList(const std::vector<std::string> &args)
         if (!l.read || !l.wellFormed) {
             continue;
         }
-        std::string code, status = copyStatus(dirFd, l.name, srcDir, &code);
+        std::string code, status = copyStatus(dir, l.name, srcDir, &code);
         if (!json) {
             printEscaped("  %4zu  %6d  %11d  %11d  %11d  %-15s  %s\n", l.number, l.listNumber, l.param1, l.param2,
                          l.param3, l.name.c_str(), status.c_str());
@@ -192,7 +192,6 @@ int cmdList(const std::vector<std::string> &args)
             printEscaped("  %4zu  not read (%s): %s\n", l.number, l.unread.c_str(), l.text.c_str());
         }
     }
-    close(dirFd);
     if (json) {
         jsonEndArray(j);
         jsonEndObject(j);

@@ -12,18 +12,24 @@
 #include <string>
 #include <vector>
 
-#include "copy_judge.h"
-#include "list_read.h"
+#include "copy_view.h"
+#include "inspect_dir.h"
+#include "list_view.h"
 
 namespace cli {
 
-// The two temporary names a call uses in the calibration directory.
-const char kTempCopyName[] = "~kz,copy.tmp";
-const char kTempListName[] = "~kz,list.tmp";
 // The lock file the Windows module keeps in the directory between calls
 // (POSIX locks the directory itself): part of a healthy directory, never
 // reported and never removed.
-const char kLockFileName[] = "~kz,lock";
+const char kLockFileName[] = INSPECT_LOCK_FILE_NAME;
+
+// The directory's lock, the one KZCalibration takes, waited for at most
+// waitMs (a call waits CAL_LOCK_WAIT_MS: kLockWaitMs). Null with *error
+// naming the path and the reason when it cannot be had.
+extern const unsigned kLockWaitMs;
+void *lockDirectory(const std::string &dir, unsigned waitMs, std::string *error);
+// Releases it; null does nothing.
+void unlockDirectory(void *lock);
 
 struct EntryReport {
     ListLine line;
@@ -54,7 +60,9 @@ struct DirReport {
     int problems = 0;
 };
 
-// Scans calibDir (which the caller has locked). False with *error when the
+// Scans calibDir (which the caller has locked). Lists are the files a call
+// takes for lists (".ini" in any case), and no file a call reads as a list
+// or as a listed copy is an orphan. False with *error when the
 // directory cannot be read at all.
 bool scanDirectory(const std::string &calibDir, const std::string &sourceDir, DirReport *report, std::string *error);
 

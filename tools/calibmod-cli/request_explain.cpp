@@ -3,7 +3,7 @@
 
 #include "cal_types.h"
 #include "curve_update.h"
-#include "list_read.h"
+#include "list_view.h"
 #include "request_explain.h"
 #include "tool_text.h"
 

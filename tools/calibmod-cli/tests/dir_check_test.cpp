@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cal_types.h"
 #include "calibmod.h"
 #include "check_fixture.h"
-#include "dir_lock.h"
 
 namespace {
 
@@ -129,7 +129,7 @@ TEST_F(CalibDirTest, MalformedLineMakesTheListUnusableAndRepairKeepsTheGoodLines
     cli::RepairResult fixed = cli::repairDirectory(r);
     EXPECT_EQ(fixed.rewritten, std::vector<std::string>{"calib001.ini"});
     EXPECT_EQ(read("calib001.ini"), good);
-    EXPECT_NE(access(calibPath(cli::kTempListName).c_str(), F_OK), 0);
+    EXPECT_NE(access(calibPath(CAL_TEMP_LIST_NAME).c_str(), F_OK), 0);
     EXPECT_EQ(scan().problems, 0);
 }
 
@@ -150,8 +150,8 @@ TEST_F(CalibDirTest, OrphansAndLeftoversOfAnInterruptedCall)
 {
     ASSERT_EQ(calibrate(0), CAL_OK);
     write("table9.dat", read("table1.dat"));
-    write(cli::kTempCopyName, "half a copy");
-    write(cli::kTempListName, "1,0,0,0,tab");
+    write(CAL_TEMP_COPY_NAME, "half a copy");
+    write(CAL_TEMP_LIST_NAME, "1,0,0,0,tab");
     cli::DirReport r = scan();
     EXPECT_EQ(r.orphans, std::vector<std::string>{"table9.dat"});
     EXPECT_EQ(r.temporaries.size(), 2u);
@@ -194,15 +194,15 @@ TEST_F(CalibDirTest, LockIsTheModulesAndItsWaitIsBounded)
     ASSERT_GE(held, 0);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     std::string error;
-    EXPECT_EQ(cli::lockDirectory(calibDir, false, 100, &error), -1);
+    EXPECT_EQ(cli::lockDirectory(calibDir, 100, &error), nullptr);
     EXPECT_NE(error.find("still held by another call"), std::string::npos) << error;
     // A call of the module waits for the same lock; released, everyone gets it.
     flock(held, LOCK_UN);
-    int fd = cli::lockDirectory(calibDir, true, 100, &error);
-    EXPECT_GE(fd, 0) << error;
-    cli::unlockDirectory(fd);
+    void *lock = cli::lockDirectory(calibDir, 100, &error);
+    EXPECT_NE(lock, nullptr) << error;
+    cli::unlockDirectory(lock);
     close(held);
-    EXPECT_EQ(cli::lockDirectory(root + "/nowhere", true, 100, &error), -1);
+    EXPECT_EQ(cli::lockDirectory(root + "/nowhere", 100, &error), nullptr);
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 

@@ -29,6 +29,10 @@ int16_t copyPresence(CalibContext *ctx);
 // CAL_DIFFERENT when they differ or the copy's cannot be read; CAL_ERR_FILE when the source's cannot
 // be read. Both files are opened and closed here.
 int16_t copyCurrency(CalibContext *ctx);
+// copyCurrency of any pair, without a call: sourceName of sourceDir (read
+// through links) against copyName of calibDir. Same codes.
+int16_t copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, const char *sourceName,
+                    const KZ_WCHAR *calibDir, const char *copyName);
 // Makes the calibrated copy under CAL_TEMP_COPY_NAME in calibDir: a
 // leftover of that name is removed, the source (read through links: the
 // source directory is the caller's) is copied in CAL_COPY_CHUNK pieces into

@@ -96,17 +96,23 @@ int16_t copyPresence(CalibContext *ctx)
 
 int16_t copyCurrency(CalibContext *ctx)
 {
+    return copyCompare(ctx->platform, ctx->sourceDir, ctx->names->sourceName, ctx->calibDir, ctx->chosenName);
+}
+
+int16_t copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, const char *sourceName,
+                    const KZ_WCHAR *calibDir, const char *copyName)
+{
     FileRef source;
     FileRef copy;
-    fileInit(&source, ctx->platform);
-    fileInit(&copy, ctx->platform);
+    fileInit(&source, platform);
+    fileInit(&copy, platform);
     IdentString a;
     IdentString b;
     int16_t rc = CAL_DIFFERENT;
-    if (fileOpenNamed(&source, ctx->sourceDir, ctx->names->sourceName, CAL_MODE_READ_SOURCE) != CAL_OK ||
+    if (fileOpenNamed(&source, sourceDir, sourceName, CAL_MODE_READ_SOURCE) != CAL_OK ||
         identLocate(&source, &a) != CAL_OK) {
         rc = CAL_ERR_FILE;
-    } else if (fileOpenNamed(&copy, ctx->calibDir, ctx->chosenName, CAL_MODE_READ) == CAL_OK &&
+    } else if (fileOpenNamed(&copy, calibDir, copyName, CAL_MODE_READ) == CAL_OK &&
                fileSize(&copy) == fileSize(&source) && identLocate(&copy, &b) == CAL_OK && a.length == b.length) {
         // Calibration never changes a file's size: a copy of another size
         // (cut short, or grown) is not the source's copy, whatever it carries.

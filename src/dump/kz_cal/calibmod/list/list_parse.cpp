@@ -25,21 +25,35 @@ bool listNameIsSafe(const char *name)
 
 int16_t listParseLine(char *line, int16_t length, ListEntry *entry)
 {
+    int16_t detail = 0;
+    return listLineCheck(line, length, entry, &detail) == CAL_LINE_GOOD ? CAL_OK : CAL_FAIL;
+}
+
+int16_t listLineCheck(char *line, int16_t length, ListEntry *entry, int16_t *detail)
+{
+    *detail = 0;
     char *fields[CAL_FIELD_MAX];
     int16_t count = 0;
-    if (textSplitFields(line, length, fields, &count) != CAL_OK || count != CAL_FIELD_MAX) {
-        return CAL_FAIL;
+    if (textSplitFields(line, length, fields, &count) != CAL_OK) {
+        return CAL_LINE_EXTRA_FIELD;
+    }
+    if (count != CAL_FIELD_MAX) {
+        *detail = count;
+        return CAL_LINE_FEW_FIELDS;
     }
     int32_t values[4];
     for (int i = 0; i < 4; ++i) {
         if (textParseNumber(fields[i], &values[i]) != CAL_OK) {
-            return CAL_FAIL;
+            *detail = static_cast<int16_t>(i + 1);
+            return CAL_LINE_BAD_NUMBER;
         }
     }
     // The name must name a file inside calibDir: anything else would make the
     // module read or write elsewhere.
     if (!listNameIsSafe(fields[4])) {
-        return CAL_FAIL;
+        size_t n = strnlen(fields[4], CAL_LIST_READ_MAX);
+        *detail = static_cast<int16_t>(n);
+        return CAL_LINE_BAD_NAME;
     }
     entry->listNumber = static_cast<int16_t>(values[0]);
     entry->param1 = values[1];
@@ -52,7 +66,7 @@ int16_t listParseLine(char *line, int16_t length, ListEntry *entry)
             break;
         }
     }
-    return CAL_OK;
+    return CAL_LINE_GOOD;
 }
 
 namespace {

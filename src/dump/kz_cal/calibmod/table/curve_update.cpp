@@ -89,3 +89,42 @@ int16_t curveTableUpdate(const CalibContext *ctx, int32_t tableId, uint8_t *body
 {
     return curveTableUpdateWith(ctx, builtInTables(), tableId, body, bodySize);
 }
+
+int16_t curveBodyWalk(uint8_t byteOrder, int32_t tableId, uint8_t *body, int32_t bodySize, CurveVisit visit, void *arg)
+{
+    if (bodySize >= 4 && wordRead(byteOrder, body) == TAGGED_BLOCK_MAGIC) {
+        TaggedBody reader;
+        TaggedPlanes planes;
+        if (taggedOpen(&reader, body, bodySize, byteOrder) != CAL_OK ||
+            taggedCollectPlanes(&reader, &planes) != CAL_OK) {
+            return CAL_FAIL;
+        }
+        for (int32_t b = 0; b < planes.count; ++b) {
+            TaggedPlane plane;
+            if (taggedReadPlane(&reader, planes.positions[b], &plane) != CAL_OK) {
+                return CAL_FAIL;
+            }
+            visit(arg, plane.slot, plane.curve);
+        }
+        return CAL_OK;
+    }
+    int16_t planes = plainPlaneCount(tableId);
+    if (planes == 0 || static_cast<int64_t>(planes) * CURVE_BYTES > bodySize) {
+        return CAL_FAIL;
+    }
+    for (int16_t i = 0; i < planes; ++i) {
+        visit(arg, i, body + CURVE_BYTES * i);
+    }
+    return CAL_OK;
+}
+
+bool curveTableHasBuiltIn(int32_t tableId)
+{
+    const BuiltInTableList *list = builtInTables();
+    for (int16_t t = 0; t < list->count; ++t) {
+        if (list->tables[t].tableId == tableId) {
+            return true;
+        }
+    }
+    return false;
+}

@@ -59,6 +59,17 @@ int16_t plainTableUpdate(const CalibContext *ctx, const BuiltInTable *table, int
 int16_t taggedTableUpdate(const CalibContext *ctx, const BuiltInTable *table, uint8_t *body, int32_t bodySize,
                           const int16_t *ids, const int16_t *curveNumbers, int16_t slotCount);
 
+// Calls visit with every curve of a loaded KZHT body (byteOrder as in
+// CalibContext) and the slot it answers, as the update finds them: a plain
+// body's curves in order, slot i for curve i; a tagged body's planes in item
+// order with their stored slots. CAL_OK, or CAL_FAIL where the update fails:
+// a plain id outside 1200-1499 or a body shorter than its curves, a
+// malformed tagged body (visit may have seen the planes before the fault).
+typedef void (*CurveVisit)(void *arg, int32_t slot, const uint8_t *curve);
+int16_t curveBodyWalk(uint8_t byteOrder, int32_t tableId, uint8_t *body, int32_t bodySize, CurveVisit visit, void *arg);
+// True when the module has built-in curves for the (whole 32-bit) table id.
+bool curveTableHasBuiltIn(int32_t tableId);
+
 // Updates one loaded KZHT body with every built-in table of the same (whole
 // 32-bit) id; a table id without built-in curves leaves the body unchanged.
 int16_t curveTableUpdate(const CalibContext *ctx, int32_t tableId, uint8_t *body, int32_t bodySize);

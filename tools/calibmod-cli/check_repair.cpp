@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cal_types.h"
 #include "dir_check.h"
+#include "inspect_dir.h"
 
 namespace cli {
 
@@ -32,53 +34,17 @@ bool removeFile(int dirFd, const std::string &name, RepairResult *r)
     return false;
 }
 
-// Writes text to the temporary list name, makes it durable, and renames it
-// onto name; the file keeps the mode of the list it replaces.
-bool rewriteList(int dirFd, const std::string &name, const std::string &text, RepairResult *r)
+// Writes the list anew as the module rewrites one (a temporary file made
+// durable, then a rename).
+bool rewriteList(const std::string &calibDir, const std::string &name, const std::string &text, RepairResult *r)
 {
-    struct stat old;
-    mode_t mode = fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 ? (old.st_mode & 07777) : 0644;
-    unlinkat(dirFd, kTempListName, 0);
-    int fd = openat(dirFd, kTempListName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    bool ok = fd >= 0;
-    const char *step = "create";
-    for (size_t done = 0; ok && done < text.size();) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            ok = false;
-            step = "write";
-        } else {
-            done += static_cast<size_t>(n);
-        }
-    }
-    if (ok && (fchmod(fd, mode) != 0 || fsync(fd) != 0)) {
-        ok = false;
-        step = "write";
-    }
-    int saved = errno;
-    if (fd >= 0 && close(fd) != 0 && ok) {
-        ok = false;
-        step = "write";
-        saved = errno;
-    }
-    if (ok && renameat(dirFd, kTempListName, dirFd, name.c_str()) != 0) {
-        ok = false;
-        step = "rename onto";
-        saved = errno;
-    }
-    if (!ok) {
-        if (fd >= 0) {
-            unlinkat(dirFd, kTempListName, 0);
-        }
-        r->left.push_back(std::string("cannot ") + step + " the new " + name + ": " + std::strerror(saved) +
-                          "; it was left as it was");
+    std::basic_string<KZ_WCHAR> wide = wideDir(calibDir);
+    if (text.size() > 0x7FFFFFFFu || inspectListRewrite(nullptr, wide.c_str(), name.c_str(), text.data(),
+                                                        static_cast<int32_t>(text.size())) != CAL_OK) {
+        r->left.push_back("cannot write the new " + name + "; it was left as it was");
         r->failed = true;
         return false;
     }
-    fsync(dirFd);
     r->rewritten.push_back(name);
     return true;
 }
@@ -130,7 +96,7 @@ RepairResult repairDirectory(const DirReport &report)
         if (keptLines == 0) {
             removeFile(dirFd, l.name, &r);
         } else {
-            rewriteList(dirFd, l.name, text, &r);
+            rewriteList(report.calibDir, l.name, text, &r);
         }
     }
     // A copy goes when no kept line names it any more.

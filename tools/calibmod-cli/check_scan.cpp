@@ -9,52 +9,42 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cal_types.h"
 #include "dir_check.h"
+#include "inspect_list.h"
 
 namespace cli {
 
 namespace {
 
-// The list number a list file's name stands for, when some request selects it.
-bool listNumberOf(const std::string &name, int16_t *number)
+bool readList(const std::string &calibDir, const std::string &name, ListReport *list, std::string *text)
 {
-    std::string digits = name.substr(5, name.size() - 5 - 4);
-    if (digits.size() > 10) {
-        return false;
-    }
-    uint64_t v = std::stoull(digits);
-    int64_t n = v <= 32767                                   ? static_cast<int64_t>(v)
-                : (v >= 4294934528ull && v <= 4294967295ull) ? static_cast<int64_t>(v) - 4294967296ll
-                                                             : INT64_MIN;
-    if (n == INT64_MIN) {
-        return false;
-    }
-    if (listFileName(name.substr(0, 5), static_cast<int16_t>(n)) != name) {
-        return false;
-    }
-    *number = static_cast<int16_t>(n);
-    return true;
-}
-
-bool readList(int dirFd, const std::string &name, ListReport *list, std::string *text)
-{
-    kzfile::Bytes bytes;
-    if (!readAt(dirFd, name, &bytes)) {
+    std::string error;
+    if (readListFile(calibDir, name, text, &error) <= 0) {
         list->readable = false;
-        list->error = readAtError(errno);
+        list->error = error.empty() ? std::string("it vanished") : error;
         return false;
     }
-    text->assign(bytes.begin(), bytes.end());
-    list->bytes = bytes.size();
+    list->bytes = text->size();
     return true;
 }
 
-void scanList(int dirFd, const std::string &name, const std::string &sourceDir, ListReport *list)
+// The names a call reads as listed: every good line the module's own name
+// checks read from every list of the directory.
+void calledListed(void *arg, const char *, const ListEntry *entry)
+{
+    if (entry != nullptr) {
+        static_cast<std::set<std::string> *>(arg)->insert(
+            std::string(entry->name, strnlen(entry->name, CAL_NAME_SIZE)));
+    }
+}
+
+void scanList(const std::string &calibDir, const std::string &name, const std::string &sourceDir, ListReport *list)
 {
     list->name = name;
     list->hasNumber = listNumberOf(name, &list->number);
     std::string text;
-    if (!readList(dirFd, name, list, &text)) {
+    if (!readList(calibDir, name, list, &text)) {
         return;
     }
     ListText parsed = readListText(text);
@@ -75,7 +65,7 @@ void scanList(int dirFd, const std::string &name, const std::string &sourceDir, 
             e.duplicateKey = !keys.insert(key).second;
             e.wrongList = list->hasNumber && line.listNumber != list->number;
         }
-        e.copy = judgeCopy(dirFd, line.name, sourceDir);
+        e.copy = judgeCopy(calibDir, line.name, sourceDir);
         list->entries.push_back(e);
     }
 }
@@ -142,11 +132,11 @@ bool scanDirectory(const std::string &calibDir, const std::string &sourceDir, Di
         if (name == kLockFileName && regular) {
             continue; // the Windows module's lock: no copy, no list, no leftover
         }
-        if (name == kTempCopyName || name == kTempListName) {
+        if (name == CAL_TEMP_COPY_NAME || name == CAL_TEMP_LIST_NAME) {
             report->temporaries.push_back(name);
         } else if (isListFileName(name) && regular) {
             ListReport list;
-            scanList(dirFd, name, sourceDir, &list);
+            scanList(calibDir, name, sourceDir, &list);
             report->lists.push_back(list);
         } else {
             others.push_back(name);
@@ -166,6 +156,16 @@ bool scanDirectory(const std::string &calibDir, const std::string &sourceDir, Di
         for (EntryReport &e : l.entries) {
             e.duplicateName = listed[e.line.name] > 1;
         }
+    }
+    // What the module itself reads as listed is never an orphan, whatever
+    // the reading above made of it.
+    std::set<std::string> called;
+    std::basic_string<KZ_WCHAR> wide = wideDir(calibDir);
+    if (inspectListedNames(nullptr, wide.c_str(), calledListed, &called) != CAL_OK) {
+        allListsRead = false;
+    }
+    for (const std::string &n : called) {
+        listed[n] += 0;
     }
     for (const std::string &name : others) {
         struct stat st;
