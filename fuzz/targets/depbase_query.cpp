@@ -21,12 +21,13 @@
 #include "fake_platform.h"
 #include "fuzz_input.h"
 #include "fuzz_targets.h"
+#include "image_format.h"
 
 namespace {
 
 const char kPrinter[] = "Fuzz Printer";
 
-// The printer-data value names of the shipped image: root key 0x0008's texts.
+// The printer-data value names of the shipped image: the value-name key's texts.
 const std::vector<std::string> &valueNames()
 {
     static const std::vector<std::string> names = [] {
@@ -40,7 +41,7 @@ const std::vector<std::string> &valueNames()
             rec.pnInts = ints;
             uint8_t buf[512];
             uint32_t size = 0;
-            if (ZMD_AccessDataBase(&env, ZMD_DB_ROOT, 0x0008, &rec, sizeof buf, buf, &size) != ZMD_OK) {
+            if (ZMD_AccessDataBase(&env, ZMD_DB_ROOT, ZMD_VALUE_NAME_KEY, &rec, sizeof buf, buf, &size) != ZMD_OK) {
                 continue;
             }
             std::string s;

@@ -64,7 +64,7 @@ bool DbcCompileFiles(const std::vector<std::string> &paths, DbcImage *out, std::
 // null and a count of 0.
 void DbcMakeView(const DbcImage &image, ZMD_ImageView *view);
 
-// Checks a view against every invariant of the image format: indices within
+// Checks a view with the image format's validator (ZMD_ValidateImage): indices within
 // the node table, values within their pools, case kinds per selector,
 // SELECT_MASKED -> MASK, CASE_STRING -> BYTES in the case-string pool, no
 // cycles, keys ascending and unique, the driver tables within their bounds.

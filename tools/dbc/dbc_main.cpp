@@ -22,17 +22,17 @@ const char kUsage[] = "dbc - the database compiler of depbase\n"
                       "\n"
                       "Usage: dbc compile [-o OUT.cpp] FILE.zdb...\n"
                       "   or: dbc check FILE.zdb...\n"
-                      "   or: dbc print [-o OUT] [FILE.zdb...]\n"
+                      "   or: dbc print [-o OUT] FILE.zdb...\n"
                       "   or: dbc catalogue [-o OUT.md] FILE.zdb...\n"
-                      "   or: dbc validate\n"
+                      "   or: dbc validate FILE.zdb...\n"
                       "   or: dbc help [COMMAND]\n"
                       "\n"
                       "Commands:\n"
                       "  compile    check the sources and write the image as C++\n"
                       "  check      check the sources only\n"
-                      "  print      print the image as trees (no files: the image built into dbc)\n"
+                      "  print      print the image as trees\n"
                       "  catalogue  write the Markdown catalogue of every key\n"
-                      "  validate   check the image built into dbc\n"
+                      "  validate   check the sources and every table and tree of their image\n"
                       "\n"
                       "Options:\n"
                       "  -o, --output FILE  write to FILE instead of standard output (compile, print, catalogue);\n"
@@ -88,10 +88,9 @@ const CommandHelp kCommands[] = {
               "\n" DBC_EXIT_STATUS},
     {"print", "dbc print - print a database image as trees\n"
               "\n"
-              "Usage: dbc print [-o OUT] [FILE.zdb...]\n"
+              "Usage: dbc print [-o OUT] FILE.zdb...\n"
               "\n"
-              "Prints the image compiled from the sources, or without sources the image built into dbc,\n"
-              "as .zdb text that compiles to the same image.\n"
+              "Prints the image compiled from the sources as .zdb text that compiles to the same image.\n"
               "\n"
               "Options:\n"
               "  -o, --output FILE  write to FILE instead of standard output ('-' too)\n"
@@ -99,7 +98,7 @@ const CommandHelp kCommands[] = {
               "      --version      print the version and exit\n"
               "\n"
               "Examples:\n"
-              "  dbc print | less\n"
+              "  dbc print src/zmd/zmdapi/depbase/db/*.zdb | less\n"
               "  dbc print tools/dbc/examples/example.zdb\n"
               "\n" DBC_EXIT_STATUS},
     {"catalogue", "dbc catalogue - write the Markdown catalogue of every key\n"
@@ -117,23 +116,25 @@ const CommandHelp kCommands[] = {
                   "Examples:\n"
                   "  dbc catalogue -o docs/keys.md src/zmd/zmdapi/depbase/db/*.zdb\n"
                   "\n" DBC_EXIT_STATUS},
-    {"validate", "dbc validate - check the image built into dbc\n"
+    {"validate", "dbc validate - check the image of the database sources\n"
                  "\n"
-                 "Usage: dbc validate\n"
+                 "Usage: dbc validate FILE.zdb...\n"
                  "\n"
-                 "Checks every table and tree of the image that dbc and depbase were built with.\n"
+                 "Compiles the sources and checks every table and tree of their image with the validator of\n"
+                 "the image format (the one the library's tests use), and says so when it is sound. dbc\n"
+                 "carries no image of its own: it writes the one depbase is built with.\n"
                  "\n"
                  "Options:\n"
                  "  -h, --help     print this help and exit\n"
                  "      --version  print the version and exit\n"
                  "\n"
                  "Examples:\n"
-                 "  dbc validate\n"
+                 "  dbc validate src/zmd/zmdapi/depbase/db/*.zdb\n"
                  "\n"
                  "Exit status:\n"
                  "  0  the image is sound\n"
                  "  1  faults found (listed on stderr)\n"
-                 "  2  usage error\n" ARGS_EXIT_RULE},
+                 "  2  usage error, or a source file cannot be read\n" ARGS_EXIT_RULE},
 };
 
 const ArgDef kOutputArgDef[] = {{"--output", "-o", ARG_VALUE}};
@@ -221,19 +222,22 @@ int main(int argc, char **argv)
     std::string outPath;
     ArgsLast(p, "--output", &outPath);
     const std::vector<std::string> &files = p.positionals;
-    if (command == "validate" && !files.empty()) {
-        return ArgsUsageError("dbc validate", "validate takes no files; '" + files[0] + "' is one too many");
-    }
-    bool needFiles = command == "compile" || command == "check" || command == "catalogue";
+    bool needFiles = command == "compile" || command == "check" || command == "catalogue" || command == "print" ||
+                     command == "validate";
     if (needFiles && files.empty()) {
         return ArgsUsageError("dbc " + command, command + " needs source files");
     }
-    if (command == "compile" || command == "check") {
+    if (command == "compile" || command == "check" || command == "validate") {
         DbcImage img;
         if (int status = Compile(files, &img)) {
             return status;
         }
         if (command == "check") {
+            return 0;
+        }
+        if (command == "validate") {
+            // Compile validated the image; say so.
+            std::puts("dbc: the image is sound");
             return 0;
         }
         std::string origin;
@@ -245,24 +249,11 @@ int main(int argc, char **argv)
     if (command == "print") {
         ZMD_ImageView view;
         DbcImage img;
-        if (files.empty()) {
-            view = *ZMD_ShippedImage();
-        } else {
-            if (int status = Compile(files, &img)) {
-                return status;
-            }
-            DbcMakeView(img, &view);
+        if (int status = Compile(files, &img)) {
+            return status;
         }
+        DbcMakeView(img, &view);
         return WriteOut(outPath, DbcPrintView(view)) ? 0 : 1;
-    }
-    if (command == "validate") {
-        std::string faults;
-        if (DbcValidateView(*ZMD_ShippedImage(), &faults)) {
-            std::puts("dbc: the built-in image is sound");
-            return 0;
-        }
-        std::fputs(faults.c_str(), stderr);
-        return 1;
     }
     if (command == "catalogue") {
         DbcImage img;

@@ -5,115 +5,46 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "access.h"
 #include "cli.h"
 #include "cli_record.h"
 #include "depbase.h"
-#include "image.h"
+#include "image_format.h"
+#include "printer_store.h"
 
 namespace {
 
-const uint32_t kValueNameKey = 0x0008;
-const off_t kStoreMax = 1024 * 1024;
+// The most a store path may take here: the backend's own limits are below.
+const size_t kPathCap = 8192;
 
-// Reads the store file at path as the library does: opened once, never
-// through a link and never blocking, a regular file of at most 1 MiB read
-// from the descriptor it was checked on. False with *why set otherwise.
+// Reads the store file at path with the backend's reader (the directory and
+// the file name apart, as a printer open reads them). False with *why set
+// otherwise.
 bool ReadStoreFile(const std::string &path, std::string *text, std::string *why)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        *why = errno == ELOOP ? "a symbolic link, which the store does not follow" : std::strerror(errno);
-        return false;
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+    char *data = nullptr;
+    size_t size = 0;
+    const int r = ZMD_ReadStoreText(dir.c_str(), file.c_str(), &data, &size);
+    if (r == 0) {
+        text->assign(data, size);
+        ZMD_FreeStoreText(data);
+        return true;
     }
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0;
-    if (!ok) {
-        *why = std::strerror(errno);
-    } else if (!S_ISREG(st.st_mode)) {
+    if (r == ZMD_STORE_NOT_REGULAR) {
         *why = "not a regular file";
-        ok = false;
-    } else if (st.st_size > kStoreMax) {
+    } else if (r == ZMD_STORE_TOO_LARGE) {
         *why = "larger than the 1 MiB the store reads";
-        ok = false;
-    }
-    text->clear();
-    char buf[4096];
-    while (ok) {
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n == 0) {
-            break;
-        }
-        if (n < 0) {
-            if (errno != EINTR) {
-                *why = std::strerror(errno);
-                ok = false;
-            }
-            continue;
-        }
-        text->append(buf, static_cast<size_t>(n));
-        if (text->size() > static_cast<size_t>(kStoreMax)) {
-            *why = "larger than the 1 MiB the store reads";
-            ok = false;
-        }
-    }
-    close(fd);
-    return ok;
-}
-
-std::string Trim(const std::string &s)
-{
-    size_t b = s.find_first_not_of(" \t\r\n\f\v");
-    if (b == std::string::npos) {
-        return std::string();
-    }
-    size_t e = s.find_last_not_of(" \t\r\n\f\v");
-    return s.substr(b, e - b + 1);
-}
-
-// The store's numbers: decimal, optionally negative, or 0x hex; 32 bits.
-bool StoreNumber(const std::string &text)
-{
-    size_t i = 0;
-    bool negative = i < text.size() && text[i] == '-';
-    if (negative) {
-        ++i;
-    }
-    uint64_t v = 0;
-    if (text.size() - i > 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        for (i += 2; i < text.size(); ++i) {
-            if (!std::isxdigit(static_cast<unsigned char>(text[i]))) {
-                return false;
-            }
-            v = v * 16 + static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(text[i]))
-                                                   ? text[i] - '0'
-                                                   : std::tolower(static_cast<unsigned char>(text[i])) - 'a' + 10);
-            if (v > 0xFFFFFFFFull) {
-                return false;
-            }
-        }
+    } else if (r == ELOOP) {
+        *why = "a symbolic link, which the store does not follow";
     } else {
-        if (i == text.size()) {
-            return false;
-        }
-        for (; i < text.size(); ++i) {
-            if (text[i] < '0' || text[i] > '9') {
-                return false;
-            }
-            v = v * 10 + static_cast<uint64_t>(text[i] - '0');
-            if (v > 0xFFFFFFFFull) {
-                return false;
-            }
-        }
+        *why = std::strerror(r);
     }
-    return !negative || v <= 0x80000000ull;
+    return false;
 }
 
 bool SameIgnoringCase(const std::string &a, const std::string &b)
@@ -228,24 +159,79 @@ std::string FirstMissing(const CliPrinterUse &use)
     return use.names.empty() ? std::string() : use.names[0];
 }
 
+// The warnings about the lines of one store file, line by line as the
+// backend splits them.
+struct StoreLines {
+    const std::string &path;
+    const std::vector<std::string> &valueNames;
+    std::vector<std::pair<std::string, uint32_t>> seen; // names and the lines that decide them
+    std::vector<std::string> *warnings;
+};
+
+void WarnAboutLine(void *ctx, const ZMD_StoreLineInfo *line)
+{
+    StoreLines &l = *static_cast<StoreLines *>(ctx);
+    std::vector<std::string> &warnings = *l.warnings;
+    const std::string at = l.path + ":" + std::to_string(line->number) + ": ";
+    if (!line->hasEquals) {
+        warnings.push_back(at + "'" + std::string(line->text, line->textLength) +
+                           "' is not 'ValueName = number'; the line is ignored");
+        return;
+    }
+    const std::string name(line->name, line->nameLength), value(line->value, line->valueLength);
+    if (name.empty()) {
+        warnings.push_back(at + "no value name before '='; the line is ignored");
+        return;
+    }
+    for (const auto &s : l.seen) {
+        if (s.first == name) {
+            warnings.push_back(at + name + " again; line " + std::to_string(s.second) +
+                               " decides, this line is ignored");
+            return;
+        }
+    }
+    l.seen.push_back({name, line->number});
+    if (!line->parsed) {
+        std::string hint = value.find('#') != std::string::npos
+                               ? "; a comment needs a line of its own, starting with '#'"
+                               : " (decimal, optionally negative, or 0x hex, 32 bits)";
+        warnings.push_back(at + "'" + value + "' is not a number, so " + name + " reads as not stored" + hint);
+    }
+    bool known = false;
+    std::string likely;
+    for (const std::string &v : l.valueNames) {
+        known = known || v == name;
+        if (likely.empty() && SameIgnoringCase(v, name)) {
+            likely = v;
+        }
+    }
+    if (!known && !likely.empty()) {
+        warnings.push_back(at + "'" + name + "' is not read: names match case and all; the database reads '" + likely +
+                           "'");
+    } else if (!known) {
+        warnings.push_back(at + "the database reads no value named '" + name + "'");
+    }
+}
+
 } // namespace
 
 std::string CliPrinterPath(const std::string &name, std::string *why)
 {
-    if (name.empty() || name[0] == '.' || name.find('/') != std::string::npos) {
+    static char dir[kPathCap];
+    static char file[kPathCap];
+    switch (ZMD_StorePaths(name.c_str(), dir, sizeof dir, file, sizeof file)) {
+    case ZMD_STORE_PATH_OK:
+        return std::string(dir) + "/" + file;
+    case ZMD_STORE_BAD_NAME:
         *why = "the printer name '" + name + "' is not one the store accepts (empty, with '/', or starting with '.')";
         return std::string();
+    case ZMD_STORE_NO_DIRECTORY:
+        *why = "neither ZMD_PRINTER_DIR nor HOME is set, so there is no printer store";
+        return std::string();
+    default:
+        *why = "the printer name '" + name + "' or the store directory is too long for the store";
+        return std::string();
     }
-    const char *dir = std::getenv("ZMD_PRINTER_DIR");
-    if (dir && *dir) {
-        return std::string(dir) + "/" + name + ".conf";
-    }
-    const char *home = std::getenv("HOME");
-    if (home && *home) {
-        return std::string(home) + "/.config/zmd/printers/" + name + ".conf";
-    }
-    *why = "neither ZMD_PRINTER_DIR nor HOME is set, so there is no printer store";
-    return std::string();
 }
 
 std::vector<std::string> CliValueNames()
@@ -257,7 +243,7 @@ std::vector<std::string> CliValueNames()
         ZMD_SettingsRecord rec{nullptr, 0, 1, strs, 1, ints, nullptr};
         uint8_t buf[512];
         uint32_t size = sizeof buf;
-        if (ZMD_AccessRootDataBase(kValueNameKey, &rec, sizeof buf, buf, &size) != ZMD_OK) {
+        if (ZMD_AccessRootDataBase(ZMD_VALUE_NAME_KEY, &rec, sizeof buf, buf, &size) != ZMD_OK) {
             continue;
         }
         std::string name;
@@ -277,57 +263,8 @@ std::vector<std::string> CliPrinterWarnings(const std::string &path, const std::
         warnings.push_back("cannot read " + path + ": " + why);
         return warnings;
     }
-    std::istringstream in(text);
-    std::vector<std::pair<std::string, int>> seen;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        std::string at = path + ":" + std::to_string(number) + ": ";
-        std::string text = Trim(line);
-        if (text.empty() || text[0] == '#') {
-            continue;
-        }
-        size_t eq = text.find('=');
-        if (eq == std::string::npos) {
-            warnings.push_back(at + "'" + text + "' is not 'ValueName = number'; the line is ignored");
-            continue;
-        }
-        std::string name = Trim(text.substr(0, eq)), value = Trim(text.substr(eq + 1));
-        if (name.empty()) {
-            warnings.push_back(at + "no value name before '='; the line is ignored");
-            continue;
-        }
-        int first = 0;
-        for (const auto &s : seen) {
-            if (s.first == name) {
-                first = s.second;
-            }
-        }
-        if (first) {
-            warnings.push_back(at + name + " again; line " + std::to_string(first) + " decides, this line is ignored");
-            continue;
-        }
-        seen.push_back({name, number});
-        if (!StoreNumber(value)) {
-            std::string hint = value.find('#') != std::string::npos
-                                   ? "; a comment needs a line of its own, starting with '#'"
-                                   : " (decimal, optionally negative, or 0x hex, 32 bits)";
-            warnings.push_back(at + "'" + value + "' is not a number, so " + name + " reads as not stored" + hint);
-        }
-        bool known = false;
-        std::string likely;
-        for (const std::string &v : valueNames) {
-            known = known || v == name;
-            if (likely.empty() && SameIgnoringCase(v, name)) {
-                likely = v;
-            }
-        }
-        if (!known && !likely.empty()) {
-            warnings.push_back(at + "'" + name + "' is not read: names match case and all; the database reads '" +
-                               likely + "'");
-        } else if (!known) {
-            warnings.push_back(at + "the database reads no value named '" + name + "'");
-        }
-    }
+    StoreLines lines{path, valueNames, {}, &warnings};
+    ZMD_ForEachStoreLine(text.data(), text.size(), WarnAboutLine, &lines);
     return warnings;
 }
 

@@ -5,6 +5,7 @@
 
 #include "computed.h"
 #include "computed_ops.h"
+#include "image_format.h"
 
 namespace {
 
@@ -13,7 +14,6 @@ const char kQuietOn[ZMD_QUIET_COMMAND_SIZE + 1] = "\x1B\x5B\x4B\x02\x00\x00\x1F"
 const char kQuietOff[ZMD_QUIET_COMMAND_SIZE + 1] = "\x1B\x5B\x4B\x02\x00\x00\x1F"
                                                    "KZLSTART\nControlMode=Common\nSetSilent=OFF\nKZLEND\n";
 
-const uint32_t kValueNameKey = 0x0008; // root key: item number -> printer-data value name
 const int32_t kQuietWindowItem = 154;
 
 // Reads the stored window into *window. The root database names the value
@@ -32,7 +32,7 @@ bool ReadQuietWindow(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint
     query.pnInts = &item;
 
     uint32_t size = 0;
-    if (ZMD_LookupAndExtract(env, kValueNameKey, &query, 0, nullptr, &size) != ZMD_MORE_DATA || size == 0) {
+    if (ZMD_LookupAndExtract(env, ZMD_VALUE_NAME_KEY, &query, 0, nullptr, &size) != ZMD_MORE_DATA || size == 0) {
         return false;
     }
     // One spare character beyond the answer keeps the name terminated whatever
@@ -45,7 +45,7 @@ bool ReadQuietWindow(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint
     std::memset(name, 0, size + sizeof(ZMD_WCHAR));
     bool read = false;
     uint32_t got = 0;
-    if (ZMD_LookupAndExtract(env, kValueNameKey, &query, size, name, &got) == ZMD_OK) {
+    if (ZMD_LookupAndExtract(env, ZMD_VALUE_NAME_KEY, &query, size, name, &got) == ZMD_OK) {
         uint8_t data[4] = {0, 0, 0, 0};
         uint32_t needed = 0;
         if (ZMD_GetPrinterData(env, pRecord->hPrinter, name, data, sizeof data, &needed)) {

@@ -16,6 +16,13 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
     if (nFields > kMaxFields) {
         return ZMD_ERROR;
     }
+    // A field outside the item would be written beyond it (a rule the
+    // image's validation refuses).
+    for (uint32_t f = 0; f < nFields; ++f) {
+        if (fields[f].field >= ZMD_LIST_ITEM_WORDS) {
+            return ZMD_ERROR;
+        }
+    }
     ZMD_Node tops[kMaxFields] = {};
     bool looked[kMaxFields] = {};
     for (uint32_t i = 0; i < nItems; ++i) {

@@ -59,10 +59,8 @@ void ZMD_SpreadListIds(void *pItems, uint32_t nItems);
 int32_t ZMD_ExtractInternal(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, ZMD_Node node, void *out,
                             uint32_t cbOut, uint32_t *pcbGot);
 
-// A per-choice key's single integer (at most 4 bytes) into *value.
-int32_t ZMD_QueryChoiceValue(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, int32_t *value);
-
-// The same for a key already looked up: its top node is evaluated.
+// A per-choice key's single integer (at most 4 bytes) into *value, for a key
+// already looked up: its top node is evaluated.
 int32_t ZMD_ChoiceValueFromTop(const ZMD_Env *env, uint32_t key, ZMD_Node top, const ZMD_SettingsRecord *pRecord,
                                int32_t *value);
 

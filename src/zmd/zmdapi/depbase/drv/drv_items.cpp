@@ -45,16 +45,6 @@ int32_t ZMD_ExtractInternal(const ZMD_Env *env, const ZMD_SettingsRecord *pRecor
     return ZMD_OK;
 }
 
-int32_t ZMD_QueryChoiceValue(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, int32_t *value)
-{
-    ZMD_Node top = {};
-    int32_t r = ZMD_LookupKey(env, key, &top);
-    if (r != ZMD_OK) {
-        return r;
-    }
-    return ZMD_ChoiceValueFromTop(env, key, top, pRecord, value);
-}
-
 int32_t ZMD_ChoiceValueFromTop(const ZMD_Env *env, uint32_t key, ZMD_Node top, const ZMD_SettingsRecord *pRecord,
                                int32_t *value)
 {

@@ -7,10 +7,11 @@
 
 #include "image.h"
 
-// The rule of a key (only its low 16 bits count) into *rule: ZMD_OK, ZMD_NOT_FOUND
-// when the image has no rule for it (also when it has no rule table), ZMD_ERROR
-// when its rule is malformed (unknown form, item word or flag, or per-choice
-// keys out of order). The first rule of the key wins.
+// The rule of a key (only its low 16 bits count) into *rule: ZMD_OK, or
+// ZMD_NOT_FOUND when the image has no rule for it (also when it has no rule
+// table). The first rule of the key wins. The rule is the image's as it
+// stands: the image's validation (ZMD_ValidateQueryRules) is what refuses an
+// unsound one, and the queries stay inside their buffers whatever it holds.
 int32_t ZMD_FindQueryRule(const ZMD_ImageView *image, uint32_t key, const ZMD_QueryRule **rule);
 
 // True when the key has a sound rule that answers an option list.

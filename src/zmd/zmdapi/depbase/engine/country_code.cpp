@@ -3,8 +3,6 @@
 
 namespace {
 
-const uint32_t kCountrySelector = 0x500F;
-
 // Leading decimal number of s, like atoi but clamped instead of overflowing.
 int32_t ParseLeadingInt(const char *s)
 {
@@ -38,7 +36,7 @@ int32_t ParseLeadingInt(const char *s)
 // is short.
 int32_t ZMD_GetUserCountryCode(const ZMD_Env *env, uint32_t selector, int32_t *value)
 {
-    if (!value || (selector & 0xFFFFu) != kCountrySelector || !env || !env->platform) {
+    if (!value || (selector & 0xFFFFu) != ZMD_COUNTRY_SELECTOR || !env || !env->platform) {
         return ZMD_ERROR;
     }
     const ZMD_Platform *platform = env->platform;

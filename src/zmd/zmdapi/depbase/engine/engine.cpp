@@ -3,17 +3,17 @@
 // A key's tree is walked from its top node; the first value node reached
 // that carries the key is the answer. ZMD_NOT_FOUND means "this subtree has
 // no value for the key": sequences go on to their next child, every other
-// result stops the walk and travels up unchanged. Every node index, pool
-// offset and case-range index is checked against its table before use, so a
-// malformed image answers ZMD_ERROR instead of reading outside a table.
+// result stops the walk and travels up unchanged. Nodes and cases decode
+// through the image format (image_format.h). The image is trusted to be one
+// the validator accepted, but every node index, pool offset and case-range
+// index is still checked against its table before use, so that even an
+// image that was never validated answers ZMD_ERROR instead of reading
+// outside a table.
 #include "engine.h"
 
 #include "extract.h"
 
 namespace {
-
-// The root database key whose tree names the printer-data values.
-const uint32_t kValueNameKey = 0x0008;
 
 // Never the key of a value node (keys are 16 bits).
 const uint32_t kNoKey = 0x10000u;
@@ -156,25 +156,11 @@ int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, u
         if (!ZMD_GetNode(image, static_cast<uint64_t>(first) + i, &c)) {
             return ZMD_ERROR;
         }
-        bool match = false;
-        switch (ZMD_NodeKindOf(c.w0)) {
-        case ZMD_KIND_CASE_EQUAL:
-            match = static_cast<uint32_t>(v) == c.w1;
-            break;
-        case ZMD_KIND_CASE_DEFAULT:
-            match = true;
-            break;
-        case ZMD_KIND_CASE_RANGE: {
-            const uint64_t at = c.w1;
-            if (!image->int32Pool || at + 1 >= image->counts.int32Pool) {
-                return ZMD_ERROR;
-            }
-            match = image->int32Pool[at] <= v && v <= image->int32Pool[at + 1];
-            break;
-        }
-        default:
+        ZMD_Case decoded;
+        if (ZMD_DecodeCase(image, c, false, &decoded) != ZMD_OK) {
             return ZMD_ERROR;
         }
+        const bool match = decoded.kind == ZMD_KIND_CASE_DEFAULT || (decoded.low <= v && v <= decoded.high);
         if (match) {
             return EvalTarget(w, c, depth);
         }
@@ -204,29 +190,21 @@ int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
         if (!ZMD_GetNode(image, static_cast<uint64_t>(first) + i, &c)) {
             return ZMD_ERROR;
         }
-        const uint32_t kind = ZMD_NodeKindOf(c.w0);
-        if (kind == ZMD_KIND_CASE_DEFAULT) {
+        if (ZMD_NodeKindOf(c.w0) == ZMD_KIND_CASE_DEFAULT) {
             return EvalTarget(w, c, depth);
         }
-        if (kind != ZMD_KIND_CASE_STRING) {
-            return ZMD_ERROR;
-        }
 
-        ZMD_Node str;
-        if (!ZMD_GetNode(image, c.w1, &str) || ZMD_NodeKindOf(str.w0) != ZMD_KIND_BYTES) {
+        ZMD_Case decoded;
+        if (ZMD_DecodeCase(image, c, true, &decoded) != ZMD_OK) {
             return ZMD_ERROR;
         }
         const ZMD_SettingsRecord *rec = w.record;
         if (!rec || !rec->ppszStrings || setting >= rec->cStrings) {
             return ZMD_BAD_STRING_SETTING;
         }
-        const uint64_t offset = ZMD_NodeOperand(str.w0);
-        const uint32_t length = ZMD_NodeLow(str.w1);
-        if (!image->caseStringPool || offset + length > image->counts.caseStringPool) {
-            return ZMD_ERROR;
-        }
         const char *value = rec->ppszStrings[setting] ? rec->ppszStrings[setting] : "";
-        if (BoundedLength(value, length) == length && ZMD_CompareChars(image->caseStringPool + offset, value, length)) {
+        if (BoundedLength(value, decoded.length) == decoded.length &&
+            ZMD_CompareChars(decoded.text, value, decoded.length)) {
             return EvalTarget(w, c, depth);
         }
     }
@@ -245,7 +223,7 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
     const uint32_t count = ZMD_NodeLow(node.w1);
 
     ZMD_Node top;
-    int32_t r = LookupTopNode(env->image, kValueNameKey, &top);
+    int32_t r = LookupTopNode(env->image, ZMD_VALUE_NAME_KEY, &top);
     if (r != ZMD_OK) {
         return r;
     }
@@ -256,7 +234,7 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
     }
     names->pnInts[0] = static_cast<int32_t>(selector);
     ZMD_Node nameNode{0, 0};
-    const Walk inner{env, kValueNameKey, names, &nameNode};
+    const Walk inner{env, ZMD_VALUE_NAME_KEY, names, &nameNode};
     r = Eval(inner, top, depth + 1);
     ZMD_FreeSettingsRecord(env, names);
     if (r != ZMD_OK) {

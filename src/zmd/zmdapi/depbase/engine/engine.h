@@ -3,28 +3,7 @@
 #define ZMD_ENGINE_H
 
 #include "env.h"
-
-// The image's trees are at most 17 nodes deep; anything far deeper can only
-// come from a cycle in a malformed image, which would otherwise exhaust the
-// stack. The evaluator and the tree walk stop at the same depth.
-const unsigned ZMD_MAX_TREE_DEPTH = 256;
-
-// Fetches node `index`; false when the node table is missing or the index is
-// not below the node count.
-inline bool ZMD_GetNode(const ZMD_ImageView *image, uint64_t index, ZMD_Node *node)
-{
-    if (!image || !image->nodes || index >= image->counts.nodes) {
-        return false;
-    }
-    *node = image->nodes[index];
-    return true;
-}
-
-// True for the kinds a tree ends in: a stored value or a computed one.
-inline bool ZMD_IsValueKind(uint32_t kind)
-{
-    return (kind >= ZMD_KIND_BYTES && kind <= ZMD_KIND_TEXT) || kind == ZMD_KIND_COMPUTED;
-}
+#include "image_format.h"
 
 // Looks the key's low 16 bits up in the key table and evaluates its top node.
 // On ZMD_OK *out holds the chosen value node.

@@ -12,6 +12,7 @@
 // at its first read. The country code comes from $ZMD_COUNTRY (decimal), else
 // 1. The heap is calloc/free.
 #include "platform.h"
+#include "printer_store.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -88,40 +89,14 @@ bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
     return true;
 }
 
-// The store directory and the store file's name (N.conf) of printer
-// `name`; false when the name is not acceptable (empty, contains '/', starts
-// with '.'), does not fit, or no store directory is known.
-bool StoreNames(const char *name, char *dir, size_t dirCap, char *file, size_t fileCap)
-{
-    if (name[0] == '\0' || name[0] == '.' || std::strchr(name, '/')) {
-        return false;
-    }
-    const int f = std::snprintf(file, fileCap, "%s.conf", name);
-    if (f <= 0 || static_cast<size_t>(f) >= fileCap) {
-        return false;
-    }
-    const char *env = std::getenv("ZMD_PRINTER_DIR");
-    int n;
-    if (env && env[0] != '\0') {
-        n = std::snprintf(dir, dirCap, "%s", env);
-    } else {
-        const char *home = std::getenv("HOME");
-        if (!home || home[0] == '\0') {
-            return false;
-        }
-        n = std::snprintf(dir, dirCap, "%s/.config/zmd/printers", home);
-    }
-    return n > 0 && static_cast<size_t>(n) < dirCap;
-}
-
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
-// Trims blanks at both ends of [begin, end) in place; returns the new begin
-// and moves *end.
-char *Trim(char *begin, char **end)
+// Trims blanks at both ends of [begin, end); returns the new begin and moves
+// *end.
+const char *Trim(const char *begin, const char **end)
 {
     while (begin < *end && IsBlank(*begin)) {
         ++begin;
@@ -201,27 +176,49 @@ struct StoreLine {
     uint32_t value;
 };
 
-// Splits one line [begin, end) of a store file; false for a blank line, a
-// comment or a line without '='.
-bool SplitLine(char *begin, char *end, StoreLine *out)
+// Splits one line [begin, end) of a store file; false for a blank line or a
+// comment (a line without '=' is one with hasEquals false).
+bool ClassifyLine(const char *begin, const char *end, ZMD_StoreLineInfo *out)
 {
     begin = Trim(begin, &end);
     if (begin == end || *begin == '#') {
         return false;
     }
-    char *eq = static_cast<char *>(std::memchr(begin, '=', static_cast<size_t>(end - begin)));
+    *out = ZMD_StoreLineInfo{0, begin, static_cast<size_t>(end - begin), false, nullptr, 0, nullptr, 0, false, 0};
+    const char *eq = static_cast<const char *>(std::memchr(begin, '=', static_cast<size_t>(end - begin)));
     if (!eq) {
-        return false;
+        return true;
     }
-    char *nameEnd = eq;
-    char *nameBegin = Trim(begin, &nameEnd);
-    char *numberEnd = end;
-    char *numberBegin = Trim(eq + 1, &numberEnd);
+    const char *nameEnd = eq;
+    const char *nameBegin = Trim(begin, &nameEnd);
+    const char *numberEnd = end;
+    const char *numberBegin = Trim(eq + 1, &numberEnd);
+    out->hasEquals = true;
     out->name = nameBegin;
     out->nameLength = static_cast<size_t>(nameEnd - nameBegin);
-    out->value = 0;
-    out->parsed = ParseNumber(numberBegin, numberEnd, &out->value);
+    out->value = numberBegin;
+    out->valueLength = static_cast<size_t>(numberEnd - numberBegin);
+    out->parsed = ParseNumber(numberBegin, numberEnd, &out->number32);
     return true;
+}
+
+// The line [begin, end) as a stored value; false for a blank line, a
+// comment or a line without '='.
+bool SplitLine(const char *begin, const char *end, StoreLine *out)
+{
+    ZMD_StoreLineInfo line;
+    if (!ClassifyLine(begin, end, &line) || !line.hasEquals) {
+        return false;
+    }
+    *out = StoreLine{line.name, line.nameLength, line.parsed, line.parsed ? line.number32 : 0};
+    return true;
+}
+
+// The end of the line that starts at `at` (past its '\n', which stays part of it).
+size_t LineEnd(const char *text, size_t size, size_t at)
+{
+    const char *nl = static_cast<const char *>(std::memchr(text + at, '\n', size - at));
+    return nl ? static_cast<size_t>(nl - text) + 1 : size;
 }
 
 bool SameName(const StoreLine &line, const char *name)
@@ -251,17 +248,19 @@ void FreeHeldStore(HeldStore *store)
 }
 
 // Reads fd (a regular file of `hint` bytes when checked) to its end into a
-// new block (*text, *size); false when it holds more than kStoreMax bytes,
-// a read fails or memory is short (nothing is then kept).
-bool ReadWhole(int fd, size_t hint, char **text, size_t *size)
+// new block (*text, *size): 0, or why not (ZMD_STORE_TOO_LARGE past
+// kStoreMax bytes, the errno of a failed read, ENOMEM); nothing is kept then.
+int ReadWhole(int fd, size_t hint, char **text, size_t *size)
 {
     size_t cap = hint + 1, used = 0;
     char *buf = static_cast<char *>(PosixAlloc(nullptr, cap));
+    int why = ENOMEM;
     while (buf) {
         if (used == cap) {
             // The file grew since it was checked: grow up to one byte past the limit.
             const size_t grown = cap > kStoreMax / 2 ? kStoreMax + 1 : cap * 2;
             char *bigger = used > kStoreMax ? nullptr : static_cast<char *>(PosixAlloc(nullptr, grown));
+            why = used > kStoreMax ? ZMD_STORE_TOO_LARGE : ENOMEM;
             if (bigger) {
                 std::memcpy(bigger, buf, used);
             }
@@ -272,17 +271,22 @@ bool ReadWhole(int fd, size_t hint, char **text, size_t *size)
         }
         const ssize_t n = read(fd, buf + used, cap - used);
         if (n == 0) {
+            if (used > kStoreMax) {
+                why = ZMD_STORE_TOO_LARGE;
+                break;
+            }
             *text = buf;
             *size = used;
-            return true;
+            return 0;
         }
         if (n < 0 && errno != EINTR) {
+            why = errno;
             break;
         }
         used += n > 0 ? static_cast<size_t>(n) : 0;
     }
     PosixFree(nullptr, buf);
-    return false;
+    return why;
 }
 
 // Splits text (size bytes, taken over) into a store; null when memory is
@@ -301,10 +305,8 @@ HeldStore *SplitStore(char *text, size_t size)
         return nullptr;
     }
     size_t count = 0;
-    // Lines end at '\n', which stays part of its line.
     for (size_t at = 0; at < size;) {
-        const char *nl = static_cast<const char *>(std::memchr(text + at, '\n', size - at));
-        const size_t end = nl ? static_cast<size_t>(nl - text) + 1 : size;
+        const size_t end = LineEnd(text, size, at);
         if (SplitLine(text + at, text + end, &lines[count])) {
             ++count;
         }
@@ -316,30 +318,14 @@ HeldStore *SplitStore(char *text, size_t size)
     return store;
 }
 
-// Opens the store file `file` of directory `dir` once (no link followed, no
-// blocking), checks on that descriptor that it is a regular file of at most
-// kStoreMax bytes, reads and splits it. Null when there is no such file, it
-// is anything else (a FIFO, a device, a directory, a link, too large), a read
-// fails or memory is short: no printer data.
+// Reads and splits the store (ZMD_ReadStoreText). Null when there is no
+// such file, it is anything else (a FIFO, a device, a directory, a link, too
+// large), a read fails or memory is short: no printer data.
 HeldStore *ReadStore(const char *dir, const char *file)
 {
-    const int dirFd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) {
-        return nullptr;
-    }
-    const int fd = openat(dirFd, file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    close(dirFd);
-    if (fd < 0) {
-        return nullptr;
-    }
-    struct stat st;
     char *text = nullptr;
     size_t size = 0;
-    const bool read = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-                      static_cast<uint64_t>(st.st_size) <= kStoreMax &&
-                      ReadWhole(fd, static_cast<size_t>(st.st_size), &text, &size);
-    close(fd);
-    return read ? SplitStore(text, size) : nullptr;
+    return ZMD_ReadStoreText(dir, file, &text, &size) == 0 ? SplitStore(text, size) : nullptr;
 }
 
 // An open printer: where its store file is, and what opening it read (kept
@@ -396,7 +382,8 @@ bool PosixOpenPrinter(void *, const ZMD_WCHAR *name, void **handle)
     if (!printer) {
         return false;
     }
-    if (!StoreNames(utf8, printer->dir, sizeof printer->dir, printer->file, sizeof printer->file) ||
+    if (ZMD_StorePaths(utf8, printer->dir, sizeof printer->dir, printer->file, sizeof printer->file) !=
+            ZMD_STORE_PATH_OK ||
         !(printer->opened = ReadPrinterStore(printer))) {
         PosixFree(nullptr, printer);
         return false;
@@ -531,6 +518,72 @@ const ZMD_Platform kPosixPlatform = {
 };
 
 } // namespace
+
+int ZMD_StorePaths(const char *name, char *dir, size_t dirCap, char *file, size_t fileCap)
+{
+    if (name[0] == '\0' || name[0] == '.' || std::strchr(name, '/')) {
+        return ZMD_STORE_BAD_NAME;
+    }
+    const char *env = std::getenv("ZMD_PRINTER_DIR");
+    const char *home = std::getenv("HOME");
+    if ((!env || env[0] == '\0') && (!home || home[0] == '\0')) {
+        return ZMD_STORE_NO_DIRECTORY;
+    }
+    const int f = std::snprintf(file, fileCap, "%s.conf", name);
+    if (f <= 0 || static_cast<size_t>(f) >= fileCap) {
+        return ZMD_STORE_TOO_LONG;
+    }
+    const int n = env && env[0] != '\0' ? std::snprintf(dir, dirCap, "%s", env)
+                                        : std::snprintf(dir, dirCap, "%s/.config/zmd/printers", home);
+    return n > 0 && static_cast<size_t>(n) < dirCap ? ZMD_STORE_PATH_OK : ZMD_STORE_TOO_LONG;
+}
+
+int ZMD_ReadStoreText(const char *dir, const char *file, char **text, size_t *size)
+{
+    const int dirFd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) {
+        return errno;
+    }
+    const int fd = openat(dirFd, file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int openError = errno;
+    close(dirFd);
+    if (fd < 0) {
+        return openError;
+    }
+    struct stat st;
+    int why = 0;
+    if (fstat(fd, &st) != 0) {
+        why = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        why = ZMD_STORE_NOT_REGULAR;
+    } else if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > kStoreMax) {
+        why = ZMD_STORE_TOO_LARGE;
+    } else {
+        why = ReadWhole(fd, static_cast<size_t>(st.st_size), text, size);
+    }
+    close(fd);
+    return why;
+}
+
+void ZMD_FreeStoreText(char *text)
+{
+    PosixFree(nullptr, text);
+}
+
+void ZMD_ForEachStoreLine(const char *text, size_t size, void (*fn)(void *ctx, const ZMD_StoreLineInfo *line),
+                          void *ctx)
+{
+    uint32_t number = 1;
+    for (size_t at = 0; at < size; ++number) {
+        const size_t end = LineEnd(text, size, at);
+        ZMD_StoreLineInfo line;
+        if (ClassifyLine(text + at, text + end, &line)) {
+            line.number = number;
+            fn(ctx, &line);
+        }
+        at = end;
+    }
+}
 
 const ZMD_Platform *ZMD_DefaultPlatform()
 {

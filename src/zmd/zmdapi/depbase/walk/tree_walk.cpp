@@ -1,54 +1,30 @@
 // Decoding and walking rule trees for tools that list every way through a
-// tree. The checks are those of the evaluator: a node index below the node
-// count, case kinds that fit their selector, ranges and case strings inside
-// their pools, and the same depth limit against cycles.
+// tree. Nodes and cases decode through the image format (image_format.h), as
+// in the evaluator, with the same depth limit against cycles.
 #include "tree_walk.h"
 
-#include "engine.h"
+#include "depbase.h"
+#include "image_format.h"
 
 namespace {
 
-// A case of an integer or string selector.
+// A case of an integer or string selector, decoded as the evaluator decodes
+// it; the walk also needs its target to be a node.
 int32_t DescribeCase(const ZMD_ImageView *image, bool strings, ZMD_Node c, ZMD_TreeBranch *out)
 {
-    const uint32_t kind = ZMD_NodeKindOf(c.w0);
+    ZMD_Case decoded;
     ZMD_Node target;
-    if (!ZMD_GetNode(image, ZMD_NodeOperand(c.w0), &target)) {
+    if (!ZMD_GetNode(image, ZMD_NodeOperand(c.w0), &target) || ZMD_DecodeCase(image, c, strings, &decoded) != ZMD_OK) {
         return ZMD_ERROR;
     }
-    out->target = ZMD_NodeOperand(c.w0);
-    if (kind == ZMD_KIND_CASE_DEFAULT) {
-        return ZMD_OK;
+    out->target = decoded.target;
+    if (decoded.kind != ZMD_KIND_CASE_DEFAULT) {
+        out->low = decoded.low;
+        out->high = decoded.high;
+        out->text = decoded.text;
+        out->length = decoded.length;
     }
-    if (strings) {
-        ZMD_Node str;
-        if (kind != ZMD_KIND_CASE_STRING || !ZMD_GetNode(image, c.w1, &str) ||
-            ZMD_NodeKindOf(str.w0) != ZMD_KIND_BYTES) {
-            return ZMD_ERROR;
-        }
-        const uint64_t offset = ZMD_NodeOperand(str.w0);
-        const uint32_t length = ZMD_NodeLow(str.w1);
-        if (!image->caseStringPool || offset + length > image->counts.caseStringPool) {
-            return ZMD_ERROR;
-        }
-        out->text = image->caseStringPool + offset;
-        out->length = length;
-        return ZMD_OK;
-    }
-    if (kind == ZMD_KIND_CASE_EQUAL) {
-        out->low = out->high = static_cast<int32_t>(c.w1);
-        return ZMD_OK;
-    }
-    if (kind == ZMD_KIND_CASE_RANGE) {
-        const uint64_t at = c.w1;
-        if (!image->int32Pool || at + 1 >= image->counts.int32Pool) {
-            return ZMD_ERROR;
-        }
-        out->low = image->int32Pool[at];
-        out->high = image->int32Pool[at + 1];
-        return ZMD_OK;
-    }
-    return ZMD_ERROR;
+    return ZMD_OK;
 }
 
 int32_t Visit(const ZMD_ImageView *image, uint32_t index, const ZMD_TreeVisitor &v, unsigned depth)
