@@ -5,9 +5,6 @@
 
 namespace {
 
-const int kDatabaseNumbers[30] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  12,  13,  14,
-                                  15, 16, 17, 18, 20, 21, 22, 24, 25, 26, 27, 100, 101, 102, 128};
-
 kzfile::Table table(uint32_t tag, uint16_t id, kzfile::Bytes body, bool listed = true)
 {
     kzfile::Table t;
@@ -53,12 +50,12 @@ kzfile::Bytes benchCalibrationFile(size_t totalBytes)
         ids.push_back(1200 + i);
     }
     // Each table database names a share of the ids, in three layouts.
-    for (int n = 0; n < 30; ++n) {
+    for (int n = 0; n < DB_DATABASE_COUNT; ++n) {
         std::vector<int32_t> named;
-        for (size_t i = static_cast<size_t>(n); i < ids.size(); i += 30) {
+        for (size_t i = static_cast<size_t>(n); i < ids.size(); i += DB_DATABASE_COUNT) {
             named.push_back(ids[i]);
         }
-        fileDesc.tables.push_back(table(kzfile::kTagKzdb, static_cast<uint16_t>(1000 + kDatabaseNumbers[n]),
+        fileDesc.tables.push_back(table(kzfile::kTagKzdb, static_cast<uint16_t>(DB_ID_BASE + kDatabaseNumbers[n]),
                                         kzfile::kzdbBody(n % 3, named, static_cast<uint32_t>(n + 1))));
     }
     for (size_t i = 0; i < ids.size(); ++i) {

@@ -8,7 +8,7 @@
 #include "cal_context.h"
 #include "cal_types.h"
 #include "curve_update.h"
-#include "kzfile.h"
+#include "kz_read.h"
 #include "table_fixture.h"
 
 namespace {

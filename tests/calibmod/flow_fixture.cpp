@@ -90,12 +90,10 @@ Bytes expectedCopy(const Bytes &source, const int16_t ids[4])
         return out;
     }
     // The KZHT tables that the 30 table databases name, each once.
-    static const int kNumbers[30] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  12,  13,  14,
-                                     15, 16, 17, 18, 20, 21, 22, 24, 25, 26, 27, 100, 101, 102, 128};
     std::vector<int32_t> named;
     std::set<int32_t> seen;
-    for (int n : kNumbers) {
-        const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzdb, static_cast<uint16_t>(1000 + n));
+    for (int n : kDatabaseNumbers) {
+        const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzdb, static_cast<uint16_t>(DB_ID_BASE + n));
         if (!e) {
             continue;
         }

@@ -11,7 +11,7 @@
 #include "cal_platform.h"
 #include "calibmod.h"
 #include "fake_platform.h"
-#include "kzfile.h"
+#include "kz_read.h"
 #include "temp_dir.h"
 
 // A calibration data file with KZDB tables of the three layouts naming plain

@@ -1,7 +1,7 @@
 // The calibration data file writer and reader used by tests and tools.
 #include <gtest/gtest.h>
 
-#include "kzfile.h"
+#include "kz_read.h"
 
 namespace {
 

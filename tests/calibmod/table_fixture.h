@@ -13,7 +13,7 @@
 
 #include "cal_context.h"
 #include "fake_platform.h"
-#include "kzfile.h"
+#include "kz_read.h"
 #include "temp_dir.h"
 
 class TableTest : public ::testing::Test {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "calibmod.h"
-#include "kzfile.h"
 #include "list_view.h"
 
 namespace cli {
@@ -35,7 +34,7 @@ void printEscaped(const char *format, ...) __attribute__((format(printf, 1, 2)))
 
 // Reads a whole input file ("-": standard input); false with "cannot read
 // PATH: reason" when it cannot. Both FILE and SOURCE may not be "-".
-bool readInput(const std::string &path, kzfile::Bytes *bytes, std::string *error);
+bool readInput(const std::string &path, std::vector<uint8_t> *bytes, std::string *error);
 
 // Writes an output file ("-": standard output) complete or not at all; on
 // failure says why on stderr and returns false.

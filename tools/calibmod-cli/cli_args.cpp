@@ -32,7 +32,7 @@ void printEscaped(const char *format, ...)
     std::fputs(ToolEscapeLines(text).c_str(), stdout);
 }
 
-bool readInput(const std::string &path, kzfile::Bytes *bytes, std::string *error)
+bool readInput(const std::string &path, std::vector<uint8_t> *bytes, std::string *error)
 {
     std::string text;
     if (!ToolReadInput(path, &text, error)) {

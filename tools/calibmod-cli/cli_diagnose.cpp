@@ -1,25 +1,21 @@
 // calibmod-cli calibrate: finding on disk what made a call answer
 // CAL_ERR_FILE. The module answers the code alone; this looks at the source
-// file, both directories and the list file the way the module opens them
-// (no symbolic link followed, regular files only) and names what stands in
-// the way.
+// file, both directories and the list file through the module's own file
+// layer, the source's tables through its inspection layer, and names what
+// stands in the way.
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <set>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cal_types.h"
 #include "cli.h"
-#include "kzfile.h"
+#include "data_view.h"
+#include "inspect_dir.h"
 
 namespace cli {
 
 namespace {
-
-const int kDatabaseNumbers[30] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  12,  13,  14,
-                                  15, 16, 17, 18, 20, 21, 22, 24, 25, 26, 27, 100, 101, 102, 128};
 
 std::string reason()
 {
@@ -49,74 +45,65 @@ bool checkDirectory(const char *what, const std::string &dir, bool write, std::v
     return true;
 }
 
-// A file as the module opens it: false with a sentence when it cannot.
-bool checkFile(const char *what, const std::string &path, int flags, bool mustExist, std::vector<std::string> *out)
+// A file as the module opens it (fileOpenOrAbsent in the given mode): false
+// with a sentence when it cannot.
+bool checkFile(const char *what, const std::string &dir, const std::string &name, int16_t mode, bool mustExist,
+               std::vector<std::string> *out)
 {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT && !mustExist) {
-            return true;
+    const std::string path = dir + "/" + name;
+    std::basic_string<KZ_WCHAR> wide = wideDir(dir);
+    FileRef f;
+    fileInit(&f, nullptr);
+    fileAssign(&f, wide.c_str(), name.c_str());
+    int16_t rc = fileOpenOrAbsent(&f, mode);
+    int32_t size = rc == CAL_OK ? fileSize(&f) : 0;
+    fileClose(&f);
+    if (rc == CAL_ERR_OPEN && !mustExist) {
+        return true;
+    }
+    if (rc != CAL_OK) {
+        std::string why = unreadableWhy(dir, name);
+        if (mode == CAL_MODE_READ_WRITE && access(path.c_str(), W_OK) != 0 && errno != ENOENT) {
+            why = reason();
         }
-        out->push_back(std::string("the ") + what + " " + path + " cannot be opened: " + reason());
-        return false;
-    }
-    if (S_ISLNK(st.st_mode)) {
-        out->push_back(std::string("the ") + what + " " + path + " is a symbolic link, which the module never follows");
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        out->push_back(std::string("the ") + what + " " + path + " is not a regular file");
-        return false;
-    }
-    int fd = open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
         out->push_back(std::string("the ") + what + " " + path + " cannot be opened" +
-                       ((flags & O_ACCMODE) == O_RDWR ? " for writing: " : ": ") + reason());
+                       (mode == CAL_MODE_READ_WRITE ? " for writing: " : ": ") + why);
         return false;
     }
-    close(fd);
-    if (mustExist && st.st_size == 0) {
+    if (mustExist && size == 0) {
         out->push_back(std::string("the ") + what + " " + path + " is empty");
         return false;
     }
     return true;
 }
 
-// What in the source's contents makes the table update fail.
-void checkSourceContents(const std::string &path, std::vector<std::string> *out)
+// What in the source's contents makes the table update fail: the first
+// table the update meets that is missing or malformed.
+void checkSourceContents(const std::string &dir, const std::string &name, std::vector<std::string> *out)
 {
-    kzfile::Bytes b;
-    std::string error;
-    if (!kzfile::readFile(path, &b, &error)) {
-        out->push_back(error);
+    const std::string path = dir + "/" + name;
+    DataView view = dataViewOfFile(dir, name);
+    if (view.rc == CAL_FAIL) {
+        out->push_back("the source file " + path + " is not a calibration data file: too short for a header (" +
+                       std::to_string(view.head.size) + " bytes)");
         return;
     }
-    kzfile::FileInfo info;
-    if (!kzfile::inspect(b, &info, &error)) {
-        out->push_back("the source file " + path + " is not a calibration data file: " + error);
+    if (view.rc != CAL_OK) {
+        out->push_back("the source file " + path + " cannot be read whole");
         return;
     }
-    std::set<int32_t> named;
-    for (int n : kDatabaseNumbers) {
-        const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzdb, static_cast<uint16_t>(1000 + n));
-        if (!e) {
-            continue;
+    for (const InspectKzht &t : view.kzht) {
+        if (!t.named) {
+            break;
         }
-        kzfile::KzdbInfo k = kzfile::inspectKzdb(b, *e);
-        if (k.recordsOk) {
-            named.insert(k.kzhtIds.begin(), k.kzhtIds.end());
-        }
-    }
-    for (int32_t t : named) {
-        const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzht, static_cast<uint16_t>(t & 0xFFFF));
-        if (!e) {
+        if (t.state == INSPECT_TABLE_ABSENT) {
             out->push_back("the table update fails on the copy of " + path + ": its KZDB tables name KZHT table " +
-                           std::to_string(t) + ", which is not in the file");
+                           std::to_string(t.tableId) + ", which is not in the file");
             return;
         }
-        if (!e->sizeOk || !kzfile::inspectKzht(b, *e).wellFormed) {
-            out->push_back("the table update fails on the copy of " + path + ": KZHT table " + std::to_string(t) +
-                           " is malformed (see calibmod-cli inspect " + path + ")");
+        if (t.state == INSPECT_TABLE_DAMAGED || (t.state == INSPECT_TABLE_MALFORMED && t.hasBuiltIn)) {
+            out->push_back("the table update fails on the copy of " + path + ": KZHT table " +
+                           std::to_string(t.tableId) + " is malformed (see calibmod-cli inspect " + path + ")");
             return;
         }
     }
@@ -128,21 +115,21 @@ std::vector<std::string> explainFileError(const std::string &sourceDir, const st
                                           const std::string &calibDir, const std::string &listName)
 {
     std::vector<std::string> out;
-    const std::string sourcePath = sourceDir + "/" + source;
     if (checkDirectory("source directory", sourceDir, false, &out) &&
-        checkFile("source file", sourcePath, O_RDONLY, true, &out)) {
-        checkSourceContents(sourcePath, &out);
+        checkFile("source file", sourceDir, source, CAL_MODE_READ_SOURCE, true, &out)) {
+        checkSourceContents(sourceDir, source, &out);
     }
     if (checkDirectory("calibration directory", calibDir, true, &out)) {
-        checkFile("list file", calibDir + "/" + listName, O_RDWR, false, &out);
-        int fd = open(calibDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-                out.push_back("another call holds the calibration directory " + calibDir +
-                              " (a call waits at most 10 s for it)");
-            }
-            close(fd);
+        checkFile("list file", calibDir, listName, CAL_MODE_READ_WRITE, false, &out);
+        // The directory was reached and read above: a lock that cannot be
+        // had at once is held by another call.
+        std::basic_string<KZ_WCHAR> wide = wideDir(calibDir);
+        CalHandle token = nullptr;
+        if (inspectDirLock(nullptr, wide.c_str(), 0, &token) != CAL_OK) {
+            out.push_back("another call holds the calibration directory " + calibDir + " (a call waits at most " +
+                          std::to_string(CAL_LOCK_WAIT_MS / 1000) + " s for it)");
         }
+        inspectDirUnlock(nullptr, token);
     }
     if (out.empty()) {
         out.push_back("nothing found on disk that stands in the way; the file system may have failed a read or "

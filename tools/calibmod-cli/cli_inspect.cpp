@@ -5,7 +5,7 @@
 #include "args.h"
 #include "cli.h"
 #include "tool_io.h"
-#include "inspect_model.h"
+#include "inspect_report.h"
 #include "json_out.h"
 
 namespace cli {
@@ -45,7 +45,7 @@ const ArgDef kOptions[] = {
 
 const int kTellingRows[13] = {0, 1, 2, 16, 32, 64, 96, 128, 160, 192, 224, 254, 255};
 
-std::string row(const kzfile::Curve &c)
+std::string row(const CurveValues &c)
 {
     std::string out;
     for (int k : kTellingRows) {
@@ -54,10 +54,10 @@ std::string row(const kzfile::Curve &c)
     return out;
 }
 
-void printDirectory(const char *name, const kzfile::DirectoryInfo &d)
+void printDirectory(const char *name, const DirectoryView &d)
 {
     printEscaped("%s directory at %u: ", name, d.position);
-    if (d.count < 0 || !d.entriesOk) {
+    if (d.damaged) {
         printEscaped("%d entries, damaged (entries beyond the end of the file)\n", d.count);
     } else {
         printEscaped("%d entries\n", d.count);
@@ -72,12 +72,13 @@ void printKzht(const KzhtView &v, bool curves, bool compare)
         return;
     }
     if (!v.sizeOk) {
-        printEscaped("damaged: size word or body beyond the end of the file\n");
+        printEscaped("damaged: its directory, size word or body lies beyond the end of the file%s\n",
+                     v.updateFails ? "" : " (never updated)");
         return;
     }
     if (!v.wellFormed) {
-        printEscaped("%s, %d bytes, malformed: the module's update fails on it\n", v.tagged ? "tagged" : "plain",
-                     v.bytes);
+        printEscaped("%s, %d bytes, malformed: %s\n", v.tagged ? "tagged" : "plain", v.bytes,
+                     v.updateFails ? "the module's update fails on it" : "the module's update never reads its curves");
         return;
     }
     if (v.tagged) {
@@ -115,21 +116,19 @@ void printKzht(const KzhtView &v, bool curves, bool compare)
     }
 }
 
-void printText(const InspectModel &m, bool curves)
+void printText(const InspectReport &m, bool curves)
 {
-    const kzfile::FileInfo &info = m.info;
     printEscaped("file: %s (%zu bytes)\n", m.path.c_str(), m.size);
-    printEscaped("header: identification block at %u, KZDB directory at %u, KZHT directory at %u%s\n",
-                 info.identPosition, info.kzdbDirPosition, info.kzhtDirPosition,
-                 info.kzdbDirPosition == info.kzhtDirPosition ? " (one shared directory)" : "");
-    if (info.identOk) {
-        printEscaped("identification: \"%s\" (%zu bytes)\n", info.ident.c_str(), info.ident.size());
+    printEscaped("header: identification block at %u, KZDB directory at %u, KZHT directory at %u%s\n", m.identPosition,
+                 m.kzdbDir.position, m.kzhtDir.position, m.shared ? " (one shared directory)" : "");
+    if (m.identReadable) {
+        printEscaped("identification: \"%s\" (%zu bytes)\n", m.ident.c_str(), m.ident.size());
     } else {
         printEscaped("identification: unreadable (a copy of this file is never current)\n");
     }
-    printDirectory("KZDB", info.kzdbDir);
-    if (info.kzdbDirPosition != info.kzhtDirPosition) {
-        printDirectory("KZHT", info.kzhtDir);
+    printDirectory("KZDB", m.kzdbDir);
+    if (!m.shared) {
+        printDirectory("KZHT", m.kzhtDir);
     }
     printEscaped("KZDB tables (the 30 table databases the module reads):\n");
     for (const KzdbView &k : m.kzdb) {
@@ -165,42 +164,41 @@ void printText(const InspectModel &m, bool curves)
     }
 }
 
-void jsonDirectory(Json &j, const char *kind, const kzfile::DirectoryInfo &d)
+void jsonDirectory(Json &j, const char *kind, const DirectoryView &d)
 {
     jsonBeginObject(j);
     jsonField(j, "kind", kind);
     jsonField(j, "position", static_cast<int64_t>(d.position));
     jsonField(j, "count", static_cast<int64_t>(d.count));
-    jsonFlag(j, "damaged", d.count < 0 || !d.entriesOk);
+    jsonFlag(j, "damaged", d.damaged);
     jsonEndObject(j);
 }
 
-void printJson(const InspectModel &m, bool curves)
+void printJson(const InspectReport &m, bool curves)
 {
-    const kzfile::FileInfo &info = m.info;
     Json j;
     jsonBeginObject(j);
     jsonField(j, "file", m.path);
     jsonField(j, "size", static_cast<int64_t>(m.size));
     jsonKey(j, "header");
     jsonBeginObject(j);
-    jsonField(j, "ident_position", static_cast<int64_t>(info.identPosition));
-    jsonField(j, "kzdb_directory_position", static_cast<int64_t>(info.kzdbDirPosition));
-    jsonField(j, "kzht_directory_position", static_cast<int64_t>(info.kzhtDirPosition));
-    jsonFlag(j, "shared_directory", info.kzdbDirPosition == info.kzhtDirPosition);
+    jsonField(j, "ident_position", static_cast<int64_t>(m.identPosition));
+    jsonField(j, "kzdb_directory_position", static_cast<int64_t>(m.kzdbDir.position));
+    jsonField(j, "kzht_directory_position", static_cast<int64_t>(m.kzhtDir.position));
+    jsonFlag(j, "shared_directory", m.shared);
     jsonEndObject(j);
     jsonKey(j, "ident");
     jsonBeginObject(j);
-    jsonFlag(j, "readable", info.identOk);
-    jsonField(j, "text", info.ident);
+    jsonFlag(j, "readable", m.identReadable);
+    jsonField(j, "text", m.ident);
     jsonKey(j, "bytes");
-    jsonBytes(j, info.ident);
+    jsonBytes(j, m.ident);
     jsonEndObject(j);
     jsonKey(j, "directories");
     jsonBeginArray(j);
-    jsonDirectory(j, "kzdb", info.kzdbDir);
-    if (info.kzdbDirPosition != info.kzhtDirPosition) {
-        jsonDirectory(j, "kzht", info.kzhtDir);
+    jsonDirectory(j, "kzdb", m.kzdbDir);
+    if (!m.shared) {
+        jsonDirectory(j, "kzht", m.kzhtDir);
     }
     jsonEndArray(j);
     jsonKey(j, "kzdb_tables");
@@ -301,7 +299,7 @@ int cmdInspect(const std::vector<std::string> &args)
     const bool haveAgainst = ArgsLast(p, "--against", &against);
     const bool curves = ArgsHas(p, "--curves"), json = ArgsHas(p, "--json");
 
-    kzfile::Bytes file, source;
+    std::vector<uint8_t> file, source;
     if (ToolIsStdio(path) && haveAgainst && ToolIsStdio(against)) {
         return usageError("inspect", "FILE and SOURCE cannot both be standard input");
     }
@@ -309,12 +307,16 @@ int cmdInspect(const std::vector<std::string> &args)
         std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
         return kUsage;
     }
-    kzfile::FileInfo info;
-    if (!kzfile::inspect(file, &info, &error) || !(error = notADataFile(file, info)).empty()) {
+    DataView view = dataViewOf(file);
+    if (view.rc != CAL_OK && view.rc != CAL_FAIL) {
+        std::fprintf(stderr, "calibmod-cli: %s: cannot be walked: %s\n", path.c_str(), resultCodeName(view.rc));
+        return kUsage;
+    }
+    if (!(error = notADataFile(view, file.size())).empty()) {
         std::fprintf(stderr, "calibmod-cli: %s: not a calibration data file: %s\n", path.c_str(), error.c_str());
         return kFailed;
     }
-    InspectModel m = inspectModel(path, file, info, haveAgainst ? against : "", haveAgainst ? &source : nullptr);
+    InspectReport m = inspectReport(path, file, view, haveAgainst ? against : "", haveAgainst ? &source : nullptr);
     if (json) {
         printJson(m, curves);
     } else {

@@ -8,7 +8,6 @@
 #include "cli.h"
 #include "tool_io.h"
 #include "curve_set.h"
-#include "kzfile.h"
 #include "svg_plot.h"
 
 namespace cli {
@@ -99,7 +98,7 @@ int cmdPlot(const std::vector<std::string> &args)
         title = "Built-in correction curves of calibmod (every table, adjustment ids -3 and 3)";
     } else {
         const std::string &path = p.positionals[0];
-        kzfile::Bytes file, source;
+        std::vector<uint8_t> file, source;
         if (ToolIsStdio(path) && haveAgainst && ToolIsStdio(against)) {
             return usageError("plot", "FILE and SOURCE cannot both be standard input");
         }
@@ -107,12 +106,17 @@ int cmdPlot(const std::vector<std::string> &args)
             std::fprintf(stderr, "calibmod-cli: %s\n", error.c_str());
             return kUsage;
         }
-        kzfile::FileInfo info;
-        if (!kzfile::inspect(file, &info, &error)) {
-            std::fprintf(stderr, "calibmod-cli: %s: not a calibration data file: %s\n", path.c_str(), error.c_str());
+        DataView view = dataViewOf(file);
+        if (view.rc == CAL_FAIL) {
+            std::fprintf(stderr, "calibmod-cli: %s: not a calibration data file: too short for a header (%zu bytes)\n",
+                         path.c_str(), file.size());
             return kFailed;
         }
-        curves = fileCurves(file, haveAgainst ? &source : nullptr);
+        DataView sourceView;
+        if (haveAgainst) {
+            sourceView = dataViewOf(source);
+        }
+        curves = fileCurves(view, haveAgainst ? &sourceView : nullptr);
         title = "Correction curves of " + path + (haveAgainst ? " (dashed: " + against + ")" : "");
     }
     if (haveTable) {

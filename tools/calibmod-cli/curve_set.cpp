@@ -2,7 +2,7 @@
 #include "curve_set.h"
 
 #include <algorithm>
-#include <set>
+#include <map>
 
 #include "builtin_curves.h"
 
@@ -10,59 +10,54 @@ namespace cli {
 
 namespace {
 
-// The curves of one KZHT table, as kzfile locates them.
-void addTable(const kzfile::Bytes &file, const kzfile::EntryInfo &e, const kzfile::Bytes *source,
-              std::vector<LabelledCurve> *out)
+// The well-formed KZHT tables of a walk in directory order, each once.
+std::vector<const InspectKzht *> byDirectory(const DataView &view)
 {
-    kzfile::KzhtInfo h = kzfile::inspectKzht(file, e);
-    if (!e.sizeOk || !h.wellFormed) {
-        return;
-    }
-    kzfile::FileInfo sourceInfo;
-    kzfile::KzhtInfo sourceTable{};
-    bool haveSource = false;
-    if (source && kzfile::inspect(*source, &sourceInfo, nullptr)) {
-        const kzfile::EntryInfo *se = kzfile::findTable(sourceInfo, kzfile::kTagKzht, e.id);
-        if (se && se->sizeOk) {
-            sourceTable = kzfile::inspectKzht(*source, *se);
-            haveSource = sourceTable.wellFormed;
+    std::map<int32_t, const InspectKzht *> at;
+    for (const InspectKzht &t : view.kzht) {
+        if (t.state == INSPECT_TABLE_READ && t.entryIndex >= 0) {
+            at.insert({t.entryIndex, &t});
         }
     }
-    for (const kzfile::CurveInfo &c : h.curves) {
-        LabelledCurve lc;
-        lc.tableId = e.id;
-        lc.slot = c.slot;
-        lc.values = kzfile::curveAt(file, c.offset);
-        lc.adjustId = matchBuiltIn(e.id, c.slot, lc.values, &lc.otherAdjustId);
-        if (haveSource) {
-            for (const kzfile::CurveInfo &sc : sourceTable.curves) {
-                if (sc.slot != c.slot) {
-                    continue;
-                }
-                lc.hasSource = true;
-                lc.source = kzfile::curveAt(*source, sc.offset);
-                break;
-            }
-        }
-        out->push_back(lc);
+    std::vector<const InspectKzht *> out;
+    for (const auto &e : at) {
+        out.push_back(e.second);
     }
+    return out;
 }
 
 } // namespace
 
-std::vector<LabelledCurve> fileCurves(const kzfile::Bytes &file, const kzfile::Bytes *source)
+std::vector<LabelledCurve> fileCurves(const DataView &file, const DataView *source)
 {
     std::vector<LabelledCurve> out;
-    kzfile::FileInfo info;
-    if (!kzfile::inspect(file, &info, nullptr)) {
-        return out;
+    std::vector<const InspectKzht *> sourceTables;
+    if (source) {
+        sourceTables = byDirectory(*source);
     }
-    std::set<uint16_t> seen;
-    for (const kzfile::EntryInfo &e : info.kzhtDir.entries) {
-        if (e.tag != kzfile::kTagKzht || !seen.insert(e.id).second) {
-            continue;
+    for (const InspectKzht *t : byDirectory(file)) {
+        const InspectKzht *was = nullptr;
+        for (const InspectKzht *s : sourceTables) {
+            if (s->id == t->id) {
+                was = s;
+                break;
+            }
         }
-        addTable(file, e, source, &out);
+        for (int16_t i = 0; i < t->curveCount; ++i) {
+            const InspectCurve &c = t->curves[i];
+            LabelledCurve lc;
+            lc.tableId = t->id;
+            lc.slot = c.slot;
+            lc.values.assign(c.values, c.values + INSPECT_CURVE_ENTRIES);
+            lc.adjustId = matchBuiltIn(t->id, c.slot, lc.values, &lc.otherAdjustId);
+            for (int16_t k = 0; was && k < was->curveCount && !lc.hasSource; ++k) {
+                if (was->curves[k].slot == c.slot) {
+                    lc.hasSource = true;
+                    lc.source.assign(was->curves[k].values, was->curves[k].values + INSPECT_CURVE_ENTRIES);
+                }
+            }
+            out.push_back(lc);
+        }
     }
     return out;
 }
@@ -92,7 +87,7 @@ std::vector<LabelledCurve> builtInCurves()
     return out;
 }
 
-int matchBuiltIn(int32_t tableId, int32_t curveNumber, const kzfile::Curve &values, int *other)
+int matchBuiltIn(int32_t tableId, int32_t curveNumber, const CurveValues &values, int *other)
 {
     if (other) {
         *other = kNoAdjustId;

@@ -3,12 +3,12 @@
 
 #include <algorithm>
 
+#include "table_db.h"
+
 namespace sample {
 
 namespace {
 
-const int kDatabaseNumbers[30] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,  12,  13,  14,
-                                  15, 16, 17, 18, 20, 21, 22, 24, 25, 26, 27, 100, 101, 102, 128};
 const uint16_t kBuiltIn[9] = {1201, 1203, 1204, 1206, 1207, 1208, 1209, 1217, 1218};
 const uint16_t kWithout[4] = {1202, 1205, 1300, 1400};
 const uint32_t kFillerTag = 12;       // a table kind the module never asks for
@@ -104,12 +104,12 @@ kzfile::Bytes build(const Options &options)
     // (several times in a small sample), each database at least twice.
     const size_t perDatabase = std::max<size_t>(2, (ids.size() + 29) / 30 + 1);
     size_t next = 0;
-    for (int j = 0; j < 30; ++j) {
+    for (int j = 0; j < DB_DATABASE_COUNT; ++j) {
         std::vector<int32_t> named;
         for (size_t r = 0; r < perDatabase + static_cast<size_t>(j % 3); ++r) {
             named.push_back(ids[next++ % ids.size()]);
         }
-        fileDesc.tables.push_back(table(kzfile::kTagKzdb, static_cast<uint16_t>(1000 + kDatabaseNumbers[j]),
+        fileDesc.tables.push_back(table(kzfile::kTagKzdb, static_cast<uint16_t>(DB_ID_BASE + kDatabaseNumbers[j]),
                                         kzfile::kzdbBody(j % 3, named, static_cast<uint32_t>(j + 1))));
     }
     for (uint16_t id : ids) {

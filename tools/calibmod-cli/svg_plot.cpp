@@ -45,7 +45,7 @@ std::string num(double v)
     return buf;
 }
 
-std::string pathData(const kzfile::Curve &c)
+std::string pathData(const CurveValues &c)
 {
     std::string d;
     for (size_t k = 0; k < c.size(); ++k) {
@@ -108,7 +108,7 @@ void drawFrame(std::string &s, int x, int y)
          ")\">output</text>\n</g>\n";
 }
 
-std::string pathElement(const LabelledCurve &c, const kzfile::Curve &values, const char *colour, const char *role,
+std::string pathElement(const LabelledCurve &c, const CurveValues &values, const char *colour, const char *role,
                         bool dashed)
 {
     std::string s = "<path data-table=\"" + std::to_string(c.tableId) + "\" data-slot=\"" + std::to_string(c.slot) +
@@ -220,11 +220,11 @@ std::string plotSvg(const std::string &title, const std::vector<LabelledCurve> &
 std::string plotCsv(const std::vector<LabelledCurve> &curves, CurveRole role)
 {
     std::string s = "table,slot,adjust_id,role";
-    for (int k = 0; k < kzfile::kCurveEntries; ++k) {
+    for (int k = 0; k < INSPECT_CURVE_ENTRIES; ++k) {
         s += ",e" + std::to_string(k);
     }
     s += "\n";
-    auto line = [&s](const LabelledCurve &c, const kzfile::Curve &v, const char *r) {
+    auto line = [&s](const LabelledCurve &c, const CurveValues &v, const char *r) {
         s += std::to_string(c.tableId) + "," + std::to_string(c.slot) + "," + idAttr(c.adjustId) + "," + r;
         for (int16_t e : v) {
             s += "," + std::to_string(e);

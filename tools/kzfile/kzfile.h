@@ -1,5 +1,7 @@
-// kzfile: writing and reading calibration data files, for tests, samples and
-// the command-line tools. Not part of the shipped library.
+// kzfile: writing calibration data files, for tests, samples and the
+// command-line tools. Not part of the shipped library; the format's numbers
+// come from the module's table headers. Files are read through the module's
+// inspection layer.
 //
 // A file is laid out as: the 24-byte header, the identification block, the
 // directories (one shared, or a KZDB and a KZHT directory) and the tables,
@@ -13,18 +15,22 @@
 #include <string>
 #include <vector>
 
+#include "table_db.h"
+#include "table_file.h"
+#include "tagged_body.h"
+
 namespace kzfile {
 
 typedef std::vector<uint8_t> Bytes;
 typedef std::vector<int16_t> Curve; // 256 entries
 
-const uint32_t kTagKzdb = 8;
-const uint32_t kTagKzht = 20;
-const uint32_t kTaggedMagic = 0x50178516u;
-const uint32_t kCurveDescriptor = 0x44000100u;
-const int kCurveEntries = 256;
-const int kCurveBytes = 512;
-const int kPlaneItemSize = 64;
+const uint32_t kTagKzdb = TABLE_KIND_KZDB;
+const uint32_t kTagKzht = TABLE_KIND_KZHT;
+const uint32_t kTaggedMagic = TAGGED_BLOCK_MAGIC;
+const uint32_t kCurveDescriptor = CURVE_DESCRIPTOR;
+const int kCurveBytes = CURVE_BYTES;
+const int kCurveEntries = CURVE_BYTES / 2;
+const int kPlaneItemSize = TAGGED_PLANE_SIZE;
 
 // Little-endian access to a byte buffer.
 void putU16(Bytes &b, size_t at, uint16_t v);
@@ -64,9 +70,9 @@ struct TaggedItem {
 struct TaggedPlane {
     int32_t slot;
     Curve curve;
-    uint32_t slotTag = 0xF8000000u;         // top byte must be 0xF8
-    uint32_t descriptor = kCurveDescriptor; // must equal kCurveDescriptor
-    int32_t curveOffset = kPlaneItemSize;   // curve position written in the item
+    uint32_t slotTag = static_cast<uint32_t>(ITEM_PLANE_COUNT) << 24; // top byte must be ITEM_PLANE_COUNT
+    uint32_t descriptor = kCurveDescriptor;                           // must equal kCurveDescriptor
+    int32_t curveOffset = kPlaneItemSize;                             // curve position written in the item
 };
 // The standard items for planes: 0xF8 = planes.size(), 0x9A, one 0xDC per plane.
 std::vector<TaggedItem> standardItems(size_t planes);
@@ -108,64 +114,6 @@ struct FileDesc {
 Bytes buildFile(const FileDesc &fileDesc);
 bool writeFile(const std::string &path, const Bytes &bytes, std::string *error);
 bool readFile(const std::string &path, Bytes *bytes, std::string *error);
-
-// ---- Reading --------------------------------------------------------------
-
-struct EntryInfo {
-    uint32_t tag;
-    uint16_t id;
-    uint32_t position;
-    bool sizeOk; // size word and body lie inside the file
-    int32_t bodySize;
-    uint32_t bodyOffset; // position + 4
-};
-
-struct DirectoryInfo {
-    uint32_t position;
-    int32_t count;
-    bool entriesOk; // all entries lie inside the file
-    std::vector<EntryInfo> entries;
-};
-
-struct CurveInfo {
-    uint32_t offset; // from the start of the file
-    int32_t slot;    // tagged: the plane item's slot; plain: the curve index
-};
-
-struct KzhtInfo {
-    bool tagged;
-    bool wellFormed; // tagged: items, planes and curves inside the body and valid
-    int32_t itemCount;
-    int32_t planeCount;
-    std::vector<CurveInfo> curves; // plain: every whole 512 bytes; tagged: each plane's curve
-};
-
-struct KzdbInfo {
-    int layout;
-    int32_t count;
-    bool recordsOk; // the records fit the body
-    std::vector<int32_t> kzhtIds;
-};
-
-struct FileInfo {
-    uint32_t identPosition, kzdbDirPosition, kzhtDirPosition;
-    bool identOk;
-    std::string ident;
-    DirectoryInfo kzdbDir, kzhtDir;
-};
-
-// Parses what a file holds; never reads past its end. False (with a reason)
-// only when the header itself is missing.
-bool inspect(const Bytes &file, FileInfo *info, std::string *error);
-// The table of a kind and id as the module finds it (first matching entry in
-// the kind's directory), or null.
-const EntryInfo *findTable(const FileInfo &info, uint32_t tag, uint16_t id);
-KzdbInfo inspectKzdb(const Bytes &file, const EntryInfo &e);
-KzhtInfo inspectKzht(const Bytes &file, const EntryInfo &e);
-// The 256 entries at a file offset (little-endian unless bigEndian).
-Curve curveAt(const Bytes &file, size_t offset, bool bigEndian = false);
-// A readable listing of everything above.
-std::string describe(const Bytes &file);
 
 } // namespace kzfile
 

@@ -59,16 +59,7 @@ void appendU32(Bytes &b, uint32_t v)
 
 int kzdbRecordSize(int layout)
 {
-    switch (layout) {
-    case 0:
-        return 164;
-    case 1:
-        return 296;
-    case 2:
-        return 300;
-    default:
-        return 0;
-    }
+    return layout < 0 || layout > 0x7FFF ? 0 : dbRecordSize(static_cast<int16_t>(layout));
 }
 
 Bytes kzdbBody(int layout, const std::vector<int32_t> &kzhtIds, uint32_t seed, uint32_t word2, bool bigEndian)
@@ -133,10 +124,10 @@ Bytes plainBody(const std::vector<Curve> &curves, bool bigEndian)
 std::vector<TaggedItem> standardItems(size_t planes)
 {
     std::vector<TaggedItem> items;
-    items.push_back({0xF8, static_cast<uint32_t>(planes)});
-    items.push_back({0x9A, 0x12345678u});
+    items.push_back({ITEM_PLANE_COUNT, static_cast<uint32_t>(planes)});
+    items.push_back({ITEM_SKIP, 0x12345678u});
     for (size_t i = 0; i < planes; ++i) {
-        items.push_back({0xDC, 0, static_cast<int>(i)});
+        items.push_back({ITEM_PLANE, 0, static_cast<int>(i)});
     }
     return items;
 }
@@ -155,7 +146,7 @@ Bytes taggedBody(const std::vector<TaggedItem> &items, const std::vector<TaggedP
     putU32(b, 12, 0x5A5A5A5Au);
     for (size_t i = 0; i < items.size(); ++i) {
         uint32_t value = items[i].value;
-        if (items[i].tag == 0xDC && items[i].planeRef >= 0) {
+        if (items[i].tag == ITEM_PLANE && items[i].planeRef >= 0) {
             value = static_cast<uint32_t>(taggedPlaneOffset(items.size(), static_cast<size_t>(items[i].planeRef)));
         }
         // The low 24 bits of a tag word are not read; fill them.

@@ -13,7 +13,7 @@
 
 #include "cal_platform.h"
 #include "calibmod.h"
-#include "kzfile.h"
+#include "kz_read.h"
 
 // The four numbers that key a list entry.
 struct CalKey {

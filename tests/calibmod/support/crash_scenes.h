@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cal_harness.h"
-#include "kzfile.h"
+#include "kz_read.h"
 #include "temp_dir.h"
 
 // A request for key (list, p1, p2, p3) with the idSet-th id set of

@@ -150,7 +150,7 @@ std::vector<Element> paths(const std::string &svg)
     return out;
 }
 
-void expectCurve(const Element &path, const cli::LabelledCurve &c, const kzfile::Curve &values)
+void expectCurve(const Element &path, const cli::LabelledCurve &c, const cli::CurveValues &values)
 {
     EXPECT_EQ(path.attributes.at("data-table"), std::to_string(c.tableId));
     EXPECT_EQ(path.attributes.at("data-slot"), std::to_string(c.slot));
@@ -179,16 +179,19 @@ TEST(Plot, CopyAgainstSourceHasOnePathPerCurveAndOnePerSourceCurve)
     // A copy whose table 1201 slot 0 holds the built-in curve of id -3.
     std::vector<cli::LabelledCurve> builtin = cli::builtInCurves();
     kzfile::Bytes copy = source;
-    kzfile::FileInfo info;
-    ASSERT_TRUE(kzfile::inspect(copy, &info, nullptr));
-    const kzfile::EntryInfo *e = kzfile::findTable(info, kzfile::kTagKzht, 1201);
-    ASSERT_NE(e, nullptr);
-    kzfile::KzhtInfo h = kzfile::inspectKzht(copy, *e);
+    cli::DataView sourceView = cli::dataViewOf(source);
+    const InspectKzht *t1201 = nullptr;
+    for (const InspectKzht &t : sourceView.kzht) {
+        t1201 = t.id == 1201 && !t1201 ? &t : t1201;
+    }
+    ASSERT_NE(t1201, nullptr);
+    ASSERT_GT(t1201->curveCount, 0);
     for (int k = 0; k < 256; ++k) {
-        kzfile::putU16(copy, h.curves[0].offset + 2 * k, static_cast<uint16_t>(builtin[0].values[k]));
+        kzfile::putU16(copy, t1201->curves[0].offset + 2 * k, static_cast<uint16_t>(builtin[0].values[k]));
     }
 
-    std::vector<cli::LabelledCurve> curves = cli::fileCurves(copy, &source);
+    cli::DataView copyView = cli::dataViewOf(copy);
+    std::vector<cli::LabelledCurve> curves = cli::fileCurves(copyView, &sourceView);
     ASSERT_FALSE(curves.empty());
     EXPECT_EQ(curves[0].tableId, 1201);
     EXPECT_EQ(curves[0].adjustId, -3);
@@ -244,7 +247,8 @@ TEST(Plot, BuiltInCurvesEveryTableBothGroups)
 TEST(Plot, CsvHoldsEveryEntryOfEveryCurve)
 {
     kzfile::Bytes source = sample::build(sample::Options());
-    std::vector<cli::LabelledCurve> curves = cli::fileCurves(source, &source);
+    cli::DataView view = cli::dataViewOf(source);
+    std::vector<cli::LabelledCurve> curves = cli::fileCurves(view, &view);
     std::istringstream csv(cli::plotCsv(curves, cli::ROLE_COPY));
     std::string line;
     ASSERT_TRUE(std::getline(csv, line));

@@ -42,7 +42,16 @@ void recordConvert(uint8_t selector, uint8_t *record, int16_t layout)
     }
 }
 
-int32_t tableIdRecord(const uint8_t *record, int16_t layout)
+int32_t headerWord(const uint8_t *header, int index)
+{
+    int32_t w;
+    std::memcpy(&w, header + 4 * index, 4);
+    return w;
+}
+
+} // namespace
+
+int32_t dbRecordTableId(const uint8_t *record, int16_t layout)
 {
     if (layout == DB_KIND_2) {
         int16_t id;
@@ -54,14 +63,10 @@ int32_t tableIdRecord(const uint8_t *record, int16_t layout)
     return id;
 }
 
-int32_t headerWord(const uint8_t *header, int index)
+int32_t dbHeaderCount(const uint8_t *header)
 {
-    int32_t w;
-    std::memcpy(&w, header + 4 * index, 4);
-    return w;
+    return headerWord(header, 1);
 }
-
-} // namespace
 
 int32_t dbRecordSize(int16_t layout)
 {
@@ -95,7 +100,7 @@ int16_t tableDatabaseRead(CalibContext *ctx, uint16_t dbId, uint8_t **header, ui
     if (size >= DB_HEADER_SIZE) {
         byteOrderConvert(selector, body, DB_HEADER_SIZE, 4);
         kind = static_cast<int16_t>(headerWord(body, 0) & 0xFFFF);
-        count = headerWord(body, 1);
+        count = dbHeaderCount(body);
         recordSize = dbRecordSize(kind);
         // Records are counted with a signed 16-bit index and must lie inside
         // the body; a count that does not fit makes the table unreadable.
@@ -135,9 +140,9 @@ int16_t tableIdsCollect(CalibContext *ctx)
             return rc;
         }
         int32_t recordSize = dbRecordSize(layout);
-        int32_t count = recordSize > 0 ? headerWord(header, 1) : 0;
+        int32_t count = recordSize > 0 ? dbHeaderCount(header) : 0;
         for (int32_t i = 0; i < count && !full; ++i) {
-            int32_t id = tableIdRecord(records + i * recordSize, layout);
+            int32_t id = dbRecordTableId(records + i * recordSize, layout);
             bool known = false;
             for (int16_t j = 0; j < list->count && !known; ++j) {
                 known = list->ids[j] == id;

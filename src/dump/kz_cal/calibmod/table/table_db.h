@@ -37,6 +37,11 @@ extern const int16_t kDatabaseNumbers[DB_DATABASE_COUNT];
 // CAL_ERR_FILE for a size, seek or read that the host failed.
 int16_t tableDatabaseRead(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout);
 
+// The stored record count of a header that tableDatabaseRead converted.
+int32_t dbHeaderCount(const uint8_t *header);
+// The KZHT id of a record that tableDatabaseRead converted.
+int32_t dbRecordTableId(const uint8_t *record, int16_t layout);
+
 // Rebuilds the context's table-id list from the 30 KZDB tables: distinct
 // KZHT ids in the order first met. Tables that are absent or malformed
 // (every CAL_FAIL of tableDatabaseRead) are skipped and leave no trace. 0;

@@ -72,41 +72,77 @@ int16_t directoryFind(FileRef *file, int32_t count, const TableRequest *request,
 
 } // namespace
 
+int16_t tableDirectoryRead(FileRef *file, int32_t kindTag, TableDirectory *dir)
+{
+    dir->position = 0;
+    dir->count = 0;
+    dir->countInside = 0;
+    dir->malformed = 0;
+    const int32_t fileBytes = fileSize(file);
+    dir->fileBytes = fileBytes;
+    if (fileBytes < 0) {
+        return CAL_ERR_FILE;
+    }
+    // Every position and length read from the file is checked against its
+    // size before anything is read there, so that a read or a seek that
+    // fails afterwards is the host's failure, never the file's content.
+    if (!inside(kindTag, 4, fileBytes)) {
+        dir->malformed = 1;
+        return CAL_ERR_FILE;
+    }
+    if (int32ReadAt(file, kindTag, &dir->position) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    if (!inside(dir->position, 4, fileBytes)) {
+        dir->malformed = 1;
+        return CAL_ERR_FILE;
+    }
+    if (int32ReadAt(file, dir->position, &dir->count) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    dir->countInside = 1;
+    // A count whose entries would run past the end of the file is a damaged
+    // directory, never a buffer to allocate or walk.
+    if (dir->count > 0 && !inside(static_cast<int64_t>(dir->position) + 4,
+                                  static_cast<int64_t>(dir->count) * TABLE_DIR_ENTRY_SIZE, fileBytes)) {
+        dir->malformed = 1;
+        return CAL_ERR_FILE;
+    }
+    return CAL_OK;
+}
+
+int16_t tableDirectoryEntry(FileRef *file, const TableDirectory *dir, int32_t index, int32_t *kindTag, uint16_t *id,
+                            int32_t *tablePos)
+{
+    if (dir->malformed || index < 0 || index >= dir->count) {
+        return CAL_ERR_FILE;
+    }
+    uint8_t e[TABLE_DIR_ENTRY_SIZE];
+    if (fileSeek(file, dir->position + 4 + index * TABLE_DIR_ENTRY_SIZE) != CAL_OK ||
+        fileRead(file, e, TABLE_DIR_ENTRY_SIZE) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    std::memcpy(kindTag, e, 4);
+    std::memcpy(id, e + 4, 2);
+    std::memcpy(tablePos, e + 8, 4);
+    return CAL_OK;
+}
+
 int32_t tableLocate(FileRef *file, TableRequest *request)
 {
     request->notListed = 0;
     request->malformed = 0;
-    int32_t fileBytes = fileSize(file);
-    if (fileBytes < 0) {
+    TableDirectory dir;
+    if (tableDirectoryRead(file, request->kindTag, &dir) != CAL_OK) {
+        request->malformed = dir.malformed;
         return CAL_ERR_FILE;
     }
-
-    // Every position and length read from the file is checked against its
-    // size before anything is read there, so that a read or a seek that
-    // fails afterwards is the host's failure, never the file's content.
-    if (!inside(request->kindTag, 4, fileBytes)) {
-        return malformedTable(request);
-    }
-    int32_t dirPos, count;
-    if (int32ReadAt(file, request->kindTag, &dirPos) != CAL_OK) {
-        return CAL_ERR_FILE;
-    }
-    if (!inside(dirPos, 4, fileBytes)) {
-        return malformedTable(request);
-    }
-    if (int32ReadAt(file, dirPos, &count) != CAL_OK) {
-        return CAL_ERR_FILE;
-    }
-    if (count <= 0) {
+    if (dir.count <= 0) {
         request->notListed = 1;
         return CAL_ERR_FILE;
     }
-    // A count whose entries would run past the end of the file is a damaged
-    // directory, never a buffer to allocate or walk.
-    if (!inside(static_cast<int64_t>(dirPos) + 4, static_cast<int64_t>(count) * TABLE_DIR_ENTRY_SIZE, fileBytes)) {
-        return malformedTable(request);
-    }
-
+    const int32_t fileBytes = dir.fileBytes;
+    const int32_t count = dir.count;
     int32_t tablePos = 0;
     int16_t found = directoryFind(file, count, request, &tablePos);
     if (found == CAL_FAIL) {

@@ -20,6 +20,25 @@
 #define TABLE_KIND_KZHT      20
 #define TABLE_DIR_ENTRY_SIZE 12
 
+// A directory as tableLocate reads it.
+struct TableDirectory {
+    int32_t fileBytes;   // the size of the file, or a negative code when the host failed it
+    int32_t position;    // the header word at the kind tag; 0 when the file cannot hold it
+    int32_t count;       // the stored entry count; 0 when the file cannot hold it
+    uint8_t countInside; // the header word and the count lie inside the file
+    uint8_t malformed;   // the header word, the count or the entries lie beyond the end of the file
+};
+
+// Reads the directory of a kind tag the way tableLocate does and leaves the
+// file positioned at its first entry. CAL_OK (a count of 0 or less: no
+// entries), or CAL_ERR_FILE: with dir->malformed when the file's content
+// rules the directory out, else a failed size, seek or read of the host.
+int16_t tableDirectoryRead(FileRef *file, int32_t kindTag, TableDirectory *dir);
+// Entry index (0 to count - 1) of a directory tableDirectoryRead read whole:
+// its kind tag, id and table position. CAL_OK or CAL_ERR_FILE.
+int16_t tableDirectoryEntry(FileRef *file, const TableDirectory *dir, int32_t index, int32_t *kindTag, uint16_t *id,
+                            int32_t *tablePos);
+
 // The body size of the requested table, with the file positioned at its
 // first byte; or CAL_ERR_FILE / CAL_ERR_NO_MEMORY. The first entry whose
 // kind tag and id both match wins. CAL_ERR_FILE comes with one of two flags

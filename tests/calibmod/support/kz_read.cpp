@@ -1,8 +1,8 @@
-// kzfile: reading what a calibration data file holds, never past its end.
+// The tests' reader of calibration data files, never past their end.
 #include <cstdio>
 #include <sstream>
 
-#include "kzfile.h"
+#include "kz_read.h"
 
 namespace kzfile {
 
