@@ -1,8 +1,10 @@
 // A warm KZCalibration call (the key is listed and its copy current) opens
-// exactly the files the flow names, in its order and read-only: the list
-// file, the copy (presence), the source and the copy (identification
-// strings). It writes, creates and deletes nothing; every handle and block
-// is given back.
+// exactly the files the flow names, in its order, once each and read-only:
+// the list file, the copy (presence and identification string) and the
+// source (identification string). Each is read once, from its start, and
+// nothing is positioned: the header and the identification string of the
+// data files lie in the head read. It writes, creates and deletes nothing;
+// every handle and block is given back.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -73,7 +75,7 @@ struct Recorder {
     }
 };
 
-TEST(WarmCallFiles, OpensTheListTheCopyTheSourceAndTheCopyAndWritesNothing)
+TEST(WarmCallFiles, OpensAndReadsTheListTheCopyAndTheSourceOnceAndWritesNothing)
 {
     FlowScene s;
     s.writeSource(flowSource("KZ-CAL SAMPLE 1"));
@@ -88,9 +90,10 @@ TEST(WarmCallFiles, OpensTheListTheCopyTheSourceAndTheCopyAndWritesNothing)
         "r " + s.calib.file("abcde007.ini"),
         "r " + s.calib.file(copy),
         "r " + s.source.file("Table0.dat"),
-        "r " + s.calib.file(copy),
     };
     EXPECT_EQ(want, rec.opens);
+    EXPECT_EQ(3, rec.reads);
+    EXPECT_EQ(0, rec.seeks);
     EXPECT_EQ(0, rec.writes);
     EXPECT_EQ(0, rec.removes);
     EXPECT_EQ(static_cast<int>(rec.opens.size()), rec.closes);

@@ -116,6 +116,23 @@ bool fakeWrite(void *ctx, CalHandle h, const void *buf, uint32_t count, uint32_t
     return true;
 }
 
+CalCopy fakeCopyRange(void *ctx, CalHandle from, CalHandle to, uint32_t count, uint32_t *copied)
+{
+    FakePlatform *f = self(ctx);
+    *copied = 0;
+    if (fileOpFails(f, "copy", nameOf(f, from) + " " + nameOf(f, to))) {
+        return CAL_COPY_FAILED;
+    }
+    ++f->copies;
+    bool shortCopy = ioIsShort(f, f->ioCalls) && count > 1;
+    if (f->noSystemCopyFrom != 0 && f->copies >= f->noSystemCopyFrom) {
+        return CAL_COPY_UNSUPPORTED;
+    }
+    CalCopy done = f->real->copyRange(f->real->ctx, from, to, shortCopy ? 1 : count, copied);
+    f->copied += static_cast<long>(*copied);
+    return done;
+}
+
 bool fakeSize(void *ctx, CalHandle h, uint32_t *out)
 {
     FakePlatform *f = self(ctx);
@@ -254,12 +271,13 @@ FakePlatform::FakePlatform() : real(calDefaultPlatform())
     table.alloc = fakeAlloc;
     table.free = fakeFree;
     table.syncDir = fakeSyncDir;
+    table.copyRange = fakeCopyRange;
 }
 
 void FakePlatform::resetCounts()
 {
-    allocs = fileOps = opens = closes = removes = writes = ioCalls = renames = 0;
-    failAllocAt = failFileOpAt = shortIoAt = failAllocsFrom = killAtFileOp = 0;
+    allocs = fileOps = opens = closes = removes = writes = ioCalls = renames = copies = copied = 0;
+    failAllocAt = failFileOpAt = shortIoAt = failAllocsFrom = killAtFileOp = noSystemCopyFrom = 0;
     failedOpenIs = CAL_IO_ERROR;
     touched.clear();
     opLog.clear();

@@ -18,19 +18,24 @@ struct FakePlatform {
 
     // Counters since init / resetCounts.
     long allocs = 0;  // allocation attempts
-    long fileOps = 0; // open, remove, seek, read, write, size, flush, truncate, rename,
+    long fileOps = 0; // open, remove, seek, read, write, copy, size, flush, truncate, rename,
                       // syncDir, listDir, lock and toWide attempts
     long opens = 0;   // successful opens
     long closes = 0;
     long removes = 0; // successful deletions
     long writes = 0;  // successful writes
     long renames = 0; // successful renames
-    long ioCalls = 0; // read and write attempts (shortIoAt counts these)
+    long ioCalls = 0; // read, write and copy attempts (shortIoAt counts these)
+    long copies = 0;  // copyRange attempts
+    long copied = 0;  // bytes the system copied
 
     // Failure injection (1-based; 0 = never).
     long failAllocAt = 0;              // the n-th allocation returns null
     long failFileOpAt = 0;             // the n-th file operation fails
-    long shortIoAt = 0;                // the n-th read or write succeeds but moves one byte fewer
+    long shortIoAt = 0;                // the n-th read or write succeeds but moves one byte fewer;
+                                       // a copy moves one byte at most
+    long noSystemCopyFrom = 0;         // the n-th copyRange and every later one answer
+                                       // CAL_COPY_UNSUPPORTED (1: a host without a system copy)
     long failAllocsFrom = 0;           // every allocation from the n-th on fails
     long killAtFileOp = 0;             // the process kills itself (SIGKILL) at the n-th file operation
     CalIo failedOpenIs = CAL_IO_ERROR; // what an open failed by failFileOpAt reports

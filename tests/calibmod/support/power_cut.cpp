@@ -280,6 +280,17 @@ bool pcWrite(void *ctx, CalHandle h, const void *buf, uint32_t count, uint32_t *
     return pc->real->write(pc->real->ctx, h, buf, count, written);
 }
 
+CalCopy pcCopyRange(void *ctx, CalHandle from, CalHandle to, uint32_t count, uint32_t *copied)
+{
+    PowerCut *pc = self(ctx);
+    *copied = 0;
+    if (opCut(pc)) {
+        return CAL_COPY_FAILED;
+    }
+    ++pc->changes; // a failed copy may have written part
+    return pc->real->copyRange(pc->real->ctx, from, to, count, copied);
+}
+
 bool pcSize(void *ctx, CalHandle h, uint32_t *out)
 {
     PowerCut *pc = self(ctx);
@@ -458,6 +469,7 @@ PowerCut::PowerCut(const std::string &d) : real(calDefaultPlatform()), dir(d)
     table.truncate = pcTruncate;
     table.rename = pcRename;
     table.syncDir = pcSyncDir;
+    table.copyRange = pcCopyRange;
     table.listDir = pcListDir;
     table.lock = pcLock;
     table.unlock = pcUnlock;

@@ -21,13 +21,13 @@ struct IdentString {
 // makes the string unreadable. CAL_OK, or CAL_ERR_FILE. The file stays open:
 // whoever opened it closes it.
 int16_t identLocate(FileRef *file, IdentString *ident);
-// CAL_OK when chosenName is a regular file that can be opened for reading in
-// calibDir, else CAL_FAIL (a link, a directory or a FIFO there is stale).
-int16_t copyPresence(CalibContext *ctx);
-// Compares the sizes of the source and the copy, then their identification
-// strings whole, length and bytes. CAL_EQUAL when both are the same;
-// CAL_DIFFERENT when they differ or the copy's cannot be read; CAL_ERR_FILE when the source's cannot
-// be read. Both files are opened and closed here.
+// Whether the copy at chosenName in calibDir answers for its source: it is
+// a regular file that opens for reading (a link, a directory or a FIFO
+// there is stale), of the source's size, carrying the source's
+// identification string whole, length and bytes. CAL_EQUAL when it does;
+// CAL_DIFFERENT when it does not or cannot be read; CAL_ERR_FILE when the
+// source's string cannot be read. Each file is opened once, and its head
+// read in one piece; both are closed here.
 int16_t copyCurrency(CalibContext *ctx);
 // copyCurrency of any pair, without a call: sourceName of sourceDir (read
 // through links) against copyName of calibDir. Same codes.
@@ -35,9 +35,10 @@ int16_t copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, cons
                     const KZ_WCHAR *calibDir, const char *copyName);
 // Makes the calibrated copy under CAL_TEMP_COPY_NAME in calibDir: a
 // leftover of that name is removed, the source (read through links: the
-// source directory is the caller's) is copied in CAL_COPY_CHUNK pieces into
-// a new file, its tables are updated, and the file is made durable and
-// closed. CAL_OK, CAL_ERR_NO_MEMORY or CAL_ERR_FILE; on failure the temporary
+// source directory is the caller's) is copied into a new file inside the
+// system (CalPlatform::copyRange), or in CAL_COPY_CHUNK pieces where the
+// system cannot, its tables are updated in place, and the file is made
+// durable and closed. CAL_OK, CAL_ERR_NO_MEMORY or CAL_ERR_FILE; on failure the temporary
 // file is gone.
 int16_t copyMake(CalibContext *ctx);
 // Renames the temporary copy onto chosenName, replacing what is there in

@@ -13,30 +13,95 @@ namespace {
 // compared whole without a buffer of its size.
 const int32_t kCompareChunk = 256;
 
-// The 32-bit number stored at offset, converted to host order.
-int16_t numberReadAt(FileRef *file, int64_t offset, int32_t *value)
+// The first bytes of a file, read in one piece: the header and, in every
+// file the tools make, the identification string too, so that a current
+// copy is told with one read of each file and no positioning.
+const int32_t kHeadBytes = 256;
+
+struct FileHead {
+    uint8_t bytes[kHeadBytes];
+    int32_t length; // bytes read from the start of the file
+};
+
+// The 32-bit number stored at bytes, converted to host order.
+int32_t numberFrom(const uint8_t *bytes)
 {
-    if (offset < 0 || offset > 0x7FFFFFFF || fileSeek(file, static_cast<int32_t>(offset)) != CAL_OK) {
-        return CAL_ERR_FILE;
+    uint8_t b[4];
+    memcpy(b, bytes, 4);
+    if (byteOrderProbe() != 0) {
+        bytesSwap(b, 4, 4);
+    }
+    int32_t value;
+    memcpy(&value, b, 4);
+    return value;
+}
+
+// The 32-bit number stored at offset: from the head when it lies there, else
+// read from the file. CAL_OK or CAL_ERR_FILE.
+int16_t numberAt(FileRef *file, const FileHead &head, int64_t offset, int32_t *value)
+{
+    if (offset >= 0 && offset + 4 <= head.length) {
+        *value = numberFrom(head.bytes + offset);
+        return CAL_OK;
     }
     uint8_t bytes[4];
-    if (fileRead(file, bytes, 4) != CAL_OK) {
+    if (offset < 0 || offset > 0x7FFFFFFF || fileSeek(file, static_cast<int32_t>(offset)) != CAL_OK ||
+        fileRead(file, bytes, 4) != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    if (byteOrderProbe() != 0) {
-        bytesSwap(bytes, 4, 4);
-    }
-    memcpy(value, bytes, 4);
+    *value = numberFrom(bytes);
     return CAL_OK;
+}
+
+// Reads the head of a file of size bytes that is positioned at its start.
+int16_t headRead(FileRef *file, int32_t size, FileHead *head)
+{
+    head->length = size < kHeadBytes ? size : kHeadBytes;
+    return fileRead(file, head->bytes, head->length);
+}
+
+// identLocate on a file of size bytes whose head has been read.
+int16_t identFind(FileRef *file, int32_t size, const FileHead &head, IdentString *ident)
+{
+    ident->offset = 0;
+    ident->length = 0;
+    int32_t block = 0;
+    int32_t length = 0;
+    if (numberAt(file, head, 4, &block) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    // The block position is an unsigned 32-bit offset.
+    int64_t at = static_cast<int64_t>(static_cast<uint32_t>(block));
+    if (numberAt(file, head, at + 4, &length) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    ident->offset = static_cast<int32_t>(at + 8);
+    ident->length = length > 0 ? length : 0;
+    if (at + 8 + ident->length > size) {
+        return CAL_ERR_FILE; // the text would run past the end of the file
+    }
+    return CAL_OK;
+}
+
+// True when the text lies inside the head.
+bool inHead(const FileHead &head, const IdentString &s)
+{
+    return static_cast<int64_t>(s.offset) + s.length <= head.length;
 }
 
 // CAL_EQUAL when the two texts (of equal length) agree byte for byte,
 // CAL_DIFFERENT when they differ or the copy cannot be read, CAL_ERR_FILE when the source
-// cannot be read.
-int16_t identCompare(FileRef *source, FileRef *copy, const IdentString &a, const IdentString &b)
+// cannot be read. Texts inside the heads are compared there.
+int16_t identCompare(FileRef *source, FileRef *copy, const FileHead &sourceHead, const FileHead &copyHead,
+                     const IdentString &a, const IdentString &b)
 {
     if (a.length == 0) {
         return CAL_EQUAL;
+    }
+    if (inHead(sourceHead, a) && inHead(copyHead, b)) {
+        return memcmp(sourceHead.bytes + a.offset, copyHead.bytes + b.offset, static_cast<size_t>(a.length)) == 0
+                   ? CAL_EQUAL
+                   : CAL_DIFFERENT;
     }
     if (fileSeek(source, a.offset) != CAL_OK) {
         return CAL_ERR_FILE;
@@ -59,39 +124,29 @@ int16_t identCompare(FileRef *source, FileRef *copy, const IdentString &a, const
     return CAL_EQUAL;
 }
 
+// The size of the open file, its head and its identification string:
+// CAL_OK or CAL_ERR_FILE. The file must be positioned at its start.
+int16_t fileIdent(FileRef *file, int32_t *size, FileHead *head, IdentString *ident)
+{
+    *size = fileSize(file);
+    if (*size < 0 || headRead(file, *size, head) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    return identFind(file, *size, *head, ident);
+}
+
 } // namespace
 
 int16_t identLocate(FileRef *file, IdentString *ident)
 {
     ident->offset = 0;
     ident->length = 0;
-    int32_t size = fileSize(file);
-    if (size < 0) {
+    int32_t size = 0;
+    FileHead head;
+    if (fileSeek(file, 0) != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    int32_t block = 0;
-    int32_t length = 0;
-    if (numberReadAt(file, 4, &block) != CAL_OK) {
-        return CAL_ERR_FILE;
-    }
-    // The block position is an unsigned 32-bit offset.
-    int64_t at = static_cast<int64_t>(static_cast<uint32_t>(block));
-    if (numberReadAt(file, at + 4, &length) != CAL_OK) {
-        return CAL_ERR_FILE;
-    }
-    ident->offset = static_cast<int32_t>(at + 8);
-    ident->length = length > 0 ? length : 0;
-    if (at + 8 + ident->length > size) {
-        return CAL_ERR_FILE; // the text would run past the end of the file
-    }
-    return CAL_OK;
-}
-
-int16_t copyPresence(CalibContext *ctx)
-{
-    FileRef probe;
-    fileInit(&probe, ctx->platform);
-    return fileProbe(&probe, ctx->calibDir, ctx->chosenName) == CAL_PROBE_REGULAR ? CAL_OK : CAL_FAIL;
+    return fileIdent(file, &size, &head, ident);
 }
 
 int16_t copyCurrency(CalibContext *ctx)
@@ -106,19 +161,28 @@ int16_t copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, cons
     FileRef copy;
     fileInit(&source, platform);
     fileInit(&copy, platform);
+    FileHead sourceHead;
+    FileHead copyHead;
     IdentString a;
     IdentString b;
+    int32_t sourceSize = 0;
+    int32_t copySize = 0;
     int16_t rc = CAL_DIFFERENT;
-    if (fileOpenNamed(&source, sourceDir, sourceName, CAL_MODE_READ_SOURCE) != CAL_OK ||
-        identLocate(&source, &a) != CAL_OK) {
+    // The copy first, and once: a regular file at the name that opens for
+    // reading is present (a link, a directory or a FIFO there is stale).
+    // Freshly opened files are at their start, so the heads are read
+    // without positioning.
+    if (fileOpenNamed(&copy, calibDir, copyName, CAL_MODE_READ) != CAL_OK) {
+        rc = CAL_DIFFERENT;
+    } else if (fileOpenNamed(&source, sourceDir, sourceName, CAL_MODE_READ_SOURCE) != CAL_OK ||
+               fileIdent(&source, &sourceSize, &sourceHead, &a) != CAL_OK) {
         rc = CAL_ERR_FILE;
-    } else if (fileOpenNamed(&copy, calibDir, copyName, CAL_MODE_READ) == CAL_OK &&
-               fileSize(&copy) == fileSize(&source) && identLocate(&copy, &b) == CAL_OK && a.length == b.length) {
+    } else if (fileIdent(&copy, &copySize, &copyHead, &b) == CAL_OK && copySize == sourceSize && a.length == b.length) {
         // Calibration never changes a file's size: a copy of another size
         // (cut short, or grown) is not the source's copy, whatever it carries.
         // Whole strings: a different length is a different string, whatever
         // the first bytes hold.
-        rc = identCompare(&source, &copy, a, b);
+        rc = identCompare(&source, &copy, sourceHead, copyHead, a, b);
     }
     // Both files are this function's: closed here on every path (a file
     // that did not open holds no handle).

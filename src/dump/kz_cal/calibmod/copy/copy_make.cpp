@@ -1,6 +1,7 @@
 // Making the calibrated copy: the source copied into a temporary file of
-// calibDir and calibrated there, then renamed onto its final name, so that
-// a copy appears under a listed name only complete.
+// calibDir (by the system where it can: no byte passes through the module)
+// and only its tables rewritten there, then flushed and renamed onto its
+// final name, so that a copy appears under a listed name only complete.
 #include "cal_types.h"
 #include "copy.h"
 #include "curve_update.h"
@@ -8,9 +9,15 @@
 
 namespace {
 
-// Copies the open source into the open temporary file through a buffer of
-// CAL_COPY_CHUNK bytes. An empty source is no calibration data file.
-int16_t bytesCopy(CalibContext *ctx, FileRef *source, FileRef *temp)
+// Bytes asked of one system copy; it may move fewer.
+const int32_t kSystemCopyStep = 1 << 30;
+
+// The largest copy: sizes and positions in the file are 32-bit signed.
+const int64_t kCopyMax = 0x7FFFFFFF;
+
+// Copies the rest of the open source into the open temporary file through
+// a buffer of CAL_COPY_CHUNK bytes; *total counts the bytes copied.
+int16_t bufferCopy(CalibContext *ctx, FileRef *source, FileRef *temp, int64_t *total)
 {
     MemBlock chunk;
     memInit(&chunk, ctx->platform);
@@ -18,7 +25,6 @@ int16_t bytesCopy(CalibContext *ctx, FileRef *source, FileRef *temp)
         return CAL_ERR_NO_MEMORY;
     }
     int16_t rc = CAL_OK;
-    int64_t total = 0;
     for (;;) {
         int32_t got = 0;
         if (fileReadSome(source, chunk.data, CAL_COPY_CHUNK, &got) != CAL_OK) {
@@ -28,13 +34,53 @@ int16_t bytesCopy(CalibContext *ctx, FileRef *source, FileRef *temp)
         if (got == 0) {
             break;
         }
-        total += got;
-        if (total > 0x7FFFFFFF || fileWrite(temp, chunk.data, got) != CAL_OK) {
+        *total += got;
+        if (*total > kCopyMax || fileWrite(temp, chunk.data, got) != CAL_OK) {
             rc = CAL_ERR_FILE;
             break;
         }
     }
     memRelease(&chunk);
+    return rc;
+}
+
+// Copies the open source into the open temporary file inside the system,
+// for as long as it copies: CAL_OK once it reports the end of a source of
+// the size the source had when opened; CAL_FAIL when it cannot copy these
+// files or stops short of that size (a file whose size the system does not
+// tell), and the buffer copy goes on from where it stopped; CAL_ERR_FILE.
+int16_t systemCopy(FileRef *source, FileRef *temp, int32_t size, int64_t *total)
+{
+    for (;;) {
+        int32_t got = 0;
+        int16_t rc = fileCopySome(source, temp, kSystemCopyStep, &got);
+        if (rc != CAL_OK) {
+            return rc;
+        }
+        if (got == 0) {
+            return *total >= size && *total > 0 ? CAL_OK : CAL_FAIL;
+        }
+        *total += got;
+        if (*total > kCopyMax) {
+            return CAL_ERR_FILE;
+        }
+    }
+}
+
+// Copies the open source into the open temporary file, inside the system
+// where it can, else through a buffer. An empty source is no calibration
+// data file.
+int16_t bytesCopy(CalibContext *ctx, FileRef *source, FileRef *temp)
+{
+    int32_t size = fileSize(source);
+    if (size < 0) {
+        return CAL_ERR_FILE; // too large, or unknown
+    }
+    int64_t total = 0;
+    int16_t rc = systemCopy(source, temp, size, &total);
+    if (rc == CAL_FAIL) {
+        rc = bufferCopy(ctx, source, temp, &total);
+    }
     if (rc == CAL_OK && total == 0) {
         rc = CAL_ERR_FILE;
     }

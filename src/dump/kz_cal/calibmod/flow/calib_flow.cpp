@@ -51,7 +51,7 @@ int16_t flowRun(CalibContext *ctx)
         return rc;
     }
     if (ctx->state == CAL_STATE_FOUND) {
-        if (copyPresence(ctx) != CAL_OK || copyCurrency(ctx) != CAL_EQUAL) {
+        if (copyCurrency(ctx) != CAL_EQUAL) {
             ctx->state = CAL_STATE_REFRESH;
         }
     }

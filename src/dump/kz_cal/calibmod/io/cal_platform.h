@@ -45,6 +45,14 @@ enum CalIo {
     CAL_IO_ERROR = 2
 };
 
+// What a system copy came to: bytes moved, no system copy for these two
+// files (the caller copies through a buffer instead), or a failure.
+enum CalCopy {
+    CAL_COPY_DONE = 0,
+    CAL_COPY_UNSUPPORTED = 1,
+    CAL_COPY_FAILED = 2
+};
+
 // Called by listDir once per name in the directory ("." and ".." left out),
 // as 8-bit bytes the way toWide turns them back into the same name. Returns
 // false to stop the listing early.
@@ -103,6 +111,16 @@ struct CalPlatform {
     // The file layer calls it after every rename. POSIX syncs the directory
     // itself; Windows answers true, its rename already writes through.
     bool (*syncDir)(void *ctx, const KZ_WCHAR *dir);
+    // Copies up to count bytes from the position of from to the position of
+    // to inside the system, advancing both (Linux copy_file_range: the data
+    // need not pass through the process, and a file system that can shares
+    // its blocks). CAL_COPY_DONE with *copied (fewer than count is no
+    // failure, 0 may be the end of from); CAL_COPY_UNSUPPORTED when the
+    // system cannot copy between these two files, with *copied 0 and both
+    // positions as they were; CAL_COPY_FAILED on an I/O failure (to may then
+    // hold part of the bytes). Windows answers CAL_COPY_UNSUPPORTED: its
+    // system copy works on names, not on the files already opened.
+    CalCopy (*copyRange)(void *ctx, CalHandle from, CalHandle to, uint32_t count, uint32_t *copied);
 };
 
 // The host backend (platform_win32.cpp or platform_posix.cpp).

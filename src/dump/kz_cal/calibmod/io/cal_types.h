@@ -39,7 +39,7 @@
 // How long a call waits for another call on the same calibration directory.
 #define CAL_LOCK_WAIT_MS 10000u
 
-// The source is copied in pieces of this size.
+// Where the system cannot copy, the source is copied in pieces of this size.
 #define CAL_COPY_CHUNK 65536
 
 // Adjustment ids with a fixed meaning.

@@ -183,6 +183,25 @@ int16_t fileReadSome(FileRef *file, void *buffer, int32_t count, int32_t *got)
     return CAL_OK;
 }
 
+int16_t fileCopySome(FileRef *from, FileRef *to, int32_t count, int32_t *got)
+{
+    *got = 0;
+    if (from->handle == nullptr || to->handle == nullptr || count < 0) {
+        return CAL_ERR_FILE;
+    }
+    const CalPlatform *p = hostOf(from);
+    uint32_t n = 0;
+    CalCopy done = p->copyRange(p->ctx, from->handle, to->handle, static_cast<uint32_t>(count), &n);
+    if (done == CAL_COPY_UNSUPPORTED && n == 0) {
+        return CAL_FAIL;
+    }
+    if (done != CAL_COPY_DONE || n > static_cast<uint32_t>(count)) {
+        return CAL_ERR_FILE;
+    }
+    *got = static_cast<int32_t>(n);
+    return CAL_OK;
+}
+
 int16_t fileFlush(FileRef *file)
 {
     if (file->handle == nullptr) {

@@ -75,6 +75,12 @@ int16_t fileRead(FileRef *file, void *buffer, int32_t count);
 int16_t fileReadSome(FileRef *file, void *buffer, int32_t count, int32_t *got);
 // Writes exactly count bytes. CAL_OK or CAL_ERR_FILE (a short write too).
 int16_t fileWrite(FileRef *file, const void *buffer, int32_t count);
+// Copies up to count bytes from the position of from to the position of to
+// inside the system (CalPlatform::copyRange); *got is the number copied, 0
+// at the end of from. CAL_OK; CAL_FAIL when the system cannot copy between
+// the two (nothing copied, both positions kept: copy through a buffer);
+// CAL_ERR_FILE on a failure.
+int16_t fileCopySome(FileRef *from, FileRef *to, int32_t count, int32_t *got);
 // Makes what was written durable. CAL_OK or CAL_ERR_FILE.
 int16_t fileFlush(FileRef *file);
 // Cuts the file to size bytes. CAL_OK or CAL_ERR_FILE.

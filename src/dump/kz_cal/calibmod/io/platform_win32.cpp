@@ -163,6 +163,17 @@ bool w32SyncDir(void *, const KZ_WCHAR *)
     return true;
 }
 
+// No copy inside the system between two open files: CopyFileExW and
+// CopyFile2 take names. The module copies through its buffer instead (see
+// copyMake), which keeps the checks of the opened source (a plain disk file)
+// and of the created copy (CREATE_NEW, never a reparse point) on the handles
+// that are read and written.
+CalCopy w32CopyRange(void *, CalHandle, CalHandle, uint32_t, uint32_t *copied)
+{
+    *copied = 0;
+    return CAL_COPY_UNSUPPORTED;
+}
+
 CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
 {
     size_t len = lstrlenW(dir);
@@ -322,7 +333,7 @@ void w32Free(void *, void *p)
 
 const CalPlatform kWin32Platform = {
     NULL,        L'\\',     w32Open,    w32Remove, w32Seek,   w32Read,   w32Write, w32Size, w32Close,   w32Flush,
-    w32Truncate, w32Rename, w32ListDir, w32Lock,   w32Unlock, w32ToWide, w32Alloc, w32Free, w32SyncDir,
+    w32Truncate, w32Rename, w32ListDir, w32Lock,   w32Unlock, w32ToWide, w32Alloc, w32Free, w32SyncDir, w32CopyRange,
 };
 
 } // namespace
