@@ -237,6 +237,9 @@ int Diff(const std::vector<std::string> &args)
     if (p.positionals.size() != 2) {
         return ArgsUsageError("dbc diff", "diff needs two databases, OLD and NEW");
     }
+    if (p.positionals[0] == "-" && p.positionals[1] == "-") {
+        return ArgsUsageError("dbc diff", "standard input can be only one of the databases");
+    }
     DbcImage images[2];
     for (int i = 0; i < 2; ++i) {
         std::string diagnostics;
