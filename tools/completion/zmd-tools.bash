@@ -74,7 +74,7 @@ _zmd_tool_complete()
 }
 
 _zmd_depbase_cli() { _zmd_tool_complete depbase-cli query dump help; }
-_zmd_dbc() { _zmd_tool_complete dbc compile check print catalogue validate help; }
+_zmd_dbc() { _zmd_tool_complete dbc compile check print catalogue validate diff help; }
 _zmd_calibmod_cli() { _zmd_tool_complete calibmod-cli calibrate inspect list make-sample plot check; }
 
 complete -F _zmd_depbase_cli depbase-cli

@@ -7,6 +7,7 @@
 #include "args.h"
 #include "dbc.h"
 #include "dbc_catalogue.h"
+#include "dbc_diff.h"
 #include "tool_io.h"
 
 namespace {
@@ -18,37 +19,42 @@ namespace {
     "     output cannot be written\n"                                                                                  \
     "  2  usage error, or a source file cannot be read\n"
 
-const char kUsage[] = "dbc - the database compiler of depbase\n"
-                      "\n"
-                      "Usage: dbc compile [-o OUT.cpp] FILE.zdb...\n"
-                      "   or: dbc check FILE.zdb...\n"
-                      "   or: dbc print [-o OUT] FILE.zdb...\n"
-                      "   or: dbc catalogue [-o OUT.md] FILE.zdb...\n"
-                      "   or: dbc validate FILE.zdb...\n"
-                      "   or: dbc help [COMMAND]\n"
-                      "\n"
-                      "Commands:\n"
-                      "  compile    check the sources and write the image as C++\n"
-                      "  check      check the sources only\n"
-                      "  print      print the image as trees\n"
-                      "  catalogue  write the Markdown catalogue of every key\n"
-                      "  validate   check the sources and every table and tree of their image\n"
-                      "\n"
-                      "Options:\n"
-                      "  -o, --output FILE  write to FILE instead of standard output (compile, print, catalogue);\n"
-                      "                     '-' is standard output\n"
-                      "  -h, --help         print the help (of a command: dbc COMMAND --help) and exit\n"
-                      "      --version      print the version and exit\n"
-                      "Sources are compiled together in the order given; a source '-' is standard input. Options\n"
-                      "may stand anywhere after the command; '--' ends them.\n"
-                      "\n"
-                      "Examples:\n"
-                      "  dbc check src/zmd/zmdapi/depbase/db/*.zdb\n"
-                      "  dbc print tools/dbc/examples/example.zdb\n"
-                      "\n" DBC_EXIT_STATUS ARGS_EXIT_RULE "\n"
-                      "Files:\n"
-                      "  src/zmd/zmdapi/depbase/db/*.zdb   the database sources; FORMAT.md there describes them\n"
-                      "  tools/dbc/examples/example.zdb    a small complete example of the format\n";
+const char kUsage[] =
+    "dbc - the database compiler of depbase\n"
+    "\n"
+    "Usage: dbc compile [-o OUT.cpp] FILE.zdb...\n"
+    "   or: dbc check FILE.zdb...\n"
+    "   or: dbc print [-o OUT] FILE.zdb...\n"
+    "   or: dbc catalogue [-o OUT.md] FILE.zdb...\n"
+    "   or: dbc validate FILE.zdb...\n"
+    "   or: dbc diff [--json] OLD NEW\n"
+    "   or: dbc help [COMMAND]\n"
+    "\n"
+    "Commands:\n"
+    "  compile    check the sources and write the image as C++\n"
+    "  check      check the sources only\n"
+    "  print      print the image as trees\n"
+    "  catalogue  write the Markdown catalogue of every key\n"
+    "  validate   check the sources and every table and tree of their image\n"
+    "  diff       the keys whose answers differ between two databases\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output FILE  write to FILE instead of standard output (compile, print, catalogue);\n"
+    "                     '-' is standard output\n"
+    "  -h, --help         print the help (of a command: dbc COMMAND --help) and exit\n"
+    "      --version      print the version and exit\n"
+    "Sources are compiled together in the order given; a source '-' is standard input. Options\n"
+    "may stand anywhere after the command; '--' ends them.\n"
+    "\n"
+    "Examples:\n"
+    "  dbc check src/zmd/zmdapi/depbase/db/*.zdb\n"
+    "  dbc print tools/dbc/examples/example.zdb\n"
+    "  dbc diff old/db src/zmd/zmdapi/depbase/db\n"
+    "\n" DBC_EXIT_STATUS "  (dbc diff: 0 the databases answer the same, 1 they differ, 2 usage error or a\n"
+    "  database that cannot be read or has errors)\n" ARGS_EXIT_RULE "\n"
+    "Files:\n"
+    "  src/zmd/zmdapi/depbase/db/*.zdb   the database sources; FORMAT.md there describes them\n"
+    "  tools/dbc/examples/example.zdb    a small complete example of the format\n";
 
 struct CommandHelp {
     const char *name;
@@ -135,9 +141,42 @@ const CommandHelp kCommands[] = {
                  "  0  the image is sound\n"
                  "  1  faults found (listed on stderr)\n"
                  "  2  usage error, or a source file cannot be read\n" ARGS_EXIT_RULE},
+    {"diff",
+     "dbc diff - the keys whose answers differ between two databases\n"
+     "\n"
+     "Usage: dbc diff [--json] OLD NEW\n"
+     "\n"
+     "OLD and NEW are databases: a folder (every *.zdb in it, in name order, compiled together, as\n"
+     "src/zmd/zmdapi/depbase/db) or one .zdb file ('-': standard input). Both are compiled, and every\n"
+     "key is asked through the engine on both images with the same settings: one set of settings\n"
+     "for every way through the key's trees in either database (its own tree, the trees of the keys\n"
+     "a driver list reads, the parts of a command sequence, the rows of the parameter set), as the\n"
+     "catalogue chooses them (settings not named are 0 or empty; the printer stores the named\n"
+     "value, or nothing; the clock and the country are fixed).\n"
+     "\n"
+     "For each key whose answers differ it prints 'changed DATABASE KEY' and, for each difference,\n"
+     "the fewest settings that show it and the old and new answers decoded (numbers, text, list\n"
+     "items, command bytes; for command bytes and lists only the lines that differ, '-' old and\n"
+     "'+' new); 'added' and 'removed' for keys only one database has; then a summary line. Nothing\n"
+     "is printed when the databases answer the same.\n"
+     "\n"
+     "Options:\n"
+     "      --json     print one JSON object instead, also when nothing differs (docs/json.md)\n"
+     "  -h, --help     print this help and exit\n"
+     "      --version  print the version and exit\n"
+     "\n"
+     "Examples:\n"
+     "  dbc diff src/zmd/zmdapi/depbase/db src/zmd/zmdapi/depbase/db\n"
+     "  dbc diff --json old/db src/zmd/zmdapi/depbase/db\n"
+     "\n"
+     "Exit status:\n"
+     "  0  the databases answer the same\n"
+     "  1  some answers differ, or keys were added or removed\n"
+     "  2  usage error, or a database cannot be read or has errors (FILE:LINE: message on stderr)\n" ARGS_EXIT_RULE},
 };
 
 const ArgDef kOutputArgDef[] = {{"--output", "-o", ARG_VALUE}};
+const ArgDef kDiffArgDef[] = {{"--json", nullptr, ARG_FLAG}};
 
 const CommandHelp *FindCommand(const std::string &name)
 {
@@ -180,6 +219,46 @@ int Compile(const std::vector<std::string> &files, DbcImage *img)
     return ok ? 0 : ARGS_EXIT_FAILURE;
 }
 
+// dbc diff OLD NEW [--json]: 0 the same, 1 differences, 2 usage or unreadable input.
+int Diff(const std::vector<std::string> &args)
+{
+    ParsedArgs p;
+    std::string error;
+    if (!ArgsParse(args, kDiffArgDef, 1, &p, &error)) {
+        return ArgsUsageError("dbc diff", error);
+    }
+    if (p.help) {
+        std::fputs(FindCommand("diff")->text, stdout);
+        return 0;
+    }
+    if (p.version) {
+        return ArgsPrintVersion("dbc");
+    }
+    if (p.positionals.size() != 2) {
+        return ArgsUsageError("dbc diff", "diff needs two databases, OLD and NEW");
+    }
+    if (p.positionals[0] == "-" && p.positionals[1] == "-") {
+        return ArgsUsageError("dbc diff", "standard input can be only one of the databases");
+    }
+    DbcImage images[2];
+    for (int i = 0; i < 2; ++i) {
+        std::string diagnostics;
+        if (!DbcLoadDatabase(p.positionals[static_cast<size_t>(i)], &images[i], &diagnostics)) {
+            std::fputs(diagnostics.c_str(), stderr);
+            return ARGS_EXIT_USAGE;
+        }
+    }
+    ZMD_ImageView views[2];
+    DbcMakeView(images[0], &views[0]);
+    DbcMakeView(images[1], &views[1]);
+    DbcDiff diff;
+    DbcDiffImages(views[0], views[1], &diff);
+    std::string report =
+        ArgsHas(p, "--json") ? DbcDiffJson(diff, p.positionals[0], p.positionals[1]) : DbcDiffText(diff);
+    std::fputs(report.c_str(), stdout);
+    return diff.keys.empty() ? ARGS_EXIT_OK : ARGS_EXIT_FAILURE;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -207,6 +286,9 @@ int main(int argc, char **argv)
             return 0;
         }
         return ArgsUsageError("dbc", command.empty() ? "no command given" : "unknown command '" + command + "'");
+    }
+    if (command == "diff") {
+        return Diff(rest);
     }
     bool takesOutput = command == "compile" || command == "print" || command == "catalogue";
     if (!ArgsParse(rest, kOutputArgDef, takesOutput ? 1 : 0, &p, &error)) {
