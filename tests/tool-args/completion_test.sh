@@ -15,8 +15,9 @@ expect() {
         echo "'$*': got '${COMPREPLY[*]}', expected '$want'"; fail=1
     fi
 }
-expect "query dump help --help --version" depbase-cli ""
+expect "query explain dump help --help --version" depbase-cli ""
 expect "root drv lm mnt pa sm" depbase-cli query ""
+expect "root drv lm mnt pa sm" depbase-cli explain ""
 expect "--help --int --json --printer --raw --str --version" depbase-cli --json query drv 0x1018 --
 expect "compile check catalogue" dbc c
 expect "--help --output --version" dbc compile --

@@ -56,7 +56,7 @@ _zmd_tool_complete()
         return
     fi
     case $tool/$command in
-    depbase-cli/query)
+    depbase-cli/query|depbase-cli/explain)
         # The first positional is the database.
         local positionals=0
         for ((i = 1; i < COMP_CWORD; i++)); do
@@ -73,8 +73,8 @@ _zmd_tool_complete()
     esac
 }
 
-_zmd_depbase_cli() { _zmd_tool_complete depbase-cli query dump help; }
-_zmd_dbc() { _zmd_tool_complete dbc compile check print catalogue validate diff help; }
+_zmd_depbase_cli() { _zmd_tool_complete depbase-cli query explain dump help; }
+_zmd_dbc() { _zmd_tool_complete dbc compile check print catalogue validate lines diff help; }
 _zmd_calibmod_cli() { _zmd_tool_complete calibmod-cli calibrate inspect list make-sample plot check; }
 
 complete -F _zmd_depbase_cli depbase-cli

@@ -1,14 +1,17 @@
-# Regenerates the image and the key catalogue into OUT_DIR and fails on any
+# Regenerates the image, the key catalogue and depbase-cli's line table into OUT_DIR and fails on any
 # difference with the committed files.
 string(REPLACE "|" ";" SOURCES "${SOURCES}")
 file(MAKE_DIRECTORY ${OUT_DIR})
-foreach(_what compile catalogue)
+foreach(_what compile catalogue lines)
   if(_what STREQUAL "compile")
     set(_out ${OUT_DIR}/image_data.cpp)
     set(_committed ${IMAGE})
-  else()
+  elseif(_what STREQUAL "catalogue")
     set(_out ${OUT_DIR}/keys.md)
     set(_committed ${CATALOGUE})
+  else()
+    set(_out ${OUT_DIR}/source_lines.cpp)
+    set(_committed ${LINES})
   endif()
   execute_process(COMMAND ${DBC} ${_what} -o ${_out} ${SOURCES} RESULT_VARIABLE _rc ERROR_VARIABLE _err)
   if(NOT _rc EQUAL 0)

@@ -37,6 +37,16 @@ struct DbcImage {
     std::vector<uint8_t> blocksC;
     std::vector<uint8_t> blocksD;
     std::vector<ZMD_QueryRule> queryRules;
+    // Where each node and each key was written, for the tools (never part
+    // of the shipped image): file index into sourceNames, line from 1 (0
+    // for what no source line stands for, such as node 0).
+    struct SourcePos {
+        uint32_t file;
+        uint32_t line;
+    };
+    std::vector<SourcePos> nodePos;
+    std::vector<SourcePos> keyPos;
+    std::vector<std::string> sourceNames;
 };
 
 // One source file: its name (used in messages) and its text.
@@ -73,6 +83,10 @@ bool DbcValidateView(const ZMD_ImageView &view, std::string *diagnostics);
 
 // The image as a C++ source file defining ZMD_ShippedImage().
 std::string DbcWriteCpp(const DbcImage &image, const std::string &origin);
+
+// The source positions of the image's nodes and keys as a C++ source file
+// defining CliShippedLines() (depbase-cli's line table, cli_lines.h).
+std::string DbcWriteLines(const DbcImage &image, const std::string &origin);
 
 // The image printed back as trees in the source notation, one key at a time,
 // with the node indices in comments.

@@ -255,6 +255,8 @@ uint32_t CaseString(Layout *l, const DbcCase &c)
     l->img->nodes[idx] = ZMD_Node{ZMD_MakeW0(ZMD_KIND_BYTES, static_cast<uint32_t>(offset)),
                                   ZMD_MakeW1(0, static_cast<uint32_t>(text.size()))};
     l->caseStrings.emplace(c.text, idx);
+    l->img->nodePos.resize(l->img->nodes.size());
+    l->img->nodePos[idx] = {static_cast<uint32_t>(c.loc.file), static_cast<uint32_t>(c.loc.line)};
     return idx;
 }
 
@@ -315,6 +317,8 @@ void Place(Layout *l, const Layout::Item &item)
         w = ZMD_Node{ZMD_MakeW0(s.kind, start), ZMD_MakeW1(s.arg, static_cast<uint32_t>(s.cases.size()))};
     }
     l->img->nodes[item.index] = w;
+    const DbcLoc loc = item.caseNo >= 0 ? s.cases[static_cast<size_t>(item.caseNo)].loc : s.loc;
+    l->img->nodePos[item.index] = {static_cast<uint32_t>(loc.file), static_cast<uint32_t>(loc.line)};
 }
 
 void LayTables(DbcProgram *prog, DbcImage *img)
@@ -403,8 +407,11 @@ void DbcLayoutProgram(DbcProgram *prog, DbcImage *out)
     }
     while (l.next < l.queue.size()) {
         Layout::Item item = l.queue[l.next++];
+        out->nodePos.resize(out->nodes.size());
         Place(&l, item);
     }
+    out->nodePos.resize(out->nodes.size());
+    out->sourceNames = prog->fileNames;
     if (out->nodes.size() > kMaxOperand + 1u) {
         DbcError(prog, DbcLoc{0, 0}, "the image has more nodes than a 24-bit operand can index");
     }
@@ -413,6 +420,7 @@ void DbcLayoutProgram(DbcProgram *prog, DbcImage *out)
         const DbcKeyDef &k = prog->keys[i];
         int root = DbcResolve(*prog, k.root);
         out->keys.push_back(static_cast<uint16_t>(k.key));
+        out->keyPos.push_back({static_cast<uint32_t>(k.loc.file), static_cast<uint32_t>(k.loc.line)});
         if (prog->nodes[static_cast<size_t>(root)].kind == DBC_KIND_ALL) {
             out->keyNodes.push_back(0);
         } else {

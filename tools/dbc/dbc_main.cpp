@@ -27,6 +27,7 @@ const char kUsage[] =
     "   or: dbc print [-o OUT] FILE.zdb...\n"
     "   or: dbc catalogue [-o OUT.md] FILE.zdb...\n"
     "   or: dbc validate FILE.zdb...\n"
+    "   or: dbc lines [-o OUT.cpp] FILE.zdb...\n"
     "   or: dbc diff [--json] OLD NEW\n"
     "   or: dbc help [COMMAND]\n"
     "\n"
@@ -36,11 +37,12 @@ const char kUsage[] =
     "  print      print the image as trees\n"
     "  catalogue  write the Markdown catalogue of every key\n"
     "  validate   check the sources and every table and tree of their image\n"
+    "  lines      write the source line of every node and key as C++ (depbase-cli explain)\n"
     "  diff       the keys whose answers differ between two databases\n"
     "\n"
     "Options:\n"
-    "  -o, --output FILE  write to FILE instead of standard output (compile, print, catalogue);\n"
-    "                     '-' is standard output\n"
+    "  -o, --output FILE  write to FILE instead of standard output (compile, print, catalogue,\n"
+    "                     lines); '-' is standard output\n"
     "  -h, --help         print the help (of a command: dbc COMMAND --help) and exit\n"
     "      --version      print the version and exit\n"
     "Sources are compiled together in the order given; a source '-' is standard input. Options\n"
@@ -122,6 +124,23 @@ const CommandHelp kCommands[] = {
                   "Examples:\n"
                   "  dbc catalogue -o docs/keys.md src/zmd/zmdapi/depbase/db/*.zdb\n"
                   "\n" DBC_EXIT_STATUS},
+    {"lines", "dbc lines - write the source line of every node and key of the image as C++\n"
+              "\n"
+              "Usage: dbc lines [-o OUT.cpp] FILE.zdb...\n"
+              "\n"
+              "Compiles the sources and writes, for every node and every key of their image, the file\n"
+              "and line it was written on, as the C++ table depbase-cli explain names source positions\n"
+              "by (tools/depbase-cli/source_lines.cpp). The table is the tool's; the image and the\n"
+              "libraries do not carry it.\n"
+              "\n"
+              "Options:\n"
+              "  -o, --output FILE  write to FILE instead of standard output ('-' too)\n"
+              "  -h, --help         print this help and exit\n"
+              "      --version      print the version and exit\n"
+              "\n"
+              "Examples:\n"
+              "  dbc lines src/zmd/zmdapi/depbase/db/*.zdb | head\n"
+              "\n" DBC_EXIT_STATUS},
     {"validate", "dbc validate - check the image of the database sources\n"
                  "\n"
                  "Usage: dbc validate FILE.zdb...\n"
@@ -290,7 +309,7 @@ int main(int argc, char **argv)
     if (command == "diff") {
         return Diff(rest);
     }
-    bool takesOutput = command == "compile" || command == "print" || command == "catalogue";
+    bool takesOutput = command == "compile" || command == "print" || command == "catalogue" || command == "lines";
     if (!ArgsParse(rest, kOutputArgDef, takesOutput ? 1 : 0, &p, &error)) {
         return ArgsUsageError("dbc " + command, error);
     }
@@ -305,11 +324,11 @@ int main(int argc, char **argv)
     ArgsLast(p, "--output", &outPath);
     const std::vector<std::string> &files = p.positionals;
     bool needFiles = command == "compile" || command == "check" || command == "catalogue" || command == "print" ||
-                     command == "validate";
+                     command == "validate" || command == "lines";
     if (needFiles && files.empty()) {
         return ArgsUsageError("dbc " + command, command + " needs source files");
     }
-    if (command == "compile" || command == "check" || command == "validate") {
+    if (command == "compile" || command == "check" || command == "validate" || command == "lines") {
         DbcImage img;
         if (int status = Compile(files, &img)) {
             return status;
@@ -326,7 +345,7 @@ int main(int argc, char **argv)
         for (const std::string &f : files) {
             origin += (origin.empty() ? "" : ", ") + BaseName(f);
         }
-        return WriteOut(outPath, DbcWriteCpp(img, origin)) ? 0 : 1;
+        return WriteOut(outPath, command == "lines" ? DbcWriteLines(img, origin) : DbcWriteCpp(img, origin)) ? 0 : 1;
     }
     if (command == "print") {
         ZMD_ImageView view;

@@ -13,12 +13,13 @@ enum CliCommand {
     CLI_HELP,
     CLI_VERSION,
     CLI_QUERY,
-    CLI_DUMP
+    CLI_DUMP,
+    CLI_EXPLAIN
 };
 
 struct CliRequest {
     CliCommand command = CLI_HELP;
-    std::string helpTopic; // CLI_HELP: "", "query" or "dump"
+    std::string helpTopic; // CLI_HELP: "", "query", "explain" or "dump"
     int database = -1;     // 0 root .. 5 sm
     uint32_t key = 0;
     std::vector<std::pair<uint32_t, int32_t>> ints;     // --int I=V, in order
@@ -65,6 +66,37 @@ enum {
 
 // Runs the request's query through the export of its database.
 CliAnswer CliQuery(const CliRequest &req);
+
+// The same query through the export's frame with an observer told every step
+// of the evaluation (observe.h); null: exactly CliQuery.
+struct ZMD_Observer;
+CliAnswer CliQueryObserved(const CliRequest &req, const ZMD_Observer *observer);
+
+// One step of an explanation: what the engine did, as one line for people
+// and as the fields of a JSON object (docs/json.md).
+struct CliStep {
+    std::string name;           // "key", "read", "case", "no-case", "value", "extract", "list", "item", "field",
+                                // "default", "part", "row", "end", "answer"
+    int depth = 0;              // nesting of key walks
+    std::string line;           // the line for people
+    std::string fields;         // the step's JSON members after "step", "depth" and "text" ("" or ", ...")
+    std::vector<uint8_t> bytes; // extract and answer: the bytes delivered
+    int32_t result = 0;         // end and answer: the result code
+};
+
+// The answer and the way the engine went to it (the steps of the last call
+// of the size protocol, the one that answered).
+struct CliExplanation {
+    CliAnswer answer;
+    std::vector<CliStep> steps;
+};
+CliExplanation CliExplain(const CliRequest &req);
+// The answer as query prints it, then "How:" and one line per step.
+std::string CliFormatExplanation(const CliRequest &req, const CliExplanation &e);
+// A JSON string literal of UTF-8 text (control characters escaped).
+std::string CliJsonText(const std::string &text);
+// {"answer": <query --json object>, "steps": [...]}
+std::string CliFormatExplanationJson(const CliRequest &req, const CliExplanation &e);
 
 // The number of elements of an answer in its form: integers, UTF-16 units
 // (the NUL included), list items or bytes.

@@ -90,15 +90,16 @@ const ArgDef kQueryArgDefs[] = {
 };
 const size_t kQueryArgDefCount = sizeof kQueryArgDefs / sizeof kQueryArgDefs[0];
 
-bool ParseQuery(const ParsedArgs &p, CliRequest *req, std::string *error)
+// The arguments of query and of explain, which takes the same.
+bool ParseQuery(const std::string &command, const ParsedArgs &p, CliRequest *req, std::string *error)
 {
     if (p.positionals.size() < 2) {
-        *error = p.positionals.empty() ? "query needs a database and a key"
-                                       : "query needs a database and a key (only a database given)";
+        *error = p.positionals.empty() ? command + " needs a database and a key"
+                                       : command + " needs a database and a key (only a database given)";
         return false;
     }
     if (p.positionals.size() > 2) {
-        *error = "query takes one database and one key; '" + p.positionals[2] + "' is one too many";
+        *error = command + " takes one database and one key; '" + p.positionals[2] + "' is one too many";
         return false;
     }
     const std::string &db = p.positionals[0], &keyText = p.positionals[1];
@@ -168,7 +169,7 @@ bool ParseDump(const ParsedArgs &p, CliRequest *req, std::string *error)
 
 bool IsTopic(const std::string &t)
 {
-    return t.empty() || t == "query" || t == "dump";
+    return t.empty() || t == "query" || t == "explain" || t == "dump";
 }
 
 } // namespace
@@ -195,13 +196,13 @@ bool CliParseArgs(const std::vector<std::string> &args, CliRequest *req, std::st
         req->command = CLI_HELP;
         req->helpTopic = p.positionals.empty() ? "" : p.positionals[0];
         if (!IsTopic(req->helpTopic)) {
-            *error = "no help on '" + req->helpTopic + "' (the commands are query and dump)";
+            *error = "no help on '" + req->helpTopic + "' (the commands are query, explain and dump)";
             return false;
         }
         return true;
     }
-    if (command != "query" && command != "dump") {
-        *error = "unknown command '" + command + "' (the commands are query and dump)";
+    if (command != "query" && command != "explain" && command != "dump") {
+        *error = "unknown command '" + command + "' (the commands are query, explain and dump)";
         return false;
     }
     if (!ArgsParse(rest, kQueryArgDefs, kQueryArgDefCount, &p, error)) {
@@ -212,6 +213,10 @@ bool CliParseArgs(const std::vector<std::string> &args, CliRequest *req, std::st
         req->helpTopic = command;
         return true;
     }
-    req->command = command == "query" ? CLI_QUERY : CLI_DUMP;
-    return command == "query" ? ParseQuery(p, req, error) : ParseDump(p, req, error);
+    if (command == "dump") {
+        req->command = CLI_DUMP;
+        return ParseDump(p, req, error);
+    }
+    req->command = command == "query" ? CLI_QUERY : CLI_EXPLAIN;
+    return ParseQuery(command, p, req, error);
 }

@@ -40,11 +40,13 @@ const char kTop[] =
     "depbase-cli - ask the model database through the exports of libdepbase\n"
     "\n"
     "Usage: depbase-cli query DATABASE KEY [--int I=V]... [--str I=S]... [--printer NAME] [--raw|--json]\n"
+    "   or: depbase-cli explain DATABASE KEY [--int I=V]... [--str I=S]... [--printer NAME] [--raw|--json]\n"
     "   or: depbase-cli dump [--json]\n"
     "   or: depbase-cli help [COMMAND]\n"
     "\n"
     "Commands:\n"
     "  query    ask one key with a settings record, print the answer\n"
+    "  explain  ask as query does, then print each step the engine took to the answer\n"
     "  dump     ask every key of every database with default records\n"
     "  help     this text, or the help of a command (also COMMAND --help)\n"
     "\n"
@@ -57,6 +59,7 @@ const char kTop[] =
     "Examples:\n"
     "  depbase-cli query drv 0x1001 --int 28=9            printable width and length of A4\n"
     "  ZMD_PRINTER_DIR=samples/printers depbase-cli query drv 0x1018 --printer office\n"
+    "  depbase-cli explain drv 0x1001 --int 28=9          which settings chose that answer\n"
     "  depbase-cli dump --json\n"
     "\n" CLI_ENVIRONMENT CLI_FILES CLI_EXIT_STATUS
     "See docs/keys.md for every key and docs/json.md for the JSON output.\n";
@@ -93,6 +96,38 @@ const char kQuery[] =
     "  ZMD_PRINTER_DIR=samples/printers depbase-cli query drv 0x1018 --printer office\n"
     "\n" CLI_ENVIRONMENT CLI_FILES CLI_EXIT_STATUS;
 
+const char kExplain[] =
+    "depbase-cli explain - ask one key and show how the engine reached the answer\n"
+    "\n"
+    "Usage: depbase-cli explain DATABASE KEY [--int I=V]... [--str I=S]... [--printer NAME] [--raw|--json]\n"
+    "\n"
+    "Asks the key as query does (the same arguments, the same record, the same printer and\n"
+    "country) and prints the answer exactly as query prints it. Then, under \"How:\", one line per\n"
+    "step of the engine's own evaluation of that query, indented by the nesting of key walks:\n"
+    "the key whose tree is walked; each selector with the setting (integer I, string I), the\n"
+    "value stored with the printer (printer-data item N and its value name) or the country it\n"
+    "read, and the value it found; the case that matched, the default taken, or that no case\n"
+    "matched; the value the walk reached; each value extracted, a computed value with the\n"
+    "settings it is made from; for option lists each item's walk of its per-choice keys and the\n"
+    "default mark; for command sequences each part's walk; the end of each walk with its result;\n"
+    "and last the answer. Lines carry the source position db/FILE.zdb:LINE where dbc knows it.\n"
+    "The steps are reported by the evaluation that gives the answer, so they cannot disagree.\n"
+    "\n"
+    "Options:\n"
+    "      --int I=V        integer setting I (0-255) is V (decimal or 0x hex, 32 bits); may repeat\n"
+    "      --str I=S        string setting I (0-255) is S (may be empty); may repeat\n"
+    "      --printer NAME   the printer whose stored values the rules may read (see Files below)\n"
+    "      --raw            print the answer's bytes as hex instead of decoding them\n"
+    "      --json           print the answer and the steps as one JSON object (docs/json.md)\n"
+    "  -h, --help           print this help and exit\n"
+    "      --version        print the version and exit\n"
+    "\n"
+    "Examples:\n"
+    "  depbase-cli explain drv 0x1001 --int 28=9          the printable area of A4, and why\n"
+    "  depbase-cli explain drv 0x100C --json              an option list item by item, as JSON\n"
+    "  ZMD_PRINTER_DIR=samples/printers depbase-cli explain drv 0x1018 --printer office\n"
+    "\n" CLI_ENVIRONMENT CLI_FILES CLI_EXIT_STATUS;
+
 const char kDump[] = "depbase-cli dump - ask every key of every database\n"
                      "\n"
                      "Usage: depbase-cli dump [--json]\n"
@@ -124,6 +159,9 @@ const char *CliUsage(const std::string &topic)
     }
     if (topic == "dump") {
         return kDump;
+    }
+    if (topic == "explain") {
+        return kExplain;
     }
     return kTop;
 }

@@ -31,8 +31,16 @@ int Query(const CliRequest &req)
     if (req.hasPrinter) {
         WarnAboutPrinterFile(req);
     }
-    CliAnswer a = CliQuery(req);
-    std::string out = req.json ? CliFormatJson(req, a) + "\n" : CliFormatAnswer(req, a);
+    CliAnswer a;
+    std::string out;
+    if (req.command == CLI_EXPLAIN) {
+        CliExplanation e = CliExplain(req);
+        a = e.answer;
+        out = req.json ? CliFormatExplanationJson(req, e) + "\n" : CliFormatExplanation(req, e);
+    } else {
+        a = CliQuery(req);
+        out = req.json ? CliFormatJson(req, a) + "\n" : CliFormatAnswer(req, a);
+    }
     std::fputs(out.c_str(), stdout);
     std::fflush(stdout);
     std::string advice = CliPrinterAdvice(req, CliProbePrinter(req));
@@ -80,7 +88,8 @@ int main(int argc, char **argv)
     CliRequest req;
     std::string error;
     if (!CliParseArgs(args, &req, &error)) {
-        std::string topic = !args.empty() && (args[0] == "query" || args[0] == "dump") ? " " + args[0] : "";
+        std::string topic =
+            !args.empty() && (args[0] == "query" || args[0] == "explain" || args[0] == "dump") ? " " + args[0] : "";
         return ArgsUsageError("depbase-cli" + topic, error);
     }
     switch (req.command) {
@@ -90,6 +99,7 @@ int main(int argc, char **argv)
     case CLI_VERSION:
         return ArgsPrintVersion("depbase-cli");
     case CLI_QUERY:
+    case CLI_EXPLAIN:
         return Query(req);
     case CLI_DUMP:
         return Dump(req);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "access.h"
 #include "cli.h"
 #include "cli_record.h"
 #include "dbc_format.h"
@@ -76,18 +77,32 @@ void FindKind(const CliRequest &req, ZMD_SettingsRecord rec, CliAnswer *a)
 
 CliAnswer CliQuery(const CliRequest &req)
 {
+    return CliQueryObserved(req, nullptr);
+}
+
+CliAnswer CliQueryObserved(const CliRequest &req, const ZMD_Observer *observer)
+{
     CliAnswer a;
     CliSettings s;
     CliBuildRecord(req, &s);
     Export fn = ExportOf(req.database);
+    // With an observer, the export's own frame over the shipped image and the
+    // host platform, as the export builds it, with the observer added.
+    ZMD_Env env{ZMD_ShippedImage(), ZMD_DefaultPlatform()};
+    env.observer = observer;
+    auto ask = [&](uint32_t cb, void *buffer, uint32_t *size) {
+        return observer
+                   ? ZMD_AccessDataBase(&env, static_cast<uint32_t>(req.database), req.key, &s.rec, cb, buffer, size)
+                   : fn(req.key, &s.rec, cb, buffer, size);
+    };
     uint32_t key = req.key & 0xFFFFu;
     // Ask for the size, then for the value; a value that changed in between
     // (a clock or printer-data value) is asked for again.
-    a.result = fn(req.key, &s.rec, 0, nullptr, &a.size);
+    a.result = ask(0, nullptr, &a.size);
     for (int attempt = 0; attempt < 3 && a.result == ZMD_MORE_DATA; ++attempt) {
         a.bytes.assign(a.size ? a.size : 1, 0);
         uint32_t size = a.size;
-        a.result = fn(req.key, &s.rec, a.size, a.bytes.data(), &size);
+        a.result = ask(a.size, a.bytes.data(), &size);
         a.size = size;
     }
     a.bytes.resize(a.result == ZMD_OK ? a.size : 0);

@@ -78,6 +78,16 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
         r = ZMD_LookupAndExtract(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
     }
 
+    if (env->observer) {
+        ZMD_Step s;
+        s.kind = ZMD_SEEN_ANSWER;
+        s.key = key16;
+        s.result = r;
+        s.bytes = r == ZMD_OK ? pBuffer : nullptr;
+        s.size = r == ZMD_OK || r == ZMD_MORE_DATA ? *pcbSize : 0;
+        s.record = &request;
+        ZMD_Observe(env, s);
+    }
     if (holding) {
         platform->releaseHold(platform->ctx, &hold);
     }

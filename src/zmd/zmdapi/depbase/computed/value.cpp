@@ -40,10 +40,20 @@ int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, 
     if (!pcbSize || !env || !env->image) {
         return ZMD_ERROR;
     }
-    if (ZMD_NodeKindOf(node.w0) == ZMD_KIND_COMPUTED) {
-        return ExtractComputed(env, pRecord, cbBuffer, pBuffer, pcbSize, ZMD_NodeLow(node.w1));
+    const int32_t r = ZMD_NodeKindOf(node.w0) == ZMD_KIND_COMPUTED
+                          ? ExtractComputed(env, pRecord, cbBuffer, pBuffer, pcbSize, ZMD_NodeLow(node.w1))
+                          : ZMD_ExtractStored(env, cbBuffer, pBuffer, pcbSize, node);
+    if (env->observer && r == ZMD_OK) {
+        ZMD_Step s;
+        s.kind = ZMD_SEEN_EXTRACT;
+        s.key = ZMD_NodeHigh(node.w1);
+        s.node = node;
+        s.bytes = pBuffer;
+        s.size = *pcbSize;
+        s.record = pRecord;
+        ZMD_Observe(env, s);
     }
-    return ZMD_ExtractStored(env, cbBuffer, pBuffer, pcbSize, node);
+    return r;
 }
 
 int32_t ZMD_LookupAndExtract(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,

@@ -6,6 +6,20 @@
 
 namespace {
 
+// Tells the observer of an item's walk (ITEM) or of a field it set (FIELD).
+void NoteItem(const ZMD_Env *env, uint32_t kind, uint32_t item, uint32_t arg, int32_t value, uint32_t key,
+              const ZMD_SettingsRecord *record)
+{
+    ZMD_Step s;
+    s.kind = kind;
+    s.key = key;
+    s.index = item;
+    s.arg = arg;
+    s.value = value;
+    s.record = record;
+    ZMD_Observe(env, s);
+}
+
 // The per-choice values of every item on the working copy `copy`. Each key is
 // looked up once, on its first use, and its top node evaluated per item; the
 // results are those of a full lookup per item and field, in the same order.
@@ -27,6 +41,9 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
     bool looked[kMaxFields] = {};
     for (uint32_t i = 0; i < nItems; ++i) {
         copy->pnInts[setting] = ZMD_GetItemField(pItems, i, ZMD_ITEM_ID);
+        if (env->observer) {
+            NoteItem(env, ZMD_SEEN_ITEM, i, setting, copy->pnInts[setting], 0, copy);
+        }
         // Two keys whose trees are one tree are walked together.
         if (nFields == 2 && looked[0] && looked[1] && tops[0].w0 == tops[1].w0 && tops[0].w1 == tops[1].w1 &&
             fields[0].key != fields[1].key) {
@@ -41,6 +58,9 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
                     return r;
                 }
                 ZMD_PutItemField(pItems, i, fields[f].field, value);
+                if (env->observer) {
+                    NoteItem(env, ZMD_SEEN_FIELD, i, fields[f].field, value, fields[f].key, copy);
+                }
             }
             continue;
         }
@@ -58,6 +78,9 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
                 return r;
             }
             ZMD_PutItemField(pItems, i, fields[f].field, value);
+            if (env->observer) {
+                NoteItem(env, ZMD_SEEN_FIELD, i, fields[f].field, value, fields[f].key, copy);
+            }
         }
     }
     return ZMD_OK;

@@ -56,15 +56,22 @@ int32_t MarkDefault(const ZMD_Env *env, uint32_t defaultKey, bool required, cons
         }
     }
     ZMD_Node node = {};
-    int32_t r = ZMD_FindKey(env, defaultKey, pRecord, &node);
-    if (!required && (r == ZMD_NOT_FOUND || r == ZMD_NO_KEY)) {
+    int32_t pair[2] = {0, 0};
+    const int32_t found = ZMD_FindKey(env, defaultKey, pRecord, &node);
+    int32_t r = found == ZMD_OK ? ZMD_ExtractDefaultPair(env, pRecord, node, pair) : found;
+    if (env->observer) {
+        ZMD_Step s;
+        s.kind = ZMD_SEEN_DEFAULT;
+        s.key = defaultKey;
+        s.value = pair[0];
+        s.value2 = pair[1];
+        s.result = r;
+        s.record = pRecord;
+        ZMD_Observe(env, s);
+    }
+    if (!required && (found == ZMD_NOT_FOUND || found == ZMD_NO_KEY)) {
         return ZMD_OK;
     }
-    if (r != ZMD_OK) {
-        return r;
-    }
-    int32_t pair[2] = {0, 0};
-    r = ZMD_ExtractDefaultPair(env, pRecord, node, pair);
     if (r != ZMD_OK) {
         return r;
     }
@@ -84,6 +91,17 @@ int32_t ZMD_CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_Settin
         return ZMD_ERROR;
     }
     ZMD_SpreadListIds(pItems, nItems);
+    if (env->observer) {
+        ZMD_Step s;
+        s.kind = ZMD_SEEN_LIST;
+        s.key = key;
+        s.index = nItems;
+        s.arg = rule->listNumber;
+        s.bytes = pItems;
+        s.size = nItems * ZMD_LIST_ITEM_SIZE;
+        s.record = pRecord;
+        ZMD_Observe(env, s);
+    }
 
     int32_t r = ZMD_OK;
     if (rule->listNumber != ZMD_QUERY_NO_LIST) {

@@ -31,6 +31,7 @@ int32_t ZMD_QueryParameterSet(const ZMD_Env *env, const ZMD_SettingsRecord *pRec
         return ZMD_MORE_DATA;
     }
     const ZMD_SelectionRow *chosen = nullptr;
+    uint32_t chosenRow = 0;
     for (uint32_t r = 0; r < image->counts.selectionRows && chosen == nullptr; ++r) {
         const ZMD_SelectionRow &row = image->selectionRows[r];
         bool match = true;
@@ -39,7 +40,17 @@ int32_t ZMD_QueryParameterSet(const ZMD_Env *env, const ZMD_SettingsRecord *pRec
         }
         if (match) {
             chosen = &row;
+            chosenRow = r;
         }
+    }
+    if (env->observer) {
+        ZMD_Step s;
+        s.kind = ZMD_SEEN_ROW;
+        s.key = 0x101Eu;
+        s.index = chosenRow;
+        s.result = chosen ? ZMD_OK : ZMD_NOT_FOUND;
+        s.record = pRecord;
+        ZMD_Observe(env, s);
     }
     if (chosen == nullptr) {
         return ZMD_NOT_FOUND;

@@ -36,6 +36,16 @@ int32_t ChoosePartsInto(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, u
         }
         slots[m].w0 = 0;
         const ZMD_Node part = image->nodes[index];
+        if (env->observer) {
+            ZMD_Step s;
+            s.kind = ZMD_SEEN_PART;
+            s.key = ZMD_SEQUENCE_TAG_KEY;
+            s.index = m;
+            s.arg = index;
+            s.node = part;
+            s.record = pRecord;
+            ZMD_Observe(env, s);
+        }
         int32_t r = ZMD_EvaluateNode(env, ZMD_SEQUENCE_TAG_KEY, pRecord, part.w0, part.w1, &slots[m]);
         if (r == ZMD_NOT_FOUND) {
             slots[m].w0 = 0;

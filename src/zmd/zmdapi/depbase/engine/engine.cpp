@@ -43,6 +43,48 @@ bool PassedOver(const Walk &w, ZMD_Node child, unsigned childDepth)
 
 int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth);
 
+// The steps told to an observer (observe.h). Each is called only when the
+// environment has one, so that the walk without one builds no step.
+void NoteRead(const Walk &w, ZMD_Node selector, uint32_t arg, int32_t value, int32_t raw, int32_t result,
+              const char *text = nullptr)
+{
+    ZMD_Step s;
+    s.kind = ZMD_SEEN_READ;
+    s.key = w.key;
+    s.node = selector;
+    s.arg = arg;
+    s.value = value;
+    s.value2 = raw;
+    s.result = result;
+    s.text = text;
+    s.record = w.record;
+    ZMD_Observe(w.env, s);
+}
+
+void NoteCase(const Walk &w, uint32_t kind, uint64_t index, ZMD_Node node)
+{
+    ZMD_Step s;
+    s.kind = kind;
+    s.key = w.key;
+    s.index = static_cast<uint32_t>(index);
+    s.node = node;
+    s.record = w.record;
+    ZMD_Observe(w.env, s);
+}
+
+void NoteWalk(const ZMD_Env *env, uint32_t kind, uint32_t key, uint32_t key2, ZMD_Node node, int32_t result,
+              const ZMD_SettingsRecord *record)
+{
+    ZMD_Step s;
+    s.kind = kind;
+    s.key = key;
+    s.key2 = key2;
+    s.node = node;
+    s.result = result;
+    s.record = record;
+    ZMD_Observe(env, s);
+}
+
 // Steps 1 to 3 of the key lookup: the key's top node, ZMD_NO_KEY when the key
 // table lacks the key, ZMD_ERROR when the table is malformed.
 int32_t LookupTopNode(const ZMD_ImageView *image, uint32_t key, ZMD_Node *top)
@@ -120,10 +162,19 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth)
         if (ZMD_NodeKindOf(child.w0) == ZMD_KIND_WHEN) {
             int32_t v;
             if (!GetIntSetting(w.record, setting, &v)) {
+                if (w.env->observer) {
+                    NoteRead(w, node, setting, 0, 0, ZMD_BAD_INT_SETTING);
+                }
                 return ZMD_BAD_INT_SETTING;
+            }
+            if (w.env->observer) {
+                NoteRead(w, node, setting, v, v, 0);
             }
             if (v != static_cast<int32_t>(ZMD_NodeHigh(child.w1))) {
                 continue;
+            }
+            if (w.env->observer) {
+                NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, child);
             }
         } else if (PassedOver(w, child, depth + 1)) {
             continue;
@@ -162,8 +213,14 @@ int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, u
         }
         const bool match = decoded.kind == ZMD_KIND_CASE_DEFAULT || (decoded.low <= v && v <= decoded.high);
         if (match) {
+            if (w.env->observer) {
+                NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, c);
+            }
             return EvalTarget(w, c, depth);
         }
+    }
+    if (w.env->observer) {
+        NoteCase(w, ZMD_SEEN_NO_CASE, first, ZMD_Node{0, 0});
     }
     return ZMD_NOT_FOUND;
 }
@@ -191,6 +248,9 @@ int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
             return ZMD_ERROR;
         }
         if (ZMD_NodeKindOf(c.w0) == ZMD_KIND_CASE_DEFAULT) {
+            if (w.env->observer) {
+                NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, c);
+            }
             return EvalTarget(w, c, depth);
         }
 
@@ -200,13 +260,25 @@ int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
         }
         const ZMD_SettingsRecord *rec = w.record;
         if (!rec || !rec->ppszStrings || setting >= rec->cStrings) {
+            if (w.env->observer) {
+                NoteRead(w, node, setting, 0, 0, ZMD_BAD_STRING_SETTING);
+            }
             return ZMD_BAD_STRING_SETTING;
         }
         const char *value = rec->ppszStrings[setting] ? rec->ppszStrings[setting] : "";
+        if (w.env->observer && i == 0) {
+            NoteRead(w, node, setting, 0, 0, 0, value);
+        }
         if (BoundedLength(value, decoded.length) == decoded.length &&
             ZMD_CompareChars(decoded.text, value, decoded.length)) {
+            if (w.env->observer) {
+                NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, c);
+            }
             return EvalTarget(w, c, depth);
         }
+    }
+    if (w.env->observer) {
+        NoteCase(w, ZMD_SEEN_NO_CASE, first, ZMD_Node{0, 0});
     }
     return ZMD_NOT_FOUND;
 }
@@ -235,7 +307,13 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
     names->pnInts[0] = static_cast<int32_t>(selector);
     ZMD_Node nameNode{0, 0};
     const Walk inner{env, ZMD_VALUE_NAME_KEY, names, &nameNode};
+    if (env->observer) {
+        NoteWalk(env, ZMD_SEEN_KEY, ZMD_VALUE_NAME_KEY, 0, top, 0, names);
+    }
     r = Eval(inner, top, depth + 1);
+    if (env->observer) {
+        NoteWalk(env, ZMD_SEEN_END, ZMD_VALUE_NAME_KEY, 0, nameNode, r, names);
+    }
     ZMD_FreeSettingsRecord(env, names);
     if (r != ZMD_OK) {
         return ZMD_ERROR;
@@ -247,21 +325,27 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
 
     int32_t v = 0;
     r = ZMD_ReadPrinterDword(env, w.record->hPrinter, nameNode.w0, nameNode.w1, &v);
+    if (env->observer) {
+        NoteRead(w, node, selector, v, static_cast<int32_t>(nameNode.w0), r);
+    }
     if (r == 0) {
         return ScanIntCases(w, first, count, v, depth);
     }
     if (r != 1) {
         return r;
     }
-    if (count == 0) {
-        return ZMD_NOT_FOUND;
-    }
-    ZMD_Node last;
-    if (!ZMD_GetNode(env->image, static_cast<uint64_t>(first) + count - 1, &last)) {
+    ZMD_Node last{0, 0};
+    if (count != 0 && !ZMD_GetNode(env->image, static_cast<uint64_t>(first) + count - 1, &last)) {
         return ZMD_ERROR;
     }
-    if (ZMD_NodeKindOf(last.w0) != ZMD_KIND_CASE_DEFAULT) {
+    if (count == 0 || ZMD_NodeKindOf(last.w0) != ZMD_KIND_CASE_DEFAULT) {
+        if (env->observer) {
+            NoteCase(w, ZMD_SEEN_NO_CASE, first, ZMD_Node{0, 0});
+        }
         return ZMD_NOT_FOUND;
+    }
+    if (env->observer) {
+        NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + count - 1, last);
     }
     return EvalTarget(w, last, depth);
 }
@@ -285,6 +369,9 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
         // A value of another key is passed over; the value is not read here.
         // A walk for two keys goes on until both are reached.
         if (ZMD_NodeHigh(node.w1) == w.key) {
+            if (w.env->observer) {
+                NoteWalk(w.env, ZMD_SEEN_VALUE, w.key, 0, node, 0, w.record);
+            }
             if (!w.reached) {
                 *w.out = node;
                 return ZMD_OK;
@@ -296,6 +383,9 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
             return w.reached[1] ? ZMD_OK : ZMD_NOT_FOUND;
         }
         if (w.reached && ZMD_NodeHigh(node.w1) == w.key2) {
+            if (w.env->observer) {
+                NoteWalk(w.env, ZMD_SEEN_VALUE, w.key2, 0, node, 0, w.record);
+            }
             if (!w.reached[1]) {
                 *w.out2 = node;
                 w.reached[1] = true;
@@ -316,8 +406,12 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
         return EvalSwitch(w, node, depth);
 
     case ZMD_KIND_SELECT_INT: {
-        int32_t v;
-        if (!GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v)) {
+        int32_t v = 0;
+        const bool got = GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v);
+        if (w.env->observer) {
+            NoteRead(w, node, ZMD_NodeHigh(node.w1), v, v, got ? 0 : ZMD_BAD_INT_SETTING);
+        }
+        if (!got) {
             return ZMD_BAD_INT_SETTING;
         }
         return ScanIntCases(w, operand, ZMD_NodeLow(node.w1), v, depth);
@@ -328,11 +422,16 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
         if (!ZMD_GetNode(w.env->image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK) {
             return ZMD_ERROR;
         }
-        int32_t v;
-        if (!GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v)) {
+        int32_t v = 0;
+        const bool got = GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v);
+        const int32_t raw = v;
+        v = static_cast<int32_t>(static_cast<uint32_t>(v) & mask.w1);
+        if (w.env->observer) {
+            NoteRead(w, node, ZMD_NodeHigh(node.w1), v, raw, got ? 0 : ZMD_BAD_INT_SETTING);
+        }
+        if (!got) {
             return ZMD_BAD_INT_SETTING;
         }
-        v = static_cast<int32_t>(static_cast<uint32_t>(v) & mask.w1);
         return ScanIntCases(w, ZMD_NodeOperand(mask.w0), ZMD_NodeLow(node.w1), v, depth);
     }
 
@@ -340,6 +439,9 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
         int32_t v;
         if (ZMD_GetUserCountryCode(w.env, ZMD_NodeHigh(node.w1), &v) != 0) {
             return ZMD_ERROR;
+        }
+        if (w.env->observer) {
+            NoteRead(w, node, ZMD_NodeHigh(node.w1), v, v, 0);
         }
         return ScanIntCases(w, operand, ZMD_NodeLow(node.w1), v, depth);
     }
@@ -387,6 +489,12 @@ int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRec
         return ZMD_ERROR;
     }
     const Walk w{env, key & 0xFFFFu, pRecord, out};
+    if (env->observer) {
+        NoteWalk(env, ZMD_SEEN_KEY, w.key, 0, ZMD_Node{w0, w1}, 0, pRecord);
+        const int32_t r = Eval(w, ZMD_Node{w0, w1}, 0);
+        NoteWalk(env, ZMD_SEEN_END, w.key, 0, r == ZMD_OK ? *out : ZMD_Node{0, 0}, r, pRecord);
+        return r;
+    }
     return Eval(w, ZMD_Node{w0, w1}, 0);
 }
 
@@ -407,7 +515,13 @@ void ZMD_EvaluateNodePair(const ZMD_Env *env, const uint32_t keys[2], const ZMD_
     w.reached = reached;
     // Where the walk stopped is where a walk for a key not reached would
     // have stopped too, with the same result.
+    if (env->observer) {
+        NoteWalk(env, ZMD_SEEN_KEY, a, b, ZMD_Node{w0, w1}, 0, pRecord);
+    }
     const int32_t r = Eval(w, ZMD_Node{w0, w1}, 0);
+    if (env->observer) {
+        NoteWalk(env, ZMD_SEEN_END, a, b, ZMD_Node{0, 0}, r, pRecord);
+    }
     for (int k = 0; k < 2; ++k) {
         results[k] = reached[k] ? ZMD_OK : r;
         if (reached[k]) {

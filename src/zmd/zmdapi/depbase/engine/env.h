@@ -5,6 +5,7 @@
 #define ZMD_ENV_H
 
 #include "image.h"
+#include "observe.h"
 #include "platform.h"
 
 struct ZMD_Env {
@@ -13,7 +14,16 @@ struct ZMD_Env {
     // The printer hold of the query in progress, set by the export frame;
     // null outside a query.
     ZMD_PrinterHold *hold = nullptr;
+    // Told every step of the evaluation (observe.h); null in the exports.
+    const ZMD_Observer *observer = nullptr;
 };
+
+// Reports a step to the environment's observer; callers test
+// env->observer first, so that without one no step is even built.
+inline void ZMD_Observe(const ZMD_Env *env, const ZMD_Step &step)
+{
+    env->observer->step(env->observer->ctx, &step);
+}
 
 // Reads a value stored with the printer: through the query's hold when it is
 // for this printer and the platform keeps holds, else straight from the host.
