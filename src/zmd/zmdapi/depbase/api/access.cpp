@@ -78,7 +78,8 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
         r = ZMD_LookupAndExtract(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
     }
 
-    if (holding) {
+    // A hold that read nothing keeps nothing.
+    if (holding && hold.state) {
         platform->releaseHold(platform->ctx, &hold);
     }
     if (opened) {

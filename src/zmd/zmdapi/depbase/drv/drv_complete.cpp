@@ -78,38 +78,46 @@ int32_t ZMD_CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_Settin
                               void *pItems, uint32_t nItems)
 {
     const ZMD_QueryRule *rule = nullptr;
-    if (ZMD_FindQueryRule(env->image, key, &rule) != ZMD_OK ||
-        (rule->form != ZMD_QUERY_LIST && rule->form != ZMD_QUERY_CATALOGUE_LIST) || pItems == nullptr ||
+    if (ZMD_FindQueryRule(env->image, key, &rule) != ZMD_OK) {
+        return ZMD_ERROR;
+    }
+    return ZMD_CompleteListItemsOfRule(env, *rule, pRecord, cbBuffer, pItems, nItems);
+}
+
+int32_t ZMD_CompleteListItemsOfRule(const ZMD_Env *env, const ZMD_QueryRule &rule, const ZMD_SettingsRecord *pRecord,
+                                    uint32_t cbBuffer, void *pItems, uint32_t nItems)
+{
+    if ((rule.form != ZMD_QUERY_LIST && rule.form != ZMD_QUERY_CATALOGUE_LIST) || pItems == nullptr ||
         static_cast<uint64_t>(cbBuffer) < uint64_t{nItems} * ZMD_LIST_ITEM_SIZE) {
         return ZMD_ERROR;
     }
     ZMD_SpreadListIds(pItems, nItems);
 
     int32_t r = ZMD_OK;
-    if (rule->listNumber != ZMD_QUERY_NO_LIST) {
-        r = FillNames(env->image, rule->listNumber, pItems, nItems);
+    if (rule.listNumber != ZMD_QUERY_NO_LIST) {
+        r = FillNames(env->image, rule.listNumber, pItems, nItems);
         if (r != ZMD_OK) {
             return r;
         }
     }
-    if (rule->choiceKeys[0] != 0) {
-        const ZMD_ChoiceField fields[2] = {{rule->choiceKeys[0], rule->choiceFields[0]},
-                                           {rule->choiceKeys[1], rule->choiceFields[1]}};
-        uint32_t nFields = rule->choiceKeys[1] != 0 ? 2 : 1;
-        r = ZMD_FillChoiceValues(env, pRecord, pItems, nItems, rule->choiceSetting, fields, nFields);
+    if (rule.choiceKeys[0] != 0) {
+        const ZMD_ChoiceField fields[2] = {{rule.choiceKeys[0], rule.choiceFields[0]},
+                                           {rule.choiceKeys[1], rule.choiceFields[1]}};
+        uint32_t nFields = rule.choiceKeys[1] != 0 ? 2 : 1;
+        r = ZMD_FillChoiceValues(env, pRecord, pItems, nItems, rule.choiceSetting, fields, nFields);
         if (r != ZMD_OK) {
             return r;
         }
     }
-    if (rule->offeredKey != 0) {
-        r = ZMD_MarkMembership(env, pRecord, pItems, nItems, rule->offeredKey);
+    if (rule.offeredKey != 0) {
+        r = ZMD_MarkMembership(env, pRecord, pItems, nItems, rule.offeredKey);
         if (r != ZMD_OK) {
             return r;
         }
     }
-    if (rule->defaultKey == 0) {
+    if (rule.defaultKey == 0) {
         return ZMD_OK;
     }
-    const bool required = (rule->flags & ZMD_QUERY_DEFAULT_REQUIRED) != 0;
-    return MarkDefault(env, rule->defaultKey, required, pRecord, pItems, nItems);
+    const bool required = (rule.flags & ZMD_QUERY_DEFAULT_REQUIRED) != 0;
+    return MarkDefault(env, rule.defaultKey, required, pRecord, pItems, nItems);
 }

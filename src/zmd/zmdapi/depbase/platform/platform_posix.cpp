@@ -47,6 +47,13 @@ bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
     size_t n = 0;
     for (; *s; ++s) {
         uint32_t c = static_cast<uint16_t>(*s);
+        if (c < 0x80) {
+            if (n + 2 > cap) {
+                return false;
+            }
+            out[n++] = static_cast<char>(c);
+            continue;
+        }
         if (c >= 0xD800 && c <= 0xDBFF) {
             const uint32_t lo = static_cast<uint16_t>(s[1]);
             if (lo < 0xDC00 || lo > 0xDFFF) {
@@ -59,10 +66,7 @@ bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
         }
         char bytes[4];
         size_t len;
-        if (c < 0x80) {
-            bytes[0] = static_cast<char>(c);
-            len = 1;
-        } else if (c < 0x800) {
+        if (c < 0x800) {
             bytes[0] = static_cast<char>(0xC0 | (c >> 6));
             bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
             len = 2;
@@ -246,8 +250,7 @@ void FreeHeldStore(HeldStore *store)
         return;
     }
     PosixFree(nullptr, store->text);
-    PosixFree(nullptr, store->lines);
-    PosixFree(nullptr, store);
+    PosixFree(nullptr, store); // the lines share the store's block
 }
 
 // Reads fd (a regular file of `hint` bytes when checked) to its end into a
@@ -270,16 +273,19 @@ bool ReadWhole(int fd, size_t hint, char **text, size_t *size)
             cap = grown;
             continue;
         }
-        const ssize_t n = read(fd, buf + used, cap - used);
-        if (n == 0) {
-            *text = buf;
-            *size = used;
-            return true;
-        }
+        const size_t asked = cap - used;
+        const ssize_t n = read(fd, buf + used, asked);
         if (n < 0 && errno != EINTR) {
             break;
         }
         used += n > 0 ? static_cast<size_t>(n) : 0;
+        // A regular file reads short only at its end: with the buffer one
+        // byte larger than the file was, the first read mostly ends it.
+        if (n == 0 || (n > 0 && static_cast<size_t>(n) < asked)) {
+            *text = buf;
+            *size = used;
+            return true;
+        }
     }
     PosixFree(nullptr, buf);
     return false;
@@ -293,13 +299,17 @@ HeldStore *SplitStore(char *text, size_t size)
     for (size_t i = 0; i < size; ++i) {
         most += text[i] == '\n';
     }
-    StoreLine *lines = static_cast<StoreLine *>(PosixAlloc(nullptr, most * sizeof(StoreLine)));
-    HeldStore *store = lines ? static_cast<HeldStore *>(PosixAlloc(nullptr, sizeof(HeldStore))) : nullptr;
-    if (!store) {
-        PosixFree(nullptr, lines);
+    // The store and its lines in one block, the lines after the store.
+    static_assert(sizeof(HeldStore) % alignof(StoreLine) == 0, "the lines follow the store aligned");
+    void *block = most <= (SIZE_MAX - sizeof(HeldStore)) / sizeof(StoreLine)
+                      ? PosixAlloc(nullptr, sizeof(HeldStore) + most * sizeof(StoreLine))
+                      : nullptr;
+    if (!block) {
         PosixFree(nullptr, text);
         return nullptr;
     }
+    HeldStore *store = static_cast<HeldStore *>(block);
+    StoreLine *lines = reinterpret_cast<StoreLine *>(static_cast<unsigned char *>(block) + sizeof(HeldStore));
     size_t count = 0;
     // Lines end at '\n', which stays part of its line.
     for (size_t at = 0; at < size;) {
@@ -323,12 +333,24 @@ HeldStore *SplitStore(char *text, size_t size)
 // fails or memory is short: no printer data.
 HeldStore *ReadStore(const char *dir, const char *file)
 {
-    const int dirFd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) {
-        return nullptr;
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    // The joined path "dir/file" resolves as the two steps do (the
+    // directory's links followed, the file's not; a directory that is none
+    // fails): one open instead of three calls. A path too long to join takes
+    // the two steps.
+    char path[kPathMax];
+    const int joined = std::snprintf(path, sizeof path, "%s/%s", dir, file);
+    int fd = -1;
+    if (joined > 0 && static_cast<size_t>(joined) < sizeof path) {
+        fd = open(path, flags);
+    } else {
+        const int dirFd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd < 0) {
+            return nullptr;
+        }
+        fd = openat(dirFd, file, flags);
+        close(dirFd);
     }
-    const int fd = openat(dirFd, file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    close(dirFd);
     if (fd < 0) {
         return nullptr;
     }
