@@ -339,9 +339,13 @@ HeldStore *ReadStore(const char *dir, const char *file)
     // fails): one open instead of three calls. A path too long to join takes
     // the two steps.
     char path[kPathMax];
-    const int joined = std::snprintf(path, sizeof path, "%s/%s", dir, file);
+    const size_t dirLength = std::strlen(dir);
+    const size_t fileLength = std::strlen(file);
     int fd = -1;
-    if (joined > 0 && static_cast<size_t>(joined) < sizeof path) {
+    if (dirLength + 1 + fileLength < sizeof path) {
+        std::memcpy(path, dir, dirLength);
+        path[dirLength] = '/';
+        std::memcpy(path + dirLength + 1, file, fileLength + 1);
         fd = open(path, flags);
     } else {
         const int dirFd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
