@@ -131,7 +131,9 @@ DepbaseSweep::DepbaseSweep() : buffer(64 * 1024)
     if (mkdtemp(tmpl)) {
         printerDir = tmpl;
     }
-    std::ofstream(printerDir + "/" + kPrinter + ".conf") << "# the sweep's printer: no stored values\n";
+    // The value sequence 0x1018 reads (the port mode, as in
+    // samples/printers/office.conf), so that its stored-value way is measured.
+    std::ofstream(printerDir + "/" + kPrinter + ".conf") << "# the sweep's printer\nXvnUI_CustomECPMode = 0\n";
     setenv("ZMD_PRINTER_DIR", printerDir.c_str(), 1);
     const ZMD_Platform *host = ZMD_DefaultPlatform();
     const std::u16string name = Wide(kPrinter);

@@ -385,4 +385,63 @@ TEST_F(DrvTest, ChoiceListsWithTheirOwnCompletion)
     EXPECT_EQ(size, 3u);
 }
 
+// Names of many items over a long catalogue list (taken through a table of
+// first positions) and of few items (scanned per item) answer alike: the
+// first entry with an id names it, an id the list lacks (also one beyond 16
+// bits or below 0) fails the list, and names already written stay written.
+TEST_F(DrvTest, NamesFromLongListsTakeTheFirstEntryOfAnId)
+{
+    // List 9: ids 1000..1039 with 1005 and 1020 repeated (later names differ).
+    std::vector<uint16_t> ids;
+    std::vector<uint32_t> names;
+    for (uint16_t i = 0; i < 40; ++i) {
+        ids.push_back(static_cast<uint16_t>(1000 + i));
+        names.push_back(0x4000u + i);
+    }
+    ids.push_back(1005);
+    names.push_back(0x5005);
+    ids.push_back(1020);
+    names.push_back(0x5020);
+    const uint32_t start = static_cast<uint32_t>(image.b.listIds.size());
+    image.b.listNumbers.push_back(9);
+    image.b.listLengths.push_back(static_cast<uint32_t>(ids.size()));
+    image.b.listStarts.push_back(start);
+    image.b.listIds.insert(image.b.listIds.end(), ids.begin(), ids.end());
+    image.b.listNameIds.insert(image.b.listNameIds.end(), names.begin(), names.end());
+    view = image.b.view();
+    ZMD_QueryRule rule{};
+    rule.key = 0x1010;
+    rule.form = ZMD_QUERY_LIST;
+    rule.listNumber = 9;
+
+    auto complete = [&](const std::vector<int32_t> &want, Bytes *items) {
+        items->assign(want.size() * 20, 0);
+        for (size_t i = 0; i < want.size(); ++i) {
+            ZMD_PutWord(items->data(), static_cast<uint32_t>(i), want[i]);
+        }
+        return ZMD_CompleteListItemsOfRule(&env, rule, &r.rec, static_cast<uint32_t>(items->size()), items->data(),
+                                           static_cast<uint32_t>(want.size()));
+    };
+    for (size_t n : {size_t{3}, size_t{40}}) {
+        std::vector<int32_t> want;
+        for (size_t i = 0; i < n; ++i) {
+            want.push_back(static_cast<int32_t>(1039 - (i * 7) % 40)); // out of the list's order
+        }
+        want[n - 1] = 1005;
+        want[0] = 1020;
+        Bytes items;
+        ASSERT_EQ(complete(want, &items), ZMD_OK) << n << " items";
+        for (size_t i = 0; i < n; ++i) {
+            EXPECT_EQ(itemAt(items, i).nId, want[i]);
+            EXPECT_EQ(itemAt(items, i).nNameId, static_cast<int32_t>(0x4000 + (want[i] - 1000))) << "item " << i;
+        }
+        for (int32_t lacking : {1040, 1000 + 65536, -1}) {
+            std::vector<int32_t> bad = want;
+            bad[n - 1] = lacking;
+            ASSERT_EQ(complete(bad, &items), ZMD_NOT_FOUND) << n << " items, id " << lacking;
+            EXPECT_EQ(itemAt(items, 0).nNameId, 0x4014) << "names before the lacking id stay written";
+        }
+    }
+}
+
 } // namespace

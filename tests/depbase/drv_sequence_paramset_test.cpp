@@ -255,6 +255,10 @@ TEST_F(ParameterSetTest, FirstMatchingRowPicksTheBlocks)
     EXPECT_EQ(buf, parameterSet(0xA0, 0xC1));
     select(0xFFFF, 0, 1, 2, 1, -300);
     EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_NOT_FOUND);
+    select(-1, 0, 1, 2, 1, -300 + 65536); // the last selector, its low 16 bits alike
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_NOT_FOUND);
+    select(-1, 0, 1, 2, 0, -300); // one selector of the first four differs
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_NOT_FOUND);
 }
 
 TEST_F(ParameterSetTest, NoRowAndBadInput)

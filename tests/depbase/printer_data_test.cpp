@@ -66,7 +66,7 @@ TEST_F(PrinterDataTest, SelectsByTheStoredValueOfTheChosenName)
     ASSERT_EQ(fake.lastValueNames.size(), 1u);
     EXPECT_EQ(fake.lastValueNames[0], ToU16("Density"));
     EXPECT_EQ(fake.outstanding(), 0u);
-    EXPECT_EQ(fake.allocCalls, 2); // the root-shaped record and the name
+    EXPECT_EQ(fake.allocCalls, 1); // the root-shaped record; the name is built in the frame
 }
 
 TEST_F(PrinterDataTest, NoHandleIsABadRecordBeforeAnyCase)
@@ -190,6 +190,35 @@ TEST(ReadPrinterDword, NameWithoutStoredNulIsStillTerminated)
     EXPECT_EQ(v, 3);
     ASSERT_EQ(fake.lastValueNames.size(), 1u);
     EXPECT_EQ(fake.lastValueNames[0], ToU16("Na"));
+}
+
+// Value names are built in the query's frame; one too long for it takes the
+// heap and gives it back, and reads the same.
+TEST(ReadPrinterDword, ShortNamesTakeNoHeapLongOnesGiveItBack)
+{
+    const std::string longName(100, 'N');
+    ImageBuilder b;
+    FakePlatform fake;
+    void *printer = fake.addPrinter("P");
+    fake.setDword("P", "Name", 7);
+    fake.setDword("P", longName, 9);
+    ZMD_Node name = b.text(0x0008, "Name");
+    ZMD_Node longNode = b.text(0x0008, longName);
+    ZMD_ImageView view = b.view();
+    ZMD_Env env = fake.env(&view);
+    int32_t v = 0;
+    fake.resetAllocCounters();
+    EXPECT_EQ(ZMD_ReadPrinterDword(&env, printer, name.w0, name.w1, &v), 0);
+    EXPECT_EQ(v, 7);
+    EXPECT_EQ(fake.allocCalls, 0);
+    EXPECT_EQ(ZMD_ReadPrinterDword(&env, printer, longNode.w0, longNode.w1, &v), 0);
+    EXPECT_EQ(v, 9);
+    EXPECT_EQ(fake.allocCalls, 1);
+    EXPECT_EQ(fake.outstanding(), 0u);
+    fake.resetAllocCounters();
+    fake.failAllocAt = 1;
+    EXPECT_EQ(ZMD_ReadPrinterDword(&env, printer, longNode.w0, longNode.w1, &v), ZMD_ERROR);
+    EXPECT_EQ(ZMD_ReadPrinterDword(&env, printer, name.w0, name.w1, &v), 0);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Allocation counts of every query of the shipped image, through the export
 // frame with a counting platform: a query takes memory from the heap only
-// where the design says (the printer-data selector's record and name, the
+// where the design says (the printer-data selector's record, the
 // country text, the quiet-mode value name, and the list working copies,
 // membership buffers and command-sequence part slots only when they outgrow
 // the query's frame); every other query allocates nothing, and no query

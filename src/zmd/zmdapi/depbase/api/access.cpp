@@ -88,7 +88,8 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
         s.record = &request;
         ZMD_Observe(env, s);
     }
-    if (holding) {
+    // A hold that read nothing keeps nothing.
+    if (holding && hold.state) {
         platform->releaseHold(platform->ctx, &hold);
     }
     if (opened) {

@@ -50,6 +50,11 @@ inline void ZMD_PutItemField(void *items, uint32_t item, uint32_t field, int32_t
 int32_t ZMD_CompleteListItems(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
                               void *pItems, uint32_t nItems);
 
+// The same for the key's rule, already found (a rule that answers no list is
+// ZMD_ERROR).
+int32_t ZMD_CompleteListItemsOfRule(const ZMD_Env *env, const ZMD_QueryRule &rule, const ZMD_SettingsRecord *pRecord,
+                                    uint32_t cbBuffer, void *pItems, uint32_t nItems);
+
 // Moves id i from word i to the nId word of item i and clears the vacated words.
 void ZMD_SpreadListIds(void *pItems, uint32_t nItems);
 
@@ -100,8 +105,8 @@ int32_t ZMD_MarkMembership(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord
                            uint32_t offeredKey);
 
 // The handlers. Each answers as the export would.
-int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                             void *pBuffer, uint32_t *pcbSize);
+int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, const ZMD_QueryRule &rule, const ZMD_SettingsRecord *pRecord,
+                             uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
 int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, const ZMD_QueryRule &rule, const ZMD_SettingsRecord *pRecord,
                                uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize);
 int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,

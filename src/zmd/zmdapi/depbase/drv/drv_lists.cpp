@@ -37,18 +37,18 @@ int32_t ZMD_FetchOwnTreeIds(const ZMD_Env *env, uint32_t key, const ZMD_Settings
     return ZMD_OK;
 }
 
-int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                             void *pBuffer, uint32_t *pcbSize)
+int32_t ZMD_QueryOwnTreeList(const ZMD_Env *env, const ZMD_QueryRule &rule, const ZMD_SettingsRecord *pRecord,
+                             uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
     if (pcbSize == nullptr) {
         return ZMD_ERROR;
     }
     uint32_t n = 0;
-    int32_t r = ZMD_FetchOwnTreeIds(env, key, pRecord, cbBuffer, pBuffer, pcbSize, &n);
+    int32_t r = ZMD_FetchOwnTreeIds(env, rule.key, pRecord, cbBuffer, pBuffer, pcbSize, &n);
     if (r != ZMD_OK) {
         return r;
     }
-    r = ZMD_CompleteListItems(env, key, pRecord, cbBuffer, pBuffer, n);
+    r = ZMD_CompleteListItemsOfRule(env, rule, pRecord, cbBuffer, pBuffer, n);
     if (r == ZMD_OK) {
         *pcbSize = n * ZMD_LIST_ITEM_SIZE;
     }
@@ -80,7 +80,7 @@ int32_t ZMD_QueryCatalogueList(const ZMD_Env *env, const ZMD_QueryRule &rule, co
     for (uint32_t i = 0; i < n; ++i) {
         ZMD_PutWord(pBuffer, i, static_cast<int32_t>(image->listIds[start + i]));
     }
-    int32_t r = ZMD_CompleteListItems(env, rule.key, pRecord, cbBuffer, pBuffer, n);
+    int32_t r = ZMD_CompleteListItemsOfRule(env, rule, pRecord, cbBuffer, pBuffer, n);
     if (r == ZMD_OK) {
         *pcbSize = needed;
     }

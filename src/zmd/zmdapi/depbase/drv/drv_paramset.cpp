@@ -1,5 +1,7 @@
 // The parameter set (key 0x101E): four blocks picked by the first selection
 // row whose six selectors equal integer settings 4, 9, 5, 8, 6 and 81.
+#include <cstdint>
+
 #include "drv_internal.h"
 
 namespace {
@@ -30,17 +32,34 @@ int32_t ZMD_QueryParameterSet(const ZMD_Env *env, const ZMD_SettingsRecord *pRec
         *pcbSize = ZMD_PARAMETER_SET_SIZE;
         return ZMD_MORE_DATA;
     }
+    // The six settings, read once. A selector is 16 bits: a setting outside
+    // that range matches no row. Each row's selectors are then compared in
+    // two loads, the first four and the last two.
+    int16_t wanted[6];
+    bool inRange = true;
+    for (uint32_t i = 0; i < 6; ++i) {
+        const int32_t v = pRecord->pnInts[kSelectorSettings[i]];
+        inRange = inRange && v >= INT16_MIN && v <= INT16_MAX;
+        wanted[i] = static_cast<int16_t>(v);
+    }
     const ZMD_SelectionRow *chosen = nullptr;
     uint32_t chosenRow = 0;
-    for (uint32_t r = 0; r < image->counts.selectionRows && chosen == nullptr; ++r) {
-        const ZMD_SelectionRow &row = image->selectionRows[r];
-        bool match = true;
-        for (uint32_t i = 0; i < 6 && match; ++i) {
-            match = static_cast<int32_t>(row.selector[i]) == pRecord->pnInts[kSelectorSettings[i]];
-        }
-        if (match) {
-            chosen = &row;
-            chosenRow = r;
+    if (inRange) {
+        uint64_t head;
+        uint32_t tail;
+        std::memcpy(&head, wanted, sizeof head);
+        std::memcpy(&tail, wanted + 4, sizeof tail);
+        for (uint32_t r = 0; r < image->counts.selectionRows; ++r) {
+            const ZMD_SelectionRow &row = image->selectionRows[r];
+            uint64_t rowHead;
+            uint32_t rowTail;
+            std::memcpy(&rowHead, row.selector, sizeof rowHead);
+            std::memcpy(&rowTail, row.selector + 4, sizeof rowTail);
+            if (rowHead == head && rowTail == tail) {
+                chosen = &row;
+                chosenRow = r;
+                break;
+            }
         }
     }
     if (env->observer) {

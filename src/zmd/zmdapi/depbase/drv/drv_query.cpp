@@ -24,7 +24,7 @@ int32_t ZMD_QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecor
     }
     switch (rule->form) {
     case ZMD_QUERY_LIST:
-        return ZMD_QueryOwnTreeList(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
+        return ZMD_QueryOwnTreeList(env, *rule, pRecord, cbBuffer, pBuffer, pcbSize);
     case ZMD_QUERY_CATALOGUE_LIST:
         return ZMD_QueryCatalogueList(env, *rule, pRecord, cbBuffer, pBuffer, pcbSize);
     case ZMD_QUERY_SEQUENCE:

@@ -26,10 +26,17 @@ int32_t ZMD_ReadPrinterDword(const ZMD_Env *env, void *hPrinter, uint32_t nameW0
     }
 
     // One character more than the stored text, so the name is terminated
-    // even if the image's text lacks its NUL.
-    ZMD_WCHAR *name = static_cast<ZMD_WCHAR *>(platform->alloc(platform->ctx, (count + 1u) * sizeof(ZMD_WCHAR)));
-    if (!name) {
-        return ZMD_ERROR;
+    // even if the image's text lacks its NUL: in this frame when it fits (the
+    // names are short), else on the heap.
+    const uint32_t kFrameChars = 64;
+    ZMD_WCHAR frame[kFrameChars];
+    ZMD_WCHAR *name = frame;
+    const bool onHeap = count + 1u > kFrameChars;
+    if (onHeap) {
+        name = static_cast<ZMD_WCHAR *>(platform->alloc(platform->ctx, (count + 1u) * sizeof(ZMD_WCHAR)));
+        if (!name) {
+            return ZMD_ERROR;
+        }
     }
     for (uint32_t i = 0; i < count; ++i) {
         name[i] = static_cast<ZMD_WCHAR>(image->bytePool[offset + i]);
@@ -39,7 +46,9 @@ int32_t ZMD_ReadPrinterDword(const ZMD_Env *env, void *hPrinter, uint32_t nameW0
     uint8_t data[4] = {0, 0, 0, 0};
     uint32_t needed = 0;
     const bool ok = ZMD_GetPrinterData(env, hPrinter, name, data, sizeof data, &needed);
-    platform->free(platform->ctx, name);
+    if (onHeap) {
+        platform->free(platform->ctx, name);
+    }
     if (!ok) {
         return 1;
     }

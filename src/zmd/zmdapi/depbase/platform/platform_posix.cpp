@@ -48,6 +48,13 @@ bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
     size_t n = 0;
     for (; *s; ++s) {
         uint32_t c = static_cast<uint16_t>(*s);
+        if (c < 0x80) {
+            if (n + 2 > cap) {
+                return false;
+            }
+            out[n++] = static_cast<char>(c);
+            continue;
+        }
         if (c >= 0xD800 && c <= 0xDBFF) {
             const uint32_t lo = static_cast<uint16_t>(s[1]);
             if (lo < 0xDC00 || lo > 0xDFFF) {
@@ -60,10 +67,7 @@ bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
         }
         char bytes[4];
         size_t len;
-        if (c < 0x80) {
-            bytes[0] = static_cast<char>(c);
-            len = 1;
-        } else if (c < 0x800) {
+        if (c < 0x800) {
             bytes[0] = static_cast<char>(0xC0 | (c >> 6));
             bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
             len = 2;
@@ -243,8 +247,7 @@ void FreeHeldStore(HeldStore *store)
         return;
     }
     PosixFree(nullptr, store->text);
-    PosixFree(nullptr, store->lines);
-    PosixFree(nullptr, store);
+    PosixFree(nullptr, store); // the lines share the store's block
 }
 
 // Reads fd (a regular file of `hint` bytes when checked) to its end into a
@@ -297,13 +300,17 @@ HeldStore *SplitStore(char *text, size_t size)
     for (size_t i = 0; i < size; ++i) {
         most += text[i] == '\n';
     }
-    StoreLine *lines = static_cast<StoreLine *>(PosixAlloc(nullptr, most * sizeof(StoreLine)));
-    HeldStore *store = lines ? static_cast<HeldStore *>(PosixAlloc(nullptr, sizeof(HeldStore))) : nullptr;
-    if (!store) {
-        PosixFree(nullptr, lines);
+    // The store and its lines in one block, the lines after the store.
+    static_assert(sizeof(HeldStore) % alignof(StoreLine) == 0, "the lines follow the store aligned");
+    void *block = most <= (SIZE_MAX - sizeof(HeldStore)) / sizeof(StoreLine)
+                      ? PosixAlloc(nullptr, sizeof(HeldStore) + most * sizeof(StoreLine))
+                      : nullptr;
+    if (!block) {
         PosixFree(nullptr, text);
         return nullptr;
     }
+    HeldStore *store = static_cast<HeldStore *>(block);
+    StoreLine *lines = reinterpret_cast<StoreLine *>(static_cast<unsigned char *>(block) + sizeof(HeldStore));
     size_t count = 0;
     for (size_t at = 0; at < size;) {
         const size_t end = LineEnd(text, size, at);
