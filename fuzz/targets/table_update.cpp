@@ -15,6 +15,7 @@
 #include "fuzz_input.h"
 #include "fuzz_targets.h"
 #include "scratch_dir.h"
+#include "table_file_update.h"
 
 int FuzzTableUpdate(const uint8_t *data, size_t size)
 {

@@ -3,6 +3,7 @@
 #include "table_fixture.h"
 
 #include "cal_types.h"
+#include "table_file_update.h"
 #include "curve_update.h"
 
 namespace {

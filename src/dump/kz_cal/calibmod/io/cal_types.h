@@ -7,7 +7,7 @@
 #include "calibmod.h" // CAL_OK, CAL_ERR_REQUEST, CAL_ERR_NO_MEMORY, CAL_ERR_FILE
 
 // Internal codes; they never leave KZCalibration.
-#define CAL_ERR_OPEN  (-2) // a file cannot be opened (fileReadAll)
+#define CAL_ERR_OPEN  (-2) // nothing is at the name (fileOpenOrAbsent, fileReadHead)
 #define CAL_FAIL      (-1) // a test failed: malformed list, no entry, missing copy, pass-through id
 #define CAL_EQUAL     1    // identification strings equal
 #define CAL_DIFFERENT 0    // identification strings differ, or the copy's cannot be read

@@ -9,8 +9,7 @@
 // its curve). Words of a body are read as converted copies; a body keeps its
 // stored bytes except for the curves that are replaced.
 //
-// Codes: CAL_OK; CAL_FAIL (-1) for a malformed body; tableFileUpdate answers
-// CAL_OK or CAL_ERR_FILE. Tagged bodies are read through tagged_body.h.
+// Codes: CAL_OK; CAL_FAIL (-1) for a malformed body. Tagged bodies are read through tagged_body.h.
 #ifndef KZ_CURVE_UPDATE_H
 #define KZ_CURVE_UPDATE_H
 
@@ -88,10 +87,5 @@ int16_t curveTableStore(CalibContext *ctx, int32_t tableId);
 // missing from its directory or that the file cannot hold (directory, size
 // word or body past the end of the file) is such a failure.
 int16_t tablesUpdateAll(CalibContext *ctx);
-
-// Opens the calibrated copy (calibDir, chosenName) for update, updates all
-// tables and closes it. CAL_OK or CAL_ERR_FILE; the file is closed and no
-// body is loaded on every path.
-int16_t tableFileUpdate(CalibContext *ctx);
 
 #endif // KZ_CURVE_UPDATE_H

@@ -50,16 +50,3 @@ int16_t tablesUpdateAll(CalibContext *ctx)
     }
     return CAL_OK;
 }
-
-int16_t tableFileUpdate(CalibContext *ctx)
-{
-    TableFile *tf = &ctx->table.tableFile;
-    int16_t rc = fileOpenForUpdate(&tf->file, ctx->calibDir, ctx->chosenName);
-    if (rc == CAL_OK) {
-        rc = tablesUpdateAll(ctx);
-    }
-    // The one cleanup: nothing stays loaded or open, whatever path was taken.
-    tableRelease(tf);
-    fileClose(&tf->file);
-    return rc != CAL_OK ? CAL_ERR_FILE : CAL_OK;
-}
