@@ -9,9 +9,9 @@
 int16_t tableFileUpdate(CalibContext *ctx)
 {
     TableFile *tf = &ctx->table.tableFile;
-    int16_t rc = fileOpenForUpdate(&tf->file, ctx->calibDir, ctx->chosenName);
+    int16_t rc = fileOpenForUpdate(&tf->file, ctx->calibDir, ctx->list.chosenName);
     if (rc == CAL_OK) {
-        rc = tablesUpdateAll(ctx);
+        rc = tablesUpdateAll(&ctx->table);
     }
     // The one cleanup: nothing stays loaded or open, whatever path was taken.
     tableRelease(tf);

@@ -149,9 +149,9 @@ int16_t identLocate(FileRef *file, IdentString *ident)
     return fileIdent(file, &size, &head, ident);
 }
 
-int16_t copyCurrency(CalibContext *ctx)
+int16_t copyCurrency(const CopyJob *job)
 {
-    return copyCompare(ctx->platform, ctx->sourceDir, ctx->names->sourceName, ctx->calibDir, ctx->chosenName);
+    return copyCompare(job->platform, job->sourceDir, job->sourceName, job->calibDir, job->copyName);
 }
 
 int16_t copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, const char *sourceName,

@@ -15,6 +15,9 @@
 #include "calibmod.h"
 #include "copy.h"
 
+// How long a call waits for another call on the same calibration directory.
+#define CAL_LOCK_WAIT_MS 10000u
+
 // KZCalibration on a given host (null: the default backend). The export
 // calls it with the default; tests pass a counting or failing platform.
 int16_t flowCalibrate(const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
