@@ -15,7 +15,7 @@ const int16_t *builtInGroupCurve(const BuiltInGroup *group, int16_t curveNumber)
 
 void builtInCurveCopy(const TableWork *work, const BuiltInTable *table, uint8_t *dest, int16_t id, int16_t curveNumber)
 {
-    if (id == calAcceptance()->neutralId) {
+    if (id == CAL_NEUTRAL_ID) {
         return;
     }
     bool copied = false;

@@ -22,12 +22,16 @@
 #define CURVE_DESCRIPTOR   0x44000100u
 #define CURVE_BYTES        512
 
-#define CAL_SLOT_MAX       8 // room for the unpacked slots; a mode fills at most 6
-#define TAGGED_PLANE_MAX   7 // a plane count must be below 8
+// The adjustment id that is always accepted and leaves a slot's curves
+// unchanged.
+#define CAL_NEUTRAL_ID   0
 
-#define ITEM_PLANE_COUNT   0xF8
-#define ITEM_SKIP          0x9A
-#define ITEM_PLANE         0xDC
+#define CAL_SLOT_MAX     8 // room for the unpacked slots; a mode fills at most 6
+#define TAGGED_PLANE_MAX 7 // a plane count must be below 8
+
+#define ITEM_PLANE_COUNT 0xF8
+#define ITEM_SKIP        0x9A
+#define ITEM_PLANE       0xDC
 
 // The slots a request's mode uses, as (adjustment id, curve number) pairs:
 // mode 1 or 4: adjustIds[0..3] with curve numbers 0..3; mode 2: adjustIds[3]
