@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "cal_platform.h"
+#include "cal_types.h"
 #include "file_layer.h"
 #include "table_work.h"
 
@@ -13,6 +14,14 @@
 // renamed onto its own. A comma is never part of a copy name or a list
 // name, so it can be mistaken for neither.
 #define CAL_TEMP_COPY_NAME "~kz,copy.tmp"
+
+// The answers of copyCurrency and copyCompare: a vocabulary of its own,
+// never a result code.
+enum CalCompare : int16_t {
+    CAL_COMPARE_FAILED = CAL_ERR_FILE, // the source's identification string cannot be read
+    CAL_DIFFERENT = 0,                 // the strings differ, or the copy's cannot be read
+    CAL_EQUAL = 1,                     // the copy carries the source's string whole
+};
 
 // Where the system cannot copy, the source is copied in pieces of this size.
 #define CAL_COPY_CHUNK 65536
@@ -45,14 +54,14 @@ int16_t identLocate(FileRef *file, IdentString *ident);
 // a regular file that opens for reading (a link, a directory or a FIFO
 // there is stale), of the source's size, carrying the source's
 // identification string whole, length and bytes. CAL_EQUAL when it does;
-// CAL_DIFFERENT when it does not or cannot be read; CAL_ERR_FILE when the
-// source's string cannot be read. Each file is opened once, and its head
+// CAL_DIFFERENT when it does not or cannot be read; CAL_COMPARE_FAILED when
+// the source's string cannot be read. Each file is opened once, and its head
 // read in one piece; both are closed here.
-int16_t copyCurrency(const CopyJob *job);
+CalCompare copyCurrency(const CopyJob *job);
 // copyCurrency of any pair, without a call: sourceName of sourceDir (read
 // through links) against copyName of calibDir. Same codes.
-int16_t copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, const char *sourceName,
-                    const KZ_WCHAR *calibDir, const char *copyName);
+CalCompare copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, const char *sourceName,
+                       const KZ_WCHAR *calibDir, const char *copyName);
 // Makes the calibrated copy under CAL_TEMP_COPY_NAME in calibDir: a
 // leftover of that name is removed, the source (read through links: the
 // source directory is the caller's) is copied into a new file inside the

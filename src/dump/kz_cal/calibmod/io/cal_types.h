@@ -7,13 +7,14 @@
 #include "calibmod.h" // CAL_OK, CAL_ERR_REQUEST, CAL_ERR_NO_MEMORY, CAL_ERR_FILE
 
 // Internal codes; they never leave KZCalibration.
-#define CAL_ERR_OPEN  (-2) // nothing is at the name (fileOpenOrAbsent, fileReadHead)
-#define CAL_FAIL      (-1) // a test failed: malformed list, no entry, missing copy, pass-through id
-#define CAL_EQUAL     1    // identification strings equal
-#define CAL_DIFFERENT 0    // identification strings differ, or the copy's cannot be read
+#define CAL_ERR_OPEN (-2) // nothing is at the name (fileOpenOrAbsent, fileReadHead)
+#define CAL_FAIL     (-1) // a test failed: malformed list, no entry, missing copy, pass-through id
 
-// The answers of fileProbe besides CAL_ERR_FILE.
-#define CAL_PROBE_ABSENT  0 // nothing is at the name
-#define CAL_PROBE_REGULAR 1 // a regular file opened for reading
+// The answers of fileProbe: a vocabulary of its own, never a result code.
+enum CalProbe : int16_t {
+    CAL_PROBE_FAILED = CAL_ERR_FILE, // a link, a directory, a FIFO, a failed open, no path
+    CAL_PROBE_ABSENT = 0,            // nothing is at the name
+    CAL_PROBE_REGULAR = 1,           // a regular file opened for reading
+};
 
 #endif // KZ_CAL_TYPES_H

@@ -232,12 +232,12 @@ int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name)
     return fileOpenNamed(file, dir, name, CAL_MODE_READ_WRITE);
 }
 
-int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name)
+CalProbe fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name)
 {
     fileAssign(file, dir, name);
     FilePath path;
-    int16_t rc = pathBuild(file, &path);
-    if (rc == CAL_OK) {
+    CalProbe rc = CAL_PROBE_FAILED;
+    if (pathBuild(file, &path) == CAL_OK) {
         const CalPlatform *p = hostOf(file);
         CalHandle h = nullptr;
         CalIo io = p->open(p->ctx, path.path, CAL_OPEN_READ, &h);
@@ -245,7 +245,7 @@ int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name)
             p->close(p->ctx, h);
             rc = CAL_PROBE_REGULAR;
         } else {
-            rc = io == CAL_IO_ABSENT ? CAL_PROBE_ABSENT : CAL_ERR_FILE;
+            rc = io == CAL_IO_ABSENT ? CAL_PROBE_ABSENT : CAL_PROBE_FAILED;
         }
     }
     pathRelease(&path);

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "cal_platform.h"
+#include "cal_types.h"
 #include "mem_block.h"
 
 #define CAL_FILE_NAME_SIZE 32 // FileRef::name, terminator included
@@ -91,9 +92,9 @@ int16_t fileOpenNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, int1
 int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // fileAssign, then tries to open the file read-only and closes it again.
 // CAL_PROBE_REGULAR (1) when a regular file opened, CAL_PROBE_ABSENT (0)
-// when nothing is at the name, CAL_ERR_FILE for
+// when nothing is at the name, CAL_PROBE_FAILED for
 // anything else (a link, a directory, a FIFO, a failed open, no path).
-int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name);
+CalProbe fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name);
 
 // fileAssign, then deletes the file (or a link, never what it points to)
 // when one is there. CAL_OK when it is gone or was never there, else CAL_ERR_FILE.

@@ -53,7 +53,7 @@ int16_t listDecideSteps(ListState *list)
         // opened or read is left as it is, with every entry it holds.
         return rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_REQUEST ? rc : CAL_ERR_FILE;
     }
-    int16_t mode = CAL_STATE_NEW_LIST; // missing or empty
+    CalState mode = CAL_STATE_NEW_LIST; // missing or empty
     if (rc == CAL_OK && list->listFile.length > 0) {
         rc = listParse(list);
         if (rc == CAL_ERR_NO_MEMORY) {

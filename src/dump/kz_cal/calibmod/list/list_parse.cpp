@@ -86,7 +86,7 @@ bool textPartlyUnread(const char *text, int32_t length)
 // own (without touching the text) so that the writer can decide whether it
 // may be ended and kept: CAL_OPEN_LINE_NONE there is none, CAL_OPEN_LINE_GOOD
 // it is a good line, CAL_OPEN_LINE_BAD it is not.
-int16_t openLineParse(const char *text, int32_t length, ListEntry *entry)
+CalOpenLine openLineParse(const char *text, int32_t length, ListEntry *entry)
 {
     if (text == nullptr || length <= 0 || length > 32767) {
         return CAL_OPEN_LINE_NONE;

@@ -20,17 +20,21 @@
 
 // The state of one call: the decision sets FOUND, NEW_LIST or NEW_ENTRY;
 // the flow turns FOUND into REFRESH when the listed copy is missing or stale.
-#define CAL_STATE_NONE      0
-#define CAL_STATE_FOUND     1 // an entry has the request key; chosenName is its name
-#define CAL_STATE_NEW_LIST  2 // no usable list; a fresh name, the list is written anew
-#define CAL_STATE_NEW_ENTRY 3 // list read, key not in it; a fresh name, a line is added
-#define CAL_STATE_REFRESH   4 // the listed copy is missing or stale; made again, list unchanged
+enum CalState : int16_t {
+    CAL_STATE_NONE = 0,
+    CAL_STATE_FOUND = 1,     // an entry has the request key; chosenName is its name
+    CAL_STATE_NEW_LIST = 2,  // no usable list; a fresh name, the list is written anew
+    CAL_STATE_NEW_ENTRY = 3, // list read, key not in it; a fresh name, a line is added
+    CAL_STATE_REFRESH = 4,   // the listed copy is missing or stale; made again, list unchanged
+};
 
 // The state of a list text's last line when it has no line end
 // (ListState::openLineState).
-#define CAL_OPEN_LINE_NONE 0    // the text ends with a line end, or is empty
-#define CAL_OPEN_LINE_GOOD 1    // a good line, parsed into openLine
-#define CAL_OPEN_LINE_BAD  (-1) // not a good line
+enum CalOpenLine : int16_t {
+    CAL_OPEN_LINE_BAD = -1, // not a good line
+    CAL_OPEN_LINE_NONE = 0, // the text ends with a line end, or is empty
+    CAL_OPEN_LINE_GOOD = 1, // a good line, parsed into openLine
+};
 
 // One parsed line of the calibration list file.
 struct ListEntry {
@@ -47,7 +51,7 @@ struct ListState {
     const CalibNames *names;     // sourceName and listPrefix; borrowed
     const KZ_WCHAR *calibDir;    // borrowed
     const CalPlatform *platform; // the host this call runs on
-    int16_t state;               // CAL_STATE_*
+    CalState state;
     char listFileName[CAL_LIST_NAME_SIZE];
     BufferedFile listFile; // while the list is parsed its buffer holds the text
     int16_t entryCount;
@@ -60,7 +64,7 @@ struct ListState {
     // The last line of the list text has no line end, so it was not read:
     // CAL_OPEN_LINE_NONE, CAL_OPEN_LINE_GOOD (parsed into openLine) or
     // CAL_OPEN_LINE_BAD.
-    int16_t openLineState;
+    CalOpenLine openLineState;
     ListEntry openLine;
     // The name the key's line gave while another line named it too (empty
     // when there is none): the key is given a name of its own, and what the
