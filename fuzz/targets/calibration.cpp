@@ -57,9 +57,9 @@ int FuzzCalibration(const uint8_t *data, size_t size)
 
     CalibContext probe{};
     contextInit(&probe, nullptr, &request, &names, ids, nullptr, nullptr);
-    const bool listNamed = listBuildName(&probe);
+    const bool listNamed = listBuildName(&probe.list);
     if (listNamed && !list.empty()) {
-        scratchWrite(scratchCalib(), probe.listFileName, list);
+        scratchWrite(scratchCalib(), probe.list.listFileName, list);
     }
     if (!file.empty()) {
         scratchWrite(scratchSource(), source, file);

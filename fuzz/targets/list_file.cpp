@@ -8,6 +8,8 @@
 
 #include "cal_context.h"
 #include "cal_types.h"
+#include "calib_flow.h"
+#include "list_file.h"
 #include "fake_platform.h"
 #include "fuzz_input.h"
 #include "fuzz_targets.h"
@@ -38,7 +40,7 @@ int16_t decide(FakePlatform &fake, const CalibRequest *request, CalibNames *name
 {
     static const int16_t ids[6] = {0, 0, 0, 0, 0, 0};
     contextInit(ctx, fake.platform(), request, names, ids, scratchSource().wide.c_str(), scratchCalib().wide.c_str());
-    return listDecide(ctx);
+    return listDecide(&ctx->list);
 }
 
 } // namespace
@@ -59,25 +61,26 @@ int FuzzListFile(const uint8_t *data, size_t size)
     FakePlatform fake;
     CalibContext ctx{};
     contextInit(&ctx, fake.platform(), &request, &names, nullptr, nullptr, scratchCalib().wide.c_str());
-    FUZZ_CHECK(listBuildName(&ctx));
-    const std::string listName = ctx.listFileName;
+    FUZZ_CHECK(listBuildName(&ctx.list));
+    const std::string listName = ctx.list.listFileName;
     scratchWrite(scratchCalib(), listName, in.rest());
 
     int16_t rc = decide(fake, &request, &names, &ctx);
     FUZZ_CHECK(rc == CAL_OK || rc == CAL_ERR_NO_MEMORY || rc == CAL_ERR_REQUEST);
     if (rc == CAL_OK) {
-        FUZZ_CHECK(ctx.state == CAL_STATE_FOUND || ctx.state == CAL_STATE_NEW_LIST || ctx.state == CAL_STATE_NEW_ENTRY);
-        FUZZ_CHECK(listNameIsSafe(ctx.chosenName));
+        FUZZ_CHECK(ctx.list.state == CAL_STATE_FOUND || ctx.list.state == CAL_STATE_NEW_LIST ||
+                   ctx.list.state == CAL_STATE_NEW_ENTRY);
+        FUZZ_CHECK(listNameIsSafe(ctx.list.chosenName));
     }
-    if (rc == CAL_OK && ctx.state != CAL_STATE_FOUND) {
-        const std::string chosen = ctx.chosenName;
-        FUZZ_CHECK(listUpdate(&ctx) == CAL_OK);
+    if (rc == CAL_OK && ctx.list.state != CAL_STATE_FOUND) {
+        const std::string chosen = ctx.list.chosenName;
+        FUZZ_CHECK(listUpdate(&ctx.list) == CAL_OK);
         contextReleaseBuffers(&ctx);
         // The list as written must now answer the request with the new name.
         CalibContext again{};
         FUZZ_CHECK(decide(fake, &request, &names, &again) == CAL_OK);
-        FUZZ_CHECK(again.state == CAL_STATE_FOUND);
-        FUZZ_CHECK(chosen == again.chosenName);
+        FUZZ_CHECK(again.list.state == CAL_STATE_FOUND);
+        FUZZ_CHECK(chosen == again.list.chosenName);
         contextReleaseBuffers(&again);
     }
     contextReleaseBuffers(&ctx);

@@ -15,6 +15,7 @@
 #include "fuzz_input.h"
 #include "fuzz_targets.h"
 #include "scratch_dir.h"
+#include "table_file_update.h"
 
 int FuzzTableUpdate(const uint8_t *data, size_t size)
 {
@@ -40,9 +41,9 @@ int FuzzTableUpdate(const uint8_t *data, size_t size)
     CalibContext ctx{};
     contextInit(&ctx, fake.platform(), &request, &names, ids, scratchSource().wide.c_str(),
                 scratchCalib().wide.c_str());
-    std::memcpy(ctx.chosenNameBuf, "copy.dat", 9);
+    std::memcpy(ctx.list.chosenName, "copy.dat", 9);
     // 1: numbers as stored; 2: swapped (a file of the other byte order).
-    ctx.byteOrder = (order & 1) ? 2 : byteOrderFlag(byteOrderProbe());
+    ctx.table.byteOrder = (order & 1) ? 2 : byteOrderFlag(byteOrderProbe());
 
     const int16_t rc = tableFileUpdate(&ctx);
     FUZZ_CHECK(rc == CAL_OK || rc == CAL_ERR_FILE);

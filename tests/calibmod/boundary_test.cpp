@@ -66,11 +66,11 @@ TEST(IdentBoundary, CopyEndingOnItsIdentificationIsCurrent)
     FakePlatform fake;
     source.write("Table0.dat", identAtEnd("KZ-CAL 1"));
     CalCall c(fake.platform(), calib.wide(), "Table0.dat", "abcde", source.wide());
-    std::strcpy(c.ctx.chosenNameBuf, "Table1.dat");
+    std::strcpy(c.ctx.list.chosenName, "Table1.dat");
     calib.write("Table1.dat", identAtEnd("KZ-CAL 1"));
-    EXPECT_EQ(copyCurrency(&c.ctx), CAL_EQUAL);
+    EXPECT_EQ(copyCurrency(&c.ctx.copy), CAL_EQUAL);
     calib.write("Table1.dat", identAtEnd("KZ-CAL 2"));
-    EXPECT_EQ(copyCurrency(&c.ctx), CAL_DIFFERENT);
+    EXPECT_EQ(copyCurrency(&c.ctx.copy), CAL_DIFFERENT);
     EXPECT_EQ(fake.openHandles, 0);
 }
 

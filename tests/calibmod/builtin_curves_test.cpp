@@ -8,6 +8,8 @@
 
 #include "builtin_curves.h"
 #include "cal_types.h"
+#include "curve_update.h"
+#include "calib_flow.h"
 
 namespace {
 
@@ -51,8 +53,8 @@ TEST(BuiltInCurves, TablesGroupsAndPlaces)
         EXPECT_EQ(ids[t], bt.tableId);
         ASSERT_EQ(calAcceptance()->idCount, bt.groupCount);
         for (int16_t g = 0; g < bt.groupCount; ++g) {
-            // The group ids are the entries of the accepted-id list itself.
-            EXPECT_EQ(&calAcceptance()->ids[g], bt.groups[g].adjustId);
+            // The groups answer the accepted ids, in their order.
+            EXPECT_EQ(calAcceptance()->ids[g], *bt.groups[g].adjustId) << "the groups follow the accepted ids";
             for (int n = 0; n < 4; ++n) {
                 ASSERT_NE(nullptr, bt.groups[g].curves[n]);
                 distinct.insert(bt.groups[g].curves[n]);

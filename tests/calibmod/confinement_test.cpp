@@ -14,6 +14,8 @@
 
 #include "cal_harness.h"
 #include "cal_types.h"
+#include "calib_flow.h"
+#include "list_file.h"
 #include "fake_platform.h"
 #include "flow_fixture.h"
 #include "temp_dir.h"

@@ -34,7 +34,7 @@ protected:
     }
     int16_t update(int32_t tableId, Bytes &body)
     {
-        return curveTableUpdate(&ctx, tableId, body.data(), static_cast<int32_t>(body.size()));
+        return curveTableUpdate(&ctx.table, tableId, body.data(), static_cast<int32_t>(body.size()));
     }
 };
 
@@ -102,20 +102,20 @@ TEST_F(CurveUpdateTest, CopyBuiltInCurveByIdAndOrder)
 {
     const BuiltInTable *t1201 = &builtInTables()->tables[0];
     Bytes dest = kzfile::plainBody({planeCurve(0)});
-    builtInCurveCopy(&ctx, t1201, dest.data(), 0, 1); // neutral
+    builtInCurveCopy(&ctx.table, t1201, dest.data(), 0, 1); // neutral
     EXPECT_EQ(planeCurve(0), curveIn(dest, 0));
-    builtInCurveCopy(&ctx, t1201, dest.data(), 5, 1); // no group
-    builtInCurveCopy(&ctx, t1201, dest.data(), 3, 4); // empty place
-    ctx.byteOrder = 2;
-    builtInCurveCopy(&ctx, t1201, dest.data(), 3, 5); // empty place: not converted either
+    builtInCurveCopy(&ctx.table, t1201, dest.data(), 5, 1); // no group
+    builtInCurveCopy(&ctx.table, t1201, dest.data(), 3, 4); // empty place
+    ctx.table.byteOrder = 2;
+    builtInCurveCopy(&ctx.table, t1201, dest.data(), 3, 5); // empty place: not converted either
     EXPECT_EQ(planeCurve(0), curveIn(dest, 0));
-    ctx.byteOrder = 1;
-    builtInCurveCopy(&ctx, t1201, dest.data(), -3, 1);
+    ctx.table.byteOrder = 1;
+    builtInCurveCopy(&ctx.table, t1201, dest.data(), -3, 1);
     EXPECT_EQ(builtIn(1201, -3, 1), curveIn(dest, 0));
-    builtInCurveCopy(&ctx, t1201, dest.data(), 3, 1);
+    builtInCurveCopy(&ctx.table, t1201, dest.data(), 3, 1);
     EXPECT_EQ(builtIn(1201, 3, 1), curveIn(dest, 0));
-    ctx.byteOrder = 2;
-    builtInCurveCopy(&ctx, t1201, dest.data(), -3, 2);
+    ctx.table.byteOrder = 2;
+    builtInCurveCopy(&ctx.table, t1201, dest.data(), -3, 2);
     EXPECT_EQ(builtIn(1201, -3, 2), curveIn(dest, 0, true));
 }
 
@@ -150,7 +150,7 @@ TEST_F(CurveUpdateTest, PlainBodyChecks)
     static const BuiltInTable tables[3] = {{1300, 2, groups}, {1499, 2, groups}, {1500, 2, groups}};
     static const BuiltInTableList list = {3, tables};
     Bytes six = kzfile::plainBody(planes(6));
-    ASSERT_EQ(0, curveTableUpdateWith(&ctx, &list, 1300, six.data(), static_cast<int32_t>(six.size())));
+    ASSERT_EQ(0, curveTableUpdateWith(&ctx.table, &list, 1300, six.data(), static_cast<int32_t>(six.size())));
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(builtIn(1201, -3, 0), curveIn(six, 512 * i)) << i;
     }
@@ -159,12 +159,12 @@ TEST_F(CurveUpdateTest, PlainBodyChecks)
     EXPECT_EQ(planeCurve(5), curveIn(six, 2560));
     setIds({-3, -3, -3, -3});
     Bytes sixShort = kzfile::plainBody(planes(6));
-    EXPECT_EQ(CAL_FAIL, curveTableUpdateWith(&ctx, &list, 1499, sixShort.data(), 6 * 512));
-    EXPECT_EQ(CAL_FAIL, curveTableUpdateWith(&ctx, &list, 1500, six.data(), static_cast<int32_t>(six.size())));
+    EXPECT_EQ(CAL_FAIL, curveTableUpdateWith(&ctx.table, &list, 1499, sixShort.data(), 6 * 512));
+    EXPECT_EQ(CAL_FAIL, curveTableUpdateWith(&ctx.table, &list, 1500, six.data(), static_cast<int32_t>(six.size())));
     request.mode = 3; // six slots: curve numbers 4 and 5 name empty places
     adjustIds[4] = adjustIds[5] = -3;
     Bytes seven = kzfile::plainBody(planes(7));
-    ASSERT_EQ(0, curveTableUpdateWith(&ctx, &list, 1499, seven.data(), static_cast<int32_t>(seven.size())));
+    ASSERT_EQ(0, curveTableUpdateWith(&ctx.table, &list, 1499, seven.data(), static_cast<int32_t>(seven.size())));
     EXPECT_EQ(builtIn(1201, -3, 0), curveIn(seven, 512 * 5));
     EXPECT_EQ(planeCurve(6), curveIn(seven, 512 * 6));
 }
@@ -281,7 +281,7 @@ TEST_F(CurveUpdateTest, WholeIdsSelectBuiltInTables)
 
 TEST_F(CurveUpdateTest, SwappedOrderTouchesOnlyReplacedCurves)
 {
-    ctx.byteOrder = 2;
+    ctx.table.byteOrder = 2;
     setIds({3, 0, -3, 0});
     Bytes body = kzfile::taggedBody(kzfile::standardItems(3), taggedPlanes({0, 1, 2}), true);
     Bytes before = body;

@@ -8,6 +8,8 @@
 
 #include "cal_call.h"
 #include "cal_types.h"
+#include "calib_flow.h"
+#include "list_file.h"
 #include "fake_platform.h"
 #include "list_file.h"
 #include "temp_dir.h"
@@ -73,12 +75,12 @@ TEST_P(DecideSweep, AllocationFailures)
     for (long n = 1;; ++n) {
         arm(fake, Fault::Alloc, n);
         std::unique_ptr<CalCall> c(new CalCall(fake.platform(), dir.wide()));
-        int16_t rc = listDecide(&c->ctx);
+        int16_t rc = listDecide(&c->ctx.list);
         EXPECT_EQ(fake.openHandles, 0) << "alloc " << n;
-        EXPECT_EQ(fake.outstandingAllocs, c->ctx.entries ? 1 : 0) << "alloc " << n;
+        EXPECT_EQ(fake.outstandingAllocs, c->ctx.list.entries ? 1 : 0) << "alloc " << n;
         if (passed(fake, Fault::Alloc, n)) {
             EXPECT_EQ(rc, CAL_OK);
-            EXPECT_EQ(c->ctx.state, k.state);
+            EXPECT_EQ(c->ctx.list.state, k.state);
             break;
         }
         if (rc == CAL_ERR_NO_MEMORY) {
@@ -86,11 +88,11 @@ TEST_P(DecideSweep, AllocationFailures)
         } else if (rc == CAL_ERR_FILE) {
             // A path buffer: the list or the directory cannot be read. Never
             // taken for "no list": the entries stay.
-            EXPECT_EQ(c->ctx.state, CAL_STATE_NONE) << "alloc " << n;
+            EXPECT_EQ(c->ctx.list.state, CAL_STATE_NONE) << "alloc " << n;
         } else {
             // A name probe in doubt: the candidate counts as taken.
             ASSERT_EQ(rc, CAL_OK) << "alloc " << n;
-            EXPECT_EQ(c->ctx.state, k.state) << "alloc " << n;
+            EXPECT_EQ(c->ctx.list.state, k.state) << "alloc " << n;
         }
         c.reset();
         EXPECT_EQ(fake.outstandingAllocs, 0);
@@ -112,22 +114,22 @@ TEST_P(DecideSweep, FileOperationFailures)
         for (long n = 1;; ++n) {
             arm(fake, fault, n);
             std::unique_ptr<CalCall> c(new CalCall(fake.platform(), dir.wide()));
-            int16_t rc = listDecide(&c->ctx);
+            int16_t rc = listDecide(&c->ctx.list);
             EXPECT_EQ(fake.openHandles, 0) << "op " << n;
-            EXPECT_EQ(fake.outstandingAllocs, c->ctx.entries ? 1 : 0) << "op " << n;
+            EXPECT_EQ(fake.outstandingAllocs, c->ctx.list.entries ? 1 : 0) << "op " << n;
             if (passed(fake, fault, n)) {
                 EXPECT_EQ(rc, CAL_OK);
-                EXPECT_EQ(c->ctx.state, k.state);
+                EXPECT_EQ(c->ctx.list.state, k.state);
                 break;
             }
             // A failure to open or read the list, or to read the directory,
             // ends the decision; any other (a name probe) leaves a candidate
             // taken. A list that is there is never taken for none.
             if (rc == CAL_OK) {
-                EXPECT_EQ(c->ctx.state, k.state) << "op " << n;
+                EXPECT_EQ(c->ctx.list.state, k.state) << "op " << n;
             } else {
                 EXPECT_EQ(rc, CAL_ERR_FILE) << "op " << n;
-                EXPECT_EQ(c->ctx.state, CAL_STATE_NONE) << "op " << n;
+                EXPECT_EQ(c->ctx.list.state, CAL_STATE_NONE) << "op " << n;
             }
             // Reading the list takes three operations (name, open, read).
             if (fault == Fault::FileOp && n <= 3) {
@@ -176,17 +178,17 @@ TEST_P(UpdateSweep, EveryFailureIsAFileError)
             dir.write("abcde007.ini", list);
             CalCall c(fake.platform(), dir.wide());
             fake.resetCounts(); // no fault in the decision
-            ASSERT_EQ(listDecide(&c.ctx), CAL_OK);
+            ASSERT_EQ(listDecide(&c.ctx.list), CAL_OK);
             bool drops = false;
-            for (int i = 0; i < c.ctx.entryCount; ++i) {
-                drops = drops || c.ctx.entries[i].lineNo == CAL_LINE_DROPPED;
+            for (int i = 0; i < c.ctx.list.entryCount; ++i) {
+                drops = drops || c.ctx.list.entries[i].lineNo == CAL_LINE_DROPPED;
             }
             ASSERT_EQ(drops, k.rewrite);
 
             arm(fake, fault, n);
-            int16_t rc = listUpdate(&c.ctx);
+            int16_t rc = listUpdate(&c.ctx.list);
             EXPECT_EQ(fake.openHandles, 0) << "fault " << n;
-            EXPECT_EQ(fake.outstandingAllocs, c.ctx.entries ? 1 : 0) << "fault " << n;
+            EXPECT_EQ(fake.outstandingAllocs, c.ctx.list.entries ? 1 : 0) << "fault " << n;
             if (passed(fake, fault, n)) {
                 EXPECT_EQ(rc, CAL_OK);
                 break;

@@ -104,7 +104,8 @@ TEST_F(FileLayerTest, NamesThatWouldLeaveTheDirectoryAreRefused)
     fileInit(&f, fake.platform());
     for (const char *name : {"../outside.dat", "..\\outside.dat", "c:x", ".", "..", ""}) {
         EXPECT_EQ(fileOpenNamed(&f, subWide.c_str(), name, CAL_MODE_READ), CAL_ERR_FILE) << name;
-        EXPECT_EQ(fileRecreateNamed(&f, subWide.c_str(), name), CAL_ERR_FILE) << name;
+        EXPECT_EQ(fileCreateNew(&f, subWide.c_str(), name), CAL_ERR_FILE) << name;
+        EXPECT_EQ(fileRemoveIfPresent(&f, subWide.c_str(), name), CAL_ERR_FILE) << name;
     }
     EXPECT_EQ(dir.read("outside.dat"), "x");
     EXPECT_EQ(fake.opens, 0);
@@ -121,101 +122,41 @@ TEST_F(FileLayerTest, NonAsciiNamesPassThroughAsBytes)
     const char name[] = "t\xe9st\xc3\xa9.dat"; // one Latin-1 byte, one UTF-8 pair
     FileRef f;
     fileInit(&f, fake.platform());
-    ASSERT_EQ(fileRecreateNamed(&f, dir.wide(), name), CAL_OK);
+    ASSERT_EQ(fileCreateNew(&f, dir.wide(), name), CAL_OK);
+    fileClose(&f);
     EXPECT_TRUE(dir.exists(name));
     EXPECT_EQ(dir.list().size(), 1u);
 }
 
-TEST_F(FileLayerTest, RecreateMissingAndExisting)
-{
-    FileRef f;
-    fileInit(&f, fake.platform());
-    ASSERT_EQ(fileRecreateNamed(&f, dir.wide(), "n.dat"), CAL_OK);
-    EXPECT_TRUE(dir.exists("n.dat"));
-    EXPECT_EQ(fake.removes, 0);
-
-    dir.write("n.dat", "old contents");
-    ASSERT_EQ(fileRecreateNamed(&f, dir.wide(), "n.dat"), CAL_OK);
-    EXPECT_EQ(fake.removes, 1);
-    EXPECT_TRUE(dir.exists("n.dat"));
-    EXPECT_EQ(dir.read("n.dat"), "");
-}
-
-TEST_F(FileLayerTest, RecreateLeavesAFileThatCannotBeWritten)
-{
-    // The write probe fails (read-only, or held without write sharing): the
-    // file is not deleted and the creation of a new one fails.
-    dir.write("ro.dat", "keep");
-    FileRef f;
-    fileInit(&f, fake.platform());
-    fake.failFileOpAt = 2; // 1: name conversion, 2: the probe
-    EXPECT_EQ(fileRecreateNamed(&f, dir.wide(), "ro.dat"), CAL_ERR_FILE);
-    EXPECT_EQ(fake.removes, 0);
-    EXPECT_EQ(dir.read("ro.dat"), "keep");
-
-    if (geteuid() != 0) { // the same with real permissions
-        fake.resetCounts();
-        chmod(dir.file("ro.dat").c_str(), 0444);
-        EXPECT_EQ(fileRecreateNamed(&f, dir.wide(), "ro.dat"), CAL_ERR_FILE);
-        EXPECT_EQ(dir.read("ro.dat"), "keep");
-    }
-}
-
-TEST_F(FileLayerTest, ReadAllReadsExactlyAndEmptyFileAllocatesNothing)
+TEST_F(FileLayerTest, ReadHeadReadsExactlyAndTellsAbsence)
 {
     BufferedFile bf;
     initBuffered(&bf);
     dir.write("d.bin", std::string("a\0b\r\n", 5));
-    ASSERT_EQ(fileReadAll(&bf, dir.wide(), "d.bin"), CAL_OK);
+    ASSERT_EQ(fileReadHead(&bf, dir.wide(), "d.bin", 16), CAL_OK);
     EXPECT_EQ(bf.length, 5);
     EXPECT_EQ(std::string(static_cast<char *>(bf.buffer.data), 5), std::string("a\0b\r\n", 5));
     memRelease(&bf.buffer);
 
-    dir.write("empty.bin", "");
-    long allocs = fake.allocs;
-    EXPECT_EQ(fileReadAll(&bf, dir.wide(), "empty.bin"), CAL_ERR_FILE);
-    EXPECT_EQ(bf.buffer.data, nullptr);
-    EXPECT_EQ(fake.outstandingAllocs, 0);
-    EXPECT_EQ(fake.allocs - allocs, 2) << "only the two path buffers";
+    // Only the first limit bytes are read.
+    ASSERT_EQ(fileReadHead(&bf, dir.wide(), "d.bin", 3), CAL_OK);
+    EXPECT_EQ(bf.length, 3);
+    memRelease(&bf.buffer);
 
-    EXPECT_EQ(fileReadAll(&bf, dir.wide(), "missing.bin"), CAL_ERR_OPEN);
+    dir.write("empty.bin", "");
+    ASSERT_EQ(fileReadHead(&bf, dir.wide(), "empty.bin", 16), CAL_OK);
+    EXPECT_EQ(bf.length, 0);
+    memRelease(&bf.buffer);
+
+    EXPECT_EQ(fileReadHead(&bf, dir.wide(), "missing.bin", 16), CAL_ERR_OPEN);
+    EXPECT_EQ(bf.buffer.data, nullptr);
 
     // A block still in use is not overwritten.
     ASSERT_EQ(memAllocBlock(1, &bf.buffer), CAL_OK);
-    EXPECT_EQ(fileReadAll(&bf, dir.wide(), "d.bin"), CAL_ERR_NO_MEMORY);
+    EXPECT_EQ(fileReadHead(&bf, dir.wide(), "d.bin", 16), CAL_ERR_NO_MEMORY);
     memRelease(&bf.buffer);
-}
-
-TEST_F(FileLayerTest, ShortReadFailsAndBufferStaysForTheCaller)
-{
-    BufferedFile bf;
-    initBuffered(&bf);
-    dir.write("d.bin", "0123456789");
-    fake.shortIoAt = 1;
-    EXPECT_EQ(fileReadAll(&bf, dir.wide(), "d.bin"), CAL_ERR_FILE);
-    EXPECT_NE(bf.buffer.data, nullptr);
-    EXPECT_EQ(fake.outstandingAllocs, 1);
-    memRelease(&bf.buffer);
-}
-
-TEST_F(FileLayerTest, WriteAtOffsetAndAtTheEnd)
-{
-    FileRef f;
-    fileInit(&f, fake.platform());
-    dir.write("t.bin", "0123456789");
-    const char data[] = "AB";
-    ASSERT_EQ(fileWriteAt(&f, dir.wide(), "t.bin", -1, data, 2), CAL_OK);
-    EXPECT_EQ(dir.read("t.bin"), "0123456789AB");
-
-    ASSERT_EQ(fileWriteAt(&f, dir.wide(), "t.bin", 3, data, 2), CAL_OK);
-    EXPECT_EQ(dir.read("t.bin"), "012AB56789AB");
-
-    EXPECT_EQ(fileWriteAt(&f, dir.wide(), "missing.bin", 3, data, 2), CAL_ERR_FILE);
-    EXPECT_FALSE(dir.exists("missing.bin"));
-
-    EXPECT_EQ(fileWriteAt(&f, dir.wide(), "t.bin", -5, data, 2), CAL_ERR_FILE);
-    EXPECT_EQ(fileWriteAt(&f, dir.wide(), "t.bin", 0, data, -1), CAL_ERR_FILE);
-    EXPECT_EQ(dir.read("t.bin"), "012AB56789AB");
+    EXPECT_EQ(fake.outstandingAllocs, 0);
+    EXPECT_EQ(fake.openHandles, 0);
 }
 
 TEST_F(FileLayerTest, ShortWriteIsAFailure)
@@ -224,20 +165,21 @@ TEST_F(FileLayerTest, ShortWriteIsAFailure)
     fileInit(&f, fake.platform());
     dir.write("t.bin", "");
     const char data[] = "line\r\n";
+    ASSERT_EQ(fileOpenForUpdate(&f, dir.wide(), "t.bin"), CAL_OK);
     fake.shortIoAt = 1;
-    EXPECT_EQ(fileWriteAt(&f, dir.wide(), "t.bin", 0, data, 6), CAL_ERR_FILE);
+    EXPECT_EQ(fileWrite(&f, data, 6), CAL_ERR_FILE);
+    fileClose(&f);
 }
 
 TEST_F(FileLayerTest, EveryFailingStepOfTheCompositesIsReported)
 {
     dir.write("d.bin", "0123456789");
-    const char data[] = "xy";
     for (long n = 1;; ++n) {
         fake.resetCounts();
         fake.failFileOpAt = n;
         BufferedFile bf;
         initBuffered(&bf);
-        int16_t rc = fileReadAll(&bf, dir.wide(), "d.bin");
+        int16_t rc = fileReadHead(&bf, dir.wide(), "d.bin", 16);
         memRelease(&bf.buffer);
         if (fake.fileOps < n) {
             EXPECT_EQ(rc, CAL_OK);
@@ -248,25 +190,12 @@ TEST_F(FileLayerTest, EveryFailingStepOfTheCompositesIsReported)
     }
     for (long n = 1;; ++n) {
         fake.resetCounts();
-        fake.failFileOpAt = n;
-        FileRef f;
-        fileInit(&f, fake.platform());
-        int16_t rc = fileWriteAt(&f, dir.wide(), "d.bin", -1, data, 2);
-        if (fake.fileOps < n) {
-            EXPECT_EQ(rc, CAL_OK);
-            break;
-        }
-        EXPECT_EQ(rc, CAL_ERR_FILE) << "op " << n;
-        EXPECT_EQ(fake.openHandles, 0) << "op " << n;
-    }
-    for (long n = 1;; ++n) {
-        fake.resetCounts();
         fake.failAllocAt = n;
         FileRef f;
         fileInit(&f, fake.platform());
-        int16_t rc = fileRecreateNamed(&f, dir.wide(), "r.bin");
+        int16_t rc = fileProbe(&f, dir.wide(), "d.bin");
         if (fake.allocs < n) {
-            EXPECT_EQ(rc, CAL_OK);
+            EXPECT_EQ(rc, CAL_PROBE_REGULAR);
             break;
         }
         EXPECT_EQ(rc, CAL_ERR_FILE) << "alloc " << n;

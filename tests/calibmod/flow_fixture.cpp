@@ -9,6 +9,7 @@
 
 #include "builtin_curves.h"
 #include "cal_types.h"
+#include "list_file.h"
 #include "calib_flow.h"
 
 namespace {

@@ -6,6 +6,8 @@
 
 #include "cal_call.h"
 #include "cal_types.h"
+#include "calib_flow.h"
+#include "list_file.h"
 #include "fake_platform.h"
 #include "list_file.h"
 #include "temp_dir.h"
@@ -24,9 +26,9 @@ protected:
     // Decides, checks that only the entry array is left, and returns the code.
     int16_t decide(CalCall &c)
     {
-        int16_t rc = listDecide(&c.ctx);
-        EXPECT_EQ(fake.outstandingAllocs, c.ctx.entries != nullptr ? 1 : 0) << "the list text is released";
-        EXPECT_EQ(c.ctx.listFile.buffer.data, nullptr);
+        int16_t rc = listDecide(&c.ctx.list);
+        EXPECT_EQ(fake.outstandingAllocs, c.ctx.list.entries != nullptr ? 1 : 0) << "the list text is released";
+        EXPECT_EQ(c.ctx.list.listFile.buffer.data, nullptr);
         return rc;
     }
     std::string list() const { return dir.read("abcde007.ini"); }
@@ -47,8 +49,8 @@ TEST_F(ListFileTest, ListFileNames)
     for (const Case &k : cases) {
         CalCall &c = call();
         c.request.listNumber = k.number;
-        ASSERT_TRUE(listBuildName(&c.ctx));
-        EXPECT_STREQ(c.ctx.listFileName, k.name);
+        ASSERT_TRUE(listBuildName(&c.ctx.list));
+        EXPECT_STREQ(c.ctx.list.listFileName, k.name);
     }
 }
 
@@ -56,9 +58,9 @@ TEST_F(ListFileTest, UnusablePrefixIsARequestError)
 {
     for (const char *prefix : {"ab", "ab/cd", "..\\ab", "a:bcd"}) {
         CalCall &c = call("Table0.dat", prefix);
-        EXPECT_FALSE(listBuildName(&c.ctx)) << prefix;
+        EXPECT_FALSE(listBuildName(&c.ctx.list)) << prefix;
         EXPECT_EQ(decide(c), CAL_ERR_REQUEST) << prefix;
-        EXPECT_EQ(c.ctx.state, CAL_STATE_NONE);
+        EXPECT_EQ(c.ctx.list.state, CAL_STATE_NONE);
     }
     EXPECT_EQ(fake.fileOps, 0);
 }
@@ -67,9 +69,9 @@ TEST_F(ListFileTest, NoListFileGivesANewList)
 {
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_LIST);
-    EXPECT_STREQ(c.ctx.chosenName, "table1.dat");
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_NEW_LIST);
+    EXPECT_STREQ(c.ctx.list.chosenName, "table1.dat");
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
     EXPECT_EQ(list(), "7,1,2,3,table1.dat\r\n");
 }
 
@@ -78,8 +80,8 @@ TEST_F(ListFileTest, EmptyListIsRecreatedWithOneLine)
     dir.write("abcde007.ini", "");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_LIST);
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_NEW_LIST);
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
     EXPECT_EQ(list(), "7,1,2,3,table1.dat\r\n");
 }
 
@@ -88,9 +90,9 @@ TEST_F(ListFileTest, LineEndsOnlyGiveANewEntryAppended)
     dir.write("abcde007.ini", "\r\n\r\n");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
-    EXPECT_EQ(c.ctx.entryCount, 0);
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_NEW_ENTRY);
+    EXPECT_EQ(c.ctx.list.entryCount, 0);
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
     EXPECT_EQ(list(), "\r\n\r\n7,1,2,3,table1.dat\r\n");
 }
 
@@ -99,17 +101,17 @@ TEST_F(ListFileTest, UnterminatedLastLineIsEndedBeforeAnAppend)
     dir.write("abcde007.ini", "1,0,0,0,a1.dat\r\n9,9,9,9,x1.dat");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
-    EXPECT_EQ(c.ctx.entryCount, 1) << "the last line without an end is not read";
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_NEW_ENTRY);
+    EXPECT_EQ(c.ctx.list.entryCount, 1) << "the last line without an end is not read";
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
     EXPECT_EQ(list(), "1,0,0,0,a1.dat\r\n9,9,9,9,x1.dat\r\n7,1,2,3,table1.dat\r\n");
 
     // The next call reads all three lines and finds its entry.
     CalCall &again = call();
     ASSERT_EQ(decide(again), CAL_OK);
-    EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
-    EXPECT_EQ(again.ctx.entryCount, 3);
-    EXPECT_STREQ(again.ctx.chosenName, "table1.dat");
+    EXPECT_EQ(again.ctx.list.state, CAL_STATE_FOUND);
+    EXPECT_EQ(again.ctx.list.entryCount, 3);
+    EXPECT_STREQ(again.ctx.list.chosenName, "table1.dat");
 }
 
 TEST_F(ListFileTest, UnterminatedLastLineIsDroppedWhenEndingItWouldHideTheNewLine)
@@ -123,13 +125,13 @@ TEST_F(ListFileTest, UnterminatedLastLineIsDroppedWhenEndingItWouldHideTheNewLin
     dir.write("abcde007.ini", text + "9,9,9,9,y1.dat");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    ASSERT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
-    const std::string made = c.ctx.chosenName;
+    ASSERT_EQ(c.ctx.list.state, CAL_STATE_NEW_ENTRY);
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
+    const std::string made = c.ctx.list.chosenName;
     CalCall &again = call(); // ends the first call
     ASSERT_EQ(decide(again), CAL_OK);
-    EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
-    EXPECT_EQ(again.ctx.chosenName, made);
+    EXPECT_EQ(again.ctx.list.state, CAL_STATE_FOUND);
+    EXPECT_EQ(again.ctx.list.chosenName, made);
 }
 
 TEST_F(ListFileTest, UnterminatedLastLineIsDroppedByARewrite)
@@ -139,17 +141,17 @@ TEST_F(ListFileTest, UnterminatedLastLineIsDroppedByARewrite)
     dir.write("abcde007.ini", "1,0,0,0,a1.dat\r\n7,1,2,3,x1.dat");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
-    EXPECT_EQ(c.ctx.entryCount, 1) << "the last line without an end is not read";
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_NEW_ENTRY);
+    EXPECT_EQ(c.ctx.list.entryCount, 1) << "the last line without an end is not read";
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
     EXPECT_EQ(list(), "1,0,0,0,a1.dat\r\n7,1,2,3,table1.dat\r\n");
 
     // The next call finds its entry.
     CalCall &again = call();
     ASSERT_EQ(decide(again), CAL_OK);
-    EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
-    EXPECT_EQ(again.ctx.entryCount, 2);
-    EXPECT_STREQ(again.ctx.chosenName, "table1.dat");
+    EXPECT_EQ(again.ctx.list.state, CAL_STATE_FOUND);
+    EXPECT_EQ(again.ctx.list.entryCount, 2);
+    EXPECT_STREQ(again.ctx.list.chosenName, "table1.dat");
 }
 
 TEST_F(ListFileTest, ReadingRules)
@@ -160,8 +162,8 @@ TEST_F(ListFileTest, ReadingRules)
                               "7,1,2,3,Found9.dat\r\n");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    ASSERT_EQ(c.ctx.entryCount, 4);
-    const ListEntry *e = c.ctx.entries;
+    ASSERT_EQ(c.ctx.list.entryCount, 4);
+    const ListEntry *e = c.ctx.list.entries;
     EXPECT_EQ(e[0].lineNo, 1);
     EXPECT_EQ(e[1].lineNo, 2) << "blank lines are not counted";
     EXPECT_EQ(e[1].listNumber, 2);
@@ -173,8 +175,8 @@ TEST_F(ListFileTest, ReadingRules)
     EXPECT_EQ(e[2].param2, 0);
     EXPECT_EQ(e[2].param3, -1);
     EXPECT_EQ(e[3].lineNo, 4);
-    EXPECT_EQ(c.ctx.state, CAL_STATE_FOUND);
-    EXPECT_STREQ(c.ctx.chosenName, "Found9.dat") << "the name as written in the list";
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_FOUND);
+    EXPECT_STREQ(c.ctx.list.chosenName, "Found9.dat") << "the name as written in the list";
     EXPECT_EQ(fake.writes, 0);
 }
 
@@ -186,8 +188,8 @@ TEST_F(ListFileTest, FirstMatchingEntryWinsOnAllFourKeyFields)
               "7,1,2,3,second1.dat\r\n");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    EXPECT_EQ(c.ctx.state, CAL_STATE_FOUND);
-    EXPECT_STREQ(c.ctx.chosenName, "first1.dat");
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_FOUND);
+    EXPECT_STREQ(c.ctx.list.chosenName, "first1.dat");
 }
 
 TEST_F(ListFileTest, MalformedLinesMakeANewList)
@@ -209,21 +211,21 @@ TEST_F(ListFileTest, MalformedLinesMakeANewList)
         dir.write("abcde007.ini", std::string("7,1,2,3,table5.dat\r\n") + line + "\r\n");
         CalCall &c = call();
         ASSERT_EQ(decide(c), CAL_OK) << line;
-        EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_LIST) << line;
-        EXPECT_EQ(c.ctx.entryCount, 0) << line;
-        EXPECT_EQ(c.ctx.entries, nullptr) << line;
-        EXPECT_STREQ(c.ctx.chosenName, "table1.dat") << line;
+        EXPECT_EQ(c.ctx.list.state, CAL_STATE_NEW_LIST) << line;
+        EXPECT_EQ(c.ctx.list.entryCount, 0) << line;
+        EXPECT_EQ(c.ctx.list.entries, nullptr) << line;
+        EXPECT_STREQ(c.ctx.list.chosenName, "table1.dat") << line;
     }
     // The list is then written anew with the new line only.
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
     EXPECT_EQ(list(), "7,1,2,3,table1.dat\r\n");
     // A fifteen-character name is fine.
     dir.write("abcde007.ini", "7,1,2,3,0123456789abcde\r\n");
     CalCall &ok = call();
     ASSERT_EQ(decide(ok), CAL_OK);
-    EXPECT_EQ(ok.ctx.state, CAL_STATE_FOUND);
+    EXPECT_EQ(ok.ctx.list.state, CAL_STATE_FOUND);
 }
 
 TEST_F(ListFileTest, NegativeValuesAreWrittenUnsignedAndReadBack)
@@ -233,7 +235,7 @@ TEST_F(ListFileTest, NegativeValuesAreWrittenUnsignedAndReadBack)
     c.request.param1 = -1;
     c.request.param3 = INT32_MIN;
     ASSERT_EQ(decide(c), CAL_OK);
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
     EXPECT_EQ(dir.read("abcde4294967295.ini"), "4294967295,4294967295,2,2147483648,table1.dat\r\n");
 
     CalCall &again = call();
@@ -241,7 +243,7 @@ TEST_F(ListFileTest, NegativeValuesAreWrittenUnsignedAndReadBack)
     again.request.param1 = -1;
     again.request.param3 = INT32_MIN;
     ASSERT_EQ(decide(again), CAL_OK);
-    EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
+    EXPECT_EQ(again.ctx.list.state, CAL_STATE_FOUND);
 }
 
 TEST_F(ListFileTest, FormatLine)
@@ -264,9 +266,9 @@ TEST_F(ListFileTest, OnlyTheFirst128LinesAreRead)
     dir.write("abcde007.ini", text);
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    EXPECT_EQ(c.ctx.entryCount, 128);
-    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    EXPECT_EQ(c.ctx.list.entryCount, 128);
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_NEW_ENTRY);
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
     // Appended as line 201 the new entry would never be read: the list is
     // written anew with the newest 127 of the lines read and the new line.
     std::string expected;
@@ -276,7 +278,7 @@ TEST_F(ListFileTest, OnlyTheFirst128LinesAreRead)
     EXPECT_EQ(list(), expected + "7,1,2,3,table1.dat\r\n");
     CalCall &again = call();
     ASSERT_EQ(decide(again), CAL_OK);
-    EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
+    EXPECT_EQ(again.ctx.list.state, CAL_STATE_FOUND);
 }
 
 // Text that the reader stops at or cannot end well: a line appended after it
@@ -293,13 +295,13 @@ TEST_F(ListFileTest, ListWithUnreadTextIsRewrittenNotAppended)
         dir.write("abcde007.ini", text);
         CalCall &c = call();
         ASSERT_EQ(decide(c), CAL_OK);
-        ASSERT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
-        ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+        ASSERT_EQ(c.ctx.list.state, CAL_STATE_NEW_ENTRY);
+        ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
         EXPECT_EQ(list(), "1,0,0,0,a1.dat\r\n7,1,2,3,table1.dat\r\n");
         CalCall &again = call();
         ASSERT_EQ(decide(again), CAL_OK);
-        EXPECT_EQ(again.ctx.state, CAL_STATE_FOUND);
-        EXPECT_STREQ(again.ctx.chosenName, "table1.dat");
+        EXPECT_EQ(again.ctx.list.state, CAL_STATE_FOUND);
+        EXPECT_STREQ(again.ctx.list.chosenName, "table1.dat");
     }
 }
 
@@ -312,8 +314,8 @@ TEST_F(ListFileTest, RewriteKeepsTheReadLinesInOrderAndAddsTheNewOneLast)
     dir.write("abcde007.ini", text);
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    c.ctx.entries[5].lineNo = CAL_LINE_DROPPED;
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    c.ctx.list.entries[5].lineNo = CAL_LINE_DROPPED;
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
     std::string expected;
     for (int i = 0; i < 128; ++i) {
         if (i != 5) {
@@ -328,9 +330,9 @@ TEST_F(ListFileTest, AppendNeedsTheListToStillExist)
     dir.write("abcde007.ini", "1,0,0,0,a1.dat\r\n");
     CalCall &c = call();
     ASSERT_EQ(decide(c), CAL_OK);
-    ASSERT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
+    ASSERT_EQ(c.ctx.list.state, CAL_STATE_NEW_ENTRY);
     dir.remove("abcde007.ini");
-    EXPECT_EQ(listUpdate(&c.ctx), CAL_ERR_FILE);
+    EXPECT_EQ(listUpdate(&c.ctx.list), CAL_ERR_FILE);
     EXPECT_FALSE(dir.exists("abcde007.ini"));
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "cal_types.h"
+#include "calib_flow.h"
+#include "list_file.h"
 #include "flow_fixture.h"
 
 namespace {

@@ -6,6 +6,8 @@
 
 #include "cal_call.h"
 #include "cal_types.h"
+#include "calib_flow.h"
+#include "list_file.h"
 #include "fake_platform.h"
 #include "list_file.h"
 #include "name_alloc.h"
@@ -25,7 +27,7 @@ protected:
             dir.write("abcde007.ini", text);
         }
         call_.reset(new CalCall(fake.platform(), dir.wide(), source));
-        EXPECT_EQ(listDecide(&call_->ctx), CAL_OK);
+        EXPECT_EQ(listDecide(&call_->ctx.list), CAL_OK);
         return *call_;
     }
 
@@ -57,18 +59,18 @@ TEST_F(NameAllocTest, CopyLowerFindsTheVariedPosition)
 TEST_F(NameAllocTest, Examples)
 {
     CalCall &fresh = decideOver("");
-    EXPECT_EQ(fresh.ctx.state, CAL_STATE_NEW_LIST);
-    EXPECT_STREQ(fresh.ctx.chosenName, "table1.dat");
+    EXPECT_EQ(fresh.ctx.list.state, CAL_STATE_NEW_LIST);
+    EXPECT_STREQ(fresh.ctx.list.chosenName, "table1.dat");
 
     CalCall &noSimilar = decideOver("1,0,0,0,other1.dat\r\n");
-    EXPECT_EQ(noSimilar.ctx.state, CAL_STATE_NEW_ENTRY);
-    EXPECT_STREQ(noSimilar.ctx.chosenName, "table1.dat");
+    EXPECT_EQ(noSimilar.ctx.list.state, CAL_STATE_NEW_ENTRY);
+    EXPECT_STREQ(noSimilar.ctx.list.chosenName, "table1.dat");
 
     CalCall &two = decideOver("1,0,0,0,table1.dat\r\n2,0,0,0,TABLE2.dat\r\n");
-    EXPECT_STREQ(two.ctx.chosenName, "table3.dat");
+    EXPECT_STREQ(two.ctx.list.chosenName, "table3.dat");
 
     CalCall &map = decideOver("", "Map.dat");
-    EXPECT_STREQ(map.ctx.chosenName, "ma1.dat");
+    EXPECT_STREQ(map.ctx.list.chosenName, "ma1.dat");
 }
 
 TEST_F(NameAllocTest, SimilarMeansEqualButForTheVariedPosition)
@@ -77,10 +79,10 @@ TEST_F(NameAllocTest, SimilarMeansEqualButForTheVariedPosition)
     // names that differ elsewhere are not.
     CalCall &c = decideOver("1,0,0,0,table1.datx\r\n2,0,0,0,tablf2.dat\r\n3,0,0,0,Table3.DAT\r\n");
     int16_t similar[CAL_SIMILAR_MAX];
-    EXPECT_EQ(nameCollectSimilar(&c.ctx, 10, 5, similar), 2);
+    EXPECT_EQ(nameCollectSimilar(&c.ctx.list, 10, 5, similar), 2);
     EXPECT_EQ(similar[0], 0);
     EXPECT_EQ(similar[1], 2);
-    EXPECT_STREQ(c.ctx.chosenName, "table2.dat");
+    EXPECT_STREQ(c.ctx.list.chosenName, "table2.dat");
 }
 
 std::string allCandidates(char oldest)
@@ -100,11 +102,11 @@ TEST_F(NameAllocTest, AllCandidatesTakenRecyclesTheOldest)
 {
     std::string text = allCandidates('q');
     CalCall &c = decideOver(text);
-    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
-    EXPECT_STREQ(c.ctx.chosenName, "tableQ.dat") << "its character as stored";
-    EXPECT_EQ(c.ctx.entries[1].lineNo, CAL_LINE_DROPPED);
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_NEW_ENTRY);
+    EXPECT_STREQ(c.ctx.list.chosenName, "tableQ.dat") << "its character as stored";
+    EXPECT_EQ(c.ctx.list.entries[1].lineNo, CAL_LINE_DROPPED);
 
-    ASSERT_EQ(listUpdate(&c.ctx), CAL_OK);
+    ASSERT_EQ(listUpdate(&c.ctx.list), CAL_OK);
     std::string expected = text;
     expected.erase(expected.find("2,0,0,0,tableQ.dat\r\n"), 20);
     expected += "7,1,2,3,tableQ.dat\r\n";
@@ -117,14 +119,14 @@ TEST_F(NameAllocTest, ExistingFilesAreTakenInANewList)
     dir.write("table1.dat", "other list");
     dir.write("table2.dat", "other list");
     CalCall &c = decideOver("");
-    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_LIST);
-    EXPECT_STREQ(c.ctx.chosenName, "table3.dat");
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_NEW_LIST);
+    EXPECT_STREQ(c.ctx.list.chosenName, "table3.dat");
 
     for (const char *p = kCandidates; *p; ++p) {
         dir.write(std::string("table") + *p + ".dat", "x");
     }
     CalCall &full = decideOver("");
-    EXPECT_STREQ(full.ctx.chosenName, "table1.dat") << "all exist, no list names them: the first orphan";
+    EXPECT_STREQ(full.ctx.list.chosenName, "table1.dat") << "all exist, no list names them: the first orphan";
 
     // Another list names every candidate: no name is left for a new list.
     std::string other;
@@ -133,14 +135,14 @@ TEST_F(NameAllocTest, ExistingFilesAreTakenInANewList)
     }
     dir.write("other001.ini", other);
     CalCall none(fake.platform(), dir.wide());
-    EXPECT_EQ(listDecide(&none.ctx), CAL_ERR_FILE);
+    EXPECT_EQ(listDecide(&none.ctx.list), CAL_ERR_FILE);
 }
 
 TEST_F(NameAllocTest, ExistingFilesAreTakenForANewEntry)
 {
     dir.write("table2.dat", "another list's copy");
     CalCall &c = decideOver("1,0,0,0,table1.dat\r\n");
-    EXPECT_STREQ(c.ctx.chosenName, "table3.dat");
+    EXPECT_STREQ(c.ctx.list.chosenName, "table3.dat");
 
     // Unlisted files take no name from a new entry: the first of them is
     // reused before any entry of the list gives way.
@@ -149,8 +151,8 @@ TEST_F(NameAllocTest, ExistingFilesAreTakenForANewEntry)
     }
     const char *own = "5,0,0,0,unrelated1.dat\r\n6,0,0,0,tablez.dat\r\n7,0,0,0,table4.dat\r\n";
     CalCall &orphan = decideOver(own);
-    EXPECT_STREQ(orphan.ctx.chosenName, "table1.dat");
-    EXPECT_EQ(orphan.ctx.entries[1].lineNo, 2);
+    EXPECT_STREQ(orphan.ctx.list.chosenName, "table1.dat");
+    EXPECT_EQ(orphan.ctx.list.entries[1].lineNo, 2);
 
     // Another list names every other candidate: the oldest similar entry of
     // this list is recycled, never the other list's copy.
@@ -162,25 +164,25 @@ TEST_F(NameAllocTest, ExistingFilesAreTakenForANewEntry)
     }
     dir.write("other001.ini", other);
     CalCall &full = decideOver(own);
-    EXPECT_STREQ(full.ctx.chosenName, "tablez.dat");
-    EXPECT_EQ(full.ctx.entries[1].lineNo, CAL_LINE_DROPPED);
-    EXPECT_EQ(full.ctx.entries[2].lineNo, 3);
+    EXPECT_STREQ(full.ctx.list.chosenName, "tablez.dat");
+    EXPECT_EQ(full.ctx.list.entries[1].lineNo, CAL_LINE_DROPPED);
+    EXPECT_EQ(full.ctx.list.entries[2].lineNo, 3);
 
     // The other list names the oldest entry's copy too: the next oldest gives way.
     dir.write("other001.ini", other + "9,1,1,1,tablez.dat\r\n");
     CalCall &shared = decideOver(own);
-    EXPECT_STREQ(shared.ctx.chosenName, "table4.dat");
-    EXPECT_EQ(shared.ctx.entries[1].lineNo, 2);
-    EXPECT_EQ(shared.ctx.entries[2].lineNo, CAL_LINE_DROPPED);
+    EXPECT_STREQ(shared.ctx.list.chosenName, "table4.dat");
+    EXPECT_EQ(shared.ctx.list.entries[1].lineNo, 2);
+    EXPECT_EQ(shared.ctx.list.entries[2].lineNo, CAL_LINE_DROPPED);
 }
 
 TEST_F(NameAllocTest, SourceNamesWithoutACopyNameAreRefused)
 {
     for (const char *source : {"nodot", ".dat", "0123456789abcdef", "a/b.dat", "x:y.dat"}) {
         call_.reset(new CalCall(fake.platform(), dir.wide(), source));
-        EXPECT_EQ(listDecide(&call_->ctx), CAL_ERR_REQUEST) << source;
-        EXPECT_EQ(call_->ctx.state, CAL_STATE_NONE) << source;
-        EXPECT_STREQ(call_->ctx.chosenName, "") << source;
+        EXPECT_EQ(listDecide(&call_->ctx.list), CAL_ERR_REQUEST) << source;
+        EXPECT_EQ(call_->ctx.list.state, CAL_STATE_NONE) << source;
+        EXPECT_STREQ(call_->ctx.list.chosenName, "") << source;
     }
     EXPECT_TRUE(dir.list().empty());
 }
@@ -192,7 +194,7 @@ TEST_F(NameAllocTest, SourceNamesWhoseCopyNameWouldNotReadBackAreRefused)
 {
     for (const char *source : {"a,b.dat", "..,3", " lead.dat", "x.da ", "x.da\r"}) {
         call_.reset(new CalCall(fake.platform(), dir.wide(), source));
-        EXPECT_EQ(listDecide(&call_->ctx), CAL_ERR_REQUEST) << source;
+        EXPECT_EQ(listDecide(&call_->ctx.list), CAL_ERR_REQUEST) << source;
     }
     for (const char *name : {"a,1.dat", " a1.dat", "a1.dat ", "a1\n.dat"}) {
         EXPECT_FALSE(listNameIsSafe(name)) << name;
@@ -226,10 +228,10 @@ TEST_F(NameAllocTest, TheLastCandidateIsGivenWhenOnlyItIsFree)
     }
     dir.write("other009.ini", other);
     CalCall &c = decideOver(own);
-    EXPECT_EQ(c.ctx.state, CAL_STATE_NEW_ENTRY);
-    EXPECT_STREQ(c.ctx.chosenName, "tablez.dat");
-    for (int16_t i = 0; i < c.ctx.entryCount; ++i) {
-        EXPECT_NE(c.ctx.entries[i].lineNo, CAL_LINE_DROPPED) << "entry " << i;
+    EXPECT_EQ(c.ctx.list.state, CAL_STATE_NEW_ENTRY);
+    EXPECT_STREQ(c.ctx.list.chosenName, "tablez.dat");
+    for (int16_t i = 0; i < c.ctx.list.entryCount; ++i) {
+        EXPECT_NE(c.ctx.list.entries[i].lineNo, CAL_LINE_DROPPED) << "entry " << i;
     }
 }
 

@@ -31,7 +31,7 @@ protected:
     {
         writeFile(file);
         openTableFile();
-        int16_t rc = tableIdsCollect(&ctx);
+        int16_t rc = tableIdsCollect(&ctx.table);
         EXPECT_EQ(nullptr, ctx.table.tableFile.loadedBody);
         closeTableFile();
         return rc;
@@ -72,10 +72,10 @@ TEST_F(TableDbTest, Kind2RecordSwapPattern)
     fileDesc.tables = {kzdbTable(1000, body)};
     writeFile(fileDesc);
     openTableFile();
-    ctx.byteOrder = 2;
+    ctx.table.byteOrder = 2;
     uint8_t *header = nullptr, *records = nullptr;
     int16_t layout = -1;
-    ASSERT_EQ(0, tableDatabaseRead(&ctx, 1000, &header, &records, &layout));
+    ASSERT_EQ(0, tableDatabaseRead(&ctx.table, 1000, &header, &records, &layout));
     EXPECT_EQ(DB_KIND_2, layout);
     EXPECT_EQ(header + 12, records);
     int32_t words[3];
@@ -102,7 +102,7 @@ TEST_F(TableDbTest, HostOrderConvertsNothing)
     openTableFile();
     uint8_t *header = nullptr, *records = nullptr;
     int16_t layout = -1;
-    ASSERT_EQ(0, tableDatabaseRead(&ctx, 1000, &header, &records, &layout));
+    ASSERT_EQ(0, tableDatabaseRead(&ctx.table, 1000, &header, &records, &layout));
     EXPECT_EQ(DB_KIND_1, layout);
     EXPECT_EQ(body, Bytes(header, header + body.size()));
 }
@@ -195,12 +195,12 @@ TEST_F(TableDbTest, ReadFaultsStopTheScan)
     openTableFile();
     long base = fake.allocs;
     fake.failAllocAt = base + 4; // the second database's body
-    EXPECT_EQ(CAL_ERR_NO_MEMORY, tableIdsCollect(&ctx));
+    EXPECT_EQ(CAL_ERR_NO_MEMORY, tableIdsCollect(&ctx.table));
     fake.failAllocAt = 0;
     fake.shortIoAt = fake.ioCalls + 5; // the first database's body
-    EXPECT_EQ(CAL_ERR_FILE, tableIdsCollect(&ctx));
+    EXPECT_EQ(CAL_ERR_FILE, tableIdsCollect(&ctx.table));
     fake.shortIoAt = 0;
-    EXPECT_EQ(0, tableIdsCollect(&ctx));
+    EXPECT_EQ(0, tableIdsCollect(&ctx.table));
     EXPECT_EQ((std::vector<int32_t>{1201, 1203}), ids());
 }
 
@@ -223,7 +223,7 @@ TEST_F(TableDbTest, DatabasesPastTheEndOfTheFileAreSkipped)
     writeFile(file);
     openTableFile();
     long allocsBefore = fake.allocs;
-    EXPECT_EQ(0, tableIdsCollect(&ctx));
+    EXPECT_EQ(0, tableIdsCollect(&ctx.table));
     EXPECT_EQ((std::vector<int32_t>{1201, 1203}), ids());
     EXPECT_EQ(nullptr, ctx.table.tableFile.loadedBody);
     // Nothing was allocated for a body that is not in the file: a directory
@@ -270,24 +270,24 @@ TEST_F(TableDbTest, HostFailuresStillStopTheScanAmongDamagedDatabases)
     writeFile(fileDesc);
     openTableFile();
     fake.resetCounts();
-    ASSERT_EQ(0, tableIdsCollect(&ctx));
+    ASSERT_EQ(0, tableIdsCollect(&ctx.table));
     ASSERT_EQ((std::vector<int32_t>{1201, 1203}), ids());
     const long fileOps = fake.fileOps, ioCalls = fake.ioCalls, allocs = fake.allocs;
     for (long n = 1; n <= fileOps; ++n) {
         fake.resetCounts();
         fake.failFileOpAt = n;
-        ASSERT_EQ(CAL_ERR_FILE, tableIdsCollect(&ctx)) << "file operation " << n;
+        ASSERT_EQ(CAL_ERR_FILE, tableIdsCollect(&ctx.table)) << "file operation " << n;
         ASSERT_EQ(nullptr, ctx.table.tableFile.loadedBody);
     }
     for (long n = 1; n <= ioCalls; ++n) {
         fake.resetCounts();
         fake.shortIoAt = n;
-        ASSERT_EQ(CAL_ERR_FILE, tableIdsCollect(&ctx)) << "short read " << n;
+        ASSERT_EQ(CAL_ERR_FILE, tableIdsCollect(&ctx.table)) << "short read " << n;
     }
     for (long n = 1; n <= allocs; ++n) {
         fake.resetCounts();
         fake.failAllocAt = n;
-        ASSERT_EQ(CAL_ERR_NO_MEMORY, tableIdsCollect(&ctx)) << "allocation " << n;
+        ASSERT_EQ(CAL_ERR_NO_MEMORY, tableIdsCollect(&ctx.table)) << "allocation " << n;
         ASSERT_EQ(0, fake.outstandingAllocs);
     }
 }

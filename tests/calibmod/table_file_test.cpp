@@ -150,7 +150,7 @@ TEST_F(TableFileTest, LoadAndStoreLeaveTheBytesIdentical)
     fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(2, {1201, 1203})), kzhtTable(1201, bodyOf(7, 2048))};
     writeFile(fileDesc);
     for (uint8_t order : {1, 2}) {
-        ctx.byteOrder = order;
+        ctx.table.byteOrder = order;
         openTableFile();
         TableFile *tf = &ctx.table.tableFile;
         ASSERT_EQ(0, tableLoad(tf, "KZHT", 1201, 20));

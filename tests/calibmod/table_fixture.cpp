@@ -7,7 +7,7 @@
 void TableTest::SetUp()
 {
     contextInit(&ctx, fake.platform(), &request, &names, adjustIds, dir.wide(), dir.wide());
-    std::snprintf(ctx.chosenNameBuf, sizeof ctx.chosenNameBuf, "%s", fileName.c_str());
+    std::snprintf(ctx.list.chosenName, sizeof ctx.list.chosenName, "%s", fileName.c_str());
 }
 
 void TableTest::writeFile(const kzfile::Bytes &bytes)

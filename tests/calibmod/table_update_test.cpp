@@ -3,6 +3,7 @@
 #include "table_fixture.h"
 
 #include "cal_types.h"
+#include "table_file_update.h"
 #include "curve_update.h"
 
 namespace {
@@ -111,7 +112,7 @@ TEST_F(TableUpdateTest, NeutralIdsLeaveTheFileAsItWas)
 {
     for (uint8_t order : {1, 2}) {
         writeFile(sampleSpec(order == 2));
-        ctx.byteOrder = order;
+        ctx.table.byteOrder = order;
         setIds(0, 0, 0, 0);
         ASSERT_EQ(CAL_OK, run());
         EXPECT_EQ(written, readBack()) << int(order);
@@ -121,7 +122,7 @@ TEST_F(TableUpdateTest, NeutralIdsLeaveTheFileAsItWas)
 TEST_F(TableUpdateTest, SwappedOrderWritesSwappedCurves)
 {
     writeFile(sampleSpec(true));
-    ctx.byteOrder = 2;
+    ctx.table.byteOrder = 2;
     setIds(3, -3, 0, 0);
     ASSERT_EQ(CAL_OK, run());
     Bytes after = readBack();

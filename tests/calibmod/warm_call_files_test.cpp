@@ -12,6 +12,7 @@
 
 #include "cal_platform.h"
 #include "cal_types.h"
+#include "list_file.h"
 #include "calib_flow.h"
 #include "flow_fixture.h"
 

@@ -6,6 +6,7 @@
 #include "cal_types.h"
 #include "dir_check.h"
 #include "inspect_dir.h"
+#include "calib_flow.h"
 
 namespace cli {
 

@@ -12,6 +12,8 @@
 #include "cal_types.h"
 #include "dir_check.h"
 #include "inspect_list.h"
+#include "list_file.h"
+#include "copy.h"
 
 namespace cli {
 

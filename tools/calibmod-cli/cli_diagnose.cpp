@@ -12,6 +12,7 @@
 #include "cli.h"
 #include "data_view.h"
 #include "inspect_dir.h"
+#include "calib_flow.h"
 
 namespace cli {
 

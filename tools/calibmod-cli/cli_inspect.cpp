@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "args.h"
+#include "cal_types.h"
 #include "cli.h"
 #include "tool_io.h"
 #include "inspect_report.h"

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cal_types.h"
 #include "args.h"
 #include "cli.h"
 #include "tool_io.h"

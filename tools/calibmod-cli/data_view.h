@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cal_types.h"
 #include "inspect_data.h"
 
 namespace cli {

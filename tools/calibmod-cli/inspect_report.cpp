@@ -1,4 +1,5 @@
 // calibmod-cli inspect: the walk of a data file put into a report.
+#include "cal_types.h"
 #include "inspect_report.h"
 
 namespace cli {

@@ -6,6 +6,7 @@
 #include "list_view.h"
 #include "request_explain.h"
 #include "tool_text.h"
+#include "calib_flow.h"
 
 namespace cli {
 

@@ -38,12 +38,7 @@ struct Table {
 };
 
 struct Source {
-    std::vector<int> modes;
-    int neutral = 0;
-    bool hasNeutral = false;
-    int passThrough = -1; // -1: disabled
-    bool hasPassThrough = false;
-    std::vector<int> ids;
+    std::vector<int> ids; // the adjustment id of each curve group
     std::vector<int> levels;
     std::vector<Table> tables;
     std::vector<Curve> curves; // distinct curves, in order of first use
@@ -231,29 +226,7 @@ bool parseSource(const std::string &path, const std::string &whole, Source *src)
         if (!(line >> word)) {
             continue;
         }
-        if (word == "modes") {
-            if (!parseInts(line, &src->modes) || src->modes.empty()) {
-                return fail(path, lineNo, "bad mode list");
-            }
-        } else if (word == "neutral") {
-            std::vector<int> v;
-            if (!parseInts(line, &v) || v.size() != 1) {
-                return fail(path, lineNo, "neutral takes one id");
-            }
-            src->neutral = v[0];
-            src->hasNeutral = true;
-        } else if (word == "passthrough") {
-            std::string w;
-            if (!(line >> w)) {
-                return fail(path, lineNo, "passthrough takes an id or \"off\"");
-            }
-            if (w == "off") {
-                src->passThrough = -1;
-            } else if (!parseInt(w, &src->passThrough) || src->passThrough == -1) {
-                return fail(path, lineNo, "bad pass-through id");
-            }
-            src->hasPassThrough = true;
-        } else if (word == "ids") {
+        if (word == "ids") {
             if (!src->tables.empty()) {
                 return fail(path, lineNo, "ids must come before the tables");
             }
@@ -352,8 +325,8 @@ bool parseSource(const std::string &path, const std::string &whole, Source *src)
             }
         }
     }
-    if (src->modes.empty() || !src->hasNeutral || !src->hasPassThrough || src->ids.empty()) {
-        return fail(path, lineNo, "modes, neutral, passthrough and ids are all required");
+    if (src->ids.empty()) {
+        return fail(path, lineNo, "ids is required");
     }
     if (src->tables.empty()) {
         return fail(path, lineNo, "no tables");
@@ -407,18 +380,10 @@ std::string emit(const Source &src)
            "\n"
            "namespace {\n"
            "\n"
-           "const int16_t kModes["
-        << src.modes.size() << "] = {";
-    emitIntList(out, src.modes);
-    out << "};\n"
            "const int16_t kIds["
         << src.ids.size() << "] = {";
     emitIntList(out, src.ids);
-    out << "};\n"
-           "const CalAcceptance kAcceptance = {"
-        << src.modes.size() << ", kModes, " << src.neutral << ", "
-        << (src.passThrough == -1 ? std::string("CAL_PASS_THROUGH_DISABLED") : std::to_string(src.passThrough)) << ", "
-        << src.ids.size() << ", kIds};\n";
+    out << "};\n";
     for (size_t i = 0; i < src.curves.size(); ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "kCurve%02zu", i);
@@ -465,8 +430,6 @@ std::string emit(const Source &src)
         << ", kTables};\n"
            "\n"
            "} // namespace\n"
-           "\n"
-           "const CalAcceptance *calAcceptance() { return &kAcceptance; }\n"
            "\n"
            "const BuiltInTableList *builtInTables() { return &kTableList; }\n";
     return out.str();

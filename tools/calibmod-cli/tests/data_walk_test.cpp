@@ -4,6 +4,7 @@
 // their bytes.
 #include <gtest/gtest.h>
 
+#include "cal_types.h"
 #include "data_view.h"
 #include "kzfile.h"
 #include "sample_build.h"

@@ -10,6 +10,8 @@
 #include "cal_types.h"
 #include "calibmod.h"
 #include "check_fixture.h"
+#include "list_file.h"
+#include "copy.h"
 
 namespace {
 

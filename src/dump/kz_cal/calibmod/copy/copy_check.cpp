@@ -90,10 +90,10 @@ bool inHead(const FileHead &head, const IdentString &s)
 }
 
 // CAL_EQUAL when the two texts (of equal length) agree byte for byte,
-// CAL_DIFFERENT when they differ or the copy cannot be read, CAL_ERR_FILE when the source
+// CAL_DIFFERENT when they differ or the copy cannot be read, CAL_COMPARE_FAILED when the source
 // cannot be read. Texts inside the heads are compared there.
-int16_t identCompare(FileRef *source, FileRef *copy, const FileHead &sourceHead, const FileHead &copyHead,
-                     const IdentString &a, const IdentString &b)
+CalCompare identCompare(FileRef *source, FileRef *copy, const FileHead &sourceHead, const FileHead &copyHead,
+                        const IdentString &a, const IdentString &b)
 {
     if (a.length == 0) {
         return CAL_EQUAL;
@@ -104,7 +104,7 @@ int16_t identCompare(FileRef *source, FileRef *copy, const FileHead &sourceHead,
                    : CAL_DIFFERENT;
     }
     if (fileSeek(source, a.offset) != CAL_OK) {
-        return CAL_ERR_FILE;
+        return CAL_COMPARE_FAILED;
     }
     if (fileSeek(copy, b.offset) != CAL_OK) {
         return CAL_DIFFERENT;
@@ -114,7 +114,7 @@ int16_t identCompare(FileRef *source, FileRef *copy, const FileHead &sourceHead,
     for (int32_t done = 0; done < a.length;) {
         int32_t n = a.length - done < kCompareChunk ? a.length - done : kCompareChunk;
         if (fileRead(source, left, n) != CAL_OK) {
-            return CAL_ERR_FILE;
+            return CAL_COMPARE_FAILED;
         }
         if (fileRead(copy, right, n) != CAL_OK || memcmp(left, right, static_cast<size_t>(n)) != 0) {
             return CAL_DIFFERENT;
@@ -149,13 +149,13 @@ int16_t identLocate(FileRef *file, IdentString *ident)
     return fileIdent(file, &size, &head, ident);
 }
 
-int16_t copyCurrency(CalibContext *ctx)
+CalCompare copyCurrency(const CopyJob *job)
 {
-    return copyCompare(ctx->platform, ctx->sourceDir, ctx->names->sourceName, ctx->calibDir, ctx->chosenName);
+    return copyCompare(job->platform, job->sourceDir, job->sourceName, job->calibDir, job->copyName);
 }
 
-int16_t copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, const char *sourceName,
-                    const KZ_WCHAR *calibDir, const char *copyName)
+CalCompare copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, const char *sourceName,
+                       const KZ_WCHAR *calibDir, const char *copyName)
 {
     FileRef source;
     FileRef copy;
@@ -167,7 +167,7 @@ int16_t copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, cons
     IdentString b;
     int32_t sourceSize = 0;
     int32_t copySize = 0;
-    int16_t rc = CAL_DIFFERENT;
+    CalCompare rc = CAL_DIFFERENT;
     // The copy first, and once: a regular file at the name that opens for
     // reading is present (a link, a directory or a FIFO there is stale).
     // Freshly opened files are at their start, so the heads are read
@@ -176,7 +176,7 @@ int16_t copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, cons
         rc = CAL_DIFFERENT;
     } else if (fileOpenNamed(&source, sourceDir, sourceName, CAL_MODE_READ_SOURCE) != CAL_OK ||
                fileIdent(&source, &sourceSize, &sourceHead, &a) != CAL_OK) {
-        rc = CAL_ERR_FILE;
+        rc = CAL_COMPARE_FAILED;
     } else if (fileIdent(&copy, &copySize, &copyHead, &b) == CAL_OK && copySize == sourceSize && a.length == b.length) {
         // Calibration never changes a file's size: a copy of another size
         // (cut short, or grown) is not the source's copy, whatever it carries.

@@ -17,10 +17,10 @@ const int64_t kCopyMax = 0x7FFFFFFF;
 
 // Copies the rest of the open source into the open temporary file through
 // a buffer of CAL_COPY_CHUNK bytes; *total counts the bytes copied.
-int16_t bufferCopy(CalibContext *ctx, FileRef *source, FileRef *temp, int64_t *total)
+int16_t bufferCopy(const CopyJob *job, FileRef *source, FileRef *temp, int64_t *total)
 {
     MemBlock chunk;
-    memInit(&chunk, ctx->platform);
+    memInit(&chunk, job->platform);
     if (memAllocBlock(CAL_COPY_CHUNK, &chunk) != CAL_OK) {
         return CAL_ERR_NO_MEMORY;
     }
@@ -70,7 +70,7 @@ int16_t systemCopy(FileRef *source, FileRef *temp, int32_t size, int64_t *total)
 // Copies the open source into the open temporary file, inside the system
 // where it can, else through a buffer. An empty source is no calibration
 // data file.
-int16_t bytesCopy(CalibContext *ctx, FileRef *source, FileRef *temp)
+int16_t bytesCopy(const CopyJob *job, FileRef *source, FileRef *temp)
 {
     int32_t size = fileSize(source);
     if (size < 0) {
@@ -79,7 +79,7 @@ int16_t bytesCopy(CalibContext *ctx, FileRef *source, FileRef *temp)
     int64_t total = 0;
     int16_t rc = systemCopy(source, temp, size, &total);
     if (rc == CAL_FAIL) {
-        rc = bufferCopy(ctx, source, temp, &total);
+        rc = bufferCopy(job, source, temp, &total);
     }
     if (rc == CAL_OK && total == 0) {
         rc = CAL_ERR_FILE;
@@ -88,10 +88,10 @@ int16_t bytesCopy(CalibContext *ctx, FileRef *source, FileRef *temp)
 }
 
 // The temporary file's tables updated in place; the file stays open.
-int16_t tempCalibrate(CalibContext *ctx)
+int16_t tempCalibrate(CopyJob *job)
 {
-    TableFile *tf = &ctx->table.tableFile;
-    int16_t rc = tablesUpdateAll(ctx);
+    TableFile *tf = &job->table->tableFile;
+    int16_t rc = tablesUpdateAll(job->table);
     tableRelease(tf); // nothing stays loaded, whatever path was taken
     if (rc == CAL_ERR_NO_MEMORY) {
         return rc;
@@ -101,35 +101,31 @@ int16_t tempCalibrate(CalibContext *ctx)
 
 } // namespace
 
-int16_t tempClear(CalibContext *ctx)
+int16_t copyTempClear(const CopyJob *job)
 {
     FileRef f;
-    fileInit(&f, ctx->platform);
-    if (fileRemoveIfPresent(&f, ctx->calibDir, CAL_TEMP_COPY_NAME) != CAL_OK ||
-        fileRemoveIfPresent(&f, ctx->calibDir, CAL_TEMP_LIST_NAME) != CAL_OK) {
-        return CAL_ERR_FILE;
-    }
-    return CAL_OK;
+    fileInit(&f, job->platform);
+    return fileRemoveIfPresent(&f, job->calibDir, CAL_TEMP_COPY_NAME) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
-int16_t copyMake(CalibContext *ctx)
+int16_t copyMake(CopyJob *job)
 {
-    FileRef *temp = &ctx->table.tableFile.file;
-    if (fileRemoveIfPresent(temp, ctx->calibDir, CAL_TEMP_COPY_NAME) != CAL_OK) {
+    FileRef *temp = &job->table->tableFile.file;
+    if (fileRemoveIfPresent(temp, job->calibDir, CAL_TEMP_COPY_NAME) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     FileRef source;
-    fileInit(&source, ctx->platform);
-    if (fileOpenNamed(&source, ctx->sourceDir, ctx->names->sourceName, CAL_MODE_READ_SOURCE) != CAL_OK) {
+    fileInit(&source, job->platform);
+    if (fileOpenNamed(&source, job->sourceDir, job->sourceName, CAL_MODE_READ_SOURCE) != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    int16_t rc = fileCreateNew(temp, ctx->calibDir, CAL_TEMP_COPY_NAME);
+    int16_t rc = fileCreateNew(temp, job->calibDir, CAL_TEMP_COPY_NAME);
     if (rc == CAL_OK) {
-        rc = bytesCopy(ctx, &source, temp);
+        rc = bytesCopy(job, &source, temp);
     }
     fileClose(&source);
     if (rc == CAL_OK) {
-        rc = tempCalibrate(ctx);
+        rc = tempCalibrate(job);
     }
     if (rc == CAL_OK && fileFlush(temp) != CAL_OK) {
         rc = CAL_ERR_FILE;
@@ -138,31 +134,31 @@ int16_t copyMake(CalibContext *ctx)
     fileClose(temp);
     if (rc != CAL_OK && created) {
         FileRef gone;
-        fileInit(&gone, ctx->platform);
-        fileRemoveIfPresent(&gone, ctx->calibDir, CAL_TEMP_COPY_NAME);
+        fileInit(&gone, job->platform);
+        fileRemoveIfPresent(&gone, job->calibDir, CAL_TEMP_COPY_NAME);
     }
     return rc;
 }
 
-int16_t copyInstall(CalibContext *ctx)
+int16_t copyInstall(const CopyJob *job)
 {
-    if (fileRenameNamed(ctx->platform, ctx->calibDir, CAL_TEMP_COPY_NAME, ctx->chosenName) == CAL_OK) {
+    if (fileRenameNamed(job->platform, job->calibDir, CAL_TEMP_COPY_NAME, job->copyName) == CAL_OK) {
         return CAL_OK;
     }
     FileRef gone;
-    fileInit(&gone, ctx->platform);
-    fileRemoveIfPresent(&gone, ctx->calibDir, CAL_TEMP_COPY_NAME);
+    fileInit(&gone, job->platform);
+    fileRemoveIfPresent(&gone, job->calibDir, CAL_TEMP_COPY_NAME);
     return CAL_ERR_FILE;
 }
 
-int16_t copyClearName(CalibContext *ctx)
+int16_t copyClearName(const CopyJob *job)
 {
     FileRef f;
-    fileInit(&f, ctx->platform);
-    if (fileRemoveIfPresent(&f, ctx->calibDir, ctx->chosenName) != CAL_OK) {
+    fileInit(&f, job->platform);
+    if (fileRemoveIfPresent(&f, job->calibDir, job->copyName) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     // Durable before the list names the name for the new key: after a power
     // cut the line must not find the file it replaced (another key's copy).
-    return dirSync(ctx->platform, ctx->calibDir);
+    return dirSync(job->platform, job->calibDir);
 }

@@ -21,17 +21,27 @@ namespace {
 // name shaped like a list's is never removed. CAL_OK or CAL_ERR_FILE.
 int16_t sharedClear(CalibContext *ctx)
 {
-    if (ctx->sharedName[0] == 0 || listNameHasListShape(ctx->sharedName)) {
+    if (ctx->list.sharedName[0] == 0 || listNameHasListShape(ctx->list.sharedName)) {
         return CAL_OK;
     }
     FileRef f;
     fileInit(&f, ctx->platform);
-    if (fileRemoveIfPresent(&f, ctx->calibDir, ctx->sharedName) != CAL_OK) {
+    if (fileRemoveIfPresent(&f, ctx->calibDir, ctx->list.sharedName) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     // Durable before the list is rewritten: after a power cut the other
     // key's line must not find the file again.
     return dirSync(ctx->platform, ctx->calibDir);
+}
+
+// Removes what a killed call may have left: both temporary names. CAL_OK,
+// or CAL_ERR_FILE when something at either name cannot be removed.
+int16_t tempClear(const CalibContext *ctx)
+{
+    if (copyTempClear(&ctx->copy) != CAL_OK || listTempClear(&ctx->list) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    return CAL_OK;
 }
 
 // Steps 5 to 10 on a created context that holds the directory's lock: the
@@ -46,44 +56,44 @@ int16_t sharedClear(CalibContext *ctx)
 // complete copy or nothing, which the next call for that key makes anew.
 int16_t flowRun(CalibContext *ctx)
 {
-    int16_t rc = listDecide(ctx);
+    int16_t rc = listDecide(&ctx->list);
     if (rc != CAL_OK) {
         return rc;
     }
-    if (ctx->state == CAL_STATE_FOUND) {
-        if (copyCurrency(ctx) != CAL_EQUAL) {
-            ctx->state = CAL_STATE_REFRESH;
+    if (ctx->list.state == CAL_STATE_FOUND) {
+        if (copyCurrency(&ctx->copy) != CAL_EQUAL) {
+            ctx->list.state = CAL_STATE_REFRESH;
         }
     }
-    if (ctx->state == CAL_STATE_FOUND) {
+    if (ctx->list.state == CAL_STATE_FOUND) {
         return CAL_OK; // the listed copy is current
     }
     // A listed name shaped like a list file's (written there by hand, or by
     // another program) is never made a copy: the rename would put a copy in
     // the place of a list.
-    if (listNameHasListShape(ctx->chosenName)) {
+    if (listNameHasListShape(ctx->list.chosenName)) {
         return CAL_ERR_FILE;
     }
     // A call that writes first removes what a stopped call may have left;
     // a call answered from the list changes nothing.
     rc = tempClear(ctx);
     if (rc == CAL_OK) {
-        rc = copyMake(ctx);
+        rc = copyMake(&ctx->copy);
     }
     if (rc != CAL_OK) {
         return rc;
     }
-    if (ctx->state != CAL_STATE_REFRESH) {
-        rc = copyClearName(ctx);
+    if (ctx->list.state != CAL_STATE_REFRESH) {
+        rc = copyClearName(&ctx->copy);
         if (rc == CAL_OK) {
             rc = sharedClear(ctx);
         }
         if (rc == CAL_OK) {
-            rc = listUpdate(ctx);
+            rc = listUpdate(&ctx->list);
         }
     }
     if (rc == CAL_OK) {
-        return copyInstall(ctx);
+        return copyInstall(&ctx->copy);
     }
     FileRef gone;
     fileInit(&gone, ctx->platform);
@@ -137,7 +147,7 @@ int16_t flowCalibrate(const CalPlatform *platform, const CalibRequest *request, 
     }
     CalibContext *ctx = static_cast<CalibContext *>(block.data);
     contextInit(ctx, platform, request, names, adjustIds, sourceDir, calibDir);
-    ctx->byteOrder = byteOrderFlag(byteOrderProbe());
+    ctx->table.byteOrder = byteOrderFlag(byteOrderProbe());
 
     // One call at a time per calibration directory, from the decision to
     // the list update.
@@ -150,7 +160,7 @@ int16_t flowCalibrate(const CalPlatform *platform, const CalibRequest *request, 
     rc = codeForExport(rc);
 
     // Steps 11 and 12: the name to use, then everything released.
-    nameReturn(names, rc == CAL_OK ? ctx->chosenName : names->sourceName);
+    nameReturn(names, rc == CAL_OK ? ctx->list.chosenName : names->sourceName);
     contextReleaseBuffers(ctx);
     memRelease(&block);
     return rc;

@@ -15,12 +15,33 @@
 #include "calibmod.h"
 #include "copy.h"
 
+// How long a call waits for another call on the same calibration directory.
+#define CAL_LOCK_WAIT_MS 10000u
+
 // KZCalibration on a given host (null: the default backend). The export
 // calls it with the default; tests pass a counting or failing platform.
 int16_t flowCalibrate(const CalPlatform *platform, const CalibRequest *request, CalibNames *names,
                       const int16_t *adjustIds, const KZ_WCHAR *sourceDir, const KZ_WCHAR *calibDir);
 
 // ---- Validation (calib_validate.cpp) -------------------------------------
+
+// Adjustment ids with a fixed meaning besides CAL_NEUTRAL_ID (curve_update.h).
+#define CAL_PASS_THROUGH_ID       (-8) // answered at once, without calibration, while enabled
+#define CAL_PASS_THROUGH_DISABLED (-1) // in passThroughId: the pass-through is off
+
+// What a request must satisfy; compiled into the module.
+struct CalAcceptance {
+    int16_t modeCount;
+    const int16_t *modes; // accepted values of CalibRequest::mode
+    int16_t neutralId;
+    int16_t passThroughId; // CAL_PASS_THROUGH_DISABLED turns the pass-through off
+    int16_t idCount;
+    const int16_t *ids; // accepted adjustment ids besides the neutral and pass-through ones, in the
+                        // order of every built-in table's curve groups (tools/curvegen/curves.txt)
+};
+
+// The module's configuration: mode 1; ids -3 and 3; pass-through -8 enabled.
+const CalAcceptance *calAcceptance();
 
 // mode is in the accepted mode list. CAL_OK or CAL_ERR_REQUEST.
 int16_t modeCheck(const CalibRequest *request);

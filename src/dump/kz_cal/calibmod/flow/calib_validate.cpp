@@ -5,6 +5,10 @@
 
 namespace {
 
+const int16_t kModes[1] = {1};
+const int16_t kIds[2] = {-3, 3};
+const CalAcceptance kAcceptance = {1, kModes, CAL_NEUTRAL_ID, CAL_PASS_THROUGH_ID, 2, kIds};
+
 bool charIsSeparator(char c)
 {
     return c == '/' || c == '\\' || c == ':';
@@ -27,6 +31,11 @@ bool idAccepted(const CalAcceptance *a, int16_t id)
 }
 
 } // namespace
+
+const CalAcceptance *calAcceptance()
+{
+    return &kAcceptance;
+}
 
 int16_t modeCheck(const CalibRequest *request)
 {

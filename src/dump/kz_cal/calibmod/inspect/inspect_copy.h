@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "file_layer.h"
-#include "list_entry.h"
+#include "list_state.h"
 
 #define INSPECT_COPY_HEALTHY           0 // current, and calibrated where there is anything to calibrate
 #define INSPECT_COPY_MISSING           1 // nothing at the name

@@ -32,32 +32,32 @@ void curveKeep(void *arg, int32_t slot, const uint8_t *curve)
     ++c->count;
 }
 
-// A context that reads one data file's tables.
+// A table work that reads one data file's tables.
 struct Reader {
     MemBlock block;
-    CalibContext *ctx;
+    TableWork *work;
 };
 
 int16_t readerOpen(Reader *r, const CalPlatform *platform, const KZ_WCHAR *dir, const char *name, int16_t mode)
 {
     memInit(&r->block, platform);
-    r->ctx = nullptr;
-    if (memAllocBlock(sizeof(CalibContext), &r->block) != CAL_OK) {
+    r->work = nullptr;
+    if (memAllocBlock(sizeof(TableWork), &r->block) != CAL_OK) {
         return CAL_ERR_NO_MEMORY;
     }
-    r->ctx = static_cast<CalibContext *>(r->block.data);
-    contextInit(r->ctx, platform, nullptr, nullptr, nullptr, nullptr, nullptr);
-    r->ctx->byteOrder = byteOrderFlag(byteOrderProbe());
-    return fileOpenNamed(&r->ctx->table.tableFile.file, dir, name, mode);
+    r->work = static_cast<TableWork *>(r->block.data);
+    tableWorkInit(r->work, platform, nullptr, nullptr);
+    r->work->byteOrder = byteOrderFlag(byteOrderProbe());
+    return fileOpenNamed(&r->work->tableFile.file, dir, name, mode);
 }
 
 void readerClose(Reader *r)
 {
-    if (r->ctx != nullptr) {
-        contextReleaseBuffers(r->ctx);
+    if (r->work != nullptr) {
+        tableWorkRelease(r->work);
     }
     memRelease(&r->block);
-    r->ctx = nullptr;
+    r->work = nullptr;
 }
 
 // The corrected curves of table id; count 0 when the table cannot be read.
@@ -66,15 +66,15 @@ void tableCorrected(Reader *r, int32_t id, Corrected *out)
     out->count = 0;
     uint8_t *body = nullptr;
     int32_t size = 0;
-    if (curveTableLoad(r->ctx, id, &body, &size) != CAL_OK) {
+    if (curveTableLoad(r->work, id, &body, &size) != CAL_OK) {
         return;
     }
     Corrected walked;
     walked.count = 0;
-    if (curveBodyWalk(r->ctx->byteOrder, id, body, size, curveKeep, &walked) == CAL_OK) {
+    if (curveBodyWalk(r->work->byteOrder, id, body, size, curveKeep, &walked) == CAL_OK) {
         memcpy(out, &walked, sizeof walked);
     }
-    tableRelease(&r->ctx->table.tableFile);
+    tableRelease(&r->work->tableFile);
 }
 
 bool sameCurves(const Corrected &a, const Corrected &b)
@@ -92,11 +92,11 @@ bool sameCurves(const Corrected &a, const Corrected &b)
 
 int16_t curvesCompare(Reader *source, Reader *copy, bool copyOpen, bool *differs, bool *any)
 {
-    int16_t rc = tableIdsCollect(source->ctx);
+    int16_t rc = tableIdsCollect(source->work);
     if (rc != CAL_OK && rc != CAL_FAIL) {
         return rc;
     }
-    const TableIdList &ids = source->ctx->table.tableIds;
+    const TableIdList &ids = source->work->tableIds;
     MemBlock scratch;
     memInit(&scratch, source->block.platform);
     if (memAllocBlock(2 * sizeof(Corrected), &scratch) != CAL_OK) {

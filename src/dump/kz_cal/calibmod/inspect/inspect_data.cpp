@@ -26,7 +26,7 @@ struct EntryMap {
 };
 
 struct Walk {
-    CalibContext *ctx;
+    TableWork *work;
     const InspectDataVisit *visit;
     EntryMap *map;
 };
@@ -53,7 +53,7 @@ void curveCollect(void *arg, int32_t slot, const uint8_t *curve)
 // The head. CAL_FAIL when the file cannot hold a header.
 int16_t headRead(Walk *w, InspectHead *head)
 {
-    FileRef *f = &w->ctx->table.tableFile.file;
+    FileRef *f = &w->work->tableFile.file;
     std::memset(head, 0, sizeof *head);
     head->size = fileSize(f);
     if (head->size < 0) {
@@ -66,7 +66,7 @@ int16_t headRead(Walk *w, InspectHead *head)
     if (fileSeek(f, 4) != CAL_OK || fileRead(f, word, 4) != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    head->identPosition = wordRead(w->ctx->byteOrder, word);
+    head->identPosition = wordRead(w->work->byteOrder, word);
     head->identBlockInside = static_cast<int64_t>(head->identPosition) + 8 <= head->size;
     IdentString ident;
     head->identReadable = identLocate(f, &ident) == CAL_OK;
@@ -85,7 +85,7 @@ int16_t headRead(Walk *w, InspectHead *head)
 // The record of a KZDB table the scan skips for its content.
 void kzdbRuledOut(Walk *w, InspectKzdb *t)
 {
-    TableFile *tf = &w->ctx->table.tableFile;
+    TableFile *tf = &w->work->tableFile;
     if (tf->request.notListed) {
         t->state = INSPECT_TABLE_ABSENT;
         return;
@@ -93,8 +93,8 @@ void kzdbRuledOut(Walk *w, InspectKzdb *t)
     t->state = tf->request.malformed ? INSPECT_TABLE_DAMAGED : INSPECT_TABLE_MALFORMED;
     if (t->state == INSPECT_TABLE_MALFORMED && tableLoad(tf, "KZDB", t->id, TABLE_KIND_KZDB) == CAL_OK &&
         tf->loadedSize >= DB_HEADER_SIZE) {
-        t->layout = static_cast<int32_t>(wordRead(w->ctx->byteOrder, tf->loadedBody) & 0xFFFF);
-        t->records = static_cast<int32_t>(wordRead(w->ctx->byteOrder, tf->loadedBody + 4));
+        t->layout = static_cast<int32_t>(wordRead(w->work->byteOrder, tf->loadedBody) & 0xFFFF);
+        t->records = static_cast<int32_t>(wordRead(w->work->byteOrder, tf->loadedBody + 4));
     }
     tableRelease(tf);
 }
@@ -108,7 +108,7 @@ int16_t kzdbWalk(Walk *w)
         t.layout = -1;
         uint8_t *header = nullptr, *records = nullptr;
         int16_t layout = 0;
-        int16_t rc = tableDatabaseRead(w->ctx, t.id, &header, &records, &layout);
+        int16_t rc = tableDatabaseRead(w->work, t.id, &header, &records, &layout);
         if (rc == CAL_FAIL) {
             kzdbRuledOut(w, &t);
             w->visit->kzdb(w->visit->arg, &t);
@@ -123,9 +123,9 @@ int16_t kzdbWalk(Walk *w)
         int32_t recordSize = dbRecordSize(layout);
         t.idCount = recordSize > 0 && t.records > 0 ? t.records : 0;
         MemBlock ids;
-        memInit(&ids, w->ctx->platform);
+        memInit(&ids, w->work->tableFile.file.platform);
         if (memAllocBlock(static_cast<uint32_t>(t.idCount) * 4, &ids) != CAL_OK) {
-            tableRelease(&w->ctx->table.tableFile);
+            tableRelease(&w->work->tableFile);
             return CAL_ERR_NO_MEMORY;
         }
         int32_t *out = static_cast<int32_t *>(ids.data);
@@ -135,7 +135,7 @@ int16_t kzdbWalk(Walk *w)
         t.kzhtIds = out;
         w->visit->kzdb(w->visit->arg, &t);
         memRelease(&ids);
-        tableRelease(&w->ctx->table.tableFile);
+        tableRelease(&w->work->tableFile);
     }
     return CAL_OK;
 }
@@ -152,7 +152,7 @@ int16_t entriesMap(Walk *w, const TableDirectory *dir)
     for (int32_t i = 0; i < dir->count; ++i) {
         int32_t tag = 0, pos = 0;
         uint16_t id = 0;
-        if (tableDirectoryEntry(&w->ctx->table.tableFile.file, dir, i, &tag, &id, &pos) != CAL_OK) {
+        if (tableDirectoryEntry(&w->work->tableFile.file, dir, i, &tag, &id, &pos) != CAL_OK) {
             return CAL_ERR_FILE;
         }
         if (tag == TABLE_KIND_KZHT && w->map->index[id] < 0) {
@@ -165,13 +165,13 @@ int16_t entriesMap(Walk *w, const TableDirectory *dir)
 
 int16_t kzhtRead(Walk *w, InspectKzht *t)
 {
-    CalibContext *ctx = w->ctx;
-    TableFile *tf = &ctx->table.tableFile;
+    TableWork *work = w->work;
+    TableFile *tf = &work->tableFile;
     t->entryIndex = w->map->index[t->id];
     t->hasBuiltIn = curveTableHasBuiltIn(t->tableId);
     uint8_t *body = nullptr;
     int32_t size = 0;
-    int16_t rc = curveTableLoad(ctx, t->tableId, &body, &size);
+    int16_t rc = curveTableLoad(work, t->tableId, &body, &size);
     if (rc != CAL_OK) {
         if (!tf->request.notListed && !tf->request.malformed) {
             return rc; // the host failed
@@ -181,14 +181,14 @@ int16_t kzhtRead(Walk *w, InspectKzht *t)
         return CAL_OK;
     }
     t->bytes = size;
-    t->tagged = size >= 4 && wordRead(ctx->byteOrder, body) == TAGGED_BLOCK_MAGIC;
+    t->tagged = size >= 4 && wordRead(work->byteOrder, body) == TAGGED_BLOCK_MAGIC;
     if (t->tagged) {
         TaggedBody reader;
-        taggedOpen(&reader, body, size, ctx->byteOrder);
+        taggedOpen(&reader, body, size, work->byteOrder);
         t->itemCount = reader.itemCount;
     }
     CurveCollect collect{t, body, static_cast<int64_t>(w->map->position[t->id]) + 4};
-    if (curveBodyWalk(ctx->byteOrder, t->tableId, body, size, curveCollect, &collect) == CAL_OK) {
+    if (curveBodyWalk(work->byteOrder, t->tableId, body, size, curveCollect, &collect) == CAL_OK) {
         t->state = INSPECT_TABLE_READ;
         t->planeCount = t->curveCount;
     } else {
@@ -214,13 +214,13 @@ int16_t kzhtWalk(Walk *w, const TableDirectory *dir)
     if (rc != CAL_OK) {
         return rc;
     }
-    rc = tableIdsCollect(w->ctx);
+    rc = tableIdsCollect(w->work);
     if (rc != CAL_OK && rc != CAL_FAIL) {
         return rc; // CAL_FAIL: the list is full, and the update stops there
     }
-    const TableIdList &ids = w->ctx->table.tableIds;
+    const TableIdList &ids = w->work->tableIds;
     MemBlock tableBlock;
-    memInit(&tableBlock, w->ctx->platform);
+    memInit(&tableBlock, w->work->tableFile.file.platform);
     if (memAllocBlock(sizeof(InspectKzht), &tableBlock) != CAL_OK) {
         return CAL_ERR_NO_MEMORY;
     }
@@ -236,7 +236,7 @@ int16_t kzhtWalk(Walk *w, const TableDirectory *dir)
     for (int32_t i = 0; i < dir->count && rc == CAL_OK && !dir->malformed; ++i) {
         int32_t tag = 0, pos = 0;
         uint16_t id = 0;
-        rc = tableDirectoryEntry(&w->ctx->table.tableFile.file, dir, i, &tag, &id, &pos);
+        rc = tableDirectoryEntry(&w->work->tableFile.file, dir, i, &tag, &id, &pos);
         if (rc != CAL_OK || tag != TABLE_KIND_KZHT || w->map->index[id] != i ||
             (w->map->named[id / 8] >> (id % 8)) & 1) {
             continue;
@@ -255,16 +255,16 @@ int16_t inspectDataFile(const CalPlatform *platform, const KZ_WCHAR *dir, const 
 {
     MemBlock block;
     memInit(&block, platform);
-    if (memAllocBlock(sizeof(CalibContext) + sizeof(EntryMap), &block) != CAL_OK) {
+    if (memAllocBlock(sizeof(TableWork) + sizeof(EntryMap), &block) != CAL_OK) {
         return CAL_ERR_NO_MEMORY;
     }
     Walk w;
-    w.ctx = static_cast<CalibContext *>(block.data);
-    w.map = reinterpret_cast<EntryMap *>(static_cast<uint8_t *>(block.data) + sizeof(CalibContext));
+    w.work = static_cast<TableWork *>(block.data);
+    w.map = reinterpret_cast<EntryMap *>(static_cast<uint8_t *>(block.data) + sizeof(TableWork));
     w.visit = visit;
-    contextInit(w.ctx, platform, nullptr, nullptr, nullptr, nullptr, nullptr);
-    w.ctx->byteOrder = byteOrderFlag(byteOrderProbe());
-    int16_t rc = fileOpenNamed(&w.ctx->table.tableFile.file, dir, name, mode);
+    tableWorkInit(w.work, platform, nullptr, nullptr);
+    w.work->byteOrder = byteOrderFlag(byteOrderProbe());
+    int16_t rc = fileOpenNamed(&w.work->tableFile.file, dir, name, mode);
     InspectHead head;
     if (rc == CAL_OK) {
         rc = headRead(&w, &head);
@@ -278,7 +278,7 @@ int16_t inspectDataFile(const CalPlatform *platform, const KZ_WCHAR *dir, const 
     if (rc == CAL_OK) {
         rc = kzhtWalk(&w, &head.kzht);
     }
-    contextReleaseBuffers(w.ctx);
+    tableWorkRelease(w.work);
     memRelease(&block);
     return rc;
 }

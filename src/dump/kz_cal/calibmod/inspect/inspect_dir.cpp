@@ -2,6 +2,7 @@
 #include "inspect_dir.h"
 
 #include "cal_types.h"
+#include "list_file.h"
 
 int16_t inspectDirLock(const CalPlatform *platform, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *token)
 {

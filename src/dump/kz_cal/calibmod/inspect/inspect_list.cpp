@@ -184,13 +184,13 @@ bool inspectListName(const char *prefix, int16_t listNumber, char *name)
     memcpy(names.listPrefix, prefix, sizeof names.listPrefix);
     MemBlock block;
     memInit(&block, nullptr);
-    if (memAllocBlock(sizeof(CalibContext), &block) != CAL_OK) {
+    if (memAllocBlock(sizeof(ListState), &block) != CAL_OK) {
         return false;
     }
-    CalibContext *ctx = static_cast<CalibContext *>(block.data);
-    contextInit(ctx, nullptr, &request, &names, nullptr, nullptr, nullptr);
-    bool ok = listBuildName(ctx);
-    memcpy(name, ctx->listFileName, CAL_LIST_NAME_SIZE);
+    ListState *list = static_cast<ListState *>(block.data);
+    listStateInit(list, nullptr, &request, &names, nullptr);
+    bool ok = listBuildName(list);
+    memcpy(name, list->listFileName, CAL_LIST_NAME_SIZE);
     memRelease(&block);
     return ok;
 }

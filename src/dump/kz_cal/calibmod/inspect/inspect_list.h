@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "file_layer.h"
-#include "list_entry.h"
+#include "list_state.h"
 #include "mem_block.h"
 
 #define INSPECT_READ          0 // a call reads the line

@@ -25,11 +25,6 @@ int16_t fileRemoveNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, bo
 
 } // namespace
 
-int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name)
-{
-    return fileRemoveNamed(file, dir, name, false);
-}
-
 int16_t fileRemoveIfPresent(FileRef *file, const KZ_WCHAR *dir, const char *name)
 {
     return fileRemoveNamed(file, dir, name, true);

@@ -108,34 +108,6 @@ int16_t fileCreateNew(FileRef *file, const KZ_WCHAR *dir, const char *name)
     return pathOpen(file, CAL_OPEN_CREATE_NEW) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
-int16_t fileRecreate(FileRef *file)
-{
-    FilePath path;
-    int16_t rc = pathBuild(file, &path);
-    if (rc == CAL_OK) {
-        const CalPlatform *p = hostOf(file);
-        CalHandle h = nullptr;
-        // An existing file that can be opened for writing is deleted; one that
-        // cannot stays, and the creation below then fails.
-        if (p->open(p->ctx, path.path, CAL_OPEN_PROBE_WRITE, &h) == CAL_IO_OK && h != nullptr) {
-            p->close(p->ctx, h);
-            if (p->remove(p->ctx, path.path) != CAL_IO_OK) {
-                rc = CAL_ERR_FILE;
-            }
-        }
-        if (rc == CAL_OK) {
-            h = nullptr;
-            if (p->open(p->ctx, path.path, CAL_OPEN_CREATE_NEW, &h) == CAL_IO_OK && h != nullptr) {
-                p->close(p->ctx, h);
-            } else {
-                rc = CAL_ERR_FILE;
-            }
-        }
-    }
-    pathRelease(&path);
-    return rc;
-}
-
 void fileClose(FileRef *file)
 {
     if (file->handle != nullptr) {
@@ -260,18 +232,12 @@ int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name)
     return fileOpenNamed(file, dir, name, CAL_MODE_READ_WRITE);
 }
 
-int16_t fileRecreateNamed(FileRef *file, const KZ_WCHAR *dir, const char *name)
-{
-    fileAssign(file, dir, name);
-    return fileRecreate(file);
-}
-
-int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name)
+CalProbe fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name)
 {
     fileAssign(file, dir, name);
     FilePath path;
-    int16_t rc = pathBuild(file, &path);
-    if (rc == CAL_OK) {
+    CalProbe rc = CAL_PROBE_FAILED;
+    if (pathBuild(file, &path) == CAL_OK) {
         const CalPlatform *p = hostOf(file);
         CalHandle h = nullptr;
         CalIo io = p->open(p->ctx, path.path, CAL_OPEN_READ, &h);
@@ -279,50 +245,10 @@ int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name)
             p->close(p->ctx, h);
             rc = CAL_PROBE_REGULAR;
         } else {
-            rc = io == CAL_IO_ABSENT ? CAL_PROBE_ABSENT : CAL_ERR_FILE;
+            rc = io == CAL_IO_ABSENT ? CAL_PROBE_ABSENT : CAL_PROBE_FAILED;
         }
     }
     pathRelease(&path);
-    return rc;
-}
-
-int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name)
-{
-    fileAssign(&bf->file, dir, name);
-    int16_t opened = fileOpenOrAbsent(&bf->file, CAL_MODE_READ);
-    if (opened != CAL_OK) {
-        return opened;
-    }
-    int16_t rc = CAL_OK;
-    int32_t size = fileSize(&bf->file);
-    if (size <= 0) {
-        rc = CAL_ERR_FILE; // empty, or the size is unknown
-    } else if (memAllocBlock(static_cast<uint32_t>(size), &bf->buffer) != CAL_OK) {
-        rc = CAL_ERR_NO_MEMORY;
-    } else {
-        bf->length = size;
-        if (fileSeek(&bf->file, 0) != CAL_OK || fileRead(&bf->file, bf->buffer.data, size) != CAL_OK) {
-            rc = CAL_ERR_FILE;
-        }
-    }
-    fileClose(&bf->file);
-    return rc;
-}
-
-int16_t fileWriteAt(FileRef *file, const KZ_WCHAR *dir, const char *name, int32_t offset, const void *data,
-                    int32_t length)
-{
-    if (fileOpenNamed(file, dir, name, CAL_MODE_READ_WRITE) != CAL_OK) {
-        return CAL_ERR_FILE;
-    }
-    int16_t rc = CAL_OK;
-    if (offset == -1) {
-        offset = fileSize(file); // -138 when unknown, which the seek refuses
-    }
-    if (fileSeek(file, offset) != CAL_OK || fileWrite(file, data, length) != CAL_OK) {
-        rc = CAL_ERR_FILE;
-    }
-    fileClose(file);
     return rc;
 }
 

@@ -2,8 +2,8 @@
 //
 // Every open builds the full path afresh (directory, separator, name
 // converted with the system code page) in two zero-filled buffers and frees
-// both before it returns. Composite operations (fileReadAll, fileWriteAt,
-// fileRecreate) open and close within themselves. All operations return 0
+// both before it returns. Composite operations (fileProbe, fileReadHead)
+// open and close within themselves. All operations return 0
 // or a negative code: CAL_ERR_FILE (-138) for any file failure, CAL_ERR_OPEN
 // (-2) only where a function says that nothing is at the name,
 // CAL_ERR_NO_MEMORY (-108) where it has no memory for the data.
@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "cal_platform.h"
+#include "cal_types.h"
 #include "mem_block.h"
 
 #define CAL_FILE_NAME_SIZE 32 // FileRef::name, terminator included
@@ -28,8 +29,8 @@ struct FileRef {
 // allocation (or empty): it never points at memory of the caller.
 struct BufferedFile {
     FileRef file;
-    int32_t length;  // bytes read by fileReadAll or fileReadHead
-    MemBlock buffer; // fileReadAll and fileReadHead read into it
+    int32_t length;  // bytes read by fileReadHead
+    MemBlock buffer; // fileReadHead reads into it
 };
 
 #define CAL_MODE_READ        0
@@ -60,9 +61,6 @@ int16_t fileOpenOrAbsent(FileRef *file, int16_t mode);
 // Creates the file new and leaves it open for reading and writing (others
 // may read). Fails with CAL_ERR_FILE when anything is at the name, a link included.
 int16_t fileCreateNew(FileRef *file, const KZ_WCHAR *dir, const char *name);
-// Deletes the file if it exists and can be opened for writing, creates it new
-// and empty, and closes it. CAL_OK or CAL_ERR_FILE.
-int16_t fileRecreate(FileRef *file);
 // Closes handle when it is not null; the handle is cleared so that a second
 // close does nothing.
 void fileClose(FileRef *file);
@@ -92,17 +90,12 @@ int32_t fileSize(FileRef *file);
 int16_t fileOpenNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode);
 // fileOpenNamed with mode 1; the caller closes with fileClose.
 int16_t fileOpenForUpdate(FileRef *file, const KZ_WCHAR *dir, const char *name);
-// fileAssign then fileRecreate.
-int16_t fileRecreateNamed(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // fileAssign, then tries to open the file read-only and closes it again.
 // CAL_PROBE_REGULAR (1) when a regular file opened, CAL_PROBE_ABSENT (0)
-// when nothing is at the name, CAL_ERR_FILE for
+// when nothing is at the name, CAL_PROBE_FAILED for
 // anything else (a link, a directory, a FIFO, a failed open, no path).
-int16_t fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name);
+CalProbe fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name);
 
-// fileAssign, then deletes the file. CAL_OK, or CAL_ERR_FILE when it cannot be deleted
-// (missing included) or no path could be built.
-int16_t fileDeleteNamed(FileRef *file, const KZ_WCHAR *dir, const char *name);
 // fileAssign, then deletes the file (or a link, never what it points to)
 // when one is there. CAL_OK when it is gone or was never there, else CAL_ERR_FILE.
 int16_t fileRemoveIfPresent(FileRef *file, const KZ_WCHAR *dir, const char *name);
@@ -131,20 +124,5 @@ int16_t dirSync(const CalPlatform *platform, const KZ_WCHAR *dir);
 int16_t dirLock(const CalPlatform *platform, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *token);
 // Releases a lock taken by dirLock; a null token does nothing.
 void dirUnlock(const CalPlatform *platform, CalHandle token);
-
-// Reads the whole file into bf->buffer (exact size, not terminated) and sets
-// bf->length. The buffer must be empty (memInit, memRelease) beforehand. CAL_OK; CAL_ERR_OPEN when
-// nothing is at the name; CAL_ERR_FILE when it cannot be opened otherwise, CAL_ERR_FILE for an empty file or a failed size, position or
-// read; CAL_ERR_NO_MEMORY without memory or with the buffer in use. Nothing is allocated
-// for an empty file; on a failure after the allocation the buffer stays
-// allocated and the caller frees it with memRelease. The file is closed on
-// every path.
-int16_t fileReadAll(BufferedFile *bf, const KZ_WCHAR *dir, const char *name);
-// Opens the existing file read-write and writes length bytes of data at
-// offset; an offset of -1 means the end of the file. CAL_OK or CAL_ERR_FILE (a
-// negative length or other negative offset too). The file is closed on every
-// path.
-int16_t fileWriteAt(FileRef *file, const KZ_WCHAR *dir, const char *name, int32_t offset, const void *data,
-                    int32_t length);
 
 #endif // KZ_FILE_LAYER_H

@@ -6,30 +6,34 @@
 
 #include <cstdint>
 
-#include "cal_context.h"
-#include "list_entry.h"
+#include "list_state.h"
 
 #define CAL_LINE_BUFFER   128   // a formatted line (the longest is 61 bytes)
 #define CAL_LIST_READ_MAX 32767 // no byte of a list beyond these is ever parsed
 
-// Builds ctx->listFileName from listPrefix and listNumber. False (and an
+// The temporary name a list is rewritten under before it is renamed onto
+// its own. A comma is never part of a copy name or a list name, so it can
+// be mistaken for neither.
+#define CAL_TEMP_LIST_NAME "~kz,list.tmp"
+
+// Builds list->listFileName from listPrefix and listNumber. False (and an
 // empty name) when the prefix holds a zero byte, '/', '\\' or ':'.
-bool listBuildName(CalibContext *ctx);
+bool listBuildName(ListState *list);
 // Reads and parses the list, finds the request key, allocates a name when
 // needed; sets state (1, 2 or 3) and chosenNameBuf. CAL_OK; CAL_ERR_NO_MEMORY; CAL_ERR_REQUEST when
 // listPrefix or sourceName yield no usable name; CAL_ERR_FILE when the list is
 // there but cannot be opened or read, or no name can be given without
 // touching another entry's copy. The list text is released before it
 // returns.
-int16_t listDecide(CalibContext *ctx);
+int16_t listDecide(ListState *list);
 // Builds the list file's name and reads its first CAL_LIST_READ_MAX + 1
-// bytes into ctx->listFile (length 0 for an empty file). Codes of
+// bytes into list->listFile (length 0 for an empty file). Codes of
 // fileReadHead: CAL_OK, CAL_ERR_OPEN (nothing there), CAL_ERR_FILE, CAL_ERR_NO_MEMORY; CAL_ERR_REQUEST for an unusable
 // prefix.
-int16_t listRead(CalibContext *ctx);
-// Splits the text of ctx->listFile into lines and parses each into a new
+int16_t listRead(ListState *list);
+// Splits the text of list->listFile into lines and parses each into a new
 // entry array. CAL_OK; -1 for a malformed line (entryCount 0); CAL_ERR_NO_MEMORY.
-int16_t listParse(CalibContext *ctx);
+int16_t listParse(ListState *list);
 // Parses one zero-terminated line (length bytes) into entry. CAL_OK or CAL_FAIL.
 int16_t listParseLine(char *line, int16_t length, ListEntry *entry);
 
@@ -56,7 +60,7 @@ void listScanEntries(char *text, int32_t length, ListEntryVisit visit, void *arg
 // gets the answer. A list that cannot be opened or read is passed over: no
 // call answers from it. CAL_OK; CAL_ERR_FILE when the directory cannot be
 // listed (its lists are unknown); CAL_ERR_NO_MEMORY.
-int16_t listNameShared(CalibContext *ctx, int16_t index, bool *shared);
+int16_t listNameShared(ListState *list, int16_t index, bool *shared);
 // True when name has the shape of a list file's name: five bytes, at least
 // three digits, ".ini" (in any case).
 bool listNameHasListShape(const char *name);
@@ -65,24 +69,27 @@ bool listNameHasListShape(const char *name);
 bool listEntryHasKey(const ListEntry *entry, const CalibRequest *request);
 // The first entry with the request key: CAL_OK and its index, or CAL_FAIL
 // and index -1.
-int16_t listFind(CalibContext *ctx, int16_t *index);
+int16_t listFind(ListState *list, int16_t *index);
 // Zero-fills size bytes and writes one line with CR LF. Returns its length;
 // 0 when it does not fit (size below 62 always fits any line).
 int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t param1, int32_t param2, int32_t param3,
                        const char *name);
 // listFormatLine with the request's key and chosenName.
-int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size);
+int16_t listFormatNewLine(ListState *list, char *buffer, int16_t size);
 // Writes the list after a new copy has been made: listRewrite when an entry
 // was dropped, else listWriteNewLine. CAL_OK or CAL_ERR_FILE.
-int16_t listUpdate(CalibContext *ctx);
+int16_t listUpdate(ListState *list);
 // Writes the list anew under CAL_TEMP_LIST_NAME (the kept entries in order,
 // the new line last), makes it durable and renames it over the list. On
 // failure the old list stays whole and the temporary file is removed.
-int16_t listRewrite(CalibContext *ctx);
+int16_t listRewrite(ListState *list);
 // State 2: the list made anew (as listRewrite) with the new line only.
 // State 3: appends the new line in one write, first ending an unterminated
 // last line with CR LF; a failed append is cut back off.
-int16_t listWriteNewLine(CalibContext *ctx);
+int16_t listWriteNewLine(ListState *list);
+// Removes a list a killed call may have left under CAL_TEMP_LIST_NAME.
+// CAL_OK, or CAL_ERR_FILE when something there cannot be removed.
+int16_t listTempClear(const ListState *list);
 
 // True when name (at most 16 bytes read) is usable as a copy name in
 // calibDir and survives its list line: 1 to 15 characters, no '/', '\\',

@@ -86,7 +86,7 @@ bool textPartlyUnread(const char *text, int32_t length)
 // own (without touching the text) so that the writer can decide whether it
 // may be ended and kept: CAL_OPEN_LINE_NONE there is none, CAL_OPEN_LINE_GOOD
 // it is a good line, CAL_OPEN_LINE_BAD it is not.
-int16_t openLineParse(const char *text, int32_t length, ListEntry *entry)
+CalOpenLine openLineParse(const char *text, int32_t length, ListEntry *entry)
 {
     if (text == nullptr || length <= 0 || length > 32767) {
         return CAL_OPEN_LINE_NONE;
@@ -110,34 +110,34 @@ int16_t openLineParse(const char *text, int32_t length, ListEntry *entry)
 
 } // namespace
 
-int16_t listParse(CalibContext *ctx)
+int16_t listParse(ListState *list)
 {
     LineTable table;
-    const char *text = static_cast<const char *>(ctx->listFile.buffer.data);
-    ctx->listPartial = textPartlyUnread(text, ctx->listFile.length);
-    ctx->openLineState = openLineParse(text, ctx->listFile.length, &ctx->openLine);
-    textSplitLines(static_cast<char *>(ctx->listFile.buffer.data), ctx->listFile.length, &table);
+    const char *text = static_cast<const char *>(list->listFile.buffer.data);
+    list->listPartial = textPartlyUnread(text, list->listFile.length);
+    list->openLineState = openLineParse(text, list->listFile.length, &list->openLine);
+    textSplitLines(static_cast<char *>(list->listFile.buffer.data), list->listFile.length, &table);
     if (table.count >= CAL_LINE_MAX) {
-        ctx->listPartial = true; // lines after the 128th are not read
+        list->listPartial = true; // lines after the 128th are not read
     }
 
-    ctx->entryCount = 0;
-    ctx->entries = nullptr;
-    memRelease(&ctx->entryBlock); // an earlier array, if any
-    if (memAllocBlock(static_cast<uint32_t>(table.count) * sizeof(ListEntry), &ctx->entryBlock) != CAL_OK) {
+    list->entryCount = 0;
+    list->entries = nullptr;
+    memRelease(&list->entryBlock); // an earlier array, if any
+    if (memAllocBlock(static_cast<uint32_t>(table.count) * sizeof(ListEntry), &list->entryBlock) != CAL_OK) {
         return CAL_ERR_NO_MEMORY;
     }
-    ListEntry *entries = static_cast<ListEntry *>(ctx->entryBlock.data);
+    ListEntry *entries = static_cast<ListEntry *>(list->entryBlock.data);
     for (int16_t i = 0; i < table.count; ++i) {
         if (listParseLine(table.starts[i], table.lengths[i], &entries[i]) != CAL_OK) {
             // One malformed line makes the whole list unusable.
-            memRelease(&ctx->entryBlock);
+            memRelease(&list->entryBlock);
             return CAL_FAIL;
         }
         entries[i].lineNo = static_cast<int16_t>(i + 1);
     }
-    ctx->entries = entries;
-    ctx->entryCount = table.count;
+    list->entries = entries;
+    list->entryCount = table.count;
     return CAL_OK;
 }
 
@@ -183,10 +183,10 @@ bool listEntryHasKey(const ListEntry *entry, const CalibRequest *request)
            entry->param2 == request->param2 && entry->param3 == request->param3;
 }
 
-int16_t listFind(CalibContext *ctx, int16_t *index)
+int16_t listFind(ListState *list, int16_t *index)
 {
-    for (int16_t i = 0; i < ctx->entryCount; ++i) {
-        if (listEntryHasKey(&ctx->entries[i], ctx->request)) {
+    for (int16_t i = 0; i < list->entryCount; ++i) {
+        if (listEntryHasKey(&list->entries[i], list->request)) {
             *index = i;
             return CAL_OK;
         }

@@ -11,10 +11,10 @@ namespace {
 // Appends length bytes to the list in one write, first ending an unended
 // last line with the CR LF in front of data (data - 2 must be writable).
 // A write that fails is cut back off, so that the list keeps no part of it.
-int16_t listAppendLine(CalibContext *ctx, char *data, int16_t length)
+int16_t listAppendLine(ListState *list, char *data, int16_t length)
 {
-    FileRef *f = &ctx->listFile.file;
-    if (fileOpenNamed(f, ctx->calibDir, ctx->listFileName, CAL_MODE_APPEND) != CAL_OK) {
+    FileRef *f = &list->listFile.file;
+    if (fileOpenNamed(f, list->calibDir, list->listFileName, CAL_MODE_APPEND) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     int16_t rc = CAL_OK;
@@ -49,18 +49,18 @@ int16_t listAppendLine(CalibContext *ctx, char *data, int16_t length)
 // copy would share it, one that is no line would spoil the whole list, and
 // one that is the 128th line would push the new line out of reading. Such a
 // line is dropped by rewriting the list instead.
-bool openLineKeepable(const CalibContext *ctx)
+bool openLineKeepable(const ListState *list)
 {
-    if (ctx->openLineState == CAL_OPEN_LINE_NONE) {
+    if (list->openLineState == CAL_OPEN_LINE_NONE) {
         return true;
     }
-    if (ctx->openLineState != CAL_OPEN_LINE_GOOD || ctx->entryCount + 2 > CAL_LINE_MAX) {
+    if (list->openLineState != CAL_OPEN_LINE_GOOD || list->entryCount + 2 > CAL_LINE_MAX) {
         return false;
     }
-    if (listEntryHasKey(&ctx->openLine, ctx->request)) {
+    if (listEntryHasKey(&list->openLine, list->request)) {
         return false;
     }
-    return !textSameNoCase(ctx->openLine.name, ctx->chosenName, CAL_NAME_SIZE, -1);
+    return !textSameNoCase(list->openLine.name, list->chosenName, CAL_NAME_SIZE, -1);
 }
 
 } // namespace
@@ -88,41 +88,41 @@ int16_t listFormatLine(char *buffer, int16_t size, int16_t listNumber, int32_t p
     return n;
 }
 
-int16_t listFormatNewLine(CalibContext *ctx, char *buffer, int16_t size)
+int16_t listFormatNewLine(ListState *list, char *buffer, int16_t size)
 {
-    const CalibRequest *r = ctx->request;
-    return listFormatLine(buffer, size, r->listNumber, r->param1, r->param2, r->param3, ctx->chosenName);
+    const CalibRequest *r = list->request;
+    return listFormatLine(buffer, size, r->listNumber, r->param1, r->param2, r->param3, list->chosenName);
 }
 
-int16_t listUpdate(CalibContext *ctx)
+int16_t listUpdate(ListState *list)
 {
-    if (ctx->state == CAL_STATE_NEW_ENTRY && (ctx->listPartial || !openLineKeepable(ctx))) {
-        return listRewrite(ctx); // an appended line would not be read back as the answer
+    if (list->state == CAL_STATE_NEW_ENTRY && (list->listPartial || !openLineKeepable(list))) {
+        return listRewrite(list); // an appended line would not be read back as the answer
     }
-    for (int16_t i = 0; i < ctx->entryCount; ++i) {
-        if (ctx->entries[i].lineNo == CAL_LINE_DROPPED) {
-            return listRewrite(ctx);
+    for (int16_t i = 0; i < list->entryCount; ++i) {
+        if (list->entries[i].lineNo == CAL_LINE_DROPPED) {
+            return listRewrite(list);
         }
     }
-    return listWriteNewLine(ctx);
+    return listWriteNewLine(list);
 }
 
 namespace {
 
 // Writes the kept entries (the oldest giving way when the list is full) and
 // the new line into the open temporary list.
-int16_t linesWrite(CalibContext *ctx, FileRef *f)
+int16_t linesWrite(ListState *list, FileRef *f)
 {
     // The new line must be among the 128 lines a reader records: the oldest
     // kept entries give way when the list is full.
     int16_t kept = 0;
-    for (int16_t i = 0; i < ctx->entryCount; ++i) {
-        kept = static_cast<int16_t>(kept + (ctx->entries[i].lineNo != CAL_LINE_DROPPED));
+    for (int16_t i = 0; i < list->entryCount; ++i) {
+        kept = static_cast<int16_t>(kept + (list->entries[i].lineNo != CAL_LINE_DROPPED));
     }
     int16_t skip = kept > CAL_LINE_MAX - 1 ? static_cast<int16_t>(kept - (CAL_LINE_MAX - 1)) : 0;
     char line[CAL_LINE_BUFFER];
-    for (int16_t i = 0; i < ctx->entryCount; ++i) {
-        const ListEntry &e = ctx->entries[i];
+    for (int16_t i = 0; i < list->entryCount; ++i) {
+        const ListEntry &e = list->entries[i];
         if (e.lineNo == CAL_LINE_DROPPED) {
             continue;
         }
@@ -135,18 +135,18 @@ int16_t linesWrite(CalibContext *ctx, FileRef *f)
             return CAL_ERR_FILE;
         }
     }
-    int16_t n = listFormatNewLine(ctx, line, sizeof line);
+    int16_t n = listFormatNewLine(list, line, sizeof line);
     return (n > 0 && fileWrite(f, line, n) == CAL_OK) ? CAL_OK : CAL_ERR_FILE;
 }
 
 } // namespace
 
-int16_t listRewrite(CalibContext *ctx)
+int16_t listRewrite(ListState *list)
 {
-    FileRef *f = &ctx->listFile.file;
-    bool created = fileRemoveIfPresent(f, ctx->calibDir, CAL_TEMP_LIST_NAME) == CAL_OK &&
-                   fileCreateNew(f, ctx->calibDir, CAL_TEMP_LIST_NAME) == CAL_OK;
-    int16_t rc = created ? linesWrite(ctx, f) : CAL_ERR_FILE;
+    FileRef *f = &list->listFile.file;
+    bool created = fileRemoveIfPresent(f, list->calibDir, CAL_TEMP_LIST_NAME) == CAL_OK &&
+                   fileCreateNew(f, list->calibDir, CAL_TEMP_LIST_NAME) == CAL_OK;
+    int16_t rc = created ? linesWrite(list, f) : CAL_ERR_FILE;
     if (rc == CAL_OK) {
         rc = fileFlush(f);
     }
@@ -155,36 +155,43 @@ int16_t listRewrite(CalibContext *ctx)
         return CAL_ERR_FILE; // the temporary name holds nothing this call made
     }
     if (rc == CAL_OK) {
-        rc = fileRenameNamed(ctx->platform, ctx->calibDir, CAL_TEMP_LIST_NAME, ctx->listFileName);
+        rc = fileRenameNamed(list->platform, list->calibDir, CAL_TEMP_LIST_NAME, list->listFileName);
     }
     if (rc != CAL_OK) {
         FileRef gone;
-        fileInit(&gone, ctx->platform);
-        fileRemoveIfPresent(&gone, ctx->calibDir, CAL_TEMP_LIST_NAME);
+        fileInit(&gone, list->platform);
+        fileRemoveIfPresent(&gone, list->calibDir, CAL_TEMP_LIST_NAME);
         return CAL_ERR_FILE;
     }
     return CAL_OK;
 }
 
-int16_t listWriteNewLine(CalibContext *ctx)
+int16_t listWriteNewLine(ListState *list)
 {
-    if (ctx->state == CAL_STATE_NEW_LIST) {
+    if (list->state == CAL_STATE_NEW_LIST) {
         // No entry is kept: whatever stood under the list's name was empty
         // or not a list.
-        int16_t count = ctx->entryCount;
-        ctx->entryCount = 0;
-        int16_t rc = listRewrite(ctx);
-        ctx->entryCount = count;
+        int16_t count = list->entryCount;
+        list->entryCount = 0;
+        int16_t rc = listRewrite(list);
+        list->entryCount = count;
         return rc;
     }
-    if (ctx->state != CAL_STATE_NEW_ENTRY) {
+    if (list->state != CAL_STATE_NEW_ENTRY) {
         return CAL_ERR_FILE; // only a new list or a new entry adds a line
     }
     // Room for a CR LF that ends an unterminated last line, then the line.
     char line[2 + CAL_LINE_BUFFER];
-    int16_t n = listFormatNewLine(ctx, line + 2, CAL_LINE_BUFFER);
+    int16_t n = listFormatNewLine(list, line + 2, CAL_LINE_BUFFER);
     if (n <= 0) {
         return CAL_ERR_FILE;
     }
-    return listAppendLine(ctx, line + 2, n);
+    return listAppendLine(list, line + 2, n);
+}
+
+int16_t listTempClear(const ListState *list)
+{
+    FileRef f;
+    fileInit(&f, list->platform);
+    return fileRemoveIfPresent(&f, list->calibDir, CAL_TEMP_LIST_NAME) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
 }

@@ -13,10 +13,10 @@ const char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 const int kCandidates = 35;
 
 // True when a similar entry already uses candidate c at the varied position.
-bool takenByEntry(const CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied, char c)
+bool takenByEntry(const ListState *list, const int16_t *similar, int16_t count, int16_t varied, char c)
 {
     for (int16_t k = 0; k < count; ++k) {
-        if (textLower(ctx->entries[similar[k]].name[varied]) == c) {
+        if (textLower(list->entries[similar[k]].name[varied]) == c) {
             return true;
         }
     }
@@ -28,21 +28,21 @@ bool takenByEntry(const CalibContext *ctx, const int16_t *similar, int16_t count
 // candidate whose name holds a regular file that no list names (an orphan,
 // left by a call that was stopped, or by hand): reusing it keeps every good
 // entry. False when neither is left.
-bool candidateTakeFree(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied, const NameSet *foreign)
+bool candidateTakeFree(ListState *list, const int16_t *similar, int16_t count, int16_t varied, const NameSet *foreign)
 {
     char orphan = 0;
     for (int i = 1; i <= kCandidates; ++i) {
         char c = kAlphabet[i];
-        if (nameSetHas(foreign, c) || takenByEntry(ctx, similar, count, varied, c)) {
+        if (nameSetHas(foreign, c) || takenByEntry(list, similar, count, varied, c)) {
             continue;
         }
-        ctx->chosenNameBuf[varied] = c;
-        if (listNameHasListShape(ctx->chosenNameBuf)) {
+        list->chosenName[varied] = c;
+        if (listNameHasListShape(list->chosenName)) {
             continue; // some list may be written under this name one day
         }
         FileRef probe;
-        fileInit(&probe, ctx->platform);
-        int16_t there = fileProbe(&probe, ctx->calibDir, ctx->chosenNameBuf);
+        fileInit(&probe, list->platform);
+        int16_t there = fileProbe(&probe, list->calibDir, list->chosenName);
         if (there == CAL_PROBE_ABSENT) {
             return true; // nothing at the name
         }
@@ -52,18 +52,18 @@ bool candidateTakeFree(CalibContext *ctx, const int16_t *similar, int16_t count,
         // A link, a directory, a FIFO or a file that cannot be told: taken.
     }
     if (orphan != 0) {
-        ctx->chosenNameBuf[varied] = orphan;
+        list->chosenName[varied] = orphan;
         return true;
     }
     return false;
 }
 
 // True when name is the shared name the key gave up (without case).
-bool namedShared(const CalibContext *ctx, const char *name)
+bool namedShared(const ListState *list, const char *name)
 {
-    size_t n = strnlen(ctx->sharedName, CAL_NAME_SIZE);
+    size_t n = strnlen(list->sharedName, CAL_NAME_SIZE);
     return n > 0 && n == strnlen(name, CAL_NAME_SIZE) &&
-           textSameNoCase(name, ctx->sharedName, static_cast<int32_t>(n), -1);
+           textSameNoCase(name, list->sharedName, static_cast<int32_t>(n), -1);
 }
 
 } // namespace
@@ -88,54 +88,54 @@ void nameCopyLower(char *dst, const char *src, int16_t *length, int16_t *varied)
     }
 }
 
-int16_t nameCollectSimilar(const CalibContext *ctx, int16_t length, int16_t varied, int16_t similar[CAL_SIMILAR_MAX])
+int16_t nameCollectSimilar(const ListState *list, int16_t length, int16_t varied, int16_t similar[CAL_SIMILAR_MAX])
 {
-    const char *source = ctx->names->sourceName;
+    const char *source = list->names->sourceName;
     int16_t count = 0;
-    for (int16_t i = 0; i < ctx->entryCount && count < CAL_SIMILAR_MAX; ++i) {
-        if (textSameNoCase(ctx->entries[i].name, source, length, varied)) {
+    for (int16_t i = 0; i < list->entryCount && count < CAL_SIMILAR_MAX; ++i) {
+        if (textSameNoCase(list->entries[i].name, source, length, varied)) {
             similar[count++] = i;
         }
     }
     return count;
 }
 
-void nameRecycleOldest(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied)
+void nameRecycleOldest(ListState *list, const int16_t *similar, int16_t count, int16_t varied)
 {
     int16_t oldest = similar[0];
     for (int16_t k = 1; k < count; ++k) {
-        if (ctx->entries[similar[k]].lineNo < ctx->entries[oldest].lineNo) {
+        if (list->entries[similar[k]].lineNo < list->entries[oldest].lineNo) {
             oldest = similar[k];
         }
     }
-    ctx->entries[oldest].lineNo = CAL_LINE_DROPPED;
-    ctx->chosenNameBuf[varied] = ctx->entries[oldest].name[varied]; // as stored, not lower-cased
+    list->entries[oldest].lineNo = CAL_LINE_DROPPED;
+    list->chosenName[varied] = list->entries[oldest].name[varied]; // as stored, not lower-cased
 }
 
-int16_t nameAllocate(CalibContext *ctx, int16_t mode)
+int16_t nameAllocate(ListState *list, int16_t mode)
 {
     int16_t length = 0;
     int16_t varied = -1;
-    memset(ctx->chosenNameBuf, 0, sizeof ctx->chosenNameBuf);
-    nameCopyLower(ctx->chosenNameBuf, ctx->names->sourceName, &length, &varied);
+    memset(list->chosenName, 0, sizeof list->chosenName);
+    nameCopyLower(list->chosenName, list->names->sourceName, &length, &varied);
     // No terminator within 16 bytes, no character before the last '.', or a
     // name that would leave calibDir: there is no copy name to give.
-    if (length >= CAL_NAME_SIZE || varied < 0 || !listNameIsSafe(ctx->chosenNameBuf)) {
-        memset(ctx->chosenNameBuf, 0, sizeof ctx->chosenNameBuf);
+    if (length >= CAL_NAME_SIZE || varied < 0 || !listNameIsSafe(list->chosenName)) {
+        memset(list->chosenName, 0, sizeof list->chosenName);
         return CAL_ERR_REQUEST;
     }
 
     int16_t similar[CAL_SIMILAR_MAX];
     int16_t count = 0;
     if (mode == CAL_STATE_NEW_ENTRY) {
-        count = nameCollectSimilar(ctx, length, varied, similar);
+        count = nameCollectSimilar(list, length, varied, similar);
     }
     NameSet foreign;
-    int16_t rc = nameScanDirectory(ctx, length, varied, &foreign);
+    int16_t rc = nameScanDirectory(list, length, varied, &foreign);
     if (rc != CAL_OK) {
         return rc;
     }
-    if (candidateTakeFree(ctx, similar, count, varied, &foreign)) {
+    if (candidateTakeFree(list, similar, count, varied, &foreign)) {
         return CAL_OK;
     }
     // Every candidate is taken: the oldest similar entry of this list gives
@@ -144,24 +144,24 @@ int16_t nameAllocate(CalibContext *ctx, int16_t mode)
     // name stays the other key's).
     int16_t own = 0;
     for (int16_t k = 0; k < count; ++k) {
-        const ListEntry &e = ctx->entries[similar[k]];
-        if (!nameSetHas(&foreign, e.name[varied]) && e.lineNo != CAL_LINE_DROPPED && !namedShared(ctx, e.name)) {
+        const ListEntry &e = list->entries[similar[k]];
+        if (!nameSetHas(&foreign, e.name[varied]) && e.lineNo != CAL_LINE_DROPPED && !namedShared(list, e.name)) {
             similar[own++] = similar[k];
         }
     }
     if (own == 0) {
         return CAL_ERR_FILE; // no name can be given without touching another key's copy
     }
-    nameRecycleOldest(ctx, similar, own, varied);
+    nameRecycleOldest(list, similar, own, varied);
     // Another entry of this list naming the same file would be answered the
     // new key's curves: it gives way too.
     for (int16_t k = 0; k < own; ++k) {
-        ListEntry &e = ctx->entries[similar[k]];
-        if (textLower(e.name[varied]) == textLower(ctx->chosenNameBuf[varied])) {
+        ListEntry &e = list->entries[similar[k]];
+        if (textLower(e.name[varied]) == textLower(list->chosenName[varied])) {
             e.lineNo = CAL_LINE_DROPPED;
         }
     }
-    if (!listNameIsSafe(ctx->chosenNameBuf)) {
+    if (!listNameIsSafe(list->chosenName)) {
         return CAL_ERR_REQUEST;
     }
     return CAL_OK;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "cal_context.h"
+#include "list_state.h"
 
 #define CAL_SIMILAR_MAX 128
 
@@ -27,7 +27,7 @@ struct NameSet {
 // the first character, or a character that cannot stay inside calibDir);
 // CAL_ERR_FILE when every name is taken or the directory or another list
 // cannot be read; CAL_ERR_NO_MEMORY.
-int16_t nameAllocate(CalibContext *ctx, int16_t mode);
+int16_t nameAllocate(ListState *list, int16_t mode);
 // Copies src (at most 16 bytes) into dst lower-casing 'A'..'Z'. *length gets
 // the index of the terminator (16 if none), *varied the index before the
 // last '.' copied (-1 when there is no '.' or it is the first character).
@@ -35,7 +35,7 @@ void nameCopyLower(char *dst, const char *src, int16_t *length, int16_t *varied)
 // Collects the indexes of entries whose name equals sourceName in positions
 // 0..length-1 except varied, letters compared without case. Returns the count
 // (at most 128).
-int16_t nameCollectSimilar(const CalibContext *ctx, int16_t length, int16_t varied, int16_t similar[CAL_SIMILAR_MAX]);
+int16_t nameCollectSimilar(const ListState *list, int16_t length, int16_t varied, int16_t similar[CAL_SIMILAR_MAX]);
 // The lower-cased character at varied of a name that equals pattern
 // (length characters) at every other position, letters compared without
 // case; 0 when name is not such a name.
@@ -47,9 +47,9 @@ bool nameSetHas(const NameSet *set, char c);
 // list files' names shaped like a candidate; the own list's name counts
 // too. chosenNameBuf holds the pattern. CAL_OK, CAL_ERR_FILE when the directory
 // or a list that is there cannot be read, CAL_ERR_NO_MEMORY.
-int16_t nameScanDirectory(CalibContext *ctx, int16_t length, int16_t varied, NameSet *taken);
+int16_t nameScanDirectory(ListState *list, int16_t length, int16_t varied, NameSet *taken);
 // All candidates taken: drops the similar entry with the smallest lineNo and
 // puts its character, as stored, at the varied position.
-void nameRecycleOldest(CalibContext *ctx, const int16_t *similar, int16_t count, int16_t varied);
+void nameRecycleOldest(ListState *list, const int16_t *similar, int16_t count, int16_t varied);
 
 #endif // KZ_NAME_ALLOC_H

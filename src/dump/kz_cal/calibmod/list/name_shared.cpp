@@ -10,7 +10,7 @@
 namespace {
 
 struct Share {
-    CalibContext *ctx;
+    ListState *list;
     const ListEntry *own; // the line whose name is asked about
     bool caseTwin;        // the list read is named as the own list but for case
     bool shared;
@@ -51,8 +51,8 @@ void entryCheck(void *arg, const ListEntry *entry)
 void listCheck(Share *share, const char *name)
 {
     FileRef file;
-    fileInit(&file, share->ctx->platform);
-    fileAssign(&file, share->ctx->calibDir, name);
+    fileInit(&file, share->list->platform);
+    fileAssign(&file, share->list->calibDir, name);
     if (fileOpenOrAbsent(&file, CAL_MODE_READ) != CAL_OK) {
         return;
     }
@@ -68,7 +68,7 @@ void listCheck(Share *share, const char *name)
 bool listVisit(void *arg, const char *name)
 {
     Share *share = static_cast<Share *>(arg);
-    const char *own = share->ctx->listFileName;
+    const char *own = share->list->listFileName;
     if (!listNameHasListShape(name) || strncmp(name, own, CAL_LIST_NAME_SIZE) == 0) {
         return true; // not a list, or the own list, whose entries are parsed
     }
@@ -84,31 +84,31 @@ bool listVisit(void *arg, const char *name)
 
 } // namespace
 
-int16_t listNameShared(CalibContext *ctx, int16_t index, bool *shared)
+int16_t listNameShared(ListState *list, int16_t index, bool *shared)
 {
     *shared = false;
-    const ListEntry *own = &ctx->entries[index];
+    const ListEntry *own = &list->entries[index];
     // Lines of the own list: a later line of the same key is never read
     // (the first one wins), so only another key's line shares the name.
-    for (int16_t i = 0; i < ctx->entryCount; ++i) {
-        if (i != index && !sameKey(&ctx->entries[i], own) && sameName(ctx->entries[i].name, own->name)) {
+    for (int16_t i = 0; i < list->entryCount; ++i) {
+        if (i != index && !sameKey(&list->entries[i], own) && sameName(list->entries[i].name, own->name)) {
             *shared = true;
             return CAL_OK;
         }
     }
-    if (ctx->openLineState == CAL_OPEN_LINE_GOOD && !sameKey(&ctx->openLine, own) &&
-        sameName(ctx->openLine.name, own->name)) {
+    if (list->openLineState == CAL_OPEN_LINE_GOOD && !sameKey(&list->openLine, own) &&
+        sameName(list->openLine.name, own->name)) {
         *shared = true;
         return CAL_OK;
     }
     Share share;
-    share.ctx = ctx;
+    share.list = list;
     share.own = own;
     share.caseTwin = false;
     share.shared = false;
     share.rc = CAL_OK;
-    memInit(&share.text, ctx->platform); // taken when the first other list is met
-    int16_t rc = dirList(ctx->platform, ctx->calibDir, listVisit, &share);
+    memInit(&share.text, list->platform); // taken when the first other list is met
+    int16_t rc = dirList(list->platform, list->calibDir, listVisit, &share);
     memRelease(&share.text);
     if (share.rc != CAL_OK) {
         return share.rc;

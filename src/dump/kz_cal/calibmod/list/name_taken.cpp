@@ -11,7 +11,7 @@
 namespace {
 
 struct Scan {
-    CalibContext *ctx;
+    ListState *list;
     int16_t length; // of the candidate names
     int16_t varied; // the position that varies
     NameSet taken;  // the characters at the varied position of the names taken
@@ -22,7 +22,7 @@ struct Scan {
 void nameMark(void *arg, const char *name)
 {
     Scan *scan = static_cast<Scan *>(arg);
-    int16_t c = nameVariedChar(scan->ctx->chosenNameBuf, scan->length, scan->varied, name);
+    int16_t c = nameVariedChar(scan->list->chosenName, scan->length, scan->varied, name);
     if (c > 0) {
         scan->taken.bits[c >> 6] |= 1ull << (c & 63);
     }
@@ -39,8 +39,8 @@ void entryMark(void *arg, const ListEntry *entry)
 int16_t listNamesMark(Scan *scan, const char *name)
 {
     FileRef file;
-    fileInit(&file, scan->ctx->platform);
-    fileAssign(&file, scan->ctx->calibDir, name);
+    fileInit(&file, scan->list->platform);
+    fileAssign(&file, scan->list->calibDir, name);
     int16_t rc = fileOpenOrAbsent(&file, CAL_MODE_READ);
     if (rc == CAL_ERR_OPEN) {
         return CAL_OK;
@@ -67,13 +67,13 @@ bool nameVisit(void *arg, const char *name)
         return true;
     }
     nameMark(scan, name); // a list file is never a copy's place
-    // This call's own list: its entries are in ctx->entries. Only the exact
+    // This call's own list: its entries are in list->entries. Only the exact
     // name is: where the file system tells case apart, a name that differs
     // in case is another list, whose copies must count as taken. Where it
     // does not, the own list stored in other case is read as another list:
     // its names count as taken, so a full list then gives no name to
     // recycle (CAL_ERR_FILE) rather than one that may be another key's.
-    if (strncmp(name, scan->ctx->listFileName, CAL_LIST_NAME_SIZE) == 0) {
+    if (strncmp(name, scan->list->listFileName, CAL_LIST_NAME_SIZE) == 0) {
         return true;
     }
     scan->rc = listNamesMark(scan, name);
@@ -96,23 +96,23 @@ bool nameSetHas(const NameSet *set, char c)
     return ((set->bits[u >> 6] >> (u & 63)) & 1u) != 0;
 }
 
-int16_t nameScanDirectory(CalibContext *ctx, int16_t length, int16_t varied, NameSet *taken)
+int16_t nameScanDirectory(ListState *list, int16_t length, int16_t varied, NameSet *taken)
 {
     memset(taken, 0, sizeof *taken);
     Scan scan;
-    scan.ctx = ctx;
+    scan.list = list;
     scan.length = length;
     scan.varied = varied;
     memset(&scan.taken, 0, sizeof scan.taken);
     scan.rc = CAL_OK;
-    memInit(&scan.text, ctx->platform);
+    memInit(&scan.text, list->platform);
     if (memAllocBlock(CAL_LIST_READ_MAX + 1, &scan.text) != CAL_OK) {
         return CAL_ERR_NO_MEMORY;
     }
     // The own list's name, should it be a candidate while the list is not
     // there yet.
-    nameMark(&scan, ctx->listFileName);
-    int16_t rc = dirList(ctx->platform, ctx->calibDir, nameVisit, &scan);
+    nameMark(&scan, list->listFileName);
+    int16_t rc = dirList(list->platform, list->calibDir, nameVisit, &scan);
     memRelease(&scan.text);
     if (scan.rc != CAL_OK) {
         return scan.rc;

@@ -4,9 +4,7 @@
 
 namespace {
 
-const int16_t kModes[1] = {1};
 const int16_t kIds[2] = {-3, 3};
-const CalAcceptance kAcceptance = {1, kModes, 0, -8, 2, kIds};
 
 const int16_t kCurve00[BUILTIN_CURVE_ENTRIES] = {
         0,     8,    17,    25,    34,    42,    49,    57,    65,    72,    80,    87,    95,   102,   109,   117,
@@ -1113,7 +1111,5 @@ const BuiltInTable kTables[9] = {
 const BuiltInTableList kTableList = {9, kTables};
 
 } // namespace
-
-const CalAcceptance *calAcceptance() { return &kAcceptance; }
 
 const BuiltInTableList *builtInTables() { return &kTableList; }

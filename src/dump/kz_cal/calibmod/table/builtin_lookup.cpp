@@ -13,10 +13,9 @@ const int16_t *builtInGroupCurve(const BuiltInGroup *group, int16_t curveNumber)
     return group->curves[curveNumber];
 }
 
-void builtInCurveCopy(const CalibContext *ctx, const BuiltInTable *table, uint8_t *dest, int16_t id,
-                      int16_t curveNumber)
+void builtInCurveCopy(const TableWork *work, const BuiltInTable *table, uint8_t *dest, int16_t id, int16_t curveNumber)
 {
-    if (id == calAcceptance()->neutralId) {
+    if (id == CAL_NEUTRAL_ID) {
         return;
     }
     bool copied = false;
@@ -35,6 +34,6 @@ void builtInCurveCopy(const CalibContext *ctx, const BuiltInTable *table, uint8_
     // Only a curve written here is in host order; converting a stored curve
     // would corrupt it.
     if (copied) {
-        byteOrderConvert(static_cast<uint8_t>(ctx->byteOrder | CONVERT_CURVE), dest, CURVE_BYTES, 2);
+        byteOrderConvert(static_cast<uint8_t>(work->byteOrder | CONVERT_CURVE), dest, CURVE_BYTES, 2);
     }
 }

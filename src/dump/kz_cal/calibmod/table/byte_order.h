@@ -1,6 +1,6 @@
 // Byte order of the numbers in calibration data files.
 //
-// The files are little-endian. CalibContext::byteOrder is 1 when numbers read
+// The files are little-endian. TableWork::byteOrder is 1 when numbers read
 // from a file are already in host order and 2 when they must be swapped;
 // every conversion of table data goes through byteOrderConvert with a selector
 // made of that flag and the kind of data (32-bit words or 16-bit curve

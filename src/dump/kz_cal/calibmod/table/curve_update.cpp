@@ -24,7 +24,7 @@ int16_t plainPlaneCount(int32_t tableId)
 
 } // namespace
 
-int16_t plainTableUpdate(const CalibContext *ctx, const BuiltInTable *table, int32_t tableId, uint8_t *body,
+int16_t plainTableUpdate(const TableWork *work, const BuiltInTable *table, int32_t tableId, uint8_t *body,
                          int32_t bodySize, const int16_t *ids, const int16_t *curveNumbers, int16_t slotCount)
 {
     int16_t planes = plainPlaneCount(tableId);
@@ -35,17 +35,17 @@ int16_t plainTableUpdate(const CalibContext *ctx, const BuiltInTable *table, int
         return CAL_FAIL; // the body is shorter than its curves
     }
     for (int16_t i = 0; i < planes && i < slotCount; ++i) {
-        builtInCurveCopy(ctx, table, body + CURVE_BYTES * i, ids[i], curveNumbers[i]);
+        builtInCurveCopy(work, table, body + CURVE_BYTES * i, ids[i], curveNumbers[i]);
     }
     return CAL_OK;
 }
 
-int16_t taggedTableUpdate(const CalibContext *ctx, const BuiltInTable *table, uint8_t *body, int32_t bodySize,
+int16_t taggedTableUpdate(const TableWork *work, const BuiltInTable *table, uint8_t *body, int32_t bodySize,
                           const int16_t *ids, const int16_t *curveNumbers, int16_t slotCount)
 {
     TaggedBody reader;
     TaggedPlanes planes;
-    if (taggedOpen(&reader, body, bodySize, ctx->byteOrder) != CAL_OK ||
+    if (taggedOpen(&reader, body, bodySize, work->byteOrder) != CAL_OK ||
         taggedCollectPlanes(&reader, &planes) != CAL_OK) {
         return CAL_FAIL;
     }
@@ -59,25 +59,25 @@ int16_t taggedTableUpdate(const CalibContext *ctx, const BuiltInTable *table, ui
         if (plane.slot < 0 || plane.slot >= slotCount) {
             continue; // no adjustment for this plane
         }
-        builtInCurveCopy(ctx, table, plane.curve, ids[plane.slot], curveNumbers[plane.slot]);
+        builtInCurveCopy(work, table, plane.curve, ids[plane.slot], curveNumbers[plane.slot]);
     }
     return CAL_OK;
 }
 
-int16_t curveTableUpdateWith(const CalibContext *ctx, const BuiltInTableList *list, int32_t tableId, uint8_t *body,
+int16_t curveTableUpdateWith(const TableWork *work, const BuiltInTableList *list, int32_t tableId, uint8_t *body,
                              int32_t bodySize)
 {
     int16_t ids[CAL_SLOT_MAX] = {0}, curveNumbers[CAL_SLOT_MAX] = {0}, slotCount = 0;
-    adjustIdsUnpack(ctx->request, ctx->adjustIds, ids, curveNumbers, &slotCount);
+    adjustIdsUnpack(work->request, work->adjustIds, ids, curveNumbers, &slotCount);
     // A body too short for a first word cannot be tagged.
-    bool tagged = bodySize >= 4 && wordRead(ctx->byteOrder, body) == TAGGED_BLOCK_MAGIC;
+    bool tagged = bodySize >= 4 && wordRead(work->byteOrder, body) == TAGGED_BLOCK_MAGIC;
     for (int16_t t = 0; t < list->count; ++t) {
         const BuiltInTable *table = &list->tables[t];
         if (table->tableId != tableId) {
             continue;
         }
-        int16_t rc = tagged ? taggedTableUpdate(ctx, table, body, bodySize, ids, curveNumbers, slotCount)
-                            : plainTableUpdate(ctx, table, tableId, body, bodySize, ids, curveNumbers, slotCount);
+        int16_t rc = tagged ? taggedTableUpdate(work, table, body, bodySize, ids, curveNumbers, slotCount)
+                            : plainTableUpdate(work, table, tableId, body, bodySize, ids, curveNumbers, slotCount);
         if (rc != CAL_OK) {
             return rc;
         }
@@ -85,9 +85,9 @@ int16_t curveTableUpdateWith(const CalibContext *ctx, const BuiltInTableList *li
     return CAL_OK;
 }
 
-int16_t curveTableUpdate(const CalibContext *ctx, int32_t tableId, uint8_t *body, int32_t bodySize)
+int16_t curveTableUpdate(const TableWork *work, int32_t tableId, uint8_t *body, int32_t bodySize)
 {
-    return curveTableUpdateWith(ctx, builtInTables(), tableId, body, bodySize);
+    return curveTableUpdateWith(work, builtInTables(), tableId, body, bodySize);
 }
 
 int16_t curveBodyWalk(uint8_t byteOrder, int32_t tableId, uint8_t *body, int32_t bodySize, CurveVisit visit, void *arg)

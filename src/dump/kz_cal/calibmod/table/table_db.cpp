@@ -82,9 +82,9 @@ int32_t dbRecordSize(int16_t layout)
     }
 }
 
-int16_t tableDatabaseRead(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout)
+int16_t tableDatabaseRead(TableWork *work, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout)
 {
-    TableFile *tf = &ctx->table.tableFile;
+    TableFile *tf = &work->tableFile;
     int16_t rc = tableLoad(tf, "KZDB", dbId, TABLE_KIND_KZDB);
     if (rc != CAL_OK) {
         return tf->request.notListed || tf->request.malformed ? CAL_FAIL : rc;
@@ -92,7 +92,7 @@ int16_t tableDatabaseRead(CalibContext *ctx, uint16_t dbId, uint8_t **header, ui
 
     uint8_t *body = tf->loadedBody;
     int32_t size = tf->loadedSize;
-    uint8_t selector = static_cast<uint8_t>(ctx->byteOrder | CONVERT_WORDS);
+    uint8_t selector = static_cast<uint8_t>(work->byteOrder | CONVERT_WORDS);
     int16_t kind = 0;
     int32_t count = 0;
     int32_t recordSize = 0;
@@ -123,16 +123,16 @@ int16_t tableDatabaseRead(CalibContext *ctx, uint16_t dbId, uint8_t **header, ui
     return CAL_OK;
 }
 
-int16_t tableIdsCollect(CalibContext *ctx)
+int16_t tableIdsCollect(TableWork *work)
 {
-    TableIdList *list = &ctx->table.tableIds;
+    TableIdList *list = &work->tableIds;
     list->count = 0;
     bool full = false;
     for (int n = 0; n < DB_DATABASE_COUNT && !full; ++n) {
         uint8_t *header = nullptr, *records = nullptr;
         int16_t layout = 0;
-        int16_t rc =
-            tableDatabaseRead(ctx, static_cast<uint16_t>(DB_ID_BASE + kDatabaseNumbers[n]), &header, &records, &layout);
+        int16_t rc = tableDatabaseRead(work, static_cast<uint16_t>(DB_ID_BASE + kDatabaseNumbers[n]), &header, &records,
+                                       &layout);
         if (rc == CAL_FAIL) {
             continue; // not listed, or malformed in the file
         }
@@ -153,7 +153,7 @@ int16_t tableIdsCollect(CalibContext *ctx)
             list->ids[list->count++] = id;
             full = list->count >= CAL_TABLE_ID_MAX;
         }
-        tableRelease(&ctx->table.tableFile);
+        tableRelease(&work->tableFile);
     }
     return full ? CAL_FAIL : CAL_OK;
 }

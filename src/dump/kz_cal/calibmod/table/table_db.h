@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "cal_context.h"
+#include "table_work.h"
 
 #define DB_KIND_0         0 // 164-byte records; KZHT id: 32-bit word at 64
 #define DB_KIND_1         1 // 296-byte records; KZHT id: 32-bit word at 36
@@ -35,7 +35,7 @@ extern const int16_t kDatabaseNumbers[DB_DATABASE_COUNT];
 // runs past the end of the file, or its body cannot hold its header or its
 // records. Otherwise the failure of tableLoad: CAL_ERR_NO_MEMORY, or
 // CAL_ERR_FILE for a size, seek or read that the host failed.
-int16_t tableDatabaseRead(CalibContext *ctx, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout);
+int16_t tableDatabaseRead(TableWork *work, uint16_t dbId, uint8_t **header, uint8_t **records, int16_t *layout);
 
 // The stored record count of a header that tableDatabaseRead converted.
 int32_t dbHeaderCount(const uint8_t *header);
@@ -48,6 +48,6 @@ int32_t dbRecordTableId(const uint8_t *record, int16_t layout);
 // CAL_FAIL when the 256th distinct id is met (the list is full);
 // CAL_ERR_NO_MEMORY when memory runs out and CAL_ERR_FILE when the host
 // fails a size, seek or read: the scan stops there.
-int16_t tableIdsCollect(CalibContext *ctx);
+int16_t tableIdsCollect(TableWork *work);
 
 #endif // KZ_TABLE_DB_H

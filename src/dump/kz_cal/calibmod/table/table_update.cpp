@@ -6,9 +6,9 @@
 #include "table_db.h"
 #include "table_file.h"
 
-int16_t curveTableLoad(CalibContext *ctx, int32_t tableId, uint8_t **body, int32_t *bodySize)
+int16_t curveTableLoad(TableWork *work, int32_t tableId, uint8_t **body, int32_t *bodySize)
 {
-    TableFile *tf = &ctx->table.tableFile;
+    TableFile *tf = &work->tableFile;
     int16_t rc = tableLoad(tf, "KZHT", static_cast<uint16_t>(tableId & 0xFFFF), TABLE_KIND_KZHT);
     if (rc != CAL_OK) {
         return rc;
@@ -18,30 +18,30 @@ int16_t curveTableLoad(CalibContext *ctx, int32_t tableId, uint8_t **body, int32
     return CAL_OK;
 }
 
-int16_t curveTableStore(CalibContext *ctx, int32_t tableId)
+int16_t curveTableStore(TableWork *work, int32_t tableId)
 {
-    return tableStore(&ctx->table.tableFile, "KZHT", static_cast<uint16_t>(tableId & 0xFFFF), TABLE_KIND_KZHT);
+    return tableStore(&work->tableFile, "KZHT", static_cast<uint16_t>(tableId & 0xFFFF), TABLE_KIND_KZHT);
 }
 
-int16_t tablesUpdateAll(CalibContext *ctx)
+int16_t tablesUpdateAll(TableWork *work)
 {
-    int16_t rc = tableIdsCollect(ctx);
+    int16_t rc = tableIdsCollect(work);
     if (rc != CAL_OK) {
         return rc;
     }
-    TableFile *tf = &ctx->table.tableFile;
-    const TableIdList *list = &ctx->table.tableIds;
+    TableFile *tf = &work->tableFile;
+    const TableIdList *list = &work->tableIds;
     for (int16_t i = 0; i < list->count; ++i) {
         int32_t id = list->ids[i];
         uint8_t *body = nullptr;
         int32_t size = 0;
         // A named table that is missing or malformed ends the update.
-        rc = curveTableLoad(ctx, id, &body, &size);
+        rc = curveTableLoad(work, id, &body, &size);
         if (rc == CAL_OK) {
-            rc = curveTableUpdate(ctx, id, body, size);
+            rc = curveTableUpdate(work, id, body, size);
         }
         if (rc == CAL_OK) {
-            rc = curveTableStore(ctx, id);
+            rc = curveTableStore(work, id);
         }
         tableRelease(tf); // the one release of this table's body, whatever step failed
         if (rc != CAL_OK) {
@@ -49,17 +49,4 @@ int16_t tablesUpdateAll(CalibContext *ctx)
         }
     }
     return CAL_OK;
-}
-
-int16_t tableFileUpdate(CalibContext *ctx)
-{
-    TableFile *tf = &ctx->table.tableFile;
-    int16_t rc = fileOpenForUpdate(&tf->file, ctx->calibDir, ctx->chosenName);
-    if (rc == CAL_OK) {
-        rc = tablesUpdateAll(ctx);
-    }
-    // The one cleanup: nothing stays loaded or open, whatever path was taken.
-    tableRelease(tf);
-    fileClose(&tf->file);
-    return rc != CAL_OK ? CAL_ERR_FILE : CAL_OK;
 }

@@ -25,7 +25,7 @@
 struct TaggedBody {
     uint8_t *body;
     int32_t size;
-    uint8_t byteOrder; // CalibContext::byteOrder
+    uint8_t byteOrder; // TableWork::byteOrder
     int32_t itemCount; // items inside the body; 0 when the stored count is 0 or less
 };
 

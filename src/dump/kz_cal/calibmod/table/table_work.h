@@ -1,10 +1,14 @@
-// The table work area of CalibContext: the opened calibrated copy with at
-// most one loaded table body, and the list of distinct KZHT table ids.
+// The table layer's record: what the update of one copy needs of the
+// request (mode and adjustment ids), the byte order of the files, the
+// opened copy with at most one loaded table body, and the list of distinct
+// KZHT table ids.
 #ifndef KZ_TABLE_WORK_H
 #define KZ_TABLE_WORK_H
 
 #include <cstdint>
 
+#include "cal_platform.h"
+#include "calibmod.h"
 #include "file_layer.h"
 #include "mem_block.h"
 
@@ -42,8 +46,19 @@ struct TableIdList {
 };
 
 struct TableWork {
+    const CalibRequest *request; // its mode chooses the slots; null for a reader that updates nothing
+    const int16_t *adjustIds;    // borrowed from the caller, as request
+    uint8_t byteOrder;           // 1: numbers in the files are in host order; 2: swapped (byte_order.h)
     TableFile tableFile;
     TableIdList tableIds;
 };
+
+// Fills a zero-filled record: request and ids (either may be null when no
+// curve is updated), byte order 1, no file, no body, no ids, everything
+// bound to the host (null: the default backend).
+void tableWorkInit(TableWork *work, const CalPlatform *platform, const CalibRequest *request, const int16_t *adjustIds);
+// Frees a body still loaded and closes the file; the record holds nothing
+// afterwards and may be released again.
+void tableWorkRelease(TableWork *work);
 
 #endif // KZ_TABLE_WORK_H
