@@ -163,9 +163,9 @@ int32_t ZMD_CompleteListItemsOfRule(const ZMD_Env *env, const ZMD_QueryRule &rul
     if (env->observer) {
         ZMD_Step s;
         s.kind = ZMD_SEEN_LIST;
-        s.key = key;
+        s.key = rule.key;
         s.index = nItems;
-        s.arg = rule->listNumber;
+        s.arg = rule.listNumber;
         s.bytes = pItems;
         s.size = nItems * ZMD_LIST_ITEM_SIZE;
         s.record = pRecord;
