@@ -306,7 +306,14 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
         return r;
     }
 
-    ZMD_SettingsRecord *names = ZMD_CreateSettingsRecord(env, ZMD_DB_ROOT, nullptr);
+    // The inner record lives in this frame; the heap only if a root record
+    // ever outgrew the frame's room.
+    ZMD_RecordStorage storage;
+    ZMD_SettingsRecord *names = ZMD_InitSettingsRecord(ZMD_DB_ROOT, nullptr, &storage);
+    const bool onHeap = names == nullptr;
+    if (onHeap) {
+        names = ZMD_CreateSettingsRecord(env, ZMD_DB_ROOT, nullptr);
+    }
     if (!names) {
         return ZMD_ERROR;
     }
@@ -320,7 +327,9 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
     if (env->observer) {
         NoteWalk(env, ZMD_SEEN_END, ZMD_VALUE_NAME_KEY, 0, nameNode, r, names);
     }
-    ZMD_FreeSettingsRecord(env, names);
+    if (onHeap) {
+        ZMD_FreeSettingsRecord(env, names);
+    }
     if (r != ZMD_OK) {
         return ZMD_ERROR;
     }
