@@ -198,26 +198,32 @@ int32_t EvalTarget(const Walk &w, ZMD_Node caseNode, unsigned depth)
 }
 
 // The case scan of the integer selectors: CASE_EQUAL, CASE_DEFAULT and
-// CASE_RANGE in order; the first match decides, its result unchanged.
+// CASE_RANGE in order; the first match decides, its result unchanged. The
+// cases are read straight from the node table and matched without being
+// decoded (ZMD_MatchIntCase); a case beyond the table or one the selector
+// does not take answers ZMD_ERROR when the scan reaches it, as before.
 int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, unsigned depth)
 {
     const ZMD_ImageView *image = w.env->image;
-    for (uint32_t i = 0; i < count; ++i) {
-        ZMD_Node c;
-        if (!ZMD_GetNode(image, static_cast<uint64_t>(first) + i, &c)) {
+    const uint64_t nodeCount = image->nodes ? image->counts.nodes : 0;
+    const uint64_t inTable = first < nodeCount ? nodeCount - first : 0;
+    const uint32_t scanned = inTable < count ? static_cast<uint32_t>(inTable) : count;
+    const ZMD_Node *cases = image->nodes + (first < nodeCount ? first : 0);
+    for (uint32_t i = 0; i < scanned; ++i) {
+        const ZMD_Node c = cases[i];
+        const int32_t match = ZMD_MatchIntCase(image, c, v);
+        if (match < 0) {
             return ZMD_ERROR;
         }
-        ZMD_Case decoded;
-        if (ZMD_DecodeCase(image, c, false, &decoded) != ZMD_OK) {
-            return ZMD_ERROR;
-        }
-        const bool match = decoded.kind == ZMD_KIND_CASE_DEFAULT || (decoded.low <= v && v <= decoded.high);
         if (match) {
             if (w.env->observer) {
                 NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, c);
             }
             return EvalTarget(w, c, depth);
         }
+    }
+    if (scanned < count) {
+        return ZMD_ERROR;
     }
     if (w.env->observer) {
         NoteCase(w, ZMD_SEEN_NO_CASE, first, ZMD_Node{0, 0});
@@ -300,7 +306,14 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
         return r;
     }
 
-    ZMD_SettingsRecord *names = ZMD_CreateSettingsRecord(env, ZMD_DB_ROOT, nullptr);
+    // The inner record lives in this frame; the heap only if a root record
+    // ever outgrew the frame's room.
+    ZMD_RecordStorage storage;
+    ZMD_SettingsRecord *names = ZMD_InitSettingsRecord(ZMD_DB_ROOT, nullptr, &storage);
+    const bool onHeap = names == nullptr;
+    if (onHeap) {
+        names = ZMD_CreateSettingsRecord(env, ZMD_DB_ROOT, nullptr);
+    }
     if (!names) {
         return ZMD_ERROR;
     }
@@ -314,7 +327,9 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
     if (env->observer) {
         NoteWalk(env, ZMD_SEEN_END, ZMD_VALUE_NAME_KEY, 0, nameNode, r, names);
     }
-    ZMD_FreeSettingsRecord(env, names);
+    if (onHeap) {
+        ZMD_FreeSettingsRecord(env, names);
+    }
     if (r != ZMD_OK) {
         return ZMD_ERROR;
     }

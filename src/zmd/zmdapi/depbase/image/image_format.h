@@ -66,6 +66,28 @@ struct ZMD_Case {
 // outside the case-string pool. The target is left to the caller.
 int32_t ZMD_DecodeCase(const ZMD_ImageView *image, ZMD_Node c, bool strings, ZMD_Case *out);
 
+// Whether integer-selector case c matches value v: 1 it does, 0 it does
+// not, ZMD_ERROR (-1 here, as depbase.h) where ZMD_DecodeCase with strings
+// false fails. Inline, for the selectors' case scans: no case is built.
+inline int32_t ZMD_MatchIntCase(const ZMD_ImageView *image, ZMD_Node c, int32_t v)
+{
+    const uint32_t kind = ZMD_NodeKindOf(c.w0);
+    if (kind == ZMD_KIND_CASE_EQUAL) {
+        return static_cast<int32_t>(c.w1) == v ? 1 : 0;
+    }
+    if (kind == ZMD_KIND_CASE_DEFAULT) {
+        return 1;
+    }
+    if (kind == ZMD_KIND_CASE_RANGE) {
+        const uint64_t at = c.w1;
+        if (!image->int32Pool || at + 1 >= image->counts.int32Pool) {
+            return -1;
+        }
+        return image->int32Pool[at] <= v && v <= image->int32Pool[at + 1] ? 1 : 0;
+    }
+    return -1;
+}
+
 // What is wrong with a driver query rule (0: it is sound).
 enum ZMD_RuleFault : uint32_t {
     ZMD_RULE_UNKNOWN_FORM = 0x01,

@@ -547,15 +547,34 @@ int ZMD_StorePaths(const char *name, char *dir, size_t dirCap, char *file, size_
 
 int ZMD_ReadStoreText(const char *dir, const char *file, char **text, size_t *size)
 {
-    const int dirFd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) {
-        return errno;
-    }
-    const int fd = openat(dirFd, file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    const int openError = errno;
-    close(dirFd);
-    if (fd < 0) {
-        return openError;
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    // The joined path "dir/file" resolves as the two steps do (the
+    // directory's links followed, the file's not; a directory that is none
+    // fails with ENOTDIR): one open instead of open, openat and close. An
+    // empty directory name or a path too long to join takes the two steps.
+    char path[kPathMax];
+    const size_t dirLength = std::strlen(dir);
+    const size_t fileLength = std::strlen(file);
+    int fd = -1;
+    if (dirLength != 0 && dirLength + 1 + fileLength < sizeof path) {
+        std::memcpy(path, dir, dirLength);
+        path[dirLength] = '/';
+        std::memcpy(path + dirLength + 1, file, fileLength + 1);
+        fd = open(path, flags);
+        if (fd < 0) {
+            return errno;
+        }
+    } else {
+        const int dirFd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd < 0) {
+            return errno;
+        }
+        fd = openat(dirFd, file, flags);
+        const int openError = errno;
+        close(dirFd);
+        if (fd < 0) {
+            return openError;
+        }
     }
     struct stat st;
     int why = 0;
