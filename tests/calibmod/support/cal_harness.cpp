@@ -19,7 +19,7 @@
 
 #include "calib_flow.h"
 #include "fake_platform.h"
-#include "../flow_fixture.h"
+#include "flow_fixture.h"
 #include "temp_dir.h"
 
 bool CalKey::operator<(const CalKey &o) const

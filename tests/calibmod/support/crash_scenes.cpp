@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "../flow_fixture.h"
+#include "flow_fixture.h"
 
 namespace {
 
