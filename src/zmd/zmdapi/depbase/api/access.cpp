@@ -23,6 +23,20 @@ const KeyRange kRanges[] = {
     {0x6001, 0x6FFF}, // status monitor
 };
 
+// Tells the observer the query's answer (ANSWER).
+ZMD_OBSERVER_PATH void NoteAnswer(const ZMD_Env *env, uint32_t key16, int32_t r, const void *pBuffer,
+                                  const uint32_t *pcbSize, const ZMD_SettingsRecord *request)
+{
+    ZMD_Step s;
+    s.kind = ZMD_SEEN_ANSWER;
+    s.key = key16;
+    s.result = r;
+    s.bytes = r == ZMD_OK ? pBuffer : nullptr;
+    s.size = r == ZMD_OK || r == ZMD_MORE_DATA ? *pcbSize : 0;
+    s.record = request;
+    ZMD_Observe(env, s);
+}
+
 } // namespace
 
 // The record is checked before the key range; a key out of range touches
@@ -79,14 +93,7 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
     }
 
     if (env->observer) {
-        ZMD_Step s;
-        s.kind = ZMD_SEEN_ANSWER;
-        s.key = key16;
-        s.result = r;
-        s.bytes = r == ZMD_OK ? pBuffer : nullptr;
-        s.size = r == ZMD_OK || r == ZMD_MORE_DATA ? *pcbSize : 0;
-        s.record = &request;
-        ZMD_Observe(env, s);
+        NoteAnswer(env, key16, r, pBuffer, pcbSize, &request);
     }
     // A hold that read nothing keeps nothing.
     if (holding && hold.state) {

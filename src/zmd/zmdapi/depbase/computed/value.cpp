@@ -32,18 +32,14 @@ int32_t ExtractComputed(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, u
     return ZMD_OK;
 }
 
-} // namespace
-
-int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
-                         uint32_t *pcbSize, ZMD_Node node)
+// The extraction with an observer: an extracted value is told as EXTRACT.
+ZMD_OBSERVER_PATH int32_t ExtractObserved(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                                          void *pBuffer, uint32_t *pcbSize, ZMD_Node node)
 {
-    if (!pcbSize || !env || !env->image) {
-        return ZMD_ERROR;
-    }
     const int32_t r = ZMD_NodeKindOf(node.w0) == ZMD_KIND_COMPUTED
                           ? ExtractComputed(env, pRecord, cbBuffer, pBuffer, pcbSize, ZMD_NodeLow(node.w1))
                           : ZMD_ExtractStored(env, cbBuffer, pBuffer, pcbSize, node);
-    if (env->observer && r == ZMD_OK) {
+    if (r == ZMD_OK) {
         ZMD_Step s;
         s.kind = ZMD_SEEN_EXTRACT;
         s.key = ZMD_NodeHigh(node.w1);
@@ -54,6 +50,23 @@ int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, 
         ZMD_Observe(env, s);
     }
     return r;
+}
+
+} // namespace
+
+int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                         uint32_t *pcbSize, ZMD_Node node)
+{
+    if (!pcbSize || !env || !env->image) {
+        return ZMD_ERROR;
+    }
+    if (env->observer) {
+        return ExtractObserved(env, pRecord, cbBuffer, pBuffer, pcbSize, node);
+    }
+    if (ZMD_NodeKindOf(node.w0) == ZMD_KIND_COMPUTED) {
+        return ExtractComputed(env, pRecord, cbBuffer, pBuffer, pcbSize, ZMD_NodeLow(node.w1));
+    }
+    return ZMD_ExtractStored(env, cbBuffer, pBuffer, pcbSize, node);
 }
 
 int32_t ZMD_LookupAndExtract(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,

@@ -45,8 +45,8 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth);
 
 // The steps told to an observer (observe.h). Each is called only when the
 // environment has one, so that the walk without one builds no step.
-void NoteRead(const Walk &w, ZMD_Node selector, uint32_t arg, int32_t value, int32_t raw, int32_t result,
-              const char *text = nullptr)
+ZMD_OBSERVER_PATH void NoteRead(const Walk &w, ZMD_Node selector, uint32_t arg, int32_t value, int32_t raw,
+                                int32_t result, const char *text = nullptr)
 {
     ZMD_Step s;
     s.kind = ZMD_SEEN_READ;
@@ -61,7 +61,7 @@ void NoteRead(const Walk &w, ZMD_Node selector, uint32_t arg, int32_t value, int
     ZMD_Observe(w.env, s);
 }
 
-void NoteCase(const Walk &w, uint32_t kind, uint64_t index, ZMD_Node node)
+ZMD_OBSERVER_PATH void NoteCase(const Walk &w, uint32_t kind, uint64_t index, ZMD_Node node)
 {
     ZMD_Step s;
     s.kind = kind;
@@ -72,8 +72,8 @@ void NoteCase(const Walk &w, uint32_t kind, uint64_t index, ZMD_Node node)
     ZMD_Observe(w.env, s);
 }
 
-void NoteWalk(const ZMD_Env *env, uint32_t kind, uint32_t key, uint32_t key2, ZMD_Node node, int32_t result,
-              const ZMD_SettingsRecord *record)
+ZMD_OBSERVER_PATH void NoteWalk(const ZMD_Env *env, uint32_t kind, uint32_t key, uint32_t key2, ZMD_Node node,
+                                int32_t result, const ZMD_SettingsRecord *record)
 {
     ZMD_Step s;
     s.kind = kind;
@@ -474,6 +474,15 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
     }
 }
 
+// A walk of one key from its top node, between its KEY and END steps.
+ZMD_OBSERVER_PATH int32_t EvalObserved(const Walk &w, ZMD_Node top)
+{
+    NoteWalk(w.env, ZMD_SEEN_KEY, w.key, 0, top, 0, w.record);
+    const int32_t r = Eval(w, top, 0);
+    NoteWalk(w.env, ZMD_SEEN_END, w.key, 0, r == ZMD_OK ? *w.out : ZMD_Node{0, 0}, r, w.record);
+    return r;
+}
+
 } // namespace
 
 int32_t ZMD_FindKey(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, ZMD_Node *out)
@@ -505,10 +514,7 @@ int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRec
     }
     const Walk w{env, key & 0xFFFFu, pRecord, out};
     if (env->observer) {
-        NoteWalk(env, ZMD_SEEN_KEY, w.key, 0, ZMD_Node{w0, w1}, 0, pRecord);
-        const int32_t r = Eval(w, ZMD_Node{w0, w1}, 0);
-        NoteWalk(env, ZMD_SEEN_END, w.key, 0, r == ZMD_OK ? *out : ZMD_Node{0, 0}, r, pRecord);
-        return r;
+        return EvalObserved(w, ZMD_Node{w0, w1});
     }
     return Eval(w, ZMD_Node{w0, w1}, 0);
 }

@@ -47,6 +47,17 @@ struct ZMD_Step {
     const ZMD_SettingsRecord *record = nullptr; // the record the walk reads
 };
 
+// For the functions that build and tell a step: kept out of line and out of
+// the hot path, so that the walk without an observer carries neither their
+// code nor their stack frame.
+#if defined(__GNUC__)
+#define ZMD_OBSERVER_PATH __attribute__((noinline, cold))
+#elif defined(_MSC_VER)
+#define ZMD_OBSERVER_PATH __declspec(noinline)
+#else
+#define ZMD_OBSERVER_PATH
+#endif
+
 struct ZMD_Observer {
     void *ctx;
     void (*step)(void *ctx, const ZMD_Step *step);

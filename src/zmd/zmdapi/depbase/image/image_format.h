@@ -61,10 +61,47 @@ struct ZMD_Case {
 
 // Decodes case node c of an integer selector (strings false: CASE_EQUAL,
 // CASE_RANGE, CASE_DEFAULT) or of SELECT_STRING (strings true: CASE_STRING,
-// CASE_DEFAULT). ZMD_ERROR for a kind the selector does not take, a range
-// pair outside the int32 pool, or a case string that is no BYTES node or lies
-// outside the case-string pool. The target is left to the caller.
-int32_t ZMD_DecodeCase(const ZMD_ImageView *image, ZMD_Node c, bool strings, ZMD_Case *out);
+// CASE_DEFAULT): ZMD_OK (0 here, as depbase.h), or ZMD_ERROR (-1) for a kind
+// the selector does not take, a range pair outside the int32 pool, or a case
+// string that is no BYTES node or lies outside the case-string pool. The
+// target is left to the caller. Inline, as the selectors call it per case.
+inline int32_t ZMD_DecodeCase(const ZMD_ImageView *image, ZMD_Node c, bool strings, ZMD_Case *out)
+{
+    const uint32_t kind = ZMD_NodeKindOf(c.w0);
+    *out = ZMD_Case{kind, ZMD_NodeOperand(c.w0), 0, 0, nullptr, 0};
+    if (kind == ZMD_KIND_CASE_DEFAULT) {
+        return 0;
+    }
+    if (strings) {
+        ZMD_Node str;
+        if (kind != ZMD_KIND_CASE_STRING || !ZMD_GetNode(image, c.w1, &str) ||
+            ZMD_NodeKindOf(str.w0) != ZMD_KIND_BYTES) {
+            return -1;
+        }
+        const uint64_t offset = ZMD_NodeOperand(str.w0);
+        const uint32_t length = ZMD_NodeLow(str.w1);
+        if (!image->caseStringPool || offset + length > image->counts.caseStringPool) {
+            return -1;
+        }
+        out->text = image->caseStringPool + offset;
+        out->length = length;
+        return 0;
+    }
+    if (kind == ZMD_KIND_CASE_EQUAL) {
+        out->low = out->high = static_cast<int32_t>(c.w1);
+        return 0;
+    }
+    if (kind == ZMD_KIND_CASE_RANGE) {
+        const uint64_t at = c.w1;
+        if (!image->int32Pool || at + 1 >= image->counts.int32Pool) {
+            return -1;
+        }
+        out->low = image->int32Pool[at];
+        out->high = image->int32Pool[at + 1];
+        return 0;
+    }
+    return -1;
+}
 
 // Whether integer-selector case c matches value v: 1 it does, 0 it does
 // not, ZMD_ERROR (-1 here, as depbase.h) where ZMD_DecodeCase with strings
