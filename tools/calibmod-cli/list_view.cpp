@@ -30,7 +30,7 @@ std::string unreadText(int16_t why)
     }
 }
 
-std::string problemText(int16_t verdict, int16_t detail)
+std::string problemText(CalLineVerdict verdict, int16_t detail)
 {
     switch (verdict) {
     case CAL_LINE_EXTRA_FIELD:

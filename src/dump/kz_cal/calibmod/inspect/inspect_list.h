@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "file_layer.h"
+#include "list_file.h"
 #include "list_state.h"
 #include "mem_block.h"
 
@@ -22,12 +23,12 @@
 
 // One non-empty line of the text.
 struct InspectLine {
-    int32_t start;   // its first byte in the text
-    int32_t length;  // without its line end
-    int16_t unread;  // INSPECT_READ, or why a call passes it over
-    int16_t verdict; // CAL_LINE_* of listLineCheck
-    int16_t detail;  // listLineCheck's detail
-    ListEntry entry; // the fields, for CAL_LINE_GOOD (lineNo: 1-based among the text's lines)
+    int32_t start;          // its first byte in the text
+    int32_t length;         // without its line end
+    int16_t unread;         // INSPECT_READ, or why a call passes it over
+    CalLineVerdict verdict; // of listLineCheck
+    int16_t detail;         // listLineCheck's detail
+    ListEntry entry;        // the fields, for CAL_LINE_GOOD (lineNo: 1-based among the text's lines)
 };
 
 struct InspectList {

@@ -38,16 +38,18 @@ int16_t listParse(ListState *list);
 int16_t listParseLine(char *line, int16_t length, ListEntry *entry);
 
 // What listLineCheck finds in a line; only CAL_LINE_GOOD is read.
-#define CAL_LINE_GOOD        0 // five fields, four numbers and a safe name
-#define CAL_LINE_EXTRA_FIELD 1 // a comma after the fifth field has begun
-#define CAL_LINE_FEW_FIELDS  2 // fewer than five fields; *detail: how many
-#define CAL_LINE_BAD_NUMBER  3 // a number field holds another character; *detail: the field, from 1
-#define CAL_LINE_BAD_NAME    4 // the name is no safe copy name; *detail: its length after trimming
+enum CalLineVerdict : int16_t {
+    CAL_LINE_GOOD = 0,        // five fields, four numbers and a safe name
+    CAL_LINE_EXTRA_FIELD = 1, // a comma after the fifth field has begun
+    CAL_LINE_FEW_FIELDS = 2,  // fewer than five fields; *detail: how many
+    CAL_LINE_BAD_NUMBER = 3,  // a number field holds another character; *detail: the field, from 1
+    CAL_LINE_BAD_NAME = 4,    // the name is no safe copy name; *detail: its length after trimming
+};
 
 // listParseLine, telling why a line is not read: one of the CAL_LINE_*
 // verdicts, with *detail as they say (0 otherwise). The line is split in
 // place; entry is written only for CAL_LINE_GOOD.
-int16_t listLineCheck(char *line, int16_t length, ListEntry *entry, int16_t *detail);
+CalLineVerdict listLineCheck(char *line, int16_t length, ListEntry *entry, int16_t *detail);
 // Calls visit with every good line of a list text (length bytes, split in
 // place as listParse does), its unended last line included; malformed lines
 // are passed over. The entry lives only for the visit.

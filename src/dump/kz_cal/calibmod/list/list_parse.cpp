@@ -29,7 +29,7 @@ int16_t listParseLine(char *line, int16_t length, ListEntry *entry)
     return listLineCheck(line, length, entry, &detail) == CAL_LINE_GOOD ? CAL_OK : CAL_FAIL;
 }
 
-int16_t listLineCheck(char *line, int16_t length, ListEntry *entry, int16_t *detail)
+CalLineVerdict listLineCheck(char *line, int16_t length, ListEntry *entry, int16_t *detail)
 {
     *detail = 0;
     char *fields[CAL_FIELD_MAX];
