@@ -10,6 +10,16 @@ namespace cli {
 
 namespace {
 
+// A curve's entries, copied one by one: the range form of assign makes GCC 12
+// warn, wrongly, of a null source in optimised builds.
+void copyCurve(const int16_t *from, size_t count, CurveValues *to)
+{
+    to->resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        (*to)[i] = from[i];
+    }
+}
+
 // The well-formed KZHT tables of a walk in directory order, each once.
 std::vector<const InspectKzht *> byDirectory(const DataView &view)
 {
@@ -48,12 +58,12 @@ std::vector<LabelledCurve> fileCurves(const DataView &file, const DataView *sour
             LabelledCurve lc;
             lc.tableId = t->id;
             lc.slot = c.slot;
-            lc.values.assign(c.values, c.values + INSPECT_CURVE_ENTRIES);
+            copyCurve(c.values, INSPECT_CURVE_ENTRIES, &lc.values);
             lc.adjustId = matchBuiltIn(t->id, c.slot, lc.values, &lc.otherAdjustId);
             for (int16_t k = 0; was && k < was->curveCount && !lc.hasSource; ++k) {
                 if (was->curves[k].slot == c.slot) {
                     lc.hasSource = true;
-                    lc.source.assign(was->curves[k].values, was->curves[k].values + INSPECT_CURVE_ENTRIES);
+                    copyCurve(was->curves[k].values, INSPECT_CURVE_ENTRIES, &lc.source);
                 }
             }
             out.push_back(lc);
@@ -79,7 +89,7 @@ std::vector<LabelledCurve> builtInCurves()
                 lc.tableId = table.tableId;
                 lc.slot = n;
                 lc.adjustId = *group.adjustId;
-                lc.values.assign(curve, curve + BUILTIN_CURVE_ENTRIES);
+                copyCurve(curve, BUILTIN_CURVE_ENTRIES, &lc.values);
                 out.push_back(lc);
             }
         }
