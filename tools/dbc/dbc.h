@@ -37,6 +37,10 @@ struct DbcImage {
     std::vector<uint8_t> blocksC;
     std::vector<uint8_t> blocksD;
     std::vector<ZMD_QueryRule> queryRules;
+    // The key index (DbcIndexKeys); empty: the image has none.
+    std::vector<ZMD_KeyRange> keyRanges;
+    std::vector<uint16_t> keySlots;
+    std::vector<uint16_t> ruleSlots;
     // Where each node and each key was written, for the tools (never part
     // of the shipped image): file index into sourceNames, line from 1 (0
     // for what no source line stands for, such as node 0).
@@ -70,8 +74,13 @@ bool DbcReadSources(const std::vector<std::string> &paths, std::vector<DbcSource
 // Reads the files and compiles them. A file that cannot be read is an error.
 bool DbcCompileFiles(const std::vector<std::string> &paths, DbcImage *out, std::string *diagnostics);
 
+// Builds the image's key index (keyRanges, keySlots, ruleSlots) from its key
+// table and query rules, replacing any it had. An image with 65535 keys or
+// rules or more is left without one.
+void DbcIndexKeys(DbcImage *image);
+
 // Points view at the image's tables. An empty table gets a base that is not
-// null and a count of 0.
+// null and a count of 0; an empty key index is left null (no index).
 void DbcMakeView(const DbcImage &image, ZMD_ImageView *view);
 
 // Checks a view with the image format's validator (ZMD_ValidateImage): indices within

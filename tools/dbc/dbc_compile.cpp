@@ -69,6 +69,7 @@ bool DbcCompile(const std::vector<DbcSource> &sources, DbcImage *out, std::strin
     }
     if (prog.errors == 0) {
         DbcLayoutProgram(&prog, out);
+        DbcIndexKeys(out);
     }
     if (prog.errors == 0) {
         ZMD_ImageView view;
@@ -176,4 +177,11 @@ void DbcMakeView(const DbcImage &image, ZMD_ImageView *view)
     c.blocksC = static_cast<uint32_t>(image.blocksC.size() / ZMD_BLOCK_C_SIZE);
     c.blocksD = static_cast<uint32_t>(image.blocksD.size() / ZMD_BLOCK_D_SIZE);
     c.queryRules = static_cast<uint32_t>(image.queryRules.size());
+    // The key index, when the image has one.
+    const bool indexed = !image.keyRanges.empty();
+    v.keyRanges = indexed ? image.keyRanges.data() : nullptr;
+    v.keySlots = indexed ? Base(image.keySlots) : nullptr;
+    v.ruleSlots = indexed ? Base(image.ruleSlots) : nullptr;
+    c.keyRanges = static_cast<uint32_t>(image.keyRanges.size());
+    c.keySlots = static_cast<uint32_t>(image.keySlots.size());
 }

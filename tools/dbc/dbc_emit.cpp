@@ -139,6 +139,18 @@ std::string DbcWriteCpp(const DbcImage &img, const std::string &origin)
     }
     o += "};\n\n";
 
+    const bool indexed = !img.keyRanges.empty();
+    if (indexed) {
+        o += "// key index: first key, key count, first slot; then the slots (position in kKeys, kQueryRules)\n";
+        o += "const ZMD_KeyRange kKeyRanges[" + std::to_string(img.keyRanges.size()) + "] = {\n";
+        for (const ZMD_KeyRange &r : img.keyRanges) {
+            o += "    {" + Fmt("0x%04llX", r.first) + ", " + std::to_string(r.count) + ", " + U(r.slotStart) + "},\n";
+        }
+        o += "};\n\n";
+        Array(&o, "uint16_t", "kKeySlots", img.keySlots, 12, [](uint16_t v) { return Fmt("0x%04llX", v); });
+        Array(&o, "uint16_t", "kRuleSlots", img.ruleSlots, 12, [](uint16_t v) { return Fmt("0x%04llX", v); });
+    }
+
     ZMD_ImageView view;
     DbcMakeView(img, &view);
     const ZMD_ImageCounts &c = view.counts;
@@ -149,6 +161,7 @@ std::string DbcWriteCpp(const DbcImage &img, const std::string &origin)
     o += "    kListNumbers, kListLengths, kListStarts, kListIds, kListNameIds,\n";
     o += "    kSelectionRows, kBlocksA, kBlocksB, kBlocksC, kBlocksD,\n";
     o += "    kQueryRules,\n";
+    o += indexed ? "    kKeyRanges, kKeySlots, kRuleSlots,\n" : "    nullptr, nullptr, nullptr,\n";
     o += "    {\n";
     o += "        " + U(c.nodes) + ", // nodes\n";
     o += "        " + U(c.keys) + ", // keys\n";
@@ -166,6 +179,8 @@ std::string DbcWriteCpp(const DbcImage &img, const std::string &origin)
     o += "        " + U(c.blocksC) + ", // blocks C\n";
     o += "        " + U(c.blocksD) + ", // blocks D\n";
     o += "        " + U(c.queryRules) + ", // query rules\n";
+    o += "        " + U(c.keyRanges) + ", // key ranges\n";
+    o += "        " + U(c.keySlots) + ", // key slots\n";
     o += "    },\n};\n\n} // namespace\n\n";
     o += "const ZMD_ImageView *ZMD_ShippedImage() { return &kImage; }\n";
     return o;

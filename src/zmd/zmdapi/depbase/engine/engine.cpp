@@ -93,6 +93,27 @@ int32_t LookupTopNode(const ZMD_ImageView *image, uint32_t key, ZMD_Node *top)
         return ZMD_ERROR;
     }
     const uint16_t wanted = static_cast<uint16_t>(key & 0xFFFFu);
+    // The key index names the key's entry directly. An index that names an
+    // entry out of bounds or of another key is not believed: the search
+    // below answers as if there were none.
+    const uint32_t group = wanted >> 12u;
+    if (image->keyRanges && image->keySlots && group < image->counts.keyRanges) {
+        const ZMD_KeyRange &range = image->keyRanges[group];
+        const uint32_t offset = static_cast<uint32_t>(wanted) - range.first;
+        if (offset >= range.count) {
+            return ZMD_NO_KEY;
+        }
+        const uint64_t slot = static_cast<uint64_t>(range.slotStart) + offset;
+        if (slot < image->counts.keySlots) {
+            const uint32_t at = image->keySlots[slot];
+            if (at == ZMD_NO_SLOT) {
+                return ZMD_NO_KEY;
+            }
+            if (at < image->counts.keys && image->keys[at] == wanted) {
+                return ZMD_GetNode(image, image->keyNodes[at], top) ? ZMD_OK : ZMD_ERROR;
+            }
+        }
+    }
     // The key table is ascending: a binary search finds the first entry not
     // below the key, which in an ascending table is also the first match of a
     // scan. Only when that misses is the table scanned, so that a table out

@@ -81,6 +81,9 @@ struct ZMD_ImageCounts {
     uint32_t blocksC;
     uint32_t blocksD;
     uint32_t queryRules;
+    // The key index (0 and 0 when the image has none).
+    uint32_t keyRanges;
+    uint32_t keySlots;
 };
 
 // Parameter-set selection row: six selectors compared with integer settings
@@ -130,6 +133,26 @@ struct ZMD_QueryRule {
     uint16_t flags;
 };
 
+// The key index: a key's position in the key table and in the query rules
+// in one or two loads. Range r covers the keys first .. first + count - 1,
+// all with the high nibble r (one database each), and owns the slots
+// slotStart .. slotStart + count - 1 of both slot arrays; a key outside every
+// range has neither a tree nor a rule. The ranges tile the slot arrays in
+// order. A slot holds the position of the key's entry, or ZMD_NO_SLOT.
+struct ZMD_KeyRange {
+    uint16_t first;
+    uint16_t count;
+    uint32_t slotStart;
+};
+
+enum : uint32_t {
+    ZMD_KEY_RANGES = 16, // one range per high nibble of a key
+};
+
+enum : uint16_t {
+    ZMD_NO_SLOT = 0xFFFF,
+};
+
 struct ZMD_ImageView {
     // Rule trees.
     const ZMD_Node *nodes;
@@ -159,6 +182,11 @@ struct ZMD_ImageView {
     const uint8_t *blocksD;
     // Driver query rules, one per key at most.
     const ZMD_QueryRule *queryRules;
+    // The key index (optional: null tables mean none, and keys and rules are
+    // searched in their tables instead).
+    const ZMD_KeyRange *keyRanges; // ZMD_KEY_RANGES entries
+    const uint16_t *keySlots;      // position in keys
+    const uint16_t *ruleSlots;     // position in queryRules, parallel to keySlots
     ZMD_ImageCounts counts;
 };
 

@@ -7,6 +7,7 @@
 
 #include "depbase.h"
 #include "image_format.h"
+#include "key_index_validate.h"
 
 namespace {
 
@@ -484,6 +485,9 @@ int32_t ZMD_ValidateImage(const ZMD_ImageView *image, const ZMD_Platform *platfo
         return ZMD_ERROR;
     }
     CheckTables(&c);
+    if (!ZMD_CheckKeyIndex(image, ZMD_INDEX_KEYS | ZMD_INDEX_RULES, report, ctx)) {
+        c.ok = false;
+    }
     return c.ok ? ZMD_OK : ZMD_ERROR;
 }
 
@@ -494,5 +498,8 @@ int32_t ZMD_ValidateQueryRules(const ZMD_ImageView *image, ZMD_ImageFaultFn repo
     }
     Checker c{*image, report, ctx, true};
     CheckRules(&c);
+    if (!ZMD_CheckKeyIndex(image, ZMD_INDEX_RULES, report, ctx)) {
+        c.ok = false;
+    }
     return c.ok ? ZMD_OK : ZMD_ERROR;
 }
