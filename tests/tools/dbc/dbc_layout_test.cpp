@@ -276,6 +276,44 @@ TEST(DbcLayout, DriverTables)
     EXPECT_EQ(view.counts.listEntries, 3u);
 }
 
+TEST(DbcLayout, KeyIndexSpansEachDatabaseFromItsLowestToItsHighestKeyWithATreeOrRule)
+{
+    DbcImage img = Compile("key 0x0004: int8 4\nkey 0x0002: int8 2\n"
+                           "key 0x1003: int8 3\n"
+                           "sequence 0x1019\n  part: bytes 1B 40\nquery 0x1019 sequence\n"
+                           "key 0x6001: int8 6\n");
+    ASSERT_EQ(img.keyRanges.size(), 16u);
+    const ZMD_KeyRange expected[] = {{0x0002, 3, 0}, {0x1003, 0x17, 3}, {0, 0, 26},     {0, 0, 26},
+                                     {0, 0, 26},     {0, 0, 26},        {0x6001, 1, 26}};
+    for (size_t r = 0; r < 16; ++r) {
+        const ZMD_KeyRange want = r < 7 ? expected[r] : ZMD_KeyRange{0, 0, 27};
+        EXPECT_EQ(img.keyRanges[r].first, want.first) << "range " << r;
+        EXPECT_EQ(img.keyRanges[r].count, want.count) << "range " << r;
+        EXPECT_EQ(img.keyRanges[r].slotStart, want.slotStart) << "range " << r;
+    }
+    ASSERT_EQ(img.keySlots.size(), 27u);
+    ASSERT_EQ(img.ruleSlots.size(), 27u);
+    const uint16_t none = ZMD_NO_SLOT;
+    EXPECT_EQ(std::vector<uint16_t>(img.keySlots.begin(), img.keySlots.begin() + 4),
+              (std::vector<uint16_t>{0, none, 1, 2}));
+    EXPECT_EQ(img.keySlots[3 + 0x16], none) << "the sequence has no tree";
+    EXPECT_EQ(img.ruleSlots[3 + 0x16], 0u);
+    EXPECT_EQ(img.keySlots[26], 3u);
+    ZMD_ImageView view;
+    DbcMakeView(img, &view);
+    EXPECT_EQ(view.counts.keyRanges, 16u);
+    EXPECT_EQ(view.counts.keySlots, 27u);
+    EXPECT_NE(DbcWriteCpp(img, "t.zdb").find("kKeyRanges, kKeySlots, kRuleSlots,"), std::string::npos);
+
+    // A hand-made image without an index is viewed without one.
+    img.keyRanges.clear();
+    DbcMakeView(img, &view);
+    EXPECT_EQ(view.keyRanges, nullptr);
+    EXPECT_EQ(view.keySlots, nullptr);
+    EXPECT_EQ(view.ruleSlots, nullptr);
+    EXPECT_NE(DbcWriteCpp(img, "t.zdb").find("nullptr, nullptr, nullptr,"), std::string::npos);
+}
+
 TEST(DbcLayout, EmptyTablesHaveBasesAndZeroCounts)
 {
     DbcImage img = Compile("key 0x0004: int8 1\n");

@@ -108,6 +108,7 @@ TEST(DbcValidate, FindsEachBrokenQueryRule)
     DbcImage good = Compile(kSample);
     good.queryRules = {{0x101B, ZMD_QUERY_SEQUENCE, ZMD_QUERY_NO_LIST, 0, {0, 0}, {0, 0}, 0, 0, 0},
                        {0x1001, ZMD_QUERY_LIST, ZMD_QUERY_NO_LIST, 4, {0x5008, 0}, {2, 0}, 0, 0, 0}};
+    DbcIndexKeys(&good); // the key index follows the rules set here
     {
         ZMD_ImageView view;
         DbcMakeView(good, &view);
