@@ -37,18 +37,50 @@ struct Walk {
     bool *reached = nullptr;
 };
 
-// True for a child that Eval would answer ZMD_NOT_FOUND without looking
-// further: a value node of another key, within the depth limit.
-bool PassedOver(const Walk &w, ZMD_Node child, unsigned childDepth)
+int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth);
+
+ZMD_OBSERVER_PATH void NoteWalk(const ZMD_Env *env, uint32_t kind, uint32_t key, uint32_t key2, ZMD_Node node,
+                                int32_t result, const ZMD_SettingsRecord *record);
+
+// A value node reached within the depth limit: ZMD_OK for the walk's key,
+// ZMD_NOT_FOUND for a value of another key (passed over; the value is not
+// read here). A walk for two keys goes on until both are reached.
+inline int32_t ReachValue(const Walk &w, ZMD_Node node)
 {
-    if (childDepth > ZMD_MAX_TREE_DEPTH || !ZMD_IsValueKind(ZMD_NodeKindOf(child.w0))) {
-        return false;
+    const uint32_t high = ZMD_NodeHigh(node.w1);
+    if (high == w.key) {
+        if (w.env->observer) {
+            NoteWalk(w.env, ZMD_SEEN_VALUE, w.key, 0, node, 0, w.record);
+        }
+        if (!w.reached) {
+            *w.out = node;
+            return ZMD_OK;
+        }
+        if (!w.reached[0]) {
+            *w.out = node;
+            w.reached[0] = true;
+        }
+        return w.reached[1] ? ZMD_OK : ZMD_NOT_FOUND;
     }
-    const uint32_t high = ZMD_NodeHigh(child.w1);
-    return high != w.key && high != w.key2;
+    if (w.reached && high == w.key2) {
+        if (w.env->observer) {
+            NoteWalk(w.env, ZMD_SEEN_VALUE, w.key2, 0, node, 0, w.record);
+        }
+        if (!w.reached[1]) {
+            *w.out2 = node;
+            w.reached[1] = true;
+        }
+        return w.reached[0] ? ZMD_OK : ZMD_NOT_FOUND;
+    }
+    return ZMD_NOT_FOUND;
 }
 
-int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth);
+// A child that is a value node within the depth limit is decided here, as
+// Eval would decide it, without a call of Eval.
+inline bool IsValueWithin(ZMD_Node child, unsigned childDepth)
+{
+    return childDepth <= ZMD_MAX_TREE_DEPTH && ZMD_IsValueKind(ZMD_NodeKindOf(child.w0));
+}
 
 // The steps told to an observer (observe.h). Each is called only when the
 // environment has one, so that the walk without one builds no step.
@@ -134,17 +166,31 @@ bool GetIntSetting(const ZMD_SettingsRecord *record, uint32_t index, int32_t *va
     return true;
 }
 
+// The number of nodes in the table (none without a table): a child at or
+// beyond it answers ZMD_ERROR when the walk reaches it, as fetching it would.
+inline uint64_t NodesInTable(const ZMD_ImageView *image)
+{
+    return image->nodes ? image->counts.nodes : 0;
+}
+
 // Evaluates `count` contiguous nodes from `first` in order; the first result
 // that is not ZMD_NOT_FOUND wins. The last child's result is the sequence's:
 // it is handed back in *next (kGoOn).
 int32_t EvalSequence(const Walk &w, uint32_t first, uint32_t count, unsigned depth, ZMD_Node *next)
 {
+    const ZMD_ImageView *image = w.env->image;
+    const uint64_t inTable = NodesInTable(image);
     for (uint32_t i = 0; i < count; ++i) {
-        ZMD_Node child;
-        if (!ZMD_GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child)) {
+        const uint64_t at = static_cast<uint64_t>(first) + i;
+        if (at >= inTable) {
             return ZMD_ERROR;
         }
-        if (PassedOver(w, child, depth + 1)) {
+        const ZMD_Node child = image->nodes[at];
+        if (IsValueWithin(child, depth + 1)) {
+            const int32_t r = ReachValue(w, child);
+            if (r != ZMD_NOT_FOUND) {
+                return r;
+            }
             continue;
         }
         if (i + 1 == count) {
@@ -167,11 +213,14 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth, ZMD_Node *next)
     const uint32_t first = ZMD_NodeOperand(node.w0);
     const uint32_t setting = ZMD_NodeHigh(node.w1);
     const uint32_t count = ZMD_NodeLow(node.w1);
+    const ZMD_ImageView *image = w.env->image;
+    const uint64_t inTable = NodesInTable(image);
     for (uint32_t i = 0; i < count; ++i) {
-        ZMD_Node child;
-        if (!ZMD_GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child)) {
+        const uint64_t at = static_cast<uint64_t>(first) + i;
+        if (at >= inTable) {
             return ZMD_ERROR;
         }
+        const ZMD_Node child = image->nodes[at];
         if (ZMD_NodeKindOf(child.w0) == ZMD_KIND_WHEN) {
             int32_t v;
             if (!GetIntSetting(w.record, setting, &v)) {
@@ -189,7 +238,11 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth, ZMD_Node *next)
             if (w.env->observer) {
                 NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, child);
             }
-        } else if (PassedOver(w, child, depth + 1)) {
+        } else if (IsValueWithin(child, depth + 1)) {
+            const int32_t r = ReachValue(w, child);
+            if (r != ZMD_NOT_FOUND) {
+                return r;
+            }
             continue;
         }
         if (i + 1 == count) {
@@ -404,33 +457,7 @@ int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
         case ZMD_KIND_UINT16_ARRAY:
         case ZMD_KIND_TEXT:
         case ZMD_KIND_COMPUTED:
-            // A value of another key is passed over; the value is not read here.
-            // A walk for two keys goes on until both are reached.
-            if (ZMD_NodeHigh(node.w1) == w.key) {
-                if (w.env->observer) {
-                    NoteWalk(w.env, ZMD_SEEN_VALUE, w.key, 0, node, 0, w.record);
-                }
-                if (!w.reached) {
-                    *w.out = node;
-                    return ZMD_OK;
-                }
-                if (!w.reached[0]) {
-                    *w.out = node;
-                    w.reached[0] = true;
-                }
-                return w.reached[1] ? ZMD_OK : ZMD_NOT_FOUND;
-            }
-            if (w.reached && ZMD_NodeHigh(node.w1) == w.key2) {
-                if (w.env->observer) {
-                    NoteWalk(w.env, ZMD_SEEN_VALUE, w.key2, 0, node, 0, w.record);
-                }
-                if (!w.reached[1]) {
-                    *w.out2 = node;
-                    w.reached[1] = true;
-                }
-                return w.reached[0] ? ZMD_OK : ZMD_NOT_FOUND;
-            }
-            return ZMD_NOT_FOUND;
+            return ReachValue(w, node);
 
         case ZMD_KIND_LIST:
         case ZMD_KIND_WHEN:
