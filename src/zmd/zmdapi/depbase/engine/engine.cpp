@@ -62,7 +62,8 @@ inline int32_t ReachValue(const Walk &w, ZMD_Node node)
         }
         return w.reached[1] ? ZMD_OK : ZMD_NOT_FOUND;
     }
-    if (w.reached && high == w.key2) {
+    // key2 is kNoKey, which no value carries, unless the walk is for two keys.
+    if (high == w.key2) {
         if (w.env->observer) {
             NoteWalk(w.env, ZMD_SEEN_VALUE, w.key2, 0, node, 0, w.record);
         }
@@ -76,10 +77,18 @@ inline int32_t ReachValue(const Walk &w, ZMD_Node node)
 }
 
 // A child that is a value node within the depth limit is decided here, as
-// Eval would decide it, without a call of Eval.
-inline bool IsValueWithin(ZMD_Node child, unsigned childDepth)
+// Eval would decide it, without a call of Eval (valuesHere: the children's
+// level is within the limit).
+inline bool IsValueHere(ZMD_Node child, bool valuesHere)
 {
-    return childDepth <= ZMD_MAX_TREE_DEPTH && ZMD_IsValueKind(ZMD_NodeKindOf(child.w0));
+    return valuesHere && ZMD_IsValueKind(ZMD_NodeKindOf(child.w0));
+}
+
+// A value of neither of the walk's keys, passed over unread.
+inline bool PassedOver(const Walk &w, ZMD_Node value)
+{
+    const uint32_t high = ZMD_NodeHigh(value.w1);
+    return high != w.key && high != w.key2;
 }
 
 // The steps told to an observer (observe.h). Each is called only when the
@@ -180,13 +189,17 @@ int32_t EvalSequence(const Walk &w, uint32_t first, uint32_t count, unsigned dep
 {
     const ZMD_ImageView *image = w.env->image;
     const uint64_t inTable = NodesInTable(image);
+    const bool valuesHere = depth + 1 <= ZMD_MAX_TREE_DEPTH;
     for (uint32_t i = 0; i < count; ++i) {
         const uint64_t at = static_cast<uint64_t>(first) + i;
         if (at >= inTable) {
             return ZMD_ERROR;
         }
         const ZMD_Node child = image->nodes[at];
-        if (IsValueWithin(child, depth + 1)) {
+        if (IsValueHere(child, valuesHere)) {
+            if (PassedOver(w, child)) {
+                continue;
+            }
             const int32_t r = ReachValue(w, child);
             if (r != ZMD_NOT_FOUND) {
                 return r;
@@ -215,6 +228,7 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth, ZMD_Node *next)
     const uint32_t count = ZMD_NodeLow(node.w1);
     const ZMD_ImageView *image = w.env->image;
     const uint64_t inTable = NodesInTable(image);
+    const bool valuesHere = depth + 1 <= ZMD_MAX_TREE_DEPTH;
     for (uint32_t i = 0; i < count; ++i) {
         const uint64_t at = static_cast<uint64_t>(first) + i;
         if (at >= inTable) {
@@ -238,7 +252,10 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth, ZMD_Node *next)
             if (w.env->observer) {
                 NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, child);
             }
-        } else if (IsValueWithin(child, depth + 1)) {
+        } else if (IsValueHere(child, valuesHere)) {
+            if (PassedOver(w, child)) {
+                continue;
+            }
             const int32_t r = ReachValue(w, child);
             if (r != ZMD_NOT_FOUND) {
                 return r;
