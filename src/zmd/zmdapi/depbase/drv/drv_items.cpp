@@ -98,12 +98,16 @@ bool ReadOneInteger(const ZMD_ImageView *image, ZMD_Node node, int32_t *value)
 
 } // namespace
 
-int32_t ZMD_ChoiceValueOfNode(const ZMD_Env *env, ZMD_Node node, const ZMD_SettingsRecord *pRecord, int32_t *value)
+namespace {
+
+// The general way: the extraction into four zeroed bytes, kept out of the
+// fast path's frame.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+int32_t
+ChoiceValueByExtraction(const ZMD_Env *env, ZMD_Node node, const ZMD_SettingsRecord *pRecord, int32_t *value)
 {
-    // An observer is told every extraction, so it always takes the general way.
-    if (!env->observer && ReadOneInteger(env->image, node, value)) {
-        return ZMD_OK;
-    }
     uint8_t bytes[4];
     uint32_t got = 0;
     int32_t r = ZMD_ExtractInternal(env, pRecord, node, bytes, sizeof bytes, &got);
@@ -112,6 +116,17 @@ int32_t ZMD_ChoiceValueOfNode(const ZMD_Env *env, ZMD_Node node, const ZMD_Setti
     }
     std::memcpy(value, bytes, sizeof bytes);
     return ZMD_OK;
+}
+
+} // namespace
+
+int32_t ZMD_ChoiceValueOfNode(const ZMD_Env *env, ZMD_Node node, const ZMD_SettingsRecord *pRecord, int32_t *value)
+{
+    // An observer is told every extraction, so it always takes the general way.
+    if (!env->observer && ReadOneInteger(env->image, node, value)) {
+        return ZMD_OK;
+    }
+    return ChoiceValueByExtraction(env, node, pRecord, value);
 }
 
 void ZMD_ApplyDefaultPair(void *pItems, uint32_t nItems, const int32_t pair[2])
