@@ -242,6 +242,122 @@ TEST_F(AccessTest, AbsentPrinterValueFollowsTheDefault)
     EXPECT_EQ(fake.getDataCalls, 1);
 }
 
+// The frame's printer hold, over the fake platform with holds: every
+// function forwards to the fake; the held read and the release are recorded.
+class HoldTest : public AccessTest {
+protected:
+    struct Held {
+        const ZMD_Platform *inner;
+        std::vector<std::string> events; // "read", "release", "close", in order
+        std::vector<ZMD_PrinterHold *> holds;
+        bool openedForQuery = false;
+    };
+    Held held{};
+    ZMD_Platform table{};
+
+    static const ZMD_Platform *Inner(void *ctx) { return static_cast<Held *>(ctx)->inner; }
+
+    void SetUp() override
+    {
+        AccessTest::SetUp();
+        held.inner = fake.platform();
+        table.ctx = &held;
+        table.openPrinter = [](void *c, const ZMD_WCHAR *n, void **h) {
+            return Inner(c)->openPrinter(Inner(c)->ctx, n, h);
+        };
+        table.closePrinter = [](void *c, void *h) {
+            static_cast<Held *>(c)->events.push_back("close");
+            Inner(c)->closePrinter(Inner(c)->ctx, h);
+        };
+        table.getPrinterData = [](void *c, void *h, const ZMD_WCHAR *n, void *d, uint32_t cb, uint32_t *need) {
+            return Inner(c)->getPrinterData(Inner(c)->ctx, h, n, d, cb, need);
+        };
+        table.getLocalTime = [](void *c, ZMD_LocalTime *t) { Inner(c)->getLocalTime(Inner(c)->ctx, t); };
+        table.getCountryText = [](void *c, char *b, int cb) { return Inner(c)->getCountryText(Inner(c)->ctx, b, cb); };
+        table.alloc = [](void *c, size_t n) { return Inner(c)->alloc(Inner(c)->ctx, n); };
+        table.free = [](void *c, void *m) { Inner(c)->free(Inner(c)->ctx, m); };
+        table.getHeldPrinterData = [](void *c, ZMD_PrinterHold *hold, const ZMD_WCHAR *n, void *d, uint32_t cb,
+                                      uint32_t *need) {
+            Held *self = static_cast<Held *>(c);
+            self->events.push_back("read");
+            self->holds.push_back(hold);
+            self->openedForQuery = hold->openedForQuery;
+            hold->state = self; // the hold keeps something once it read
+            return Inner(c)->getPrinterData(Inner(c)->ctx, hold->handle, n, d, cb, need);
+        };
+        table.releaseHold = [](void *c, ZMD_PrinterHold *hold) {
+            static_cast<Held *>(c)->events.push_back("release");
+            hold->state = nullptr;
+        };
+        env = ZMD_Env{&view, &table};
+    }
+    using Events = std::vector<std::string>;
+};
+
+TEST_F(HoldTest, AQueryHoldsWhatItReadsAndReleasesItOnce)
+{
+    fake.setDword("Office", "QuietMode", 1);
+    TestRecord rec;
+    rec.hPrinter = printer;
+    ASSERT_EQ(access(ZMD_DB_ROOT, 0x0003, &rec), ZMD_OK);
+    EXPECT_EQ(text(), std::u16string(u"on") + u'\0');
+    EXPECT_EQ(held.events, (Events{"read", "release"}));
+    ASSERT_EQ(held.holds.size(), 1u);
+    EXPECT_FALSE(held.openedForQuery);
+    EXPECT_EQ(rec.get()->hPrinter, printer);
+
+    // A query that reads nothing releases nothing; one without a printer
+    // holds nothing.
+    held.events.clear();
+    EXPECT_EQ(access(ZMD_DB_ROOT, 0x0002, &rec), ZMD_OK);
+    TestRecord none;
+    EXPECT_EQ(access(ZMD_DB_ROOT, 0x0003, &none), ZMD_BAD_RECORD);
+    EXPECT_EQ(access(ZMD_DB_ROOT, 0x0002, &none), ZMD_OK);
+    EXPECT_EQ(held.events, Events{});
+}
+
+TEST_F(HoldTest, APrinterOpenedByNameIsReleasedBeforeItIsClosed)
+{
+    fake.setDword("Office", "QuietMode", 1);
+    TestRecord rec;
+    rec.setPrinterName("Office");
+    ASSERT_EQ(access(ZMD_DB_ROOT, 0x0003, &rec), ZMD_OK);
+    EXPECT_EQ(held.events, (Events{"read", "release", "close"}));
+    EXPECT_TRUE(held.openedForQuery);
+    EXPECT_EQ(rec.get()->hPrinter, nullptr); // the caller's record is not changed
+
+    // Opened but nothing read: closed, nothing released.
+    held.events.clear();
+    EXPECT_EQ(access(ZMD_DB_ROOT, 0x0002, &rec), ZMD_OK);
+    EXPECT_EQ(held.events, Events{"close"});
+}
+
+TEST_F(HoldTest, AQueryInsideAnotherForThePrinterSharesItsHold)
+{
+    fake.setDword("Office", "QuietMode", 1);
+    TestRecord rec;
+    rec.hPrinter = printer;
+    ZMD_PrinterHold outer{printer, nullptr, false};
+    env.hold = &outer;
+    ASSERT_EQ(access(ZMD_DB_ROOT, 0x0003, &rec), ZMD_OK);
+    EXPECT_EQ(held.events, Events{"read"}); // the outer query releases it
+    ASSERT_EQ(held.holds.size(), 1u);
+    EXPECT_EQ(held.holds[0], &outer);
+
+    // An outer hold for another printer is not this query's.
+    void *other = fake.addPrinter("Other");
+    fake.setDword("Other", "QuietMode", 1);
+    held.events.clear();
+    held.holds.clear();
+    ZMD_PrinterHold otherHold{other, nullptr, false};
+    env.hold = &otherHold;
+    ASSERT_EQ(access(ZMD_DB_ROOT, 0x0003, &rec), ZMD_OK);
+    EXPECT_EQ(held.events, (Events{"read", "release"}));
+    ASSERT_EQ(held.holds.size(), 1u);
+    EXPECT_NE(held.holds[0], &otherHold);
+    EXPECT_EQ(otherHold.state, nullptr);
+}
+
 // The shipped exports over the shipped image and the host platform.
 TEST(Exports, AnswerTheVersionKeyAndCheckRanges)
 {

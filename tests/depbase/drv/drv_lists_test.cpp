@@ -445,3 +445,67 @@ TEST_F(DrvTest, NamesFromLongListsTakeTheFirstEntryOfAnId)
 }
 
 } // namespace
+
+namespace {
+
+// Per-choice values of every integer kind and of some other kinds: what
+// ZMD_ChoiceValueOfNode answers, with and without an observer (which sees
+// every extraction), is what the extraction delivers into four zeroed bytes.
+TEST(ChoiceValue, EveryKindAnswersAsTheExtractionWould)
+{
+    ImageBuilder b;
+    std::vector<ZMD_Node> nodes = {
+        b.int32s(1, {-70000}),
+        b.int16s(1, {0xFFFE}),
+        b.uint16s(1, {0xFFFE}),
+        b.int8s(1, {-3}),
+        b.uint8s(1, {0xFD}),
+        b.int32s(1, {}),
+        b.int16s(1, {7, 8}),
+        b.bytes(1, {1, 2, 3}),
+        b.text(1, "ab"),
+        b.int32s(1, {1, 2}),
+        b.text(1, "abcd"),
+        mk::value(ZMD_KIND_INT32_ARRAY, 50, 1, 1), // beyond its pool
+        mk::value(ZMD_KIND_INT16_ARRAY, 50, 1, 1),
+        mk::value(ZMD_KIND_UINT8_ARRAY, 500, 1, 1),
+        mk::node(ZMD_KIND_LIST, 0, 1), // not a value
+    };
+    const ZMD_ImageView view = b.view();
+    FakePlatform fake;
+    const ZMD_Env plain = fake.env(&view);
+    ZMD_Env observed = plain;
+    int steps = 0;
+    const ZMD_Observer observer{&steps, [](void *ctx, const ZMD_Step *) { ++*static_cast<int *>(ctx); }};
+    observed.observer = &observer;
+
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        uint8_t bytes[4] = {0, 0, 0, 0};
+        uint32_t got = 0;
+        int32_t expected = ZMD_ExtractValue(&plain, nullptr, sizeof bytes, bytes, &got, nodes[i]);
+        if (expected == ZMD_MORE_DATA) {
+            expected = ZMD_ERROR;
+        }
+        int32_t want = 0;
+        std::memcpy(&want, bytes, sizeof want);
+        const ZMD_Env *envs[] = {&plain, &observed};
+        for (const ZMD_Env *env : envs) {
+            int32_t value = kFill;
+            EXPECT_EQ(ZMD_ChoiceValueOfNode(env, nodes[i], nullptr, &value), expected) << "node " << i;
+            if (expected == ZMD_OK) {
+                EXPECT_EQ(value, want) << "node " << i;
+            }
+        }
+    }
+    EXPECT_EQ(nodes.size(), 15u);
+    // The one-element integers themselves, so that a shared fault cannot hide.
+    const int32_t singles[] = {-70000, -2, 0xFFFE, -3, 0xFD};
+    for (size_t i = 0; i < 5; ++i) {
+        int32_t value = 0;
+        ASSERT_EQ(ZMD_ChoiceValueOfNode(&plain, nodes[i], nullptr, &value), ZMD_OK);
+        EXPECT_EQ(value, singles[i]);
+    }
+    EXPECT_GT(steps, 0); // the observed way told its extractions
+}
+
+} // namespace

@@ -446,4 +446,78 @@ TEST_F(EngineTest, CycleInAMalformedImageIsAnErrorNotACrash)
     EXPECT_EQ(answer(rec), "[-1]");
 }
 
+// A case target and a sequence's last child are walked in a loop; each turn
+// counts as a level, so a cycle through them still ends at the depth limit.
+TEST_F(EngineTest, CycleThroughACaseTargetOrALastChildIsAnError)
+{
+    TestRecord rec({0});
+    // A selector whose default case leads back to the selector.
+    uint32_t sel = b.reserve(1);
+    uint32_t cases = b.addRun({mk::caseDefault(sel)});
+    b.set(sel, mk::selectInt(cases, 0, 1));
+    b.addKey(K, sel);
+    EXPECT_EQ(answer(rec), "[-1]");
+
+    // A list whose last child is the list, after a child of another key.
+    uint32_t list = b.reserve(1);
+    uint32_t run = b.addRun({b.text(OTHER, "other"), mk::node(ZMD_KIND_LIST, list, 1)});
+    b.set(list, mk::list(run, 2));
+    b.keyNodes[0] = list;
+    EXPECT_EQ(answer(rec), "[-1]");
+
+    // A switch whose last (plain) child leads back to the switch.
+    uint32_t sw = b.reserve(1);
+    uint32_t child = b.add(mk::list(sw, 1));
+    b.set(sw, mk::switchOn(child, 0, 1));
+    b.keyNodes[0] = sw;
+    EXPECT_EQ(answer(rec), "[-1]");
+
+    // A walk of two keys through the same cycle ends with the error for both.
+    view = b.view();
+    env = fake.env(&view);
+    const uint32_t keys[2] = {K, OTHER};
+    ZMD_Node out[2] = {};
+    int32_t results[2] = {0, 0};
+    ZMD_EvaluateNodePair(&env, keys, rec.get(), b.nodes[sel].w0, b.nodes[sel].w1, out, results);
+    EXPECT_EQ(results[0], ZMD_ERROR);
+    EXPECT_EQ(results[1], ZMD_ERROR);
+}
+
+// A chain of `levels` nodes above the value: lists, or integer selectors
+// whose only case is the default.
+uint32_t Chain(ImageBuilder &b, uint32_t levels, bool selectors)
+{
+    uint32_t below = b.add(b.text(K, "deep"));
+    for (uint32_t i = 0; i < levels; ++i) {
+        if (selectors) {
+            uint32_t c = b.add(mk::caseDefault(below));
+            below = b.add(mk::selectInt(c, 0, 1));
+        } else {
+            below = b.add(mk::list(below, 1));
+        }
+    }
+    return below;
+}
+
+TEST_F(EngineTest, ATreeAsDeepAsTheLimitAnswersOneLevelMoreIsAnError)
+{
+    TestRecord rec({0});
+    for (bool selectors : {false, true}) {
+        b.keys.clear();
+        b.keyNodes.clear();
+        b.addKey(K, Chain(b, ZMD_MAX_TREE_DEPTH, selectors));
+        EXPECT_EQ(answer(rec), "deep") << "selectors " << selectors;
+        b.keyNodes[0] = Chain(b, ZMD_MAX_TREE_DEPTH + 1, selectors);
+        EXPECT_EQ(answer(rec), "[-1]") << "selectors " << selectors;
+    }
+    // Levels below a recursing child count on: a list whose first child is
+    // the chain (a sibling follows) reaches the value one level deeper.
+    b.keys.clear();
+    b.keyNodes.clear();
+    uint32_t limit = Chain(b, ZMD_MAX_TREE_DEPTH, false);
+    uint32_t run = b.addRun({b.nodes[limit], b.text(OTHER, "sibling")});
+    b.addKey(K, b.add(mk::list(run, 2)));
+    EXPECT_EQ(answer(rec), "[-1]");
+}
+
 } // namespace

@@ -37,6 +37,18 @@ ZMD_OBSERVER_PATH void NoteAnswer(const ZMD_Env *env, uint32_t key16, int32_t r,
     ZMD_Observe(env, s);
 }
 
+// The database's answer to the query, in the environment of the query.
+int32_t Answer(const ZMD_Env *env, uint32_t database, uint32_t key16, ZMD_SettingsRecord *request, uint32_t cbBuffer,
+               void *pBuffer, uint32_t *pcbSize)
+{
+    const int32_t r = database == ZMD_DB_DRV ? ZMD_QueryDrvDataBase(env, key16, request, cbBuffer, pBuffer, pcbSize)
+                                             : ZMD_LookupAndExtract(env, key16, request, cbBuffer, pBuffer, pcbSize);
+    if (env->observer) {
+        NoteAnswer(env, key16, r, pBuffer, pcbSize, request);
+    }
+    return r;
+}
+
 } // namespace
 
 // The record is checked before the key range; a key out of range touches
@@ -45,6 +57,8 @@ ZMD_OBSERVER_PATH void NoteAnswer(const ZMD_Env *env, uint32_t key16, int32_t r,
 // fail later) and closed again whatever the result. A caller's handle is
 // used as it is and never closed. Either way the query holds what it reads
 // of the printer's store until it ends, where the platform keeps holds.
+// A query with no printer at all (no handle, no name, or a name that did not
+// open) needs neither a copy of the record nor a hold: it is answered at once.
 int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, ZMD_SettingsRecord *pRecord,
                            uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
@@ -64,7 +78,10 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
         return ZMD_ERROR;
     }
 
-    ZMD_SettingsRecord request = *pRecord;
+    // The caller's record is read as it is unless the printer is opened by
+    // name: then a copy carries the handle opened for this call.
+    ZMD_SettingsRecord *request = pRecord;
+    ZMD_SettingsRecord named;
     const ZMD_Platform *platform = env->platform;
     void *opened = nullptr;
     if (!pRecord->hPrinter && pRecord->pwszPrinterName) {
@@ -72,31 +89,28 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
         if (platform->openPrinter(platform->ctx, pRecord->pwszPrinterName, &handle)) {
             opened = handle;
         }
-        request.hPrinter = opened;
+        named = *pRecord;
+        named.hPrinter = opened;
+        request = &named;
     }
-
     // The printer's stored values are held for the whole query (a query
     // asked from inside another for the same printer shares the outer hold).
+    const bool holding = request->hPrinter && platform->getHeldPrinterData && platform->releaseHold &&
+                         !(env->hold && env->hold->handle == request->hPrinter);
+    if (!holding) {
+        const int32_t r = Answer(env, database, key16, request, cbBuffer, pBuffer, pcbSize);
+        if (opened) {
+            platform->closePrinter(platform->ctx, opened);
+        }
+        return r;
+    }
+
     ZMD_Env query = *env;
-    ZMD_PrinterHold hold{request.hPrinter, nullptr, opened != nullptr};
-    const bool holding = request.hPrinter && platform->getHeldPrinterData && platform->releaseHold &&
-                         !(env->hold && env->hold->handle == request.hPrinter);
-    if (holding) {
-        query.hold = &hold;
-    }
-
-    int32_t r;
-    if (database == ZMD_DB_DRV) {
-        r = ZMD_QueryDrvDataBase(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
-    } else {
-        r = ZMD_LookupAndExtract(&query, key16, &request, cbBuffer, pBuffer, pcbSize);
-    }
-
-    if (env->observer) {
-        NoteAnswer(env, key16, r, pBuffer, pcbSize, &request);
-    }
+    ZMD_PrinterHold hold{request->hPrinter, nullptr, opened != nullptr};
+    query.hold = &hold;
+    const int32_t r = Answer(&query, database, key16, request, cbBuffer, pBuffer, pcbSize);
     // A hold that read nothing keeps nothing.
-    if (holding && hold.state) {
+    if (hold.state) {
         platform->releaseHold(platform->ctx, &hold);
     }
     if (opened) {

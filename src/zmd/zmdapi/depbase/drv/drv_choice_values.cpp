@@ -39,14 +39,15 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
     }
     ZMD_Node tops[kMaxFields] = {};
     bool looked[kMaxFields] = {};
+    // Two keys whose trees are one tree are walked together, from the second
+    // item on (once both keys are looked up).
+    bool paired = false;
     for (uint32_t i = 0; i < nItems; ++i) {
         copy->pnInts[setting] = ZMD_GetItemField(pItems, i, ZMD_ITEM_ID);
         if (env->observer) {
             NoteItem(env, ZMD_SEEN_ITEM, i, setting, copy->pnInts[setting], 0, copy);
         }
-        // Two keys whose trees are one tree are walked together.
-        if (nFields == 2 && looked[0] && looked[1] && tops[0].w0 == tops[1].w0 && tops[0].w1 == tops[1].w1 &&
-            fields[0].key != fields[1].key) {
+        if (paired) {
             const uint32_t keys[2] = {fields[0].key, fields[1].key};
             ZMD_Node nodes[2] = {};
             int32_t results[2] = {ZMD_ERROR, ZMD_ERROR};
@@ -72,8 +73,13 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
                 }
                 looked[f] = true;
             }
+            // The key's top node is walked for this item; its value node holds the integer.
             int32_t value = 0;
-            int32_t r = ZMD_ChoiceValueFromTop(env, fields[f].key, tops[f], copy, &value);
+            ZMD_Node node = {};
+            int32_t r = ZMD_EvaluateNode(env, fields[f].key, copy, tops[f].w0, tops[f].w1, &node);
+            if (r == ZMD_OK) {
+                r = ZMD_ChoiceValueOfNode(env, node, copy, &value);
+            }
             if (r != ZMD_OK) {
                 return r;
             }
@@ -82,6 +88,7 @@ int32_t FillOnCopy(const ZMD_Env *env, ZMD_SettingsRecord *copy, void *pItems, u
                 NoteItem(env, ZMD_SEEN_FIELD, i, fields[f].field, value, fields[f].key, copy);
             }
         }
+        paired = nFields == 2 && tops[0].w0 == tops[1].w0 && tops[0].w1 == tops[1].w1 && fields[0].key != fields[1].key;
     }
     return ZMD_OK;
 }

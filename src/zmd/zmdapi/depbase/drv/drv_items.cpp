@@ -56,7 +56,57 @@ int32_t ZMD_ChoiceValueFromTop(const ZMD_Env *env, uint32_t key, ZMD_Node top, c
     return ZMD_ChoiceValueOfNode(env, node, pRecord, value);
 }
 
-int32_t ZMD_ChoiceValueOfNode(const ZMD_Env *env, ZMD_Node node, const ZMD_SettingsRecord *pRecord, int32_t *value)
+namespace {
+
+// The one element of a one-element integer array, read straight from its
+// pool: what the extraction would deliver into four zeroed bytes. False for
+// any other node (and for an element outside its pool), which then takes
+// the general way and its answer.
+bool ReadOneInteger(const ZMD_ImageView *image, ZMD_Node node, int32_t *value)
+{
+    if (ZMD_NodeLow(node.w1) != 1) {
+        return false;
+    }
+    const uint32_t at = ZMD_NodeOperand(node.w0);
+    switch (ZMD_NodeKindOf(node.w0)) {
+    case ZMD_KIND_INT32_ARRAY:
+        if (!image->int32Pool || at >= image->counts.int32Pool) {
+            return false;
+        }
+        *value = image->int32Pool[at];
+        return true;
+    case ZMD_KIND_INT16_ARRAY:
+    case ZMD_KIND_UINT16_ARRAY:
+        if (!image->int16Pool || at >= image->counts.int16Pool) {
+            return false;
+        }
+        *value = ZMD_NodeKindOf(node.w0) == ZMD_KIND_INT16_ARRAY ? static_cast<int16_t>(image->int16Pool[at])
+                                                                 : static_cast<int32_t>(image->int16Pool[at]);
+        return true;
+    case ZMD_KIND_INT8_ARRAY:
+    case ZMD_KIND_UINT8_ARRAY:
+        if (!image->bytePool || at >= image->counts.bytePool) {
+            return false;
+        }
+        *value = ZMD_NodeKindOf(node.w0) == ZMD_KIND_INT8_ARRAY ? static_cast<int8_t>(image->bytePool[at])
+                                                                : static_cast<int32_t>(image->bytePool[at]);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The general way: the extraction into four zeroed bytes, kept out of the
+// fast path's frame.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+int32_t
+ChoiceValueByExtraction(const ZMD_Env *env, ZMD_Node node, const ZMD_SettingsRecord *pRecord, int32_t *value)
 {
     uint8_t bytes[4];
     uint32_t got = 0;
@@ -66,6 +116,17 @@ int32_t ZMD_ChoiceValueOfNode(const ZMD_Env *env, ZMD_Node node, const ZMD_Setti
     }
     std::memcpy(value, bytes, sizeof bytes);
     return ZMD_OK;
+}
+
+} // namespace
+
+int32_t ZMD_ChoiceValueOfNode(const ZMD_Env *env, ZMD_Node node, const ZMD_SettingsRecord *pRecord, int32_t *value)
+{
+    // An observer is told every extraction, so it always takes the general way.
+    if (!env->observer && ReadOneInteger(env->image, node, value)) {
+        return ZMD_OK;
+    }
+    return ChoiceValueByExtraction(env, node, pRecord, value);
 }
 
 void ZMD_ApplyDefaultPair(void *pItems, uint32_t nItems, const int32_t pair[2])

@@ -18,6 +18,13 @@ namespace {
 // Never the key of a value node (keys are 16 bits).
 const uint32_t kNoKey = 0x10000u;
 
+// What a step of the walk answers when the walk goes on with the node it put
+// in *next, one level deeper: a selector's case target, a sequence's last
+// child. Never a result code. The walk loops on such a node instead of
+// recursing, so that only a child after which a next sibling may still be
+// tried takes a frame; each turn of the loop counts as one level of depth.
+const int32_t kGoOn = 0x7FFF0001;
+
 struct Walk {
     const ZMD_Env *env;
     uint32_t key; // low 16 bits of the requested key
@@ -30,18 +37,59 @@ struct Walk {
     bool *reached = nullptr;
 };
 
-// True for a child that Eval would answer ZMD_NOT_FOUND without looking
-// further: a value node of another key, within the depth limit.
-bool PassedOver(const Walk &w, ZMD_Node child, unsigned childDepth)
+int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth);
+
+ZMD_OBSERVER_PATH void NoteWalk(const ZMD_Env *env, uint32_t kind, uint32_t key, uint32_t key2, ZMD_Node node,
+                                int32_t result, const ZMD_SettingsRecord *record);
+
+// A value node reached within the depth limit: ZMD_OK for the walk's key,
+// ZMD_NOT_FOUND for a value of another key (passed over; the value is not
+// read here). A walk for two keys goes on until both are reached.
+inline int32_t ReachValue(const Walk &w, ZMD_Node node)
 {
-    if (childDepth > ZMD_MAX_TREE_DEPTH || !ZMD_IsValueKind(ZMD_NodeKindOf(child.w0))) {
-        return false;
+    const uint32_t high = ZMD_NodeHigh(node.w1);
+    if (high == w.key) {
+        if (w.env->observer) {
+            NoteWalk(w.env, ZMD_SEEN_VALUE, w.key, 0, node, 0, w.record);
+        }
+        if (!w.reached) {
+            *w.out = node;
+            return ZMD_OK;
+        }
+        if (!w.reached[0]) {
+            *w.out = node;
+            w.reached[0] = true;
+        }
+        return w.reached[1] ? ZMD_OK : ZMD_NOT_FOUND;
     }
-    const uint32_t high = ZMD_NodeHigh(child.w1);
-    return high != w.key && high != w.key2;
+    // key2 is kNoKey, which no value carries, unless the walk is for two keys.
+    if (high == w.key2) {
+        if (w.env->observer) {
+            NoteWalk(w.env, ZMD_SEEN_VALUE, w.key2, 0, node, 0, w.record);
+        }
+        if (!w.reached[1]) {
+            *w.out2 = node;
+            w.reached[1] = true;
+        }
+        return w.reached[0] ? ZMD_OK : ZMD_NOT_FOUND;
+    }
+    return ZMD_NOT_FOUND;
 }
 
-int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth);
+// A child that is a value node within the depth limit is decided here, as
+// Eval would decide it, without a call of Eval (valuesHere: the children's
+// level is within the limit).
+inline bool IsValueHere(ZMD_Node child, bool valuesHere)
+{
+    return valuesHere && ZMD_IsValueKind(ZMD_NodeKindOf(child.w0));
+}
+
+// A value of neither of the walk's keys, passed over unread.
+inline bool PassedOver(const Walk &w, ZMD_Node value)
+{
+    const uint32_t high = ZMD_NodeHigh(value.w1);
+    return high != w.key && high != w.key2;
+}
 
 // The steps told to an observer (observe.h). Each is called only when the
 // environment has one, so that the walk without one builds no step.
@@ -148,17 +196,40 @@ bool GetIntSetting(const ZMD_SettingsRecord *record, uint32_t index, int32_t *va
     return true;
 }
 
-// Evaluates `count` contiguous nodes from `first` in order; the first result
-// that is not ZMD_NOT_FOUND wins.
-int32_t EvalSequence(const Walk &w, uint32_t first, uint32_t count, unsigned depth)
+// The number of nodes in the table (none without a table): a child at or
+// beyond it answers ZMD_ERROR when the walk reaches it, as fetching it would.
+inline uint64_t NodesInTable(const ZMD_ImageView *image)
 {
+    return image->nodes ? image->counts.nodes : 0;
+}
+
+// Evaluates `count` contiguous nodes from `first` in order; the first result
+// that is not ZMD_NOT_FOUND wins. The last child's result is the sequence's:
+// it is handed back in *next (kGoOn).
+int32_t EvalSequence(const Walk &w, uint32_t first, uint32_t count, unsigned depth, ZMD_Node *next)
+{
+    const ZMD_ImageView *image = w.env->image;
+    const uint64_t inTable = NodesInTable(image);
+    const bool valuesHere = depth + 1 <= ZMD_MAX_TREE_DEPTH;
     for (uint32_t i = 0; i < count; ++i) {
-        ZMD_Node child;
-        if (!ZMD_GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child)) {
+        const uint64_t at = static_cast<uint64_t>(first) + i;
+        if (at >= inTable) {
             return ZMD_ERROR;
         }
-        if (PassedOver(w, child, depth + 1)) {
+        const ZMD_Node child = image->nodes[at];
+        if (IsValueHere(child, valuesHere)) {
+            if (PassedOver(w, child)) {
+                continue;
+            }
+            const int32_t r = ReachValue(w, child);
+            if (r != ZMD_NOT_FOUND) {
+                return r;
+            }
             continue;
+        }
+        if (i + 1 == count) {
+            *next = child;
+            return kGoOn;
         }
         int32_t r = Eval(w, child, depth + 1);
         if (r != ZMD_NOT_FOUND) {
@@ -170,16 +241,21 @@ int32_t EvalSequence(const Walk &w, uint32_t first, uint32_t count, unsigned dep
 
 // A SWITCH: WHEN children are taken when the integer setting equals their
 // value, every other child unconditionally; several may be tried in order.
-int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth)
+// A last child taken is handed back in *next (kGoOn).
+int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth, ZMD_Node *next)
 {
     const uint32_t first = ZMD_NodeOperand(node.w0);
     const uint32_t setting = ZMD_NodeHigh(node.w1);
     const uint32_t count = ZMD_NodeLow(node.w1);
+    const ZMD_ImageView *image = w.env->image;
+    const uint64_t inTable = NodesInTable(image);
+    const bool valuesHere = depth + 1 <= ZMD_MAX_TREE_DEPTH;
     for (uint32_t i = 0; i < count; ++i) {
-        ZMD_Node child;
-        if (!ZMD_GetNode(w.env->image, static_cast<uint64_t>(first) + i, &child)) {
+        const uint64_t at = static_cast<uint64_t>(first) + i;
+        if (at >= inTable) {
             return ZMD_ERROR;
         }
+        const ZMD_Node child = image->nodes[at];
         if (ZMD_NodeKindOf(child.w0) == ZMD_KIND_WHEN) {
             int32_t v;
             if (!GetIntSetting(w.record, setting, &v)) {
@@ -197,8 +273,19 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth)
             if (w.env->observer) {
                 NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, child);
             }
-        } else if (PassedOver(w, child, depth + 1)) {
+        } else if (IsValueHere(child, valuesHere)) {
+            if (PassedOver(w, child)) {
+                continue;
+            }
+            const int32_t r = ReachValue(w, child);
+            if (r != ZMD_NOT_FOUND) {
+                return r;
+            }
             continue;
+        }
+        if (i + 1 == count) {
+            *next = child;
+            return kGoOn;
         }
         int32_t r = Eval(w, child, depth + 1);
         if (r != ZMD_NOT_FOUND) {
@@ -208,22 +295,22 @@ int32_t EvalSwitch(const Walk &w, ZMD_Node node, unsigned depth)
     return ZMD_NOT_FOUND;
 }
 
-// Evaluates the target named by a case's operand.
-int32_t EvalTarget(const Walk &w, ZMD_Node caseNode, unsigned depth)
+// The target named by a case's operand, for the walk to go on with (kGoOn).
+int32_t CaseTarget(const Walk &w, ZMD_Node caseNode, ZMD_Node *next)
 {
-    ZMD_Node target;
-    if (!ZMD_GetNode(w.env->image, ZMD_NodeOperand(caseNode.w0), &target)) {
+    if (!ZMD_GetNode(w.env->image, ZMD_NodeOperand(caseNode.w0), next)) {
         return ZMD_ERROR;
     }
-    return Eval(w, target, depth + 1);
+    return kGoOn;
 }
 
 // The case scan of the integer selectors: CASE_EQUAL, CASE_DEFAULT and
-// CASE_RANGE in order; the first match decides, its result unchanged. The
+// CASE_RANGE in order; the first match decides, its target is where the walk
+// goes on (kGoOn, the target in *next). The
 // cases are read straight from the node table and matched without being
 // decoded (ZMD_MatchIntCase); a case beyond the table or one the selector
 // does not take answers ZMD_ERROR when the scan reaches it, as before.
-int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, unsigned depth)
+int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, ZMD_Node *next)
 {
     const ZMD_ImageView *image = w.env->image;
     const uint64_t nodeCount = image->nodes ? image->counts.nodes : 0;
@@ -240,7 +327,7 @@ int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, u
             if (w.env->observer) {
                 NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, c);
             }
-            return EvalTarget(w, c, depth);
+            return CaseTarget(w, c, next);
         }
     }
     if (scanned < count) {
@@ -263,7 +350,7 @@ uint32_t BoundedLength(const char *s, uint32_t limit)
     return n;
 }
 
-int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
+int32_t EvalSelectString(const Walk &w, ZMD_Node node, ZMD_Node *next)
 {
     const ZMD_ImageView *image = w.env->image;
     const uint32_t first = ZMD_NodeOperand(node.w0);
@@ -278,7 +365,7 @@ int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
             if (w.env->observer) {
                 NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, c);
             }
-            return EvalTarget(w, c, depth);
+            return CaseTarget(w, c, next);
         }
 
         ZMD_Case decoded;
@@ -301,7 +388,7 @@ int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
             if (w.env->observer) {
                 NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, c);
             }
-            return EvalTarget(w, c, depth);
+            return CaseTarget(w, c, next);
         }
     }
     if (w.env->observer) {
@@ -314,7 +401,7 @@ int32_t EvalSelectString(const Walk &w, ZMD_Node node, unsigned depth)
 // evaluated internally with a root-shaped record; the value stored under that
 // name with the printer selects the case. An absent value follows a trailing
 // CASE_DEFAULT, if any.
-int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
+int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth, ZMD_Node *next)
 {
     const ZMD_Env *env = w.env;
     const uint32_t first = ZMD_NodeOperand(node.w0);
@@ -365,7 +452,7 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
         NoteRead(w, node, selector, v, static_cast<int32_t>(nameNode.w0), r);
     }
     if (r == 0) {
-        return ScanIntCases(w, first, count, v, depth);
+        return ScanIntCases(w, first, count, v, next);
     }
     if (r != 1) {
         return r;
@@ -383,115 +470,106 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth)
     if (env->observer) {
         NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + count - 1, last);
     }
-    return EvalTarget(w, last, depth);
+    return CaseTarget(w, last, next);
 }
 
+// The walk from `node`: a loop over the nodes whose result is the walk's
+// result (a case target, a sequence's last child), recursing only for a child
+// after which the walk may go on to a next sibling. Each turn is one level
+// deeper, so that a cycle in a malformed image ends at the depth limit.
 int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
 {
-    if (depth > ZMD_MAX_TREE_DEPTH) {
-        return ZMD_ERROR;
-    }
-    const uint32_t kind = ZMD_NodeKindOf(node.w0);
-    const uint32_t operand = ZMD_NodeOperand(node.w0);
-    switch (kind) {
-    case ZMD_KIND_BYTES:
-    case ZMD_KIND_INT32_ARRAY:
-    case ZMD_KIND_INT8_ARRAY:
-    case ZMD_KIND_INT16_ARRAY:
-    case ZMD_KIND_UINT8_ARRAY:
-    case ZMD_KIND_UINT16_ARRAY:
-    case ZMD_KIND_TEXT:
-    case ZMD_KIND_COMPUTED:
-        // A value of another key is passed over; the value is not read here.
-        // A walk for two keys goes on until both are reached.
-        if (ZMD_NodeHigh(node.w1) == w.key) {
-            if (w.env->observer) {
-                NoteWalk(w.env, ZMD_SEEN_VALUE, w.key, 0, node, 0, w.record);
-            }
-            if (!w.reached) {
-                *w.out = node;
-                return ZMD_OK;
-            }
-            if (!w.reached[0]) {
-                *w.out = node;
-                w.reached[0] = true;
-            }
-            return w.reached[1] ? ZMD_OK : ZMD_NOT_FOUND;
-        }
-        if (w.reached && ZMD_NodeHigh(node.w1) == w.key2) {
-            if (w.env->observer) {
-                NoteWalk(w.env, ZMD_SEEN_VALUE, w.key2, 0, node, 0, w.record);
-            }
-            if (!w.reached[1]) {
-                *w.out2 = node;
-                w.reached[1] = true;
-            }
-            return w.reached[0] ? ZMD_OK : ZMD_NOT_FOUND;
-        }
-        return ZMD_NOT_FOUND;
-
-    case ZMD_KIND_LIST:
-    case ZMD_KIND_WHEN:
-    case ZMD_KIND_CASE_EQUAL:
-    case ZMD_KIND_CASE_DEFAULT:
-        // Evaluated as nodes these are plain sequences; WHEN's value is only
-        // compared by its SWITCH.
-        return EvalSequence(w, operand, ZMD_NodeLow(node.w1), depth);
-
-    case ZMD_KIND_SWITCH:
-        return EvalSwitch(w, node, depth);
-
-    case ZMD_KIND_SELECT_INT: {
-        int32_t v = 0;
-        const bool got = GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v);
-        if (w.env->observer) {
-            NoteRead(w, node, ZMD_NodeHigh(node.w1), v, v, got ? 0 : ZMD_BAD_INT_SETTING);
-        }
-        if (!got) {
-            return ZMD_BAD_INT_SETTING;
-        }
-        return ScanIntCases(w, operand, ZMD_NodeLow(node.w1), v, depth);
-    }
-
-    case ZMD_KIND_SELECT_MASKED: {
-        ZMD_Node mask;
-        if (!ZMD_GetNode(w.env->image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK) {
+    for (;; ++depth) {
+        if (depth > ZMD_MAX_TREE_DEPTH) {
             return ZMD_ERROR;
         }
-        int32_t v = 0;
-        const bool got = GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v);
-        const int32_t raw = v;
-        v = static_cast<int32_t>(static_cast<uint32_t>(v) & mask.w1);
-        if (w.env->observer) {
-            NoteRead(w, node, ZMD_NodeHigh(node.w1), v, raw, got ? 0 : ZMD_BAD_INT_SETTING);
-        }
-        if (!got) {
-            return ZMD_BAD_INT_SETTING;
-        }
-        return ScanIntCases(w, ZMD_NodeOperand(mask.w0), ZMD_NodeLow(node.w1), v, depth);
-    }
+        const uint32_t kind = ZMD_NodeKindOf(node.w0);
+        const uint32_t operand = ZMD_NodeOperand(node.w0);
+        int32_t r;
+        switch (kind) {
+        case ZMD_KIND_BYTES:
+        case ZMD_KIND_INT32_ARRAY:
+        case ZMD_KIND_INT8_ARRAY:
+        case ZMD_KIND_INT16_ARRAY:
+        case ZMD_KIND_UINT8_ARRAY:
+        case ZMD_KIND_UINT16_ARRAY:
+        case ZMD_KIND_TEXT:
+        case ZMD_KIND_COMPUTED:
+            return ReachValue(w, node);
 
-    case ZMD_KIND_SELECT_COUNTRY: {
-        int32_t v;
-        if (ZMD_GetUserCountryCode(w.env, ZMD_NodeHigh(node.w1), &v) != 0) {
+        case ZMD_KIND_LIST:
+        case ZMD_KIND_WHEN:
+        case ZMD_KIND_CASE_EQUAL:
+        case ZMD_KIND_CASE_DEFAULT:
+            // Evaluated as nodes these are plain sequences; WHEN's value is only
+            // compared by its SWITCH.
+            r = EvalSequence(w, operand, ZMD_NodeLow(node.w1), depth, &node);
+            break;
+
+        case ZMD_KIND_SWITCH:
+            r = EvalSwitch(w, node, depth, &node);
+            break;
+
+        case ZMD_KIND_SELECT_INT: {
+            int32_t v = 0;
+            const bool got = GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v);
+            if (w.env->observer) {
+                NoteRead(w, node, ZMD_NodeHigh(node.w1), v, v, got ? 0 : ZMD_BAD_INT_SETTING);
+            }
+            if (!got) {
+                return ZMD_BAD_INT_SETTING;
+            }
+            r = ScanIntCases(w, operand, ZMD_NodeLow(node.w1), v, &node);
+            break;
+        }
+
+        case ZMD_KIND_SELECT_MASKED: {
+            ZMD_Node mask;
+            if (!ZMD_GetNode(w.env->image, operand, &mask) || ZMD_NodeKindOf(mask.w0) != ZMD_KIND_MASK) {
+                return ZMD_ERROR;
+            }
+            int32_t v = 0;
+            const bool got = GetIntSetting(w.record, ZMD_NodeHigh(node.w1), &v);
+            const int32_t raw = v;
+            v = static_cast<int32_t>(static_cast<uint32_t>(v) & mask.w1);
+            if (w.env->observer) {
+                NoteRead(w, node, ZMD_NodeHigh(node.w1), v, raw, got ? 0 : ZMD_BAD_INT_SETTING);
+            }
+            if (!got) {
+                return ZMD_BAD_INT_SETTING;
+            }
+            r = ScanIntCases(w, ZMD_NodeOperand(mask.w0), ZMD_NodeLow(node.w1), v, &node);
+            break;
+        }
+
+        case ZMD_KIND_SELECT_COUNTRY: {
+            int32_t v;
+            if (ZMD_GetUserCountryCode(w.env, ZMD_NodeHigh(node.w1), &v) != 0) {
+                return ZMD_ERROR;
+            }
+            if (w.env->observer) {
+                NoteRead(w, node, ZMD_NodeHigh(node.w1), v, v, 0);
+            }
+            r = ScanIntCases(w, operand, ZMD_NodeLow(node.w1), v, &node);
+            break;
+        }
+
+        case ZMD_KIND_SELECT_PRINTER_DATA:
+            r = EvalSelectPrinterData(w, node, depth, &node);
+            break;
+
+        case ZMD_KIND_SELECT_STRING:
+            r = EvalSelectString(w, node, &node);
+            break;
+
+        default:
+            // CASE_STRING, MASK and CASE_RANGE are only read by their selectors;
+            // kind 0 and kinds above 21 do not exist.
             return ZMD_ERROR;
         }
-        if (w.env->observer) {
-            NoteRead(w, node, ZMD_NodeHigh(node.w1), v, v, 0);
+        if (r != kGoOn) {
+            return r;
         }
-        return ScanIntCases(w, operand, ZMD_NodeLow(node.w1), v, depth);
-    }
-
-    case ZMD_KIND_SELECT_PRINTER_DATA:
-        return EvalSelectPrinterData(w, node, depth);
-
-    case ZMD_KIND_SELECT_STRING:
-        return EvalSelectString(w, node, depth);
-
-    default:
-        // CASE_STRING, MASK and CASE_RANGE are only read by their selectors;
-        // kind 0 and kinds above 21 do not exist.
-        return ZMD_ERROR;
     }
 }
 
