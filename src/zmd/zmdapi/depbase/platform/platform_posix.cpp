@@ -52,6 +52,10 @@ void PosixFree(void *, void *p)
 bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
 {
     size_t n = 0;
+    // ASCII, the names' usual text, byte for byte until something else.
+    for (; n + 1 < cap && *s && *s < 0x80; ++s) {
+        out[n++] = static_cast<char>(*s);
+    }
     for (; *s; ++s) {
         uint32_t c = static_cast<uint16_t>(*s);
         if (c < 0x80) {
@@ -231,9 +235,9 @@ size_t LineEnd(const char *text, size_t size, size_t at)
     return nl ? static_cast<size_t>(nl - text) + 1 : size;
 }
 
-bool SameName(const StoreLine &line, const char *name)
+bool SameName(const StoreLine &line, const char *name, size_t nameLength)
 {
-    return line.nameLength == std::strlen(name) && std::memcmp(line.name, name, line.nameLength) == 0;
+    return line.nameLength == nameLength && std::memcmp(line.name, name, nameLength) == 0;
 }
 
 // What makes an open store file the one a path names now, as the process
@@ -452,8 +456,9 @@ HeldStore *ReadKeptStore(PosixPrinter *printer)
 bool Answer(const HeldStore *store, const char *name, void *data, uint32_t cbData, uint32_t *cbNeeded)
 {
     const StoreLine *found = nullptr;
+    const size_t nameLength = std::strlen(name);
     for (size_t i = 0; store && !found && i < store->count; ++i) {
-        if (SameName(store->lines[i], name)) {
+        if (SameName(store->lines[i], name, nameLength)) {
             found = &store->lines[i];
         }
     }
