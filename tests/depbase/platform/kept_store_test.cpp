@@ -10,6 +10,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
+#include <thread>
+#include <vector>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -270,6 +272,29 @@ TEST_F(KeptStoreTest, OverlappingQueriesAndCloseLeaveNothingOpen)
     p->releaseHold(p->ctx, &forQuery);
     p->closePrinter(p->ctx, once);
     EXPECT_EQ(OpenDescriptors(), baseline);
+}
+
+// Queries on one handle from several threads at once: each takes what is
+// kept or reads afresh, and gives back whole; none sees another's store.
+TEST_F(KeptStoreTest, QueriesFromSeveralThreadsOnOneHandle)
+{
+    write(path, "B = 7\n");
+    void *h = open();
+    ASSERT_NE(h, nullptr);
+    std::vector<int> wrong(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([this, h, t, &wrong] {
+            for (int i = 0; i < 300; ++i) {
+                wrong[t] += query(h) != 7;
+            }
+        });
+    }
+    for (std::thread &t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(wrong, std::vector<int>(4, 0));
+    p->closePrinter(p->ctx, h);
 }
 
 } // namespace
