@@ -85,10 +85,15 @@ TEST_F(SequenceTest, PrinterDataAndClockParts)
     fake.setDword("P", "XvnUI_CustomECPMode", 0);
     Bytes buf(200, 0);
     uint32_t size = 0;
+    fake.timeCalls = 0;
     ASSERT_EQ(query(0x1018, 200, buf.data(), &size), ZMD_OK);
     ASSERT_EQ(size, 66u);
     EXPECT_EQ(buf[65], 'N');
     EXPECT_EQ(std::string(buf.begin() + 43, buf.begin() + 57), "20261207030941");
+    EXPECT_EQ(fake.timeCalls, 1) << "one reading of the clock answers the query";
+    EXPECT_EQ(query(0x1018, 0, nullptr, &size), ZMD_MORE_DATA);
+    EXPECT_EQ(size, 66u);
+    EXPECT_EQ(fake.timeCalls, 2);
 
     fake.setDword("P", "XvnUI_CustomECPMode", 1);
     ASSERT_EQ(query(0x1018, 200, buf.data(), &size), ZMD_OK);
@@ -138,6 +143,13 @@ protected:
         b.seqPartCounts.push_back(16);
         b.seqStarts.push_back(static_cast<uint32_t>(b.seqParts.size()));
         b.seqParts.insert(b.seqParts.end(), parts.begin(), parts.begin() + 16);
+        // 0x101D: 604 bytes, more than a query gathers in its frame.
+        b.seqKeys.push_back(0x101D);
+        b.seqPartCounts.push_back(3);
+        b.seqStarts.push_back(static_cast<uint32_t>(b.seqParts.size()));
+        b.seqParts.push_back(b.add(b.bytes(0x5008, {1, 2, 3})));
+        b.seqParts.push_back(b.add(b.bytes(0x5008, std::vector<uint8_t>(600, 0x77))));
+        b.seqParts.push_back(b.add(b.bytes(0x5008, {9})));
         view = b.view();
         env = fake.env(&view);
     }
@@ -184,6 +196,27 @@ TEST_F(LongSequenceTest, HeapSlotsAreFreedOnEveryExit)
     ASSERT_EQ(query(0x101C, 32, buf.data(), &size), ZMD_OK);
     EXPECT_EQ(size, 16u);
     EXPECT_EQ(fake.allocCalls, 0);
+}
+
+// Parts beyond the frame's room are measured, then written: the same answer.
+TEST_F(LongSequenceTest, PartsBeyondTheFrameAnswerAlike)
+{
+    Bytes expected = {1, 2, 3};
+    expected.insert(expected.end(), 600, 0x77);
+    expected.push_back(9);
+    uint32_t size = 0;
+    EXPECT_EQ(query(0x101D, 0, nullptr, &size), ZMD_MORE_DATA);
+    EXPECT_EQ(size, 604u);
+    Bytes buf(603, 0xEE);
+    size = 0;
+    EXPECT_EQ(query(0x101D, 603, buf.data(), &size), ZMD_MORE_DATA);
+    EXPECT_EQ(size, 604u);
+    EXPECT_EQ(buf, Bytes(603, 0xEE));
+    buf.assign(700, 0xEE);
+    ASSERT_EQ(query(0x101D, 700, buf.data(), &size), ZMD_OK);
+    ASSERT_EQ(size, 604u);
+    EXPECT_EQ(Bytes(buf.begin(), buf.begin() + 604), expected);
+    EXPECT_EQ(buf[604], 0xEE);
 }
 
 TEST_F(SequenceTest, MalformedSequenceTable)
@@ -258,6 +291,52 @@ TEST_F(ParameterSetTest, FirstMatchingRowPicksTheBlocks)
     select(-1, 0, 1, 2, 1, -300 + 65536); // the last selector, its low 16 bits alike
     EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_NOT_FOUND);
     select(-1, 0, 1, 2, 0, -300); // one selector of the first four differs
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_NOT_FOUND);
+}
+
+// The rows are looked at two a step: the first match wins wherever it
+// stands, a row whose first four selectors match but not its last two (or
+// the reverse) is passed over, and the lone last row of an odd count is seen.
+TEST_F(ParameterSetTest, FirstMatchAtEveryPositionOfAStep)
+{
+    // Row i picks block A i % 3 and block C i / 3.
+    image.b.selectionRows = {
+        {{7, 0, 3, 4, 1, 1}, {0, 0, 0, 0}}, // the head of the wanted row, not its tail
+        {{7, 0, 3, 4, 2, 0}, {1, 0, 0, 0}}, // the same, second of its step
+        {{7, 0, 3, 5, 1, 0}, {2, 0, 0, 0}}, // the tail, not the head
+        {{7, 0, 3, 4, 1, 0}, {0, 0, 1, 0}}, // the wanted row, second of its step
+        {{7, 0, 3, 4, 1, 0}, {1, 0, 1, 0}}, // hidden by row 3
+        {{8, 0, 0, 0, 0, 0}, {2, 0, 1, 0}}, {{9, 0, 0, 0, 0, 0}, {0, 0, 2, 0}}, // alone in its step
+    };
+    view = image.b.view();
+    env = fake.env(&view);
+    struct Case {
+        int32_t s[6];
+        uint8_t a, c;
+    };
+    const Case cases[] = {
+        {{7, 0, 3, 4, 1, 0}, 0xA0, 0xC1}, {{7, 0, 3, 4, 1, 1}, 0xA0, 0xC0}, {{7, 0, 3, 4, 2, 0}, 0xA1, 0xC0},
+        {{7, 0, 3, 5, 1, 0}, 0xA2, 0xC0}, {{8, 0, 0, 0, 0, 0}, 0xA2, 0xC1}, {{9, 0, 0, 0, 0, 0}, 0xA0, 0xC2},
+    };
+    for (const Case &c : cases) {
+        select(c.s[0], c.s[1], c.s[2], c.s[3], c.s[4], c.s[5]);
+        Bytes buf(192, 0xEE);
+        uint32_t size = 0;
+        ASSERT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_OK) << int(c.s[0]) << int(c.s[3]);
+        EXPECT_EQ(buf, parameterSet(c.a, c.c)) << int(c.s[0]) << int(c.s[3]);
+    }
+    uint32_t size = 0;
+    Bytes buf(192, 0xEE);
+    select(7, 0, 3, 5, 1, 1);
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_NOT_FOUND);
+    select(9, 0, 0, 0, 0, 1);
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_NOT_FOUND);
+    image.b.selectionRows.resize(1);
+    view = image.b.view();
+    env = fake.env(&view);
+    select(7, 0, 3, 4, 1, 1);
+    EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_OK) << "a table of one row";
+    select(7, 0, 3, 4, 1, 0);
     EXPECT_EQ(query(0x101E, 192, buf.data(), &size), ZMD_NOT_FOUND);
 }
 

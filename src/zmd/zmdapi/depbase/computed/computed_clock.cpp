@@ -13,15 +13,15 @@ const char kClockTemplate[ZMD_CLOCK_COMMAND_SIZE + 1] =
 const uint32_t kTimeOffset = 43;
 const int kTimeLength = 14;
 
-// Writes v as exactly `width` decimal digits with leading zeros; false when
-// it needs more.
-bool PutDigits(char *at, uint32_t v, int width)
+// Writes v as two decimal digits; false when it needs more.
+bool PutPair(char *at, uint32_t v)
 {
-    for (int i = width; i-- > 0;) {
-        at[i] = static_cast<char>('0' + v % 10);
-        v /= 10;
+    if (v > 99) {
+        return false;
     }
-    return v == 0;
+    at[0] = static_cast<char>('0' + v / 10);
+    at[1] = static_cast<char>('0' + v % 10);
+    return true;
 }
 
 } // namespace
@@ -35,9 +35,9 @@ int32_t ZMD_MakeSetTimeCommand(const ZMD_Env *env, uint32_t cbBuffer, void *pBuf
     env->platform->getLocalTime(env->platform->ctx, &now);
     char text[kTimeLength];
     // A field beyond its width (a year past 9999, a month of 100) cannot be sent.
-    if (!PutDigits(text, now.year, 4) || !PutDigits(text + 4, now.month, 2) || !PutDigits(text + 6, now.day, 2) ||
-        !PutDigits(text + 8, now.hour, 2) || !PutDigits(text + 10, now.minute, 2) ||
-        !PutDigits(text + 12, now.second, 2)) {
+    if (now.year > 9999 || !PutPair(text, now.year / 100u) || !PutPair(text + 2, now.year % 100u) ||
+        !PutPair(text + 4, now.month) || !PutPair(text + 6, now.day) || !PutPair(text + 8, now.hour) ||
+        !PutPair(text + 10, now.minute) || !PutPair(text + 12, now.second)) {
         return ZMD_ERROR;
     }
     uint8_t command[ZMD_CLOCK_COMMAND_SIZE];

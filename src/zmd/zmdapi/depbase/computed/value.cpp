@@ -8,28 +8,29 @@
 
 namespace {
 
-// COMPUTED values: the size comes from a size query to the computed value.
+// COMPUTED values. Every computed value answers a buffer too short for it
+// with ZMD_MORE_DATA and its size, writing nothing, and fails alike with or
+// without a buffer, so a buffer is offered at once (one computation, one
+// reading of the clock); without one the size comes from a size query.
 int32_t ExtractComputed(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
                         uint32_t *pcbSize, uint32_t type)
 {
     uint32_t size = 0;
+    if (pBuffer) {
+        const int32_t r = ZMD_ComputeValue(env, type, pRecord, cbBuffer, pBuffer, &size);
+        if (r == ZMD_OK || r == ZMD_MORE_DATA) {
+            *pcbSize = size;
+        }
+        return r;
+    }
     int32_t r = ZMD_ComputeValue(env, type, pRecord, 0, nullptr, &size);
     if (r == ZMD_NOT_FOUND) {
         size = 0;
     } else if (r != ZMD_OK && r != ZMD_MORE_DATA) {
         return r;
     }
-    if (!pBuffer || cbBuffer < size) {
-        *pcbSize = size;
-        return ZMD_MORE_DATA;
-    }
-    size = 0;
-    r = ZMD_ComputeValue(env, type, pRecord, cbBuffer, pBuffer, &size);
-    if (r != ZMD_OK) {
-        return r;
-    }
     *pcbSize = size;
-    return ZMD_OK;
+    return ZMD_MORE_DATA;
 }
 
 // The extraction with an observer: an extracted value is told as EXTRACT.

@@ -1,5 +1,7 @@
 // Command sequences (keys 0x1018 to 0x101D): a printer command string made of
 // parts that are chosen one by one. A part whose tree yields nothing is left out.
+#include <cstring>
+
 #include "drv_internal.h"
 #include "engine.h"
 #include "computed.h"
@@ -100,6 +102,39 @@ int32_t Assemble(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, const ZM
     return ZMD_OK;
 }
 
+// The parts' bytes gathered in this frame in one pass (each value computed
+// once, the clock read once): the answer as Assemble gives it, or, with
+// *gathered false, nothing decided (a part did not fit the frame's room).
+int32_t AssembleInFrame(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, const ZMD_Node *slots, uint32_t nParts,
+                        uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize, bool *gathered)
+{
+    const uint32_t kRoom = 512;
+    uint8_t room[kRoom];
+    uint32_t used = 0;
+    *gathered = false;
+    for (uint32_t m = 0; m < nParts; ++m) {
+        if (slots[m].w0 == 0) {
+            continue;
+        }
+        uint32_t size = 0;
+        int32_t r = ZMD_ExtractValue(env, pRecord, kRoom - used, room + used, &size, slots[m]);
+        if (r == ZMD_MORE_DATA) {
+            return ZMD_OK;
+        }
+        if (r != ZMD_OK) {
+            return r;
+        }
+        used += size;
+    }
+    *gathered = true;
+    *pcbSize = used;
+    if (pBuffer == nullptr || used > cbBuffer) {
+        return ZMD_MORE_DATA;
+    }
+    std::memcpy(pBuffer, room, used);
+    return ZMD_OK;
+}
+
 } // namespace
 
 int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
@@ -132,7 +167,13 @@ int32_t ZMD_QueryCommandSequence(const ZMD_Env *env, uint32_t key, const ZMD_Set
         }
     }
     int32_t r = ChoosePartsInto(env, pRecord, image->seqStarts[s], nParts, slots);
-    if (r == ZMD_OK) {
+    // An observer sees the extractions of both passes, so an observed query
+    // keeps them; otherwise one pass in this frame when the parts fit it.
+    bool gathered = false;
+    if (r == ZMD_OK && !env->observer) {
+        r = AssembleInFrame(env, pRecord, slots, nParts, cbBuffer, pBuffer, pcbSize, &gathered);
+    }
+    if (r == ZMD_OK && !gathered) {
         r = Assemble(env, pRecord, slots, nParts, cbBuffer, pBuffer, pcbSize);
     }
     if (onHeap) {

@@ -9,17 +9,23 @@
 // 1 MiB is printer data, and it is read whole from the descriptor it was
 // checked on. Opening a printer by name reads its store, and that read answers
 // the query that opened it; a query on a caller's handle reads the store once,
-// at its first read. The country code comes from $ZMD_COUNTRY (decimal), else
-// 1. The heap is calloc/free.
+// at its first read. Between the queries of a caller's handle the store file
+// stays open with what was read of it: the next query checks that the path
+// still names that file with the same owner, mode and change time (one
+// fstatat) and that its bytes are still the ones split (one pread), and
+// otherwise opens and reads the store afresh. The country code comes from
+// $ZMD_COUNTRY (decimal), else 1. The heap is calloc/free.
 #include "platform.h"
 #include "printer_store.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,6 +52,10 @@ void PosixFree(void *, void *p)
 bool ToUtf8(const ZMD_WCHAR *s, char *out, size_t cap)
 {
     size_t n = 0;
+    // ASCII, the names' usual text, byte for byte until something else.
+    for (; n + 1 < cap && *s && *s < 0x80; ++s) {
+        out[n++] = static_cast<char>(*s);
+    }
     for (; *s; ++s) {
         uint32_t c = static_cast<uint16_t>(*s);
         if (c < 0x80) {
@@ -225,27 +235,60 @@ size_t LineEnd(const char *text, size_t size, size_t at)
     return nl ? static_cast<size_t>(nl - text) + 1 : size;
 }
 
-bool SameName(const StoreLine &line, const char *name)
+bool SameName(const StoreLine &line, const char *name, size_t nameLength)
 {
-    return line.nameLength == std::strlen(name) && std::memcmp(line.name, name, line.nameLength) == 0;
+    return line.nameLength == nameLength && std::memcmp(line.name, name, nameLength) == 0;
 }
 
-// What is read of a store file: its text and its lines, split once.
+// What makes an open store file the one a path names now, as the process
+// may open it: the same file, owner, mode and change time (a chmod, chown or
+// ACL change moves the change time).
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+    mode_t mode;
+    uid_t owner;
+    gid_t group;
+    struct timespec changed;
+};
+
+FileIdentity IdentityOf(const struct stat &st)
+{
+    return FileIdentity{st.st_dev, st.st_ino, st.st_mode, st.st_uid, st.st_gid, st.st_ctim};
+}
+
+bool SameIdentity(const FileIdentity &a, const FileIdentity &b)
+{
+    return a.device == b.device && a.inode == b.inode && a.mode == b.mode && a.owner == b.owner && a.group == b.group &&
+           a.changed.tv_sec == b.changed.tv_sec && a.changed.tv_nsec == b.changed.tv_nsec;
+}
+
+// What is read of a store file: its text and its lines, split once; and,
+// for a caller's printer, the file it was read from, kept open for the
+// next query's check.
 struct HeldStore {
     char *text;
     StoreLine *lines;
     size_t count;
+    size_t size;     // bytes of text
+    int fd;          // the store file, or -1 when it is not kept
+    FileIdentity id; // the file's identity when it was opened (fd >= 0)
+    char *recheck;   // size + 1 bytes for the next check's read, or null
 };
 
 // The state of a hold whose store could not be read: the query's reads fail
 // without opening the store again.
-const HeldStore kNoStore = {nullptr, nullptr, 0};
+const HeldStore kNoStore = {nullptr, nullptr, 0, 0, -1, FileIdentity{}, nullptr};
 
 void FreeHeldStore(HeldStore *store)
 {
     if (!store || store == &kNoStore) {
         return;
     }
+    if (store->fd >= 0) {
+        close(store->fd);
+    }
+    PosixFree(nullptr, store->recheck);
     PosixFree(nullptr, store->text);
     PosixFree(nullptr, store); // the lines share the store's block
 }
@@ -322,8 +365,13 @@ HeldStore *SplitStore(char *text, size_t size)
     store->text = text;
     store->lines = lines;
     store->count = count;
+    store->size = size;
+    store->fd = -1;
     return store;
 }
+
+int OpenStoreFile(const char *dir, const char *file, int *fdOut, struct stat *st);
+bool JoinStorePath(const char *dir, const char *file, char *path, size_t cap);
 
 // Reads and splits the store (ZMD_ReadStoreText). Null when there is no
 // such file, it is anything else (a FIFO, a device, a directory, a link, too
@@ -335,12 +383,16 @@ HeldStore *ReadStore(const char *dir, const char *file)
     return ZMD_ReadStoreText(dir, file, &text, &size) == 0 ? SplitStore(text, size) : nullptr;
 }
 
-// An open printer: where its store file is, and what opening it read (kept
-// for the query that opened it; null once that query has taken it).
+// An open printer: where its store file is, what opening it read (kept for
+// the query that opened it; null once that query has taken it), and what the
+// last query read with its file still open (null while a query holds it;
+// taken and given back whole, so that two queries on one handle never share it).
 struct PosixPrinter {
     char dir[kPathMax];
     char file[kNameMax + 8];
+    char path[kPathMax]; // "dir/file", empty when the store opens in two steps
     HeldStore *opened;
+    std::atomic<HeldStore *> kept;
 };
 
 HeldStore *ReadPrinterStore(const PosixPrinter *printer)
@@ -348,12 +400,65 @@ HeldStore *ReadPrinterStore(const PosixPrinter *printer)
     return ReadStore(printer->dir, printer->file);
 }
 
+// Whether kept, what a query read, still is the store: printer's path names
+// the same file, unchanged in owner, mode and change time, and a read of it
+// now gives the very bytes that were split. Whatever a rewrite does (in
+// place, whatever its size and times, or by a rename) it is seen here.
+bool StillTheStore(const PosixPrinter *printer, HeldStore *kept)
+{
+    struct stat st;
+    if (fstatat(AT_FDCWD, printer->path, &st, AT_SYMLINK_NOFOLLOW) != 0 || !SameIdentity(IdentityOf(st), kept->id) ||
+        st.st_size < 0 || static_cast<uint64_t>(st.st_size) != kept->size) {
+        return false;
+    }
+    if (!kept->recheck && !(kept->recheck = static_cast<char *>(PosixAlloc(nullptr, kept->size + 1)))) {
+        return false;
+    }
+    // One byte more than the text: a file that grew since the check reads longer.
+    ssize_t n;
+    do {
+        n = pread(kept->fd, kept->recheck, kept->size + 1, 0);
+    } while (n < 0 && errno == EINTR);
+    return n >= 0 && static_cast<size_t>(n) == kept->size && std::memcmp(kept->recheck, kept->text, kept->size) == 0;
+}
+
+// A query's read of a caller's printer: what the last query kept when it is
+// still the store, else the store opened and read afresh (then kept open
+// when it opens by a joined path). Null: no printer data.
+HeldStore *ReadKeptStore(PosixPrinter *printer)
+{
+    HeldStore *kept = printer->kept.exchange(nullptr);
+    if (kept) {
+        if (StillTheStore(printer, kept)) {
+            return kept;
+        }
+        FreeHeldStore(kept);
+    }
+    int fd = -1;
+    struct stat st;
+    if (OpenStoreFile(printer->dir, printer->file, &fd, &st) != 0) {
+        return nullptr;
+    }
+    char *text = nullptr;
+    size_t size = 0;
+    HeldStore *store =
+        ReadWhole(fd, static_cast<size_t>(st.st_size), &text, &size) == 0 ? SplitStore(text, size) : nullptr;
+    if (store && printer->path[0] != '\0') {
+        store->fd = fd;
+        store->id = IdentityOf(st);
+    } else {
+        close(fd);
+    }
+    return store;
+}
+
 // The 4-byte answer of getPrinterData for `name` in store (null: no data).
 bool Answer(const HeldStore *store, const char *name, void *data, uint32_t cbData, uint32_t *cbNeeded)
 {
     const StoreLine *found = nullptr;
+    const size_t nameLength = std::strlen(name);
     for (size_t i = 0; store && !found && i < store->count; ++i) {
-        if (SameName(store->lines[i], name)) {
+        if (SameName(store->lines[i], name, nameLength)) {
             found = &store->lines[i];
         }
     }
@@ -385,15 +490,20 @@ bool PosixOpenPrinter(void *, const ZMD_WCHAR *name, void **handle)
     if (!ToUtf8(name, utf8, sizeof utf8)) {
         return false;
     }
-    PosixPrinter *printer = static_cast<PosixPrinter *>(PosixAlloc(nullptr, sizeof(PosixPrinter)));
-    if (!printer) {
+    void *block = PosixAlloc(nullptr, sizeof(PosixPrinter));
+    if (!block) {
         return false;
     }
+    PosixPrinter *printer = new (block) PosixPrinter();
     if (ZMD_StorePaths(utf8, printer->dir, sizeof printer->dir, printer->file, sizeof printer->file) !=
             ZMD_STORE_PATH_OK ||
         !(printer->opened = ReadPrinterStore(printer))) {
+        printer->~PosixPrinter();
         PosixFree(nullptr, printer);
         return false;
+    }
+    if (!JoinStorePath(printer->dir, printer->file, printer->path, sizeof printer->path)) {
+        printer->path[0] = '\0';
     }
     *handle = printer;
     return true;
@@ -406,6 +516,8 @@ void PosixClosePrinter(void *, void *handle)
         return;
     }
     FreeHeldStore(printer->opened);
+    FreeHeldStore(printer->kept.exchange(nullptr));
+    printer->~PosixPrinter();
     PosixFree(nullptr, printer);
 }
 
@@ -428,8 +540,9 @@ bool PosixGetPrinterData(void *, void *handle, const ZMD_WCHAR *valueName, void 
 }
 
 // The query's first read takes what opening the printer read (a printer
-// opened for this query) or reads the store; the query's later reads look
-// in that, and a store that could not be read fails them all.
+// opened for this query) or reads the store (checking what the last query
+// kept); the query's later reads look in that, and a store that could not
+// be read fails them all.
 bool PosixGetHeldPrinterData(void *, ZMD_PrinterHold *hold, const ZMD_WCHAR *valueName, void *data, uint32_t cbData,
                              uint32_t *cbNeeded)
 {
@@ -443,7 +556,7 @@ bool PosixGetHeldPrinterData(void *, ZMD_PrinterHold *hold, const ZMD_WCHAR *val
             store = printer->opened;
             printer->opened = nullptr;
         } else {
-            store = ReadPrinterStore(printer);
+            store = ReadKeptStore(printer);
         }
         hold->state = store ? store : const_cast<HeldStore *>(&kNoStore);
     }
@@ -454,13 +567,19 @@ bool PosixGetHeldPrinterData(void *, ZMD_PrinterHold *hold, const ZMD_WCHAR *val
     return Answer(static_cast<const HeldStore *>(hold->state), name, data, cbData, cbNeeded);
 }
 
+// A store read with its file kept open goes back to the printer for the
+// next query (freeing what another query gave back meanwhile).
 void PosixReleaseHold(void *, ZMD_PrinterHold *hold)
 {
     if (!hold) {
         return;
     }
-    FreeHeldStore(static_cast<HeldStore *>(hold->state));
+    HeldStore *store = static_cast<HeldStore *>(hold->state);
     hold->state = nullptr;
+    if (store && store != &kNoStore && store->fd >= 0 && hold->handle) {
+        store = static_cast<PosixPrinter *>(hold->handle)->kept.exchange(store);
+    }
+    FreeHeldStore(store);
 }
 
 void PosixGetLocalTime(void *, ZMD_LocalTime *out)
@@ -545,7 +664,28 @@ int ZMD_StorePaths(const char *name, char *dir, size_t dirCap, char *file, size_
     return n > 0 && static_cast<size_t>(n) < dirCap ? ZMD_STORE_PATH_OK : ZMD_STORE_TOO_LONG;
 }
 
-int ZMD_ReadStoreText(const char *dir, const char *file, char **text, size_t *size)
+namespace {
+
+// The joined path "dir/file" (capacity cap); false for an empty directory
+// name or a path that does not fit, which open in two steps.
+bool JoinStorePath(const char *dir, const char *file, char *path, size_t cap)
+{
+    const size_t dirLength = std::strlen(dir);
+    const size_t fileLength = std::strlen(file);
+    if (dirLength == 0 || dirLength + 1 + fileLength >= cap) {
+        return false;
+    }
+    std::memcpy(path, dir, dirLength);
+    path[dirLength] = '/';
+    std::memcpy(path + dirLength + 1, file, fileLength + 1);
+    return true;
+}
+
+// Opens store file `file` of directory `dir` never through a link and never
+// blocking, and checks it on its descriptor: 0 with *fdOut open on a regular
+// file of at most kStoreMax bytes (*st its status, the caller closes it), or
+// why not (as ZMD_ReadStoreText; nothing is left open then).
+int OpenStoreFile(const char *dir, const char *file, int *fdOut, struct stat *st)
 {
     const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     // The joined path "dir/file" resolves as the two steps do (the
@@ -553,13 +693,8 @@ int ZMD_ReadStoreText(const char *dir, const char *file, char **text, size_t *si
     // fails with ENOTDIR): one open instead of open, openat and close. An
     // empty directory name or a path too long to join takes the two steps.
     char path[kPathMax];
-    const size_t dirLength = std::strlen(dir);
-    const size_t fileLength = std::strlen(file);
     int fd = -1;
-    if (dirLength != 0 && dirLength + 1 + fileLength < sizeof path) {
-        std::memcpy(path, dir, dirLength);
-        path[dirLength] = '/';
-        std::memcpy(path + dirLength + 1, file, fileLength + 1);
+    if (JoinStorePath(dir, file, path, sizeof path)) {
         fd = open(path, flags);
         if (fd < 0) {
             return errno;
@@ -576,18 +711,33 @@ int ZMD_ReadStoreText(const char *dir, const char *file, char **text, size_t *si
             return openError;
         }
     }
-    struct stat st;
     int why = 0;
-    if (fstat(fd, &st) != 0) {
+    if (fstat(fd, st) != 0) {
         why = errno;
-    } else if (!S_ISREG(st.st_mode)) {
+    } else if (!S_ISREG(st->st_mode)) {
         why = ZMD_STORE_NOT_REGULAR;
-    } else if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > kStoreMax) {
+    } else if (st->st_size < 0 || static_cast<uint64_t>(st->st_size) > kStoreMax) {
         why = ZMD_STORE_TOO_LARGE;
-    } else {
-        why = ReadWhole(fd, static_cast<size_t>(st.st_size), text, size);
     }
-    close(fd);
+    if (why != 0) {
+        close(fd);
+        return why;
+    }
+    *fdOut = fd;
+    return 0;
+}
+
+} // namespace
+
+int ZMD_ReadStoreText(const char *dir, const char *file, char **text, size_t *size)
+{
+    int fd = -1;
+    struct stat st;
+    int why = OpenStoreFile(dir, file, &fd, &st);
+    if (why == 0) {
+        why = ReadWhole(fd, static_cast<size_t>(st.st_size), text, size);
+        close(fd);
+    }
     return why;
 }
 
