@@ -154,6 +154,12 @@ bool fakeFlush(void *ctx, CalHandle h)
     return !fileOpFails(f, "flush", nameOf(f, h)) && (f->flushSkipsSync || f->real->flush(f->real->ctx, h));
 }
 
+bool fakeFlushStart(void *ctx, CalHandle h)
+{
+    FakePlatform *f = self(ctx);
+    return !fileOpFails(f, "flushStart", nameOf(f, h)) && (f->flushSkipsSync || f->real->flushStart(f->real->ctx, h));
+}
+
 bool fakeTruncate(void *ctx, CalHandle h, uint32_t size)
 {
     FakePlatform *f = self(ctx);
@@ -272,6 +278,7 @@ FakePlatform::FakePlatform() : real(calDefaultPlatform())
     table.free = fakeFree;
     table.syncDir = fakeSyncDir;
     table.copyRange = fakeCopyRange;
+    table.flushStart = fakeFlushStart;
 }
 
 void FakePlatform::resetCounts()

@@ -317,6 +317,13 @@ bool pcFlush(void *ctx, CalHandle h)
     return pc->real->flush(pc->real->ctx, h);
 }
 
+// Starting the writeback makes nothing durable: only the flush counts.
+bool pcFlushStart(void *ctx, CalHandle h)
+{
+    PowerCut *pc = self(ctx);
+    return !opCut(pc) && pc->real->flushStart(pc->real->ctx, h);
+}
+
 bool pcTruncate(void *ctx, CalHandle h, uint32_t size)
 {
     PowerCut *pc = self(ctx);
@@ -466,6 +473,7 @@ PowerCut::PowerCut(const std::string &d) : real(calDefaultPlatform()), dir(d)
     table.size = pcSize;
     table.close = pcClose;
     table.flush = pcFlush;
+    table.flushStart = pcFlushStart;
     table.truncate = pcTruncate;
     table.rename = pcRename;
     table.syncDir = pcSyncDir;

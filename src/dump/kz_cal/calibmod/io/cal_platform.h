@@ -121,6 +121,12 @@ struct CalPlatform {
     // hold part of the bytes). Windows answers CAL_COPY_UNSUPPORTED: its
     // system copy works on names, not on the files already opened.
     CalCopy (*copyRange)(void *ctx, CalHandle from, CalHandle to, uint32_t count, uint32_t *copied);
+    // Starts writing what was written to the file so far to the device and
+    // returns without waiting for it, so that a later flush finds less left
+    // to write (Linux sync_file_range). Only a hint: it makes nothing
+    // durable, and false (the system could not start it) changes nothing
+    // for the caller. Windows answers true: its flush writes everything.
+    bool (*flushStart)(void *ctx, CalHandle h);
 };
 
 // The host backend (platform_win32.cpp or platform_posix.cpp).

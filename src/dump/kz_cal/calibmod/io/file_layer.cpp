@@ -183,6 +183,14 @@ int16_t fileFlush(FileRef *file)
     return p->flush(p->ctx, file->handle) ? CAL_OK : CAL_ERR_FILE;
 }
 
+void fileFlushStart(FileRef *file)
+{
+    if (file->handle != nullptr) {
+        const CalPlatform *p = hostOf(file);
+        p->flushStart(p->ctx, file->handle); // a hint: a refusal leaves the whole flush to fileFlush
+    }
+}
+
 int16_t fileTruncate(FileRef *file, int32_t size)
 {
     if (file->handle == nullptr || size < 0) {

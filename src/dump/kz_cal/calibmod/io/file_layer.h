@@ -81,6 +81,10 @@ int16_t fileWrite(FileRef *file, const void *buffer, int32_t count);
 int16_t fileCopySome(FileRef *from, FileRef *to, int32_t count, int32_t *got);
 // Makes what was written durable. CAL_OK or CAL_ERR_FILE.
 int16_t fileFlush(FileRef *file);
+// Starts writing what was written to the device without waiting
+// (CalPlatform::flushStart), so that fileFlush later waits less. A hint:
+// it answers nothing, and fileFlush is still needed for durability.
+void fileFlushStart(FileRef *file);
 // Cuts the file to size bytes. CAL_OK or CAL_ERR_FILE.
 int16_t fileTruncate(FileRef *file, int32_t size);
 // The file's size (0 to 2^31 - 1), or CAL_ERR_FILE.

@@ -208,15 +208,29 @@ void posixClose(void *, CalHandle h)
     close(fdOf(h));
 }
 
-// fsync writes the file's data and size through to the device; a flush
-// that only reached the page cache would be lost with the power.
+// fdatasync writes the file's data through to the device, with the size
+// and block map needed to read it back (a flush that only reached the page
+// cache would be lost with the power); only times and other attributes that
+// no read needs are left to the system's own pace.
 bool posixFlush(void *, CalHandle h)
 {
     int rc;
     do {
-        rc = fsync(fdOf(h));
+        rc = fdatasync(fdOf(h));
     } while (rc != 0 && errno == EINTR);
     return rc == 0;
+}
+
+// Queues the file's dirty pages for writing and returns: the device works
+// while the caller goes on, and the flush then waits for what is left.
+bool posixFlushStart(void *, CalHandle h)
+{
+#if defined(__linux__)
+    return sync_file_range(fdOf(h), 0, 0, SYNC_FILE_RANGE_WRITE) == 0;
+#else
+    (void)h;
+    return true;
+#endif
 }
 
 bool posixTruncate(void *, CalHandle h, uint32_t size)
@@ -399,7 +413,7 @@ void posixFree(void *, void *p)
 const CalPlatform kPosixPlatform = {
     nullptr,     u'/',        posixOpen,  posixRemove,   posixSeek,    posixRead,      posixWrite,
     posixSize,   posixClose,  posixFlush, posixTruncate, posixRename,  posixListDir,   posixLock,
-    posixUnlock, posixToWide, posixAlloc, posixFree,     posixSyncDir, posixCopyRange,
+    posixUnlock, posixToWide, posixAlloc, posixFree,     posixSyncDir, posixCopyRange, posixFlushStart,
 };
 
 } // namespace
