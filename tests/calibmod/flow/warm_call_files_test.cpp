@@ -31,13 +31,13 @@ struct Recorder {
     {
         table = *real;
         table.ctx = this;
-        table.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
+        table.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size) {
             std::string p;
             for (const KZ_WCHAR *c = path; *c; ++c) {
                 p.push_back(static_cast<char>(*c));
             }
             self(ctx)->opens.push_back((kind == CAL_OPEN_READ || kind == CAL_OPEN_READ_FOLLOW ? "r " : "w ") + p);
-            return self(ctx)->real->open(self(ctx)->real->ctx, path, kind, out);
+            return self(ctx)->real->open(self(ctx)->real->ctx, path, kind, out, size);
         };
         table.remove = [](void *ctx, const KZ_WCHAR *path) {
             ++self(ctx)->removes;

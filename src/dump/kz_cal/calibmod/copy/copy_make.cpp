@@ -75,7 +75,7 @@ int16_t systemCopy(FileRef *source, FileRef *temp, int32_t size, int64_t *total)
 // data file.
 int16_t bytesCopy(const CopyJob *job, FileRef *source, FileRef *temp)
 {
-    int32_t size = fileSize(source);
+    int32_t size = fileSizeAtOpen(source); // opened just now, read-only
     if (size < 0) {
         return CAL_ERR_FILE; // too large, or unknown
     }

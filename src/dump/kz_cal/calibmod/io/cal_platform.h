@@ -65,8 +65,11 @@ struct CalPlatform {
     KZ_WCHAR separator;
 
     // Opens the file at the NUL-terminated wide path. CAL_IO_OK with a
-    // non-null handle in *out; otherwise *out is unspecified.
-    CalIo (*open)(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out);
+    // non-null handle in *out; otherwise *out is unspecified. When size is
+    // not null, *size is the file's size in bytes as found by the open's own
+    // check that the file is regular (no further system call), or -1 when
+    // the backend does not know it.
+    CalIo (*open)(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size);
     // Deletes the file (or link) at the wide path. CAL_IO_ABSENT when there
     // was none.
     CalIo (*remove)(void *ctx, const KZ_WCHAR *path);

@@ -83,7 +83,7 @@ CalIo failure()
     return errno == ENOENT ? CAL_IO_ABSENT : CAL_IO_ERROR;
 }
 
-CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
+CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     // O_NONBLOCK: a FIFO or device at the name must not hang the call; it is
     // refused below as not a regular file. O_NOFOLLOW: a link at the name is
@@ -130,6 +130,9 @@ CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return CAL_IO_ERROR;
+    }
+    if (size != nullptr) {
+        *size = static_cast<int64_t>(st.st_size);
     }
     // O_NONBLOCK stays set: it has no effect on a regular file, the only
     // kind kept (its reads, writes and copies complete as without it), and
@@ -308,6 +311,47 @@ CalCopy posixCopyRange(void *, CalHandle from, CalHandle to, uint32_t count, uin
 #endif
 }
 
+#if defined(__linux__)
+// The names are read straight from the descriptor into a buffer of the
+// stack (getdents64): no directory stream, no heap buffer and no fstat of
+// the directory, as opendir would take.
+CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+{
+    char *p = pathToUtf8(dir);
+    if (p == nullptr) {
+        return CAL_IO_ERROR;
+    }
+    int fd;
+    do {
+        fd = open(p, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    free(p);
+    if (fd < 0) {
+        return CAL_IO_ERROR; // the directory itself must be there
+    }
+    alignas(8) char names[8192];
+    CalIo io = CAL_IO_OK;
+    for (bool more = true; more;) {
+        ssize_t n = getdents64(fd, names, sizeof names);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            io = n < 0 ? CAL_IO_ERROR : CAL_IO_OK;
+            break;
+        }
+        for (ssize_t at = 0; at < n && more;) {
+            const struct dirent64 *e = reinterpret_cast<const struct dirent64 *>(names + at);
+            at += e->d_reclen;
+            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) {
+                more = visit(arg, e->d_name);
+            }
+        }
+    }
+    close(fd);
+    return io;
+}
+#else
 CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
 {
     char *p = pathToUtf8(dir);
@@ -339,6 +383,7 @@ CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
     closedir(d);
     return io;
 }
+#endif
 
 // The lock of a directory is an flock on a descriptor of the directory
 // itself: no lock file, released by the system when a holder dies. Each

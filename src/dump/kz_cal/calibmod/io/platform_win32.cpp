@@ -37,7 +37,7 @@ bool fileIsPlain(HANDLE h)
     return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
+CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     DWORD access;
     DWORD share;
@@ -80,6 +80,10 @@ CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
     if (!fileIsPlain(h)) {
         CloseHandle(h);
         return CAL_IO_ERROR;
+    }
+    if (size != NULL) {
+        LARGE_INTEGER n;
+        *size = GetFileSizeEx(h, &n) != 0 ? static_cast<int64_t>(n.QuadPart) : -1;
     }
     *out = h;
     return CAL_IO_OK;
