@@ -159,6 +159,51 @@ TEST_F(FileLayerTest, ReadHeadReadsExactlyAndTellsAbsence)
     EXPECT_EQ(fake.openHandles, 0);
 }
 
+// The head of a file shorter than the limit is read at the size its open
+// found: one read, into a buffer of the text and a zero byte; a file of the
+// limit or longer gives the limit. A host that does not tell the size at
+// the open reads up to the limit as before.
+TEST_F(FileLayerTest, ReadHeadReadsOnceAtTheSizeTheOpenFound)
+{
+    const int32_t limit = 8;
+    for (bool sizeKnown : {true, false}) {
+        CalPlatform host = fake.table;
+        if (!sizeKnown) {
+            host.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size) {
+                CalIo io = static_cast<FakePlatform *>(ctx)->table.open(ctx, path, kind, out, size);
+                if (size != nullptr) {
+                    *size = -1;
+                }
+                return io;
+            };
+        }
+        for (int32_t n : {0, 1, limit - 1, limit, limit + 1, 100}) {
+            dir.write("h.bin", std::string(static_cast<size_t>(n), 'x'));
+            BufferedFile bf;
+            bufferedFileInit(&bf, &host);
+            fake.resetCounts();
+            ASSERT_EQ(fileReadHead(&bf, dir.wide(), "h.bin", limit), CAL_OK) << n;
+            const int32_t want = n < limit ? n : limit;
+            EXPECT_EQ(bf.length, want) << n;
+            EXPECT_EQ(std::string(static_cast<char *>(bf.buffer.data), static_cast<size_t>(want)),
+                      std::string(static_cast<size_t>(want), 'x'));
+            if (sizeKnown) {
+                EXPECT_EQ(fake.ioCalls, n == 0 ? 0 : 1) << n << ": no read to meet the end";
+                const size_t bytes = fake.blockSizes[bf.buffer.data];
+                EXPECT_EQ(bytes, static_cast<size_t>(n < limit ? n + 1 : limit)) << n;
+                if (n < limit) {
+                    EXPECT_EQ(static_cast<char *>(bf.buffer.data)[n], 0) << n;
+                }
+            } else {
+                EXPECT_EQ(fake.blockSizes[bf.buffer.data], static_cast<size_t>(limit)) << n;
+            }
+            memRelease(&bf.buffer);
+        }
+    }
+    EXPECT_EQ(fake.outstandingAllocs, 0);
+    EXPECT_EQ(fake.openHandles, 0);
+}
+
 TEST_F(FileLayerTest, ShortWriteIsAFailure)
 {
     FileRef f;
