@@ -1,6 +1,7 @@
 // The file and memory layer over a real directory, through the counting platform.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -202,6 +203,37 @@ TEST_F(FileLayerTest, ReadHeadReadsOnceAtTheSizeTheOpenFound)
     }
     EXPECT_EQ(fake.outstandingAllocs, 0);
     EXPECT_EQ(fake.openHandles, 0);
+}
+
+// A listing through the held lock reads the directory from its start each
+// time (the lock's descriptor is rewound, not reopened), sees what was
+// created since, and leaves the lock held and open.
+TEST_F(FileLayerTest, ListingThroughTheLockRewindsAndKeepsTheLock)
+{
+    dir.write("a.dat", "1");
+    CalHandle lock = nullptr;
+    ASSERT_EQ(dirLock(fake.platform(), dir.wide(), 0, &lock), CAL_OK);
+    auto names = [&](CalHandle through) {
+        std::vector<std::string> seen;
+        auto visit = [](void *arg, const char *name) {
+            static_cast<std::vector<std::string> *>(arg)->push_back(name);
+            return true;
+        };
+        EXPECT_EQ(dirList(fake.platform(), dir.wide(), through, visit, &seen), CAL_OK);
+        std::sort(seen.begin(), seen.end());
+        return seen;
+    };
+    EXPECT_EQ(names(lock), std::vector<std::string>({"a.dat"}));
+    EXPECT_EQ(names(lock), std::vector<std::string>({"a.dat"})) << "a second listing starts afresh";
+    dir.write("b.dat", "2");
+    EXPECT_EQ(names(lock), std::vector<std::string>({"a.dat", "b.dat"}));
+    EXPECT_EQ(names(nullptr), names(lock));
+    // The lock is still held: another holder cannot take it.
+    CalHandle other = nullptr;
+    EXPECT_EQ(dirLock(fake.platform(), dir.wide(), 0, &other), CAL_ERR_FILE);
+    dirUnlock(fake.platform(), lock);
+    ASSERT_EQ(dirLock(fake.platform(), dir.wide(), 0, &other), CAL_OK);
+    dirUnlock(fake.platform(), other);
 }
 
 TEST_F(FileLayerTest, ShortWriteIsAFailure)

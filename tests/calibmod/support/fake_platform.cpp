@@ -185,13 +185,13 @@ bool fakeSyncDir(void *ctx, const KZ_WCHAR *dir)
     return !fileOpFails(f, "syncDir") && (f->flushSkipsSync || f->real->syncDir(f->real->ctx, dir));
 }
 
-CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg)
 {
     FakePlatform *f = self(ctx);
     if (fileOpFails(f, "listDir")) {
         return CAL_IO_ERROR;
     }
-    return f->real->listDir(f->real->ctx, dir, visit, arg);
+    return f->real->listDir(f->real->ctx, dir, lock, visit, arg);
 }
 
 bool fakeLock(void *ctx, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out)

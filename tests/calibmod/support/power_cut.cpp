@@ -381,13 +381,13 @@ bool pcSyncDir(void *ctx, const KZ_WCHAR *dir)
     return pc->real->syncDir(pc->real->ctx, dir);
 }
 
-CalIo pcListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+CalIo pcListDir(void *ctx, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg)
 {
     PowerCut *pc = self(ctx);
     if (opCut(pc)) {
         return CAL_IO_ERROR;
     }
-    return pc->real->listDir(pc->real->ctx, dir, visit, arg);
+    return pc->real->listDir(pc->real->ctx, dir, lock, visit, arg);
 }
 
 bool pcLock(void *ctx, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out)

@@ -76,7 +76,7 @@ bool memRename(void *, const KZ_WCHAR *, const KZ_WCHAR *)
     return false;
 }
 
-CalIo memListDir(void *, const KZ_WCHAR *, CalDirVisit, void *)
+CalIo memListDir(void *, const KZ_WCHAR *, CalHandle, CalDirVisit, void *)
 {
     return CAL_IO_ERROR;
 }

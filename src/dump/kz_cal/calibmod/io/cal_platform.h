@@ -92,7 +92,11 @@ struct CalPlatform {
     bool (*rename)(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to);
     // Calls visit for every name in the directory at the wide path.
     // CAL_IO_OK when the whole directory was read (or visit stopped it).
-    CalIo (*listDir)(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg);
+    // lock is the token of the directory's lock when the caller holds it
+    // (from lock on the same path), else null: POSIX then reads the names
+    // through the lock's own descriptor instead of opening the directory
+    // again; Windows lists by the path either way.
+    CalIo (*listDir)(void *ctx, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg);
     // Takes the lock of the directory at the wide path: one holder at a time
     // across threads and processes, waiting at most waitMs milliseconds.
     // True with a non-null token in *out; release it with unlock.

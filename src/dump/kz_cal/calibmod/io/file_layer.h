@@ -127,9 +127,11 @@ int16_t fileReadHead(BufferedFile *bf, const KZ_WCHAR *dir, const char *name, in
 
 // ---- The directory (file_dir.cpp) ----------------------------------------
 
-// Calls visit with every name in dir. CAL_OK, or CAL_ERR_FILE when the directory cannot
+// Calls visit with every name in dir. lock is the token of dir's lock when
+// the caller holds it (dirLock), else null; the listing may read through it
+// (CalPlatform::listDir). CAL_OK, or CAL_ERR_FILE when the directory cannot
 // be read whole.
-int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalDirVisit visit, void *arg);
+int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg);
 // Makes the renames, creations and removals done in dir durable (see
 // CalPlatform::syncDir). CAL_OK or CAL_ERR_FILE.
 int16_t dirSync(const CalPlatform *platform, const KZ_WCHAR *dir);

@@ -312,22 +312,33 @@ CalCopy posixCopyRange(void *, CalHandle from, CalHandle to, uint32_t count, uin
 }
 
 #if defined(__linux__)
-// The names are read straight from the descriptor into a buffer of the
-// stack (getdents64): no directory stream, no heap buffer and no fstat of
-// the directory, as opendir would take.
-CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+// Opens the directory at the wide path for reading its names; -1 on failure.
+int dirOpen(const KZ_WCHAR *dir)
 {
     char *p = pathToUtf8(dir);
     if (p == nullptr) {
-        return CAL_IO_ERROR;
+        return -1;
     }
     int fd;
     do {
         fd = open(p, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     free(p);
+    return fd;
+}
+
+// The names are read straight from a descriptor of the directory into a
+// buffer of the stack (getdents64): no directory stream, no heap buffer and
+// no fstat of the directory, as opendir would take. A held lock is itself
+// such a descriptor (posixLock): it is rewound and read, and stays open.
+CalIo posixListDir(void *, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg)
+{
+    int fd = lock != nullptr ? fdOf(lock) : dirOpen(dir);
     if (fd < 0) {
         return CAL_IO_ERROR; // the directory itself must be there
+    }
+    if (lock != nullptr && lseek(fd, 0, SEEK_SET) != 0) {
+        return CAL_IO_ERROR;
     }
     alignas(8) char names[8192];
     CalIo io = CAL_IO_OK;
@@ -348,11 +359,13 @@ CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
             }
         }
     }
-    close(fd);
+    if (lock == nullptr) {
+        close(fd);
+    }
     return io;
 }
 #else
-CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+CalIo posixListDir(void *, const KZ_WCHAR *dir, CalHandle, CalDirVisit visit, void *arg)
 {
     char *p = pathToUtf8(dir);
     if (p == nullptr) {

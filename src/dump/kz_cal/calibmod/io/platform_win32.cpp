@@ -184,7 +184,7 @@ CalCopy w32CopyRange(void *, CalHandle, CalHandle, uint32_t, uint32_t *copied)
     return CAL_COPY_UNSUPPORTED;
 }
 
-CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalHandle, CalDirVisit visit, void *arg)
 {
     size_t len = lstrlenW(dir);
     WCHAR *pattern = static_cast<WCHAR *>(HeapAlloc(GetProcessHeap(), 0, (len + 3) * sizeof(WCHAR)));
