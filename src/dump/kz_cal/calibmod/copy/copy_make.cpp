@@ -12,7 +12,7 @@ namespace {
 // Bytes asked of one system copy; it may move fewer. After each step the
 // device is asked to start writing what was copied, so that it writes
 // while the rest is copied and the final flush finds little left to do.
-const int32_t kSystemCopyStep = 1 << 22;
+const int32_t kSystemCopyStep = 1 << 20;
 
 // The largest copy: sizes and positions in the file are 32-bit signed.
 const int64_t kCopyMax = 0x7FFFFFFF;
