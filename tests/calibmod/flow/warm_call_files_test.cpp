@@ -1,10 +1,11 @@
 // A warm KZCalibration call (the key is listed and its copy current) opens
 // exactly the files the flow names, in its order, once each and read-only:
 // the list file, the copy (presence and identification string) and the
-// source (identification string). Each is read once, from its start, and
-// nothing is positioned: the header and the identification string of the
-// data files lie in the head read. It writes, creates and deletes nothing;
-// every handle and block is given back.
+// source (identification string). Each is read once, from its start, no
+// size is asked beyond what the opens found, and nothing is positioned:
+// the header and the identification string of the data files lie in the
+// head read. It writes, creates and deletes nothing; every handle and
+// block is given back.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,7 +24,7 @@ struct Recorder {
     CalPlatform table;
     const CalPlatform *real = calDefaultPlatform();
     std::vector<std::string> opens; // "r path" or "w path" (anything but read-only)
-    int removes = 0, writes = 0, reads = 0, seeks = 0, closes = 0, allocs = 0, frees = 0;
+    int removes = 0, writes = 0, reads = 0, seeks = 0, sizes = 0, closes = 0, allocs = 0, frees = 0;
 
     static Recorder *self(void *ctx) { return static_cast<Recorder *>(ctx); }
 
@@ -31,13 +32,13 @@ struct Recorder {
     {
         table = *real;
         table.ctx = this;
-        table.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out) {
+        table.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size) {
             std::string p;
             for (const KZ_WCHAR *c = path; *c; ++c) {
                 p.push_back(static_cast<char>(*c));
             }
             self(ctx)->opens.push_back((kind == CAL_OPEN_READ || kind == CAL_OPEN_READ_FOLLOW ? "r " : "w ") + p);
-            return self(ctx)->real->open(self(ctx)->real->ctx, path, kind, out);
+            return self(ctx)->real->open(self(ctx)->real->ctx, path, kind, out, size);
         };
         table.remove = [](void *ctx, const KZ_WCHAR *path) {
             ++self(ctx)->removes;
@@ -56,6 +57,7 @@ struct Recorder {
             return self(ctx)->real->write(self(ctx)->real->ctx, h, buf, n, put);
         };
         table.size = [](void *ctx, CalHandle h, uint32_t *out) {
+            ++self(ctx)->sizes;
             return self(ctx)->real->size(self(ctx)->real->ctx, h, out);
         };
         table.close = [](void *ctx, CalHandle h) {
@@ -95,6 +97,7 @@ TEST(WarmCallFiles, OpensAndReadsTheListTheCopyAndTheSourceOnceAndWritesNothing)
     EXPECT_EQ(want, rec.opens);
     EXPECT_EQ(3, rec.reads);
     EXPECT_EQ(0, rec.seeks);
+    EXPECT_EQ(0, rec.sizes) << "the sizes are those the opens found";
     EXPECT_EQ(0, rec.writes);
     EXPECT_EQ(0, rec.removes);
     EXPECT_EQ(static_cast<int>(rec.opens.size()), rec.closes);

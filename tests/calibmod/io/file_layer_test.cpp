@@ -1,6 +1,7 @@
 // The file and memory layer over a real directory, through the counting platform.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -157,6 +158,82 @@ TEST_F(FileLayerTest, ReadHeadReadsExactlyAndTellsAbsence)
     memRelease(&bf.buffer);
     EXPECT_EQ(fake.outstandingAllocs, 0);
     EXPECT_EQ(fake.openHandles, 0);
+}
+
+// The head of a file shorter than the limit is read at the size its open
+// found: one read, into a buffer of the text and a zero byte; a file of the
+// limit or longer gives the limit. A host that does not tell the size at
+// the open reads up to the limit as before.
+TEST_F(FileLayerTest, ReadHeadReadsOnceAtTheSizeTheOpenFound)
+{
+    const int32_t limit = 8;
+    for (bool sizeKnown : {true, false}) {
+        CalPlatform host = fake.table;
+        if (!sizeKnown) {
+            host.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size) {
+                CalIo io = static_cast<FakePlatform *>(ctx)->table.open(ctx, path, kind, out, size);
+                if (size != nullptr) {
+                    *size = -1;
+                }
+                return io;
+            };
+        }
+        for (int32_t n : {0, 1, limit - 1, limit, limit + 1, 100}) {
+            dir.write("h.bin", std::string(static_cast<size_t>(n), 'x'));
+            BufferedFile bf;
+            bufferedFileInit(&bf, &host);
+            fake.resetCounts();
+            ASSERT_EQ(fileReadHead(&bf, dir.wide(), "h.bin", limit), CAL_OK) << n;
+            const int32_t want = n < limit ? n : limit;
+            EXPECT_EQ(bf.length, want) << n;
+            EXPECT_EQ(std::string(static_cast<char *>(bf.buffer.data), static_cast<size_t>(want)),
+                      std::string(static_cast<size_t>(want), 'x'));
+            if (sizeKnown) {
+                EXPECT_EQ(fake.ioCalls, n == 0 ? 0 : 1) << n << ": no read to meet the end";
+                const size_t bytes = fake.blockSizes[bf.buffer.data];
+                EXPECT_EQ(bytes, static_cast<size_t>(n < limit ? n + 1 : limit)) << n;
+                if (n < limit) {
+                    EXPECT_EQ(static_cast<char *>(bf.buffer.data)[n], 0) << n;
+                }
+            } else {
+                EXPECT_EQ(fake.blockSizes[bf.buffer.data], static_cast<size_t>(limit)) << n;
+            }
+            memRelease(&bf.buffer);
+        }
+    }
+    EXPECT_EQ(fake.outstandingAllocs, 0);
+    EXPECT_EQ(fake.openHandles, 0);
+}
+
+// A listing through the held lock reads the directory from its start each
+// time (the lock's descriptor is rewound, not reopened), sees what was
+// created since, and leaves the lock held and open.
+TEST_F(FileLayerTest, ListingThroughTheLockRewindsAndKeepsTheLock)
+{
+    dir.write("a.dat", "1");
+    CalHandle lock = nullptr;
+    ASSERT_EQ(dirLock(fake.platform(), dir.wide(), 0, &lock), CAL_OK);
+    auto names = [&](CalHandle through) {
+        std::vector<std::string> seen;
+        auto visit = [](void *arg, const char *name) {
+            static_cast<std::vector<std::string> *>(arg)->push_back(name);
+            return true;
+        };
+        EXPECT_EQ(dirList(fake.platform(), dir.wide(), through, visit, &seen), CAL_OK);
+        std::sort(seen.begin(), seen.end());
+        return seen;
+    };
+    EXPECT_EQ(names(lock), std::vector<std::string>({"a.dat"}));
+    EXPECT_EQ(names(lock), std::vector<std::string>({"a.dat"})) << "a second listing starts afresh";
+    dir.write("b.dat", "2");
+    EXPECT_EQ(names(lock), std::vector<std::string>({"a.dat", "b.dat"}));
+    EXPECT_EQ(names(nullptr), names(lock));
+    // The lock is still held: another holder cannot take it.
+    CalHandle other = nullptr;
+    EXPECT_EQ(dirLock(fake.platform(), dir.wide(), 0, &other), CAL_ERR_FILE);
+    dirUnlock(fake.platform(), lock);
+    ASSERT_EQ(dirLock(fake.platform(), dir.wide(), 0, &other), CAL_OK);
+    dirUnlock(fake.platform(), other);
 }
 
 TEST_F(FileLayerTest, ShortWriteIsAFailure)

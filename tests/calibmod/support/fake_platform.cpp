@@ -51,7 +51,7 @@ bool ioIsShort(FakePlatform *f, long &ioCount)
     return f->shortIoAt != 0 && ioCount == f->shortIoAt;
 }
 
-CalIo fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
+CalIo fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     FakePlatform *f = self(ctx);
     f->lastPath = path;
@@ -61,7 +61,7 @@ CalIo fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out
     if (fileOpFails(f, "open", baseName(path))) {
         return f->failedOpenIs;
     }
-    CalIo io = f->real->open(f->real->ctx, path, kind, out);
+    CalIo io = f->real->open(f->real->ctx, path, kind, out, size);
     if (io != CAL_IO_OK) {
         return io;
     }
@@ -154,6 +154,12 @@ bool fakeFlush(void *ctx, CalHandle h)
     return !fileOpFails(f, "flush", nameOf(f, h)) && (f->flushSkipsSync || f->real->flush(f->real->ctx, h));
 }
 
+bool fakeFlushStart(void *ctx, CalHandle h)
+{
+    FakePlatform *f = self(ctx);
+    return !fileOpFails(f, "flushStart", nameOf(f, h)) && (f->flushSkipsSync || f->real->flushStart(f->real->ctx, h));
+}
+
 bool fakeTruncate(void *ctx, CalHandle h, uint32_t size)
 {
     FakePlatform *f = self(ctx);
@@ -179,13 +185,13 @@ bool fakeSyncDir(void *ctx, const KZ_WCHAR *dir)
     return !fileOpFails(f, "syncDir") && (f->flushSkipsSync || f->real->syncDir(f->real->ctx, dir));
 }
 
-CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+CalIo fakeListDir(void *ctx, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg)
 {
     FakePlatform *f = self(ctx);
     if (fileOpFails(f, "listDir")) {
         return CAL_IO_ERROR;
     }
-    return f->real->listDir(f->real->ctx, dir, visit, arg);
+    return f->real->listDir(f->real->ctx, dir, lock, visit, arg);
 }
 
 bool fakeLock(void *ctx, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out)
@@ -272,6 +278,7 @@ FakePlatform::FakePlatform() : real(calDefaultPlatform())
     table.free = fakeFree;
     table.syncDir = fakeSyncDir;
     table.copyRange = fakeCopyRange;
+    table.flushStart = fakeFlushStart;
 }
 
 void FakePlatform::resetCounts()

@@ -18,8 +18,8 @@ struct FakePlatform {
 
     // Counters since init / resetCounts.
     long allocs = 0;  // allocation attempts
-    long fileOps = 0; // open, remove, seek, read, write, copy, size, flush, truncate, rename,
-                      // syncDir, listDir, lock and toWide attempts
+    long fileOps = 0; // open, remove, seek, read, write, copy, size, flush, flushStart, truncate,
+                      // rename, syncDir, listDir, lock and toWide attempts
     long opens = 0;   // successful opens
     long closes = 0;
     long removes = 0; // successful deletions

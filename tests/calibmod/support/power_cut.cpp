@@ -200,7 +200,7 @@ void nodeFreeze(PowerCut *pc, int node)
     n.isFrozen = true;
 }
 
-CalIo pcOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
+CalIo pcOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     PowerCut *pc = self(ctx);
     if (opCut(pc)) {
@@ -209,7 +209,7 @@ CalIo pcOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
     CalIo io;
     {
         SyncWatch w(pc);
-        io = pc->real->open(pc->real->ctx, path, kind, out);
+        io = pc->real->open(pc->real->ctx, path, kind, out, size);
     }
     if (io != CAL_IO_OK) {
         return io;
@@ -317,6 +317,13 @@ bool pcFlush(void *ctx, CalHandle h)
     return pc->real->flush(pc->real->ctx, h);
 }
 
+// Starting the writeback makes nothing durable: only the flush counts.
+bool pcFlushStart(void *ctx, CalHandle h)
+{
+    PowerCut *pc = self(ctx);
+    return !opCut(pc) && pc->real->flushStart(pc->real->ctx, h);
+}
+
 bool pcTruncate(void *ctx, CalHandle h, uint32_t size)
 {
     PowerCut *pc = self(ctx);
@@ -374,13 +381,13 @@ bool pcSyncDir(void *ctx, const KZ_WCHAR *dir)
     return pc->real->syncDir(pc->real->ctx, dir);
 }
 
-CalIo pcListDir(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+CalIo pcListDir(void *ctx, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg)
 {
     PowerCut *pc = self(ctx);
     if (opCut(pc)) {
         return CAL_IO_ERROR;
     }
-    return pc->real->listDir(pc->real->ctx, dir, visit, arg);
+    return pc->real->listDir(pc->real->ctx, dir, lock, visit, arg);
 }
 
 bool pcLock(void *ctx, const KZ_WCHAR *dir, uint32_t waitMs, CalHandle *out)
@@ -466,6 +473,7 @@ PowerCut::PowerCut(const std::string &d) : real(calDefaultPlatform()), dir(d)
     table.size = pcSize;
     table.close = pcClose;
     table.flush = pcFlush;
+    table.flushStart = pcFlushStart;
     table.truncate = pcTruncate;
     table.rename = pcRename;
     table.syncDir = pcSyncDir;

@@ -34,7 +34,7 @@ struct PowerCut {
 
     long cutAt = 0;         // the power goes instead of this file operation (1-based); 0: not during the call
     long fileOps = 0;       // file operations attempted (open, remove, seek, read, write, copy, size,
-                            // flush, truncate, rename, syncDir, listDir, lock, toWide)
+                            // flush, flushStart, truncate, rename, syncDir, listDir, lock, toWide)
     bool powerGone = false; // the cut has happened (during the call, or by powerCut)
     long changes = 0;       // successful creations, removals, renames, writes, copies, truncations and syncs: a
                             // cut at two operations with as many changes before it finds one state

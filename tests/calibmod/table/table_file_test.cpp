@@ -225,6 +225,87 @@ TEST_F(TableFileTest, LoadFailuresLeaveNothingLoaded)
     EXPECT_EQ(1, fake.outstandingAllocs);
 }
 
+// Between tableCacheBegin and tableCacheEnd each kind's directory is read
+// once: a later table costs its size word and body, and a store changes
+// the same bytes as without the kept directories.
+TEST_F(TableFileTest, KeptDirectoriesAreReadOnceAndStoreTheSameBytes)
+{
+    FileDesc fileDesc;
+    fileDesc.tables = {kzdbTable(1000, kzfile::kzdbBody(2, {1201, 1203})), kzhtTable(1201, bodyOf(1, 32)),
+                       kzhtTable(1203, bodyOf(3, 48))};
+    writeFile(fileDesc);
+    openTableFile();
+    TableFile *tf = &ctx.table.tableFile;
+    tableCacheBegin(tf);
+    for (uint16_t id : {1201, 1203}) {
+        const long before = fake.fileOps;
+        ASSERT_EQ(0, tableLoad(tf, "KZHT", id, 20));
+        if (id == 1203) {
+            EXPECT_EQ(3, fake.fileOps - before) << "seek, size word, body";
+        }
+        std::memset(tf->loadedBody, id & 0xFF, static_cast<size_t>(tf->loadedSize));
+        const long beforeStore = fake.fileOps;
+        ASSERT_EQ(0, tableStore(tf, "KZHT", id, 20));
+        EXPECT_EQ(3, fake.fileOps - beforeStore) << "seek, size word, body";
+        tableRelease(tf);
+    }
+    // A table the kept directory does not list is not listed.
+    EXPECT_EQ(CAL_ERR_FILE, tableLoad(tf, "KZHT", 1205, 20));
+    EXPECT_EQ(1, tf->request.notListed);
+    tableCacheEnd(tf);
+    EXPECT_EQ(0, fake.outstandingAllocs);
+    closeTableFile();
+
+    Bytes want = written;
+    kzfile::FileInfo info;
+    ASSERT_TRUE(kzfile::inspect(written, &info, nullptr));
+    for (uint16_t id : {1201, 1203}) {
+        const kzfile::EntryInfo *e = kzfile::findTable(info, 20, id);
+        ASSERT_NE(nullptr, e);
+        std::memset(want.data() + e->position + 4, id & 0xFF, id == 1201 ? 32 : 48);
+    }
+    EXPECT_EQ(want, readBack());
+}
+
+// A body written over the directory it was found through (a damaged file
+// whose table covers its own directory) leaves the kept copy stale: the
+// next table is found through the directory as the file now holds it,
+// exactly as without kept directories.
+TEST_F(TableFileTest, AStoreOverAKeptDirectoryIsFollowedByTheFile)
+{
+    FileDesc fileDesc;
+    fileDesc.tables = {kzhtTable(1201, bodyOf(1, 16)), kzhtTable(1203, bodyOf(3, 16))};
+    Bytes bytes = kzfile::buildFile(fileDesc);
+    kzfile::FileInfo info;
+    ASSERT_TRUE(kzfile::inspect(bytes, &info, nullptr));
+    const uint32_t dirAt = info.kzhtDir.position;
+    ASSERT_EQ(2, info.kzhtDir.count);
+    ASSERT_GE(dirAt, 4u);
+    // Table 1201 is the directory itself: its size word just before the
+    // count, its body the count and both entries.
+    setEntryPosition(bytes, 20, 1201, dirAt - 4);
+    kzfile::putU32(bytes, dirAt - 4, 4 + 2 * 12);
+    writeFile(bytes);
+
+    for (bool kept : {false, true}) {
+        writeFile(bytes);
+        openTableFile();
+        TableFile *tf = &ctx.table.tableFile;
+        if (kept) {
+            tableCacheBegin(tf);
+        }
+        ASSERT_EQ(0, tableLoad(tf, "KZHT", 1201, 20)) << kept;
+        ASSERT_EQ(28, tf->loadedSize);
+        std::memset(tf->loadedBody, 0, 4); // the directory's count
+        ASSERT_EQ(0, tableStore(tf, "KZHT", 1201, 20)) << kept;
+        tableRelease(tf);
+        EXPECT_EQ(CAL_ERR_FILE, tableLoad(tf, "KZHT", 1203, 20)) << kept;
+        EXPECT_EQ(1, tf->request.notListed) << kept;
+        tableCacheEnd(tf);
+        closeTableFile();
+    }
+}
+
 // What the file's content rules out (malformed) and what the host failed
 // must never be taken for each other: the first lets a caller skip the
 // table, the second must end the update.

@@ -124,15 +124,15 @@ CalCompare identCompare(FileRef *source, FileRef *copy, const FileHead &sourceHe
     return CAL_EQUAL;
 }
 
-// The size of the open file, its head and its identification string:
-// CAL_OK or CAL_ERR_FILE. The file must be positioned at its start.
-int16_t fileIdent(FileRef *file, int32_t *size, FileHead *head, IdentString *ident)
+// The head and the identification string of the open file of size bytes
+// (a negative size: a size that could not be had): CAL_OK or CAL_ERR_FILE.
+// The file must be positioned at its start.
+int16_t fileIdent(FileRef *file, int32_t size, FileHead *head, IdentString *ident)
 {
-    *size = fileSize(file);
-    if (*size < 0 || headRead(file, *size, head) != CAL_OK) {
+    if (size < 0 || headRead(file, size, head) != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    return identFind(file, *size, *head, ident);
+    return identFind(file, size, *head, ident);
 }
 
 } // namespace
@@ -141,12 +141,11 @@ int16_t identLocate(FileRef *file, IdentString *ident)
 {
     ident->offset = 0;
     ident->length = 0;
-    int32_t size = 0;
     FileHead head;
     if (fileSeek(file, 0) != CAL_OK) {
         return CAL_ERR_FILE;
     }
-    return fileIdent(file, &size, &head, ident);
+    return fileIdent(file, fileSize(file), &head, ident);
 }
 
 CalCompare copyCurrency(const CopyJob *job)
@@ -171,13 +170,14 @@ CalCompare copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, c
     // The copy first, and once: a regular file at the name that opens for
     // reading is present (a link, a directory or a FIFO there is stale).
     // Freshly opened files are at their start, so the heads are read
-    // without positioning.
+    // without positioning, and their sizes are those their opens found.
     if (fileOpenNamed(&copy, calibDir, copyName, CAL_MODE_READ) != CAL_OK) {
         rc = CAL_DIFFERENT;
     } else if (fileOpenNamed(&source, sourceDir, sourceName, CAL_MODE_READ_SOURCE) != CAL_OK ||
-               fileIdent(&source, &sourceSize, &sourceHead, &a) != CAL_OK) {
+               fileIdent(&source, sourceSize = fileSizeAtOpen(&source), &sourceHead, &a) != CAL_OK) {
         rc = CAL_COMPARE_FAILED;
-    } else if (fileIdent(&copy, &copySize, &copyHead, &b) == CAL_OK && copySize == sourceSize && a.length == b.length) {
+    } else if (fileIdent(&copy, copySize = fileSizeAtOpen(&copy), &copyHead, &b) == CAL_OK && copySize == sourceSize &&
+               a.length == b.length) {
         // Calibration never changes a file's size: a copy of another size
         // (cut short, or grown) is not the source's copy, whatever it carries.
         // Whole strings: a different length is a different string, whatever

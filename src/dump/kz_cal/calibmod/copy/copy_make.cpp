@@ -9,8 +9,10 @@
 
 namespace {
 
-// Bytes asked of one system copy; it may move fewer.
-const int32_t kSystemCopyStep = 1 << 30;
+// Bytes asked of one system copy; it may move fewer. After each step the
+// device is asked to start writing what was copied, so that it writes
+// while the rest is copied and the final flush finds little left to do.
+const int32_t kSystemCopyStep = 1 << 20;
 
 // The largest copy: sizes and positions in the file are 32-bit signed.
 const int64_t kCopyMax = 0x7FFFFFFF;
@@ -64,6 +66,7 @@ int16_t systemCopy(FileRef *source, FileRef *temp, int32_t size, int64_t *total)
         if (*total > kCopyMax) {
             return CAL_ERR_FILE;
         }
+        fileFlushStart(temp);
     }
 }
 
@@ -72,7 +75,7 @@ int16_t systemCopy(FileRef *source, FileRef *temp, int32_t size, int64_t *total)
 // data file.
 int16_t bytesCopy(const CopyJob *job, FileRef *source, FileRef *temp)
 {
-    int32_t size = fileSize(source);
+    int32_t size = fileSizeAtOpen(source); // opened just now, read-only
     if (size < 0) {
         return CAL_ERR_FILE; // too large, or unknown
     }

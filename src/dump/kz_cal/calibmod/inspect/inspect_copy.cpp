@@ -82,7 +82,7 @@ int16_t inspectSourcesOf(const CalPlatform *platform, const KZ_WCHAR *sourceDir,
                          char (*names)[CAL_NAME_SIZE], int16_t max)
 {
     Sources s = {copyName, names, max, 0};
-    if (dirList(platform, sourceDir, sourceVisit, &s) != CAL_OK) {
+    if (dirList(platform, sourceDir, nullptr, sourceVisit, &s) != CAL_OK) {
         return CAL_ERR_FILE;
     }
     return s.count;

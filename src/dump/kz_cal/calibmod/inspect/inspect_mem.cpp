@@ -11,12 +11,15 @@ InspectMemFile *memFile(void *ctx)
     return static_cast<InspectMemFile *>(ctx);
 }
 
-CalIo memOpen(void *ctx, const KZ_WCHAR *, CalOpenKind kind, CalHandle *out)
+CalIo memOpen(void *ctx, const KZ_WCHAR *, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     if (kind != CAL_OPEN_READ && kind != CAL_OPEN_READ_FOLLOW) {
         return CAL_IO_ERROR; // the bytes are never written
     }
     memFile(ctx)->position = 0;
+    if (size != nullptr) {
+        *size = memFile(ctx)->size;
+    }
     *out = ctx;
     return CAL_IO_OK;
 }
@@ -73,7 +76,7 @@ bool memRename(void *, const KZ_WCHAR *, const KZ_WCHAR *)
     return false;
 }
 
-CalIo memListDir(void *, const KZ_WCHAR *, CalDirVisit, void *)
+CalIo memListDir(void *, const KZ_WCHAR *, CalHandle, CalDirVisit, void *)
 {
     return CAL_IO_ERROR;
 }
@@ -131,6 +134,7 @@ void inspectMemPlatform(InspectMemFile *file, const CalPlatform *host, const uin
     out->size = memSize;
     out->close = memClose;
     out->flush = memNo;
+    out->flushStart = memNo;
     out->truncate = memTruncate;
     out->rename = memRename;
     out->listDir = memListDir;

@@ -63,7 +63,7 @@ int16_t inspectListedNames(const CalPlatform *platform, const KZ_WCHAR *dir, Ins
     if (memAllocBlock(CAL_LIST_READ_MAX + 1, &listed.text) != CAL_OK) {
         return CAL_ERR_NO_MEMORY;
     }
-    int16_t rc = dirList(platform, dir, listVisit, &listed);
+    int16_t rc = dirList(platform, dir, nullptr, listVisit, &listed);
     memRelease(&listed.text);
     return rc;
 }

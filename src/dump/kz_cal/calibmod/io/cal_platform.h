@@ -65,8 +65,11 @@ struct CalPlatform {
     KZ_WCHAR separator;
 
     // Opens the file at the NUL-terminated wide path. CAL_IO_OK with a
-    // non-null handle in *out; otherwise *out is unspecified.
-    CalIo (*open)(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out);
+    // non-null handle in *out; otherwise *out is unspecified. When size is
+    // not null, *size is the file's size in bytes as found by the open's own
+    // check that the file is regular (no further system call), or -1 when
+    // the backend does not know it.
+    CalIo (*open)(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size);
     // Deletes the file (or link) at the wide path. CAL_IO_ABSENT when there
     // was none.
     CalIo (*remove)(void *ctx, const KZ_WCHAR *path);
@@ -89,7 +92,11 @@ struct CalPlatform {
     bool (*rename)(void *ctx, const KZ_WCHAR *from, const KZ_WCHAR *to);
     // Calls visit for every name in the directory at the wide path.
     // CAL_IO_OK when the whole directory was read (or visit stopped it).
-    CalIo (*listDir)(void *ctx, const KZ_WCHAR *dir, CalDirVisit visit, void *arg);
+    // lock is the token of the directory's lock when the caller holds it
+    // (from lock on the same path), else null: POSIX then reads the names
+    // through the lock's own descriptor instead of opening the directory
+    // again; Windows lists by the path either way.
+    CalIo (*listDir)(void *ctx, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg);
     // Takes the lock of the directory at the wide path: one holder at a time
     // across threads and processes, waiting at most waitMs milliseconds.
     // True with a non-null token in *out; release it with unlock.
@@ -121,6 +128,12 @@ struct CalPlatform {
     // hold part of the bytes). Windows answers CAL_COPY_UNSUPPORTED: its
     // system copy works on names, not on the files already opened.
     CalCopy (*copyRange)(void *ctx, CalHandle from, CalHandle to, uint32_t count, uint32_t *copied);
+    // Starts writing what was written to the file so far to the device and
+    // returns without waiting for it, so that a later flush finds less left
+    // to write (Linux sync_file_range). Only a hint: it makes nothing
+    // durable, and false (the system could not start it) changes nothing
+    // for the caller. Windows answers true: its flush writes everything.
+    bool (*flushStart)(void *ctx, CalHandle h);
 };
 
 // The host backend (platform_win32.cpp or platform_posix.cpp).

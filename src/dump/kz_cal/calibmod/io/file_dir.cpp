@@ -2,13 +2,13 @@
 #include "cal_types.h"
 #include "file_layer.h"
 
-int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg)
 {
     if (dir == nullptr) {
         return CAL_ERR_FILE;
     }
     const CalPlatform *p = calPlatformOr(platform);
-    return p->listDir(p->ctx, dir, visit, arg) == CAL_IO_OK ? CAL_OK : CAL_ERR_FILE;
+    return p->listDir(p->ctx, dir, lock, visit, arg) == CAL_IO_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
 int16_t dirSync(const CalPlatform *platform, const KZ_WCHAR *dir)

@@ -18,14 +18,17 @@ const CalPlatform *hostOf(const FileRef *file)
 int16_t pathOpen(FileRef *file, CalOpenKind kind)
 {
     file->handle = nullptr;
+    file->openSize = -1;
     FilePath path;
     int16_t rc = pathBuild(file, &path);
     if (rc == CAL_OK) {
         const CalPlatform *p = hostOf(file);
         CalHandle h = nullptr;
-        CalIo io = p->open(p->ctx, path.path, kind, &h);
+        int64_t size = -1;
+        CalIo io = p->open(p->ctx, path.path, kind, &h, &size);
         if (io == CAL_IO_OK && h != nullptr) {
             file->handle = h;
+            file->openSize = size;
         } else {
             rc = io == CAL_IO_ABSENT ? CAL_ERR_OPEN : CAL_ERR_FILE;
         }
@@ -61,6 +64,7 @@ void fileInit(FileRef *file, const CalPlatform *platform)
 {
     memset(file->name, 0, sizeof file->name);
     file->handle = nullptr;
+    file->openSize = -1;
     file->dir = nullptr;
     file->platform = platform;
 }
@@ -183,6 +187,14 @@ int16_t fileFlush(FileRef *file)
     return p->flush(p->ctx, file->handle) ? CAL_OK : CAL_ERR_FILE;
 }
 
+void fileFlushStart(FileRef *file)
+{
+    if (file->handle != nullptr) {
+        const CalPlatform *p = hostOf(file);
+        p->flushStart(p->ctx, file->handle); // a hint: a refusal leaves the whole flush to fileFlush
+    }
+}
+
 int16_t fileTruncate(FileRef *file, int32_t size)
 {
     if (file->handle == nullptr || size < 0) {
@@ -221,6 +233,17 @@ int32_t fileSize(FileRef *file)
     return static_cast<int32_t>(size);
 }
 
+int32_t fileSizeAtOpen(FileRef *file)
+{
+    if (file->handle == nullptr) {
+        return CAL_ERR_FILE;
+    }
+    if (file->openSize >= 0) {
+        return file->openSize <= 0x7FFFFFFF ? static_cast<int32_t>(file->openSize) : CAL_ERR_FILE;
+    }
+    return fileSize(file);
+}
+
 int16_t fileOpenNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode)
 {
     fileAssign(file, dir, name);
@@ -240,7 +263,7 @@ CalProbe fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name)
     if (pathBuild(file, &path) == CAL_OK) {
         const CalPlatform *p = hostOf(file);
         CalHandle h = nullptr;
-        CalIo io = p->open(p->ctx, path.path, CAL_OPEN_READ, &h);
+        CalIo io = p->open(p->ctx, path.path, CAL_OPEN_READ, &h, nullptr);
         if (io == CAL_IO_OK && h != nullptr) {
             p->close(p->ctx, h);
             rc = CAL_PROBE_REGULAR;
@@ -260,11 +283,19 @@ int16_t fileReadHead(BufferedFile *bf, const KZ_WCHAR *dir, const char *name, in
     if (rc != CAL_OK) {
         return rc;
     }
-    if (limit <= 0 || memAllocBlock(static_cast<uint32_t>(limit), &bf->buffer) != CAL_OK) {
+    // A file the open found shorter than limit is read at that size: one
+    // read that needs no second one to meet the end, into a buffer of the
+    // text and a terminator. An unknown size reads up to limit.
+    int32_t want = limit;
+    if (bf->file.openSize >= 0 && bf->file.openSize < limit) {
+        want = static_cast<int32_t>(bf->file.openSize);
+    }
+    uint32_t bytes = static_cast<uint32_t>(want < limit ? want + 1 : limit);
+    if (limit <= 0 || memAllocBlock(bytes, &bf->buffer) != CAL_OK) {
         rc = CAL_ERR_NO_MEMORY;
-    } else {
+    } else if (want > 0) {
         int32_t got = 0;
-        rc = fileReadSome(&bf->file, bf->buffer.data, limit, &got);
+        rc = fileReadSome(&bf->file, bf->buffer.data, want, &got);
         bf->length = rc == CAL_OK ? got : 0;
     }
     fileClose(&bf->file);

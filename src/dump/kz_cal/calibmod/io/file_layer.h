@@ -21,6 +21,7 @@
 struct FileRef {
     char name[CAL_FILE_NAME_SIZE]; // 8-bit, zero-terminated; set by fileAssign
     CalHandle handle;              // the open file between fileOpen and fileClose; null when none
+    int64_t openSize;              // the size the backend found at the open; -1 when unknown
     const KZ_WCHAR *dir;           // borrowed from the caller, never freed here
     const CalPlatform *platform;   // the host it runs on; null means the default backend
 };
@@ -81,10 +82,19 @@ int16_t fileWrite(FileRef *file, const void *buffer, int32_t count);
 int16_t fileCopySome(FileRef *from, FileRef *to, int32_t count, int32_t *got);
 // Makes what was written durable. CAL_OK or CAL_ERR_FILE.
 int16_t fileFlush(FileRef *file);
+// Starts writing what was written to the device without waiting
+// (CalPlatform::flushStart), so that fileFlush later waits less. A hint:
+// it answers nothing, and fileFlush is still needed for durability.
+void fileFlushStart(FileRef *file);
 // Cuts the file to size bytes. CAL_OK or CAL_ERR_FILE.
 int16_t fileTruncate(FileRef *file, int32_t size);
 // The file's size (0 to 2^31 - 1), or CAL_ERR_FILE.
 int32_t fileSize(FileRef *file);
+// The file's size as the open found it, for a file opened read-only whose
+// later growth or shrinking is another writer's race anyway: no system call
+// when the backend told it at the open, else fileSize. 0 to 2^31 - 1, or
+// CAL_ERR_FILE.
+int32_t fileSizeAtOpen(FileRef *file);
 
 // fileAssign then fileOpen.
 int16_t fileOpenNamed(FileRef *file, const KZ_WCHAR *dir, const char *name, int16_t mode);
@@ -103,10 +113,13 @@ int16_t fileRemoveIfPresent(FileRef *file, const KZ_WCHAR *dir, const char *name
 // to, and syncs dir so that the rename survives a power cut. CAL_OK, or
 // CAL_ERR_FILE when either fails (after a failed sync the rename may be done).
 int16_t fileRenameNamed(const CalPlatform *platform, const KZ_WCHAR *dir, const char *from, const char *to);
-// Reads the first bytes of the regular file into a new buffer of limit
-// bytes (bf->buffer, which must be empty) and sets bf->length to the
-// number read (0 for an empty file; limit + 1 bytes are never needed to
-// tell that more follows: the caller asks for one more than it parses).
+// Reads the first bytes of the regular file into a new buffer (bf->buffer,
+// which must be empty) of limit bytes, or of the file's size at its open
+// and one byte more when that is less (the text is then followed by a
+// zero byte), and sets bf->length to the number read: limit, or the size
+// found at the open (0 for an empty file; limit + 1 bytes are never
+// needed to tell that more follows: the caller asks for one more than it
+// parses). Bytes a writer appends after the open are not read.
 // CAL_OK; CAL_ERR_OPEN when nothing is at the name; CAL_ERR_FILE for any other failure to open or
 // read; CAL_ERR_NO_MEMORY without memory. The file is closed on every path; the buffer
 // is the caller's to release on every path.
@@ -114,9 +127,11 @@ int16_t fileReadHead(BufferedFile *bf, const KZ_WCHAR *dir, const char *name, in
 
 // ---- The directory (file_dir.cpp) ----------------------------------------
 
-// Calls visit with every name in dir. CAL_OK, or CAL_ERR_FILE when the directory cannot
+// Calls visit with every name in dir. lock is the token of dir's lock when
+// the caller holds it (dirLock), else null; the listing may read through it
+// (CalPlatform::listDir). CAL_OK, or CAL_ERR_FILE when the directory cannot
 // be read whole.
-int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalDirVisit visit, void *arg);
+int16_t dirList(const CalPlatform *platform, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg);
 // Makes the renames, creations and removals done in dir durable (see
 // CalPlatform::syncDir). CAL_OK or CAL_ERR_FILE.
 int16_t dirSync(const CalPlatform *platform, const KZ_WCHAR *dir);

@@ -83,7 +83,7 @@ CalIo failure()
     return errno == ENOENT ? CAL_IO_ABSENT : CAL_IO_ERROR;
 }
 
-CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
+CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     // O_NONBLOCK: a FIFO or device at the name must not hang the call; it is
     // refused below as not a regular file. O_NOFOLLOW: a link at the name is
@@ -130,6 +130,9 @@ CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return CAL_IO_ERROR;
+    }
+    if (size != nullptr) {
+        *size = static_cast<int64_t>(st.st_size);
     }
     // O_NONBLOCK stays set: it has no effect on a regular file, the only
     // kind kept (its reads, writes and copies complete as without it), and
@@ -208,15 +211,29 @@ void posixClose(void *, CalHandle h)
     close(fdOf(h));
 }
 
-// fsync writes the file's data and size through to the device; a flush
-// that only reached the page cache would be lost with the power.
+// fdatasync writes the file's data through to the device, with the size
+// and block map needed to read it back (a flush that only reached the page
+// cache would be lost with the power); only times and other attributes that
+// no read needs are left to the system's own pace.
 bool posixFlush(void *, CalHandle h)
 {
     int rc;
     do {
-        rc = fsync(fdOf(h));
+        rc = fdatasync(fdOf(h));
     } while (rc != 0 && errno == EINTR);
     return rc == 0;
+}
+
+// Queues the file's dirty pages for writing and returns: the device works
+// while the caller goes on, and the flush then waits for what is left.
+bool posixFlushStart(void *, CalHandle h)
+{
+#if defined(__linux__)
+    return sync_file_range(fdOf(h), 0, 0, SYNC_FILE_RANGE_WRITE) == 0;
+#else
+    (void)h;
+    return true;
+#endif
 }
 
 bool posixTruncate(void *, CalHandle h, uint32_t size)
@@ -294,7 +311,61 @@ CalCopy posixCopyRange(void *, CalHandle from, CalHandle to, uint32_t count, uin
 #endif
 }
 
-CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+#if defined(__linux__)
+// Opens the directory at the wide path for reading its names; -1 on failure.
+int dirOpen(const KZ_WCHAR *dir)
+{
+    char *p = pathToUtf8(dir);
+    if (p == nullptr) {
+        return -1;
+    }
+    int fd;
+    do {
+        fd = open(p, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    free(p);
+    return fd;
+}
+
+// The names are read straight from a descriptor of the directory into a
+// buffer of the stack (getdents64): no directory stream, no heap buffer and
+// no fstat of the directory, as opendir would take. A held lock is itself
+// such a descriptor (posixLock): it is rewound and read, and stays open.
+CalIo posixListDir(void *, const KZ_WCHAR *dir, CalHandle lock, CalDirVisit visit, void *arg)
+{
+    int fd = lock != nullptr ? fdOf(lock) : dirOpen(dir);
+    if (fd < 0) {
+        return CAL_IO_ERROR; // the directory itself must be there
+    }
+    if (lock != nullptr && lseek(fd, 0, SEEK_SET) != 0) {
+        return CAL_IO_ERROR;
+    }
+    alignas(8) char names[8192];
+    CalIo io = CAL_IO_OK;
+    for (bool more = true; more;) {
+        ssize_t n = getdents64(fd, names, sizeof names);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            io = n < 0 ? CAL_IO_ERROR : CAL_IO_OK;
+            break;
+        }
+        for (ssize_t at = 0; at < n && more;) {
+            const struct dirent64 *e = reinterpret_cast<const struct dirent64 *>(names + at);
+            at += e->d_reclen;
+            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) {
+                more = visit(arg, e->d_name);
+            }
+        }
+    }
+    if (lock == nullptr) {
+        close(fd);
+    }
+    return io;
+}
+#else
+CalIo posixListDir(void *, const KZ_WCHAR *dir, CalHandle, CalDirVisit visit, void *arg)
 {
     char *p = pathToUtf8(dir);
     if (p == nullptr) {
@@ -325,6 +396,7 @@ CalIo posixListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
     closedir(d);
     return io;
 }
+#endif
 
 // The lock of a directory is an flock on a descriptor of the directory
 // itself: no lock file, released by the system when a holder dies. Each
@@ -399,7 +471,7 @@ void posixFree(void *, void *p)
 const CalPlatform kPosixPlatform = {
     nullptr,     u'/',        posixOpen,  posixRemove,   posixSeek,    posixRead,      posixWrite,
     posixSize,   posixClose,  posixFlush, posixTruncate, posixRename,  posixListDir,   posixLock,
-    posixUnlock, posixToWide, posixAlloc, posixFree,     posixSyncDir, posixCopyRange,
+    posixUnlock, posixToWide, posixAlloc, posixFree,     posixSyncDir, posixCopyRange, posixFlushStart,
 };
 
 } // namespace

@@ -37,7 +37,7 @@ bool fileIsPlain(HANDLE h)
     return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
+CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     DWORD access;
     DWORD share;
@@ -80,6 +80,10 @@ CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out)
     if (!fileIsPlain(h)) {
         CloseHandle(h);
         return CAL_IO_ERROR;
+    }
+    if (size != NULL) {
+        LARGE_INTEGER n;
+        *size = GetFileSizeEx(h, &n) != 0 ? static_cast<int64_t>(n.QuadPart) : -1;
     }
     *out = h;
     return CAL_IO_OK;
@@ -143,6 +147,12 @@ bool w32Flush(void *, CalHandle h)
     return FlushFileBuffers(static_cast<HANDLE>(h)) != 0;
 }
 
+// FlushFileBuffers writes everything that is left; nothing to start early.
+bool w32FlushStart(void *, CalHandle)
+{
+    return true;
+}
+
 bool w32Truncate(void *, CalHandle h, uint32_t size)
 {
     LARGE_INTEGER to;
@@ -174,7 +184,7 @@ CalCopy w32CopyRange(void *, CalHandle, CalHandle, uint32_t, uint32_t *copied)
     return CAL_COPY_UNSUPPORTED;
 }
 
-CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalDirVisit visit, void *arg)
+CalIo w32ListDir(void *, const KZ_WCHAR *dir, CalHandle, CalDirVisit visit, void *arg)
 {
     size_t len = lstrlenW(dir);
     WCHAR *pattern = static_cast<WCHAR *>(HeapAlloc(GetProcessHeap(), 0, (len + 3) * sizeof(WCHAR)));
@@ -332,8 +342,9 @@ void w32Free(void *, void *p)
 }
 
 const CalPlatform kWin32Platform = {
-    NULL,        L'\\',     w32Open,    w32Remove, w32Seek,   w32Read,   w32Write, w32Size, w32Close,   w32Flush,
-    w32Truncate, w32Rename, w32ListDir, w32Lock,   w32Unlock, w32ToWide, w32Alloc, w32Free, w32SyncDir, w32CopyRange,
+    NULL,      L'\\',     w32Open,  w32Remove,   w32Seek,    w32Read,      w32Write,
+    w32Size,   w32Close,  w32Flush, w32Truncate, w32Rename,  w32ListDir,   w32Lock,
+    w32Unlock, w32ToWide, w32Alloc, w32Free,     w32SyncDir, w32CopyRange, w32FlushStart,
 };
 
 } // namespace

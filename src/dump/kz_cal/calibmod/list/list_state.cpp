@@ -10,6 +10,7 @@ void listStateInit(ListState *list, const CalPlatform *platform, const CalibRequ
     list->names = names;
     list->calibDir = calibDir;
     list->platform = platform;
+    list->dirLock = nullptr;
     list->state = CAL_STATE_NONE;
     memset(list->listFileName, 0, sizeof list->listFileName);
     bufferedFileInit(&list->listFile, platform);

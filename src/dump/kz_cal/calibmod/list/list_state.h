@@ -51,6 +51,7 @@ struct ListState {
     const CalibNames *names;     // sourceName and listPrefix; borrowed
     const KZ_WCHAR *calibDir;    // borrowed
     const CalPlatform *platform; // the host this call runs on
+    CalHandle dirLock;           // calibDir's lock while the call holds it, else null; borrowed
     CalState state;
     char listFileName[CAL_LIST_NAME_SIZE];
     BufferedFile listFile; // while the list is parsed its buffer holds the text
@@ -76,7 +77,7 @@ struct ListState {
 // Fills a zero-filled record for one call: the request's records (either
 // may be null for a reader that only parses), the calibration directory and
 // the host (null: the default backend) bound to every file and block; no
-// entries, empty names, CAL_STATE_NONE.
+// entries, empty names, CAL_STATE_NONE, no lock.
 void listStateInit(ListState *list, const CalPlatform *platform, const CalibRequest *request, const CalibNames *names,
                    const KZ_WCHAR *calibDir);
 // Frees the entry array and a list text still held, and closes the list

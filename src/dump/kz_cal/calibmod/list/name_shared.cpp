@@ -108,7 +108,7 @@ int16_t listNameShared(ListState *list, int16_t index, bool *shared)
     share.shared = false;
     share.rc = CAL_OK;
     memInit(&share.text, list->platform); // taken when the first other list is met
-    int16_t rc = dirList(list->platform, list->calibDir, listVisit, &share);
+    int16_t rc = dirList(list->platform, list->calibDir, list->dirLock, listVisit, &share);
     memRelease(&share.text);
     if (share.rc != CAL_OK) {
         return share.rc;

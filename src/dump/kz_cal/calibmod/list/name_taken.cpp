@@ -112,7 +112,7 @@ int16_t nameScanDirectory(ListState *list, int16_t length, int16_t varied, NameS
     // The own list's name, should it be a candidate while the list is not
     // there yet.
     nameMark(&scan, list->listFileName);
-    int16_t rc = dirList(list->platform, list->calibDir, nameVisit, &scan);
+    int16_t rc = dirList(list->platform, list->calibDir, list->dirLock, nameVisit, &scan);
     memRelease(&scan.text);
     if (scan.rc != CAL_OK) {
         return scan.rc;

@@ -39,35 +39,198 @@ void requestFill(TableRequest *request, const char *kindName, uint16_t tableId, 
     request->kindTag = kindTag;
 }
 
+// Finds the first of count stored directory entries with the request's
+// kind tag and id: CAL_OK with *tablePos, CAL_FAIL when none matches.
+int16_t entriesFind(const uint8_t *e, int32_t count, const TableRequest *request, int32_t *tablePos)
+{
+    for (int32_t i = 0; i < count; ++i, e += TABLE_DIR_ENTRY_SIZE) {
+        int32_t tag;
+        uint16_t id;
+        std::memcpy(&tag, e, 4);
+        std::memcpy(&id, e + 4, 2);
+        if (tag == request->kindTag && id == request->tableId) {
+            std::memcpy(tablePos, e + 8, 4);
+            return CAL_OK;
+        }
+    }
+    return CAL_FAIL;
+}
+
+// Reads the count directory entries at the file's position into block
+// (empty; the caller releases it). CAL_OK, CAL_ERR_FILE or CAL_ERR_NO_MEMORY.
+int16_t entriesRead(FileRef *file, int32_t count, MemBlock *block)
+{
+    uint32_t entryBytes = static_cast<uint32_t>(count) * TABLE_DIR_ENTRY_SIZE;
+    if (memAllocBlock(entryBytes, block) != CAL_OK) {
+        return CAL_ERR_NO_MEMORY;
+    }
+    return fileRead(file, block->data, static_cast<int32_t>(entryBytes)) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
+}
+
 // Reads the count directory entries at the file's position into a block of
 // its own, which it releases before returning, and finds the first entry
 // with the request's kind tag and id. CAL_OK with *tablePos, CAL_FAIL when
 // no entry matches, CAL_ERR_FILE or CAL_ERR_NO_MEMORY.
 int16_t directoryFind(FileRef *file, int32_t count, const TableRequest *request, int32_t *tablePos)
 {
-    uint32_t entryBytes = static_cast<uint32_t>(count) * TABLE_DIR_ENTRY_SIZE;
     MemBlock entries;
     memInit(&entries, file->platform);
-    if (memAllocBlock(entryBytes, &entries) != CAL_OK) {
-        return CAL_ERR_NO_MEMORY;
-    }
-    int16_t rc = CAL_ERR_FILE;
-    if (fileRead(file, entries.data, static_cast<int32_t>(entryBytes)) == CAL_OK) {
-        rc = CAL_FAIL;
-        const uint8_t *e = static_cast<const uint8_t *>(entries.data);
-        for (int32_t i = 0; i < count && rc == CAL_FAIL; ++i, e += TABLE_DIR_ENTRY_SIZE) {
-            int32_t tag;
-            uint16_t id;
-            std::memcpy(&tag, e, 4);
-            std::memcpy(&id, e + 4, 2);
-            if (tag == request->kindTag && id == request->tableId) {
-                std::memcpy(tablePos, e + 8, 4);
-                rc = CAL_OK;
-            }
-        }
+    int16_t rc = entriesRead(file, count, &entries);
+    if (rc == CAL_OK) {
+        rc = entriesFind(static_cast<const uint8_t *>(entries.data), count, request, tablePos);
     }
     memRelease(&entries);
     return rc;
+}
+
+// The size word of the table at tablePos of a file of fileBytes bytes,
+// checked, with the file positioned at the body: the size, or CAL_ERR_FILE
+// (request->malformed when the content rules it out).
+int32_t tableAt(FileRef *file, TableRequest *request, int32_t fileBytes, int32_t tablePos)
+{
+    if (!inside(tablePos, 4, fileBytes)) {
+        return malformedTable(request);
+    }
+    int32_t size;
+    if (int32ReadAt(file, tablePos, &size) != CAL_OK) {
+        return CAL_ERR_FILE;
+    }
+    if (size < 0 || !inside(static_cast<int64_t>(tablePos) + 4, size, fileBytes)) {
+        return malformedTable(request);
+    }
+    return size;
+}
+
+// The kept directory of a kind tag: the one held for it, else an empty
+// one, else the first, emptied.
+TableDirCache *cacheSlot(TableFile *table, int32_t kindTag)
+{
+    for (int i = 0; i < CAL_TABLE_DIR_CACHES; ++i) {
+        if (table->dirs[i].held && table->dirs[i].kindTag == kindTag) {
+            return &table->dirs[i];
+        }
+    }
+    for (int i = 0; i < CAL_TABLE_DIR_CACHES; ++i) {
+        if (!table->dirs[i].held) {
+            return &table->dirs[i];
+        }
+    }
+    table->dirs[0].held = 0;
+    memRelease(&table->dirs[0].entries);
+    return &table->dirs[0];
+}
+
+// Reads the directory of the request's kind into the empty slot, checked
+// as tableLocate checks it. CAL_OK; CAL_ERR_FILE with request->malformed
+// when the content rules the directory out; CAL_ERR_FILE or
+// CAL_ERR_NO_MEMORY when the host fails. Nothing is held on failure.
+int16_t cacheFill(FileRef *file, TableDirCache *c, TableRequest *request)
+{
+    TableDirectory dir;
+    if (tableDirectoryRead(file, request->kindTag, &dir) != CAL_OK) {
+        request->malformed = dir.malformed;
+        return CAL_ERR_FILE;
+    }
+    if (dir.count > 0) {
+        int16_t rc = entriesRead(file, dir.count, &c->entries);
+        if (rc != CAL_OK) {
+            memRelease(&c->entries);
+            return rc;
+        }
+    }
+    c->held = 1;
+    c->kindTag = request->kindTag;
+    c->fileBytes = dir.fileBytes;
+    c->position = dir.position;
+    c->count = dir.count;
+    return CAL_OK;
+}
+
+// tableLocate through the kept directory of the request's kind, read first
+// when none is kept; *tablePos is the table's position. Same answers.
+int32_t cachedLocate(TableFile *table, TableRequest *request, int32_t *tablePos)
+{
+    request->notListed = 0;
+    request->malformed = 0;
+    TableDirCache *c = cacheSlot(table, request->kindTag);
+    if (!c->held) {
+        int16_t rc = cacheFill(&table->file, c, request);
+        if (rc != CAL_OK) {
+            return rc;
+        }
+    }
+    if (c->count <= 0 ||
+        entriesFind(static_cast<const uint8_t *>(c->entries.data), c->count, request, tablePos) != CAL_OK) {
+        request->notListed = 1;
+        return CAL_ERR_FILE;
+    }
+    return tableAt(&table->file, request, c->fileBytes, *tablePos);
+}
+
+// True when [a, a + n) and [b, b + m) share a byte.
+bool overlap(int64_t a, int64_t n, int64_t b, int64_t m)
+{
+    return a < b + m && b < a + n;
+}
+
+// Drops every kept directory whose header word, count or entries the bytes
+// [at, at + n) overlap: they were just written over.
+void cacheDropOverlapped(TableFile *table, int64_t at, int64_t n)
+{
+    for (int i = 0; i < CAL_TABLE_DIR_CACHES; ++i) {
+        TableDirCache *c = &table->dirs[i];
+        int64_t entries = 4 + static_cast<int64_t>(c->count > 0 ? c->count : 0) * TABLE_DIR_ENTRY_SIZE;
+        if (c->held && (overlap(at, n, c->kindTag, 4) || overlap(at, n, c->position, entries))) {
+            c->held = 0;
+            memRelease(&c->entries);
+        }
+    }
+}
+
+// tableReadBody of the record's file, through the kept directories when
+// they are on.
+int16_t bodyRead(TableFile *table)
+{
+    TableRequest *request = &table->request;
+    if (!table->cacheOn) {
+        return tableReadBody(&table->file, request);
+    }
+    int32_t tablePos = 0;
+    int32_t size = cachedLocate(table, request, &tablePos);
+    if (size == CAL_ERR_FILE || size == CAL_ERR_NO_MEMORY) {
+        return static_cast<int16_t>(size);
+    }
+    if (memAllocBlock(static_cast<uint32_t>(size), &request->bodyBlock) != CAL_OK) {
+        return CAL_ERR_NO_MEMORY;
+    }
+    if (fileRead(&table->file, request->bodyBlock.data, size) != CAL_OK) {
+        memRelease(&request->bodyBlock);
+        return CAL_ERR_FILE;
+    }
+    request->body = static_cast<uint8_t *>(request->bodyBlock.data);
+    request->bodySize = size;
+    return CAL_OK;
+}
+
+// tableWriteBody of the record's file, through the kept directories when
+// they are on; a kept directory the body overlaps is dropped.
+int16_t bodyWrite(TableFile *table, int32_t expectedSize)
+{
+    TableRequest *request = &table->request;
+    if (!table->cacheOn) {
+        return tableWriteBody(&table->file, request, expectedSize);
+    }
+    int32_t tablePos = 0;
+    int32_t size = cachedLocate(table, request, &tablePos);
+    if (size < 0 || size != expectedSize) {
+        return CAL_ERR_FILE;
+    }
+    if (size > 0 && !request->body) {
+        return CAL_ERR_FILE;
+    }
+    // Dropped before the write: a failed write may have written part.
+    cacheDropOverlapped(table, static_cast<int64_t>(tablePos) + 4, size);
+    return fileWrite(&table->file, request->body, size) == CAL_OK ? CAL_OK : CAL_ERR_FILE;
 }
 
 } // namespace
@@ -152,18 +315,7 @@ int32_t tableLocate(FileRef *file, TableRequest *request)
     if (found != CAL_OK) {
         return found;
     }
-
-    if (!inside(tablePos, 4, fileBytes)) {
-        return malformedTable(request);
-    }
-    int32_t size;
-    if (int32ReadAt(file, tablePos, &size) != CAL_OK) {
-        return CAL_ERR_FILE;
-    }
-    if (size < 0 || !inside(static_cast<int64_t>(tablePos) + 4, size, fileBytes)) {
-        return malformedTable(request);
-    }
-    return size;
+    return tableAt(file, request, fileBytes, tablePos);
 }
 
 int16_t tableReadBody(FileRef *file, TableRequest *request)
@@ -202,7 +354,7 @@ int16_t tableLoad(TableFile *table, const char *kindName, uint16_t tableId, int3
     requestFill(&table->request, kindName, tableId, kindTag);
     table->request.body = nullptr;
     table->request.bodySize = 0;
-    int16_t rc = tableReadBody(&table->file, &table->request);
+    int16_t rc = bodyRead(table);
     if (rc != CAL_OK) {
         return rc;
     }
@@ -215,7 +367,7 @@ int16_t tableStore(TableFile *table, const char *kindName, uint16_t tableId, int
 {
     requestFill(&table->request, kindName, tableId, kindTag);
     table->request.body = table->loadedBody;
-    return tableWriteBody(&table->file, &table->request, table->loadedSize);
+    return bodyWrite(table, table->loadedSize);
 }
 
 void tableRelease(TableFile *table)
@@ -224,4 +376,19 @@ void tableRelease(TableFile *table)
     table->request.body = nullptr;
     table->loadedBody = nullptr;
     table->loadedSize = 0;
+}
+
+void tableCacheBegin(TableFile *table)
+{
+    tableCacheEnd(table);
+    table->cacheOn = 1;
+}
+
+void tableCacheEnd(TableFile *table)
+{
+    table->cacheOn = 0;
+    for (int i = 0; i < CAL_TABLE_DIR_CACHES; ++i) {
+        table->dirs[i].held = 0;
+        memRelease(&table->dirs[i].entries);
+    }
 }

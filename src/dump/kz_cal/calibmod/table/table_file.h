@@ -67,5 +67,13 @@ int16_t tableLoad(TableFile *table, const char *kindName, uint16_t tableId, int3
 int16_t tableStore(TableFile *table, const char *kindName, uint16_t tableId, int32_t kindTag);
 // Frees the loaded body, if any; the record then holds none.
 void tableRelease(TableFile *table);
+// From tableCacheBegin to tableCacheEnd, tableLoad and tableStore read each
+// kind's directory once, keep it, and find tables in the copy kept: only
+// the size word and the body are read or written per table. The file must
+// not be changed meanwhile but by tableStore, which drops a kept directory
+// that a body it writes overlaps. tableCacheEnd frees what is kept; so does
+// tableWorkRelease.
+void tableCacheBegin(TableFile *table);
+void tableCacheEnd(TableFile *table);
 
 #endif // KZ_TABLE_FILE_H

@@ -23,7 +23,10 @@ int16_t curveTableStore(TableWork *work, int32_t tableId)
     return tableStore(&work->tableFile, "KZHT", static_cast<uint16_t>(tableId & 0xFFFF), TABLE_KIND_KZHT);
 }
 
-int16_t tablesUpdateAll(TableWork *work)
+namespace {
+
+// tablesUpdateAll with the directories kept by the caller.
+int16_t tablesUpdateKept(TableWork *work)
 {
     int16_t rc = tableIdsCollect(work);
     if (rc != CAL_OK) {
@@ -49,4 +52,16 @@ int16_t tablesUpdateAll(TableWork *work)
         }
     }
     return CAL_OK;
+}
+
+} // namespace
+
+int16_t tablesUpdateAll(TableWork *work)
+{
+    // Every table is found through directories read once: nothing but
+    // this update writes the file meanwhile.
+    tableCacheBegin(&work->tableFile);
+    int16_t rc = tablesUpdateKept(work);
+    tableCacheEnd(&work->tableFile);
+    return rc;
 }

@@ -11,6 +11,11 @@ void tableWorkInit(TableWork *work, const CalPlatform *platform, const CalibRequ
     work->tableFile.request.body = nullptr;
     work->tableFile.loadedBody = nullptr;
     work->tableFile.loadedSize = 0;
+    work->tableFile.cacheOn = 0;
+    for (int i = 0; i < CAL_TABLE_DIR_CACHES; ++i) {
+        work->tableFile.dirs[i].held = 0;
+        memInit(&work->tableFile.dirs[i].entries, platform);
+    }
     work->tableIds.count = 0;
 }
 
@@ -20,5 +25,10 @@ void tableWorkRelease(TableWork *work)
     memRelease(&tf->request.bodyBlock);
     tf->request.body = nullptr;
     tf->loadedBody = nullptr;
+    tf->cacheOn = 0;
+    for (int i = 0; i < CAL_TABLE_DIR_CACHES; ++i) {
+        tf->dirs[i].held = 0;
+        memRelease(&tf->dirs[i].entries);
+    }
     fileClose(&tf->file);
 }

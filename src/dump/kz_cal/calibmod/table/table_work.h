@@ -31,12 +31,30 @@ struct TableRequest {
     MemBlock bodyBlock; // owns the body buffer
 };
 
+// A directory as read once for a run of loads and stores on one open file
+// (tableCacheBegin): its header word, count and entries as stored, and the
+// file's size when it was read.
+struct TableDirCache {
+    uint8_t held;      // 0: nothing is held, the other fields mean nothing
+    int32_t kindTag;   // the kind it was read for
+    int32_t fileBytes; // the file's size then
+    int32_t position;  // the header word at the kind tag
+    int32_t count;     // the stored entry count
+    MemBlock entries;  // count entries of TABLE_DIR_ENTRY_SIZE bytes (none for a count of 0 or less)
+};
+
+#define CAL_TABLE_DIR_CACHES 2 // one per kind: KZDB and KZHT
+
 // The opened copy and its one loaded body.
 struct TableFile {
     FileRef file;
     TableRequest request;
     uint8_t *loadedBody; // null when no body is loaded
     int32_t loadedSize;
+    // Set between tableCacheBegin and tableCacheEnd: loads and stores find
+    // tables through directories read once instead of once per table.
+    uint8_t cacheOn;
+    TableDirCache dirs[CAL_TABLE_DIR_CACHES];
 };
 
 // The distinct KZHT table ids, in the order first met.
