@@ -46,7 +46,12 @@ int32_t ZMD_ExtractStored(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, 
     if (!pcbSize || !env || !env->image) {
         return ZMD_ERROR;
     }
-    const ZMD_ImageView *image = env->image;
+    return ZMD_ExtractStoredFrom(env->image, cbBuffer, pBuffer, pcbSize, node);
+}
+
+int32_t ZMD_ExtractStoredFrom(const ZMD_ImageView *image, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize,
+                              ZMD_Node node)
+{
     const uint32_t count = ZMD_NodeLow(node.w1);
     const uint32_t offset = ZMD_NodeOperand(node.w0);
     uint8_t *dst = static_cast<uint8_t *>(pBuffer);
