@@ -618,14 +618,19 @@ inline int32_t EvaluateChecked(const ZMD_Env *env, uint32_t key, const ZMD_Setti
     if (!out) {
         return ZMD_ERROR;
     }
-    const Walk w{env, key & 0xFFFFu, pRecord, out};
+    const uint32_t key16 = key & 0xFFFFu;
+    // A node that is itself a value is decided as the walk's first turn
+    // would decide it (ReachValue for one key), without building the walk.
+    if (!env->observer && ZMD_IsValueKind(ZMD_NodeKindOf(node.w0))) {
+        if (ZMD_NodeHigh(node.w1) != key16) {
+            return ZMD_NOT_FOUND;
+        }
+        *out = node;
+        return ZMD_OK;
+    }
+    const Walk w{env, key16, pRecord, out};
     if (env->observer) {
         return EvalObserved(w, node);
-    }
-    // A node that is itself a value is decided as the walk's first turn
-    // would decide it.
-    if (ZMD_IsValueKind(ZMD_NodeKindOf(node.w0))) {
-        return ReachValue(w, node);
     }
     return Eval(w, node, 0);
 }
