@@ -15,20 +15,12 @@
 
 // For code the common query never takes: out of line, so that the common path
 // stays short.
-// The walk itself stays one function of its own, whose steps are inlined
-// into it, rather than being inlined into its callers.
-#if defined(__GNUC__) && !defined(__clang__)
-#define ZMD_COLD_PATH   __attribute__((noinline, cold))
-#define ZMD_OUT_OF_LINE __attribute__((noinline, noclone))
-#elif defined(__GNUC__)
-#define ZMD_COLD_PATH   __attribute__((noinline, cold))
-#define ZMD_OUT_OF_LINE __attribute__((noinline))
+#if defined(__GNUC__)
+#define ZMD_COLD_PATH __attribute__((noinline, cold))
 #elif defined(_MSC_VER)
-#define ZMD_COLD_PATH   __declspec(noinline)
-#define ZMD_OUT_OF_LINE __declspec(noinline)
+#define ZMD_COLD_PATH __declspec(noinline)
 #else
 #define ZMD_COLD_PATH
-#define ZMD_OUT_OF_LINE
 #endif
 
 namespace {
@@ -501,7 +493,7 @@ int32_t EvalSelectPrinterData(const Walk &w, ZMD_Node node, unsigned depth, ZMD_
 // result (a case target, a sequence's last child), recursing only for a child
 // after which the walk may go on to a next sibling. Each turn is one level
 // deeper, so that a cycle in a malformed image ends at the depth limit.
-ZMD_OUT_OF_LINE int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
+int32_t Eval(const Walk &w, ZMD_Node node, unsigned depth)
 {
     for (;; ++depth) {
         if (depth > ZMD_MAX_TREE_DEPTH) {
