@@ -48,6 +48,31 @@ TEST_F(ExtractTest, TextIsWidenedWithItsNul)
     EXPECT_EQ(buf[10], 0xEE); // nothing beyond the size
 }
 
+// Every length, across the sizes the copy widens in blocks, with bytes above
+// 0x7F (widened as unsigned) and nothing written beyond the size.
+TEST_F(ExtractTest, TextOfEveryLengthIsWidenedUnitByUnit)
+{
+    for (uint32_t len = 0; len <= 40; ++len) {
+        std::string s;
+        for (uint32_t i = 0; i < len; ++i) {
+            s += static_cast<char>(i % 3 == 2 ? 0x80 + 7 * i : 'a' + i % 26);
+        }
+        ZMD_Node n = b.text(0x0002, s);
+        std::vector<uint8_t> buf;
+        uint32_t size = 0;
+        ASSERT_EQ(extract(n, 2 * (len + 1), &buf, &size), ZMD_OK) << len;
+        ASSERT_EQ(size, 2 * (len + 1)) << len;
+        std::u16string got(len + 1, u'?'), want;
+        std::memcpy(&got[0], buf.data(), size);
+        for (char c : s) {
+            want += static_cast<char16_t>(static_cast<uint8_t>(c));
+        }
+        want += u'\0';
+        EXPECT_EQ(got, want) << len;
+        EXPECT_EQ(std::vector<uint8_t>(buf.begin() + size, buf.end()), std::vector<uint8_t>(8, 0xEE)) << len;
+    }
+}
+
 TEST_F(ExtractTest, SmallIntegersAreWidenedBySign)
 {
     std::vector<uint8_t> buf;

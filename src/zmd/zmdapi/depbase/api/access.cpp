@@ -6,6 +6,14 @@
 #include "engine.h"
 #include "extract.h"
 
+#if defined(__GNUC__)
+#define ZMD_BY_NAME_PATH __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define ZMD_BY_NAME_PATH __declspec(noinline)
+#else
+#define ZMD_BY_NAME_PATH
+#endif
+
 namespace {
 
 struct KeyRange {
@@ -49,6 +57,53 @@ int32_t Answer(const ZMD_Env *env, uint32_t database, uint32_t key16, ZMD_Settin
     return r;
 }
 
+// The query for a request whose printer (if any) is settled: `opened` is the
+// handle opened by name for this query alone, null for a caller's handle.
+// The printer's stored values are held for the whole query (a query asked
+// from inside another for the same printer shares the outer hold).
+inline int32_t AnswerHeld(const ZMD_Env *env, uint32_t database, uint32_t key16, ZMD_SettingsRecord *request,
+                          uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize, void *opened)
+{
+    const ZMD_Platform *platform = env->platform;
+    const bool holding = request->hPrinter && platform->getHeldPrinterData && platform->releaseHold &&
+                         !(env->hold && env->hold->handle == request->hPrinter);
+    if (!holding) {
+        return Answer(env, database, key16, request, cbBuffer, pBuffer, pcbSize);
+    }
+    ZMD_Env query = *env;
+    ZMD_PrinterHold hold{request->hPrinter, nullptr, opened != nullptr};
+    query.hold = &hold;
+    const int32_t r = Answer(&query, database, key16, request, cbBuffer, pBuffer, pcbSize);
+    // A hold that read nothing keeps nothing.
+    if (hold.state) {
+        platform->releaseHold(platform->ctx, &hold);
+    }
+    return r;
+}
+
+// The query for a record that names its printer without a handle: the
+// printer is opened for this query (a failed open is answered without one)
+// and closed again whatever the result. Kept out of line, so that a query
+// with a caller's handle carries neither the copy of the record nor its frame.
+ZMD_BY_NAME_PATH int32_t AnswerByName(const ZMD_Env *env, uint32_t database, uint32_t key16,
+                                      const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                                      uint32_t *pcbSize)
+{
+    const ZMD_Platform *platform = env->platform;
+    void *opened = nullptr;
+    void *handle = nullptr;
+    if (platform->openPrinter(platform->ctx, pRecord->pwszPrinterName, &handle)) {
+        opened = handle;
+    }
+    ZMD_SettingsRecord named = *pRecord;
+    named.hPrinter = opened;
+    const int32_t r = AnswerHeld(env, database, key16, &named, cbBuffer, pBuffer, pcbSize, opened);
+    if (opened) {
+        platform->closePrinter(platform->ctx, opened);
+    }
+    return r;
+}
+
 } // namespace
 
 // The record is checked before the key range; a key out of range touches
@@ -80,41 +135,8 @@ int32_t ZMD_AccessDataBase(const ZMD_Env *env, uint32_t database, uint32_t key, 
 
     // The caller's record is read as it is unless the printer is opened by
     // name: then a copy carries the handle opened for this call.
-    ZMD_SettingsRecord *request = pRecord;
-    ZMD_SettingsRecord named;
-    const ZMD_Platform *platform = env->platform;
-    void *opened = nullptr;
     if (!pRecord->hPrinter && pRecord->pwszPrinterName) {
-        void *handle = nullptr;
-        if (platform->openPrinter(platform->ctx, pRecord->pwszPrinterName, &handle)) {
-            opened = handle;
-        }
-        named = *pRecord;
-        named.hPrinter = opened;
-        request = &named;
+        return AnswerByName(env, database, key16, pRecord, cbBuffer, pBuffer, pcbSize);
     }
-    // The printer's stored values are held for the whole query (a query
-    // asked from inside another for the same printer shares the outer hold).
-    const bool holding = request->hPrinter && platform->getHeldPrinterData && platform->releaseHold &&
-                         !(env->hold && env->hold->handle == request->hPrinter);
-    if (!holding) {
-        const int32_t r = Answer(env, database, key16, request, cbBuffer, pBuffer, pcbSize);
-        if (opened) {
-            platform->closePrinter(platform->ctx, opened);
-        }
-        return r;
-    }
-
-    ZMD_Env query = *env;
-    ZMD_PrinterHold hold{request->hPrinter, nullptr, opened != nullptr};
-    query.hold = &hold;
-    const int32_t r = Answer(&query, database, key16, request, cbBuffer, pBuffer, pcbSize);
-    // A hold that read nothing keeps nothing.
-    if (hold.state) {
-        platform->releaseHold(platform->ctx, &hold);
-    }
-    if (opened) {
-        platform->closePrinter(platform->ctx, opened);
-    }
-    return r;
+    return AnswerHeld(env, database, key16, pRecord, cbBuffer, pBuffer, pcbSize, nullptr);
 }

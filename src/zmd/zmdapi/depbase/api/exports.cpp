@@ -5,11 +5,15 @@
 
 namespace {
 
-int32_t Access(uint32_t database, uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
-               uint32_t *pcbSize)
+// The exports' environment never changes: the shipped image and the host
+// platform are both constant tables, so it is made once, when the library is
+// loaded, and never written again.
+const ZMD_Env kShippedEnv{ZMD_ShippedImage(), ZMD_DefaultPlatform()};
+
+inline int32_t Access(uint32_t database, uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                      uint32_t *pcbSize)
 {
-    const ZMD_Env env{ZMD_ShippedImage(), ZMD_DefaultPlatform()};
-    return ZMD_AccessDataBase(&env, database, key, pRecord, cbBuffer, pBuffer, pcbSize);
+    return ZMD_AccessDataBase(&kShippedEnv, database, key, pRecord, cbBuffer, pBuffer, pcbSize);
 }
 
 } // namespace

@@ -53,6 +53,20 @@ ZMD_OBSERVER_PATH int32_t ExtractObserved(const ZMD_Env *env, const ZMD_Settings
     return r;
 }
 
+// The extraction for callers that have checked the environment, its image
+// and the size word.
+inline int32_t ExtractChecked(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                              uint32_t *pcbSize, ZMD_Node node)
+{
+    if (env->observer) {
+        return ExtractObserved(env, pRecord, cbBuffer, pBuffer, pcbSize, node);
+    }
+    if (ZMD_NodeKindOf(node.w0) == ZMD_KIND_COMPUTED) {
+        return ExtractComputed(env, pRecord, cbBuffer, pBuffer, pcbSize, ZMD_NodeLow(node.w1));
+    }
+    return ZMD_ExtractStoredFrom(env->image, cbBuffer, pBuffer, pcbSize, node);
+}
+
 } // namespace
 
 int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
@@ -61,13 +75,7 @@ int32_t ZMD_ExtractValue(const ZMD_Env *env, const ZMD_SettingsRecord *pRecord, 
     if (!pcbSize || !env || !env->image) {
         return ZMD_ERROR;
     }
-    if (env->observer) {
-        return ExtractObserved(env, pRecord, cbBuffer, pBuffer, pcbSize, node);
-    }
-    if (ZMD_NodeKindOf(node.w0) == ZMD_KIND_COMPUTED) {
-        return ExtractComputed(env, pRecord, cbBuffer, pBuffer, pcbSize, ZMD_NodeLow(node.w1));
-    }
-    return ZMD_ExtractStored(env, cbBuffer, pBuffer, pcbSize, node);
+    return ExtractChecked(env, pRecord, cbBuffer, pBuffer, pcbSize, node);
 }
 
 int32_t ZMD_LookupAndExtract(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
@@ -78,5 +86,9 @@ int32_t ZMD_LookupAndExtract(const ZMD_Env *env, uint32_t key, const ZMD_Setting
     if (r != ZMD_OK) {
         return r;
     }
-    return ZMD_ExtractValue(env, pRecord, cbBuffer, pBuffer, pcbSize, node);
+    // A key found means an environment with an image.
+    if (!pcbSize) {
+        return ZMD_ERROR;
+    }
+    return ExtractChecked(env, pRecord, cbBuffer, pBuffer, pcbSize, node);
 }

@@ -13,6 +13,16 @@
 
 #include "extract.h"
 
+// For code the common query never takes: out of line, so that the common path
+// stays short.
+#if defined(__GNUC__)
+#define ZMD_COLD_PATH __attribute__((noinline, cold))
+#elif defined(_MSC_VER)
+#define ZMD_COLD_PATH __declspec(noinline)
+#else
+#define ZMD_COLD_PATH
+#endif
+
 namespace {
 
 // Never the key of a value node (keys are 16 bits).
@@ -133,39 +143,13 @@ ZMD_OBSERVER_PATH void NoteWalk(const ZMD_Env *env, uint32_t kind, uint32_t key,
     ZMD_Observe(env, s);
 }
 
-// Steps 1 to 3 of the key lookup: the key's top node, ZMD_NO_KEY when the key
-// table lacks the key, ZMD_ERROR when the table is malformed.
-int32_t LookupTopNode(const ZMD_ImageView *image, uint32_t key, ZMD_Node *top)
+// The key table searched without its index: the binary search finds the
+// first entry not below the key, which in an ascending table is also the first
+// match of a scan. Only when that misses is the table scanned, so that a table
+// out of order still answers as a plain first-match scan would. Taken only
+// when the key index is absent or not believed, so it stays out of line.
+ZMD_COLD_PATH int32_t SearchKeyTable(const ZMD_ImageView *image, uint16_t wanted, ZMD_Node *top)
 {
-    if (!image->keys || !image->keyNodes || image->counts.keys == 0) {
-        return ZMD_ERROR;
-    }
-    const uint16_t wanted = static_cast<uint16_t>(key & 0xFFFFu);
-    // The key index names the key's entry directly. An index that names an
-    // entry out of bounds or of another key is not believed: the search
-    // below answers as if there were none.
-    const uint32_t group = wanted >> 12u;
-    if (image->keyRanges && image->keySlots && group < image->counts.keyRanges) {
-        const ZMD_KeyRange &range = image->keyRanges[group];
-        const uint32_t offset = static_cast<uint32_t>(wanted) - range.first;
-        if (offset >= range.count) {
-            return ZMD_NO_KEY;
-        }
-        const uint64_t slot = static_cast<uint64_t>(range.slotStart) + offset;
-        if (slot < image->counts.keySlots) {
-            const uint32_t at = image->keySlots[slot];
-            if (at == ZMD_NO_SLOT) {
-                return ZMD_NO_KEY;
-            }
-            if (at < image->counts.keys && image->keys[at] == wanted) {
-                return ZMD_GetNode(image, image->keyNodes[at], top) ? ZMD_OK : ZMD_ERROR;
-            }
-        }
-    }
-    // The key table is ascending: a binary search finds the first entry not
-    // below the key, which in an ascending table is also the first match of a
-    // scan. Only when that misses is the table scanned, so that a table out
-    // of order still answers as a plain first-match scan would.
     uint32_t lo = 0;
     uint32_t hi = image->counts.keys;
     while (lo < hi) {
@@ -185,6 +169,38 @@ int32_t LookupTopNode(const ZMD_ImageView *image, uint32_t key, ZMD_Node *top)
         }
     }
     return ZMD_NO_KEY;
+}
+
+// Steps 1 to 3 of the key lookup: the key's top node, ZMD_NO_KEY when the key
+// table lacks the key, ZMD_ERROR when the table is malformed.
+int32_t LookupTopNode(const ZMD_ImageView *image, uint32_t key, ZMD_Node *top)
+{
+    if (!image->keys || !image->keyNodes || image->counts.keys == 0) {
+        return ZMD_ERROR;
+    }
+    const uint16_t wanted = static_cast<uint16_t>(key & 0xFFFFu);
+    // The key index names the key's entry directly. An index that names an
+    // entry out of bounds or of another key is not believed: the search
+    // answers as if there were none.
+    const uint32_t group = wanted >> 12u;
+    if (image->keyRanges && image->keySlots && group < image->counts.keyRanges) {
+        const ZMD_KeyRange &range = image->keyRanges[group];
+        const uint32_t offset = static_cast<uint32_t>(wanted) - range.first;
+        if (offset >= range.count) {
+            return ZMD_NO_KEY;
+        }
+        const uint64_t slot = static_cast<uint64_t>(range.slotStart) + offset;
+        if (slot < image->counts.keySlots) {
+            const uint32_t at = image->keySlots[slot];
+            if (at == ZMD_NO_SLOT) {
+                return ZMD_NO_KEY;
+            }
+            if (at < image->counts.keys && image->keys[at] == wanted) {
+                return ZMD_GetNode(image, image->keyNodes[at], top) ? ZMD_OK : ZMD_ERROR;
+            }
+        }
+    }
+    return SearchKeyTable(image, wanted, top);
 }
 
 bool GetIntSetting(const ZMD_SettingsRecord *record, uint32_t index, int32_t *value)
@@ -584,6 +600,35 @@ ZMD_OBSERVER_PATH int32_t EvalObserved(const Walk &w, ZMD_Node top)
 
 } // namespace
 
+namespace {
+
+// The evaluation of a node for one key, for callers that have checked the
+// environment and its image.
+inline int32_t EvaluateChecked(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, ZMD_Node node,
+                               ZMD_Node *out)
+{
+    if (!out) {
+        return ZMD_ERROR;
+    }
+    const uint32_t key16 = key & 0xFFFFu;
+    // A node that is itself a value is decided as the walk's first turn
+    // would decide it (ReachValue for one key), without building the walk.
+    if (!env->observer && ZMD_IsValueKind(ZMD_NodeKindOf(node.w0))) {
+        if (ZMD_NodeHigh(node.w1) != key16) {
+            return ZMD_NOT_FOUND;
+        }
+        *out = node;
+        return ZMD_OK;
+    }
+    const Walk w{env, key16, pRecord, out};
+    if (env->observer) {
+        return EvalObserved(w, node);
+    }
+    return Eval(w, node, 0);
+}
+
+} // namespace
+
 int32_t ZMD_FindKey(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *pRecord, ZMD_Node *out)
 {
     if (!env || !env->image) {
@@ -594,7 +639,7 @@ int32_t ZMD_FindKey(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRecord *
     if (r != ZMD_OK) {
         return r;
     }
-    return ZMD_EvaluateNode(env, key, pRecord, top.w0, top.w1, out);
+    return EvaluateChecked(env, key, pRecord, top, out);
 }
 
 int32_t ZMD_LookupKey(const ZMD_Env *env, uint32_t key, ZMD_Node *top)
@@ -611,11 +656,7 @@ int32_t ZMD_EvaluateNode(const ZMD_Env *env, uint32_t key, const ZMD_SettingsRec
     if (!out || !env || !env->image) {
         return ZMD_ERROR;
     }
-    const Walk w{env, key & 0xFFFFu, pRecord, out};
-    if (env->observer) {
-        return EvalObserved(w, ZMD_Node{w0, w1});
-    }
-    return Eval(w, ZMD_Node{w0, w1}, 0);
+    return EvaluateChecked(env, key, pRecord, ZMD_Node{w0, w1}, out);
 }
 
 void ZMD_EvaluateNodePair(const ZMD_Env *env, const uint32_t keys[2], const ZMD_SettingsRecord *pRecord, uint32_t w0,

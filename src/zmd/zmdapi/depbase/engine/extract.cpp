@@ -8,6 +8,11 @@
 
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define ZMD_WIDEN_SSE2 1
+#endif
+
 namespace {
 
 // The size protocol, then the pool check: ZMD_OK (size written) when the
@@ -39,6 +44,41 @@ template <typename T, typename Src> void Widen(uint8_t *dst, const Src *src, uin
     }
 }
 
+// Each byte widened to one UTF-16 unit. With SSE2, whole blocks of 8 bytes
+// (4 for short text) are widened at a time; the last block overlaps the one
+// before it instead of leaving a tail, so that no unit is written twice with
+// different values and nothing is written beyond 2 * count bytes.
+inline void WidenText(uint8_t *dst, const uint8_t *src, uint32_t count)
+{
+#if defined(ZMD_WIDEN_SSE2)
+    const __m128i zero = _mm_setzero_si128();
+    if (count >= 8) {
+        const uint32_t last = count - 8;
+        for (uint32_t i = 0; i < last; i += 8) {
+            const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(src + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 2u * i), _mm_unpacklo_epi8(b, zero));
+        }
+        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(src + last));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 2u * last), _mm_unpacklo_epi8(b, zero));
+        return;
+    }
+    if (count >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, src, 4);
+        std::memcpy(&tail, src + count - 4, 4);
+        const __m128i h = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(head)), zero);
+        const __m128i t = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(tail)), zero);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), h);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + 2u * (count - 4)), t);
+        return;
+    }
+#endif
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint16_t c = src[i];
+        std::memcpy(dst + 2u * i, &c, sizeof c);
+    }
+}
+
 } // namespace
 
 int32_t ZMD_ExtractStored(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize, ZMD_Node node)
@@ -46,7 +86,12 @@ int32_t ZMD_ExtractStored(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, 
     if (!pcbSize || !env || !env->image) {
         return ZMD_ERROR;
     }
-    const ZMD_ImageView *image = env->image;
+    return ZMD_ExtractStoredFrom(env->image, cbBuffer, pBuffer, pcbSize, node);
+}
+
+int32_t ZMD_ExtractStoredFrom(const ZMD_ImageView *image, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize,
+                              ZMD_Node node)
+{
     const uint32_t count = ZMD_NodeLow(node.w1);
     const uint32_t offset = ZMD_NodeOperand(node.w0);
     uint8_t *dst = static_cast<uint8_t *>(pBuffer);
@@ -92,11 +137,7 @@ int32_t ZMD_ExtractStored(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, 
         // Each byte widens to one UTF-16 unit.
         r = Admit(2u * count, cbBuffer, pBuffer, pcbSize, image->bytePool, image->counts.bytePool, offset, count);
         if (r == ZMD_OK) {
-            const uint8_t *src = image->bytePool + offset;
-            for (uint32_t i = 0; i < count; ++i) {
-                const uint16_t c = src[i];
-                std::memcpy(dst + 2u * i, &c, sizeof c);
-            }
+            WidenText(dst, image->bytePool + offset, count);
         }
         return r;
     default:

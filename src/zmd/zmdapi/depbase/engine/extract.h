@@ -10,4 +10,9 @@
 // ZMD_OK and ZMD_MORE_DATA; ZMD_ERROR for a kind that is not stored.
 int32_t ZMD_ExtractStored(const ZMD_Env *env, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize, ZMD_Node node);
 
+// ZMD_ExtractStored for callers that have checked the image and the size
+// word (both non-null).
+int32_t ZMD_ExtractStoredFrom(const ZMD_ImageView *image, uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize,
+                              ZMD_Node node);
+
 #endif // ZMD_EXTRACT_H
