@@ -13,14 +13,11 @@ int32_t ZMD_QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecor
     if (env == nullptr || env->image == nullptr || env->platform == nullptr) {
         return ZMD_ERROR;
     }
-    uint32_t k = key & 0xFFFFu;
-    const ZMD_QueryRule *rule = nullptr;
-    int32_t r = ZMD_FindQueryRule(env->image, k, &rule);
-    if (r == ZMD_NOT_FOUND) {
+    // Every branch ends in one call with the caller's arguments (a tail call).
+    const uint32_t k = key & 0xFFFFu;
+    const ZMD_QueryRule *rule = ZMD_QueryRuleOf(env->image, k);
+    if (rule == nullptr) {
         return ZMD_LookupAndExtract(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
-    }
-    if (r != ZMD_OK) {
-        return r;
     }
     switch (rule->form) {
     case ZMD_QUERY_LIST:
