@@ -355,15 +355,22 @@ int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, Z
     return ZMD_NOT_FOUND;
 }
 
-// Length of s, looking at no more than limit + 1 characters: enough to tell
-// whether it equals limit.
-uint32_t BoundedLength(const char *s, uint32_t limit)
+// True when the terminated string value is exactly the length characters of
+// text (text not terminated). Reads value no further than its first
+// character that differs, its terminator or the character after length: a
+// mismatch in the first character, the common case, costs one look.
+bool EqualsCaseText(const char *value, const char *text, uint32_t length)
 {
-    uint32_t n = 0;
-    while (n <= limit && s[n] != '\0') {
-        ++n;
+    if (text == nullptr) {
+        return false;
     }
-    return n;
+    for (uint32_t i = 0; i < length; ++i) {
+        const char c = value[i];
+        if (c == '\0' || c != text[i]) {
+            return false;
+        }
+    }
+    return value[length] == '\0';
 }
 
 int32_t EvalSelectString(const Walk &w, ZMD_Node node, ZMD_Node *next)
@@ -399,8 +406,7 @@ int32_t EvalSelectString(const Walk &w, ZMD_Node node, ZMD_Node *next)
         if (w.env->observer && i == 0) {
             NoteRead(w, node, setting, 0, 0, 0, value);
         }
-        if (BoundedLength(value, decoded.length) == decoded.length &&
-            ZMD_CompareChars(decoded.text, value, decoded.length)) {
+        if (EqualsCaseText(value, decoded.text, decoded.length)) {
             if (w.env->observer) {
                 NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, c);
             }
