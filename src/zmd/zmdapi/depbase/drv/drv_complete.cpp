@@ -81,6 +81,22 @@ int32_t FillNames(const ZMD_ImageView *image, uint32_t listNumber, void *pItems,
         }
         return ZMD_OK;
     }
+    if (image->listNameIds != nullptr && start <= entries && length <= entries - start) {
+        // A list inside its pool: each item scans the list's ids alone.
+        const uint16_t *ids = image->listIds + start;
+        for (uint32_t i = 0; i < nItems; ++i) {
+            const int32_t id = ZMD_GetItemField(pItems, i, ZMD_ITEM_ID);
+            uint32_t p = 0;
+            while (p < length && static_cast<int32_t>(ids[p]) != id) {
+                ++p;
+            }
+            if (p == length) {
+                return ZMD_NOT_FOUND;
+            }
+            ZMD_PutItemField(pItems, i, ZMD_ITEM_NAME_ID, static_cast<int32_t>(image->listNameIds[start + p]));
+        }
+        return ZMD_OK;
+    }
     for (uint32_t i = 0; i < nItems; ++i) {
         int32_t id = ZMD_GetItemField(pItems, i, ZMD_ITEM_ID);
         bool found = false;
