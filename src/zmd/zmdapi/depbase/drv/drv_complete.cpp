@@ -81,6 +81,22 @@ int32_t FillNames(const ZMD_ImageView *image, uint32_t listNumber, void *pItems,
         }
         return ZMD_OK;
     }
+    if (image->listNameIds != nullptr && start <= entries && length <= entries - start) {
+        // A list inside its pool: each item scans the list's ids alone.
+        const uint16_t *ids = image->listIds + start;
+        for (uint32_t i = 0; i < nItems; ++i) {
+            const int32_t id = ZMD_GetItemField(pItems, i, ZMD_ITEM_ID);
+            uint32_t p = 0;
+            while (p < length && static_cast<int32_t>(ids[p]) != id) {
+                ++p;
+            }
+            if (p == length) {
+                return ZMD_NOT_FOUND;
+            }
+            ZMD_PutItemField(pItems, i, ZMD_ITEM_NAME_ID, static_cast<int32_t>(image->listNameIds[start + p]));
+        }
+        return ZMD_OK;
+    }
     for (uint32_t i = 0; i < nItems; ++i) {
         int32_t id = ZMD_GetItemField(pItems, i, ZMD_ITEM_ID);
         bool found = false;
@@ -104,18 +120,20 @@ int32_t FillNames(const ZMD_ImageView *image, uint32_t listNumber, void *pItems,
     return ZMD_OK;
 }
 
+void ClearDefaultMarks(void *pItems, uint32_t nItems)
+{
+    for (uint32_t i = 0; i < nItems; ++i) {
+        ZMD_PutItemField(pItems, i, ZMD_ITEM_DEFAULT, 0);
+    }
+}
+
 // nDefault of every item from the default pair of defaultKey. With `required`
 // the pair must be in force: every result of the key is the list's result.
-// Without it, no pair in force or the key absent leaves every item 0 (the
-// marks are cleared first); any other fault is still the list's result.
+// Without it, no pair in force or the key absent leaves every item 0 (also
+// when the key fails otherwise, which is still the list's result).
 int32_t MarkDefault(const ZMD_Env *env, uint32_t defaultKey, bool required, const ZMD_SettingsRecord *pRecord,
                     void *pItems, uint32_t nItems)
 {
-    if (!required) {
-        for (uint32_t i = 0; i < nItems; ++i) {
-            ZMD_PutItemField(pItems, i, ZMD_ITEM_DEFAULT, 0);
-        }
-    }
     ZMD_Node node = {};
     int32_t pair[2] = {0, 0};
     const int32_t found = ZMD_FindKey(env, defaultKey, pRecord, &node);
@@ -130,12 +148,16 @@ int32_t MarkDefault(const ZMD_Env *env, uint32_t defaultKey, bool required, cons
         s.record = pRecord;
         ZMD_Observe(env, s);
     }
-    if (!required && (found == ZMD_NOT_FOUND || found == ZMD_NO_KEY)) {
-        return ZMD_OK;
-    }
     if (r != ZMD_OK) {
+        if (!required) {
+            ClearDefaultMarks(pItems, nItems);
+            if (found == ZMD_NOT_FOUND || found == ZMD_NO_KEY) {
+                return ZMD_OK;
+            }
+        }
         return r;
     }
+    // Sets the mark of every item: no clearing needed first.
     ZMD_ApplyDefaultPair(pItems, nItems, pair);
     return ZMD_OK;
 }

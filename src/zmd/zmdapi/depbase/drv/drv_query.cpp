@@ -7,20 +7,14 @@
 #include "drv_internal.h"
 #include "drv_rules.h"
 
-int32_t ZMD_QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
-                             void *pBuffer, uint32_t *pcbSize)
+namespace {
+
+// The answer of the key k with its rule (nullptr: the generic way).
+inline int32_t QueryWithRule(const ZMD_Env *env, uint32_t k, const ZMD_QueryRule *rule, ZMD_SettingsRecord *pRecord,
+                             uint32_t cbBuffer, void *pBuffer, uint32_t *pcbSize)
 {
-    if (env == nullptr || env->image == nullptr || env->platform == nullptr) {
-        return ZMD_ERROR;
-    }
-    uint32_t k = key & 0xFFFFu;
-    const ZMD_QueryRule *rule = nullptr;
-    int32_t r = ZMD_FindQueryRule(env->image, k, &rule);
-    if (r == ZMD_NOT_FOUND) {
+    if (rule == nullptr) {
         return ZMD_LookupAndExtract(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
-    }
-    if (r != ZMD_OK) {
-        return r;
     }
     switch (rule->form) {
     case ZMD_QUERY_LIST:
@@ -32,4 +26,33 @@ int32_t ZMD_QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecor
     default:
         return ZMD_QueryParameterSet(env, pRecord, cbBuffer, pBuffer, pcbSize);
     }
+}
+
+// An image without a believable key index: the rules are scanned. Out of
+// line, so that the indexed way calls nothing but its answer.
+#if defined(__GNUC__)
+__attribute__((noinline, cold))
+#endif
+int32_t
+QueryScanningRules(const ZMD_Env *env, uint32_t k, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer, void *pBuffer,
+                   uint32_t *pcbSize)
+{
+    return QueryWithRule(env, k, ZMD_ScanQueryRules(env->image, k), pRecord, cbBuffer, pBuffer, pcbSize);
+}
+
+} // namespace
+
+int32_t ZMD_QueryDrvDataBase(const ZMD_Env *env, uint32_t key, ZMD_SettingsRecord *pRecord, uint32_t cbBuffer,
+                             void *pBuffer, uint32_t *pcbSize)
+{
+    if (env == nullptr || env->image == nullptr || env->platform == nullptr) {
+        return ZMD_ERROR;
+    }
+    // Every way ends in one call with the caller's arguments (a tail call).
+    const uint32_t k = key & 0xFFFFu;
+    const ZMD_QueryRule *rule = nullptr;
+    if (!ZMD_IndexedQueryRule(env->image, k, &rule)) {
+        return QueryScanningRules(env, k, pRecord, cbBuffer, pBuffer, pcbSize);
+    }
+    return QueryWithRule(env, k, rule, pRecord, cbBuffer, pBuffer, pcbSize);
 }

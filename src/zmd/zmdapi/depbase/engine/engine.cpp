@@ -355,59 +355,75 @@ int32_t ScanIntCases(const Walk &w, uint32_t first, uint32_t count, int32_t v, Z
     return ZMD_NOT_FOUND;
 }
 
-// Length of s, looking at no more than limit + 1 characters: enough to tell
-// whether it equals limit.
-uint32_t BoundedLength(const char *s, uint32_t limit)
+// True when the terminated string value is exactly the length characters of
+// text (text not terminated). Reads value no further than its first
+// character that differs, its terminator or the character after length: a
+// mismatch in the first character, the common case, costs one look.
+bool EqualsCaseText(const char *value, const char *text, uint32_t length)
 {
-    uint32_t n = 0;
-    while (n <= limit && s[n] != '\0') {
-        ++n;
+    if (text == nullptr) {
+        return false;
     }
-    return n;
+    for (uint32_t i = 0; i < length; ++i) {
+        const char c = value[i];
+        if (c == '\0' || c != text[i]) {
+            return false;
+        }
+    }
+    return value[length] == '\0';
 }
 
 int32_t EvalSelectString(const Walk &w, ZMD_Node node, ZMD_Node *next)
 {
-    const ZMD_ImageView *image = w.env->image;
+    // What the loop reads on every case is taken once: the image does not
+    // change under a walk, nor the record, and an observer only looks.
+    const ZMD_ImageView image = *w.env->image;
+    const bool observed = w.env->observer != nullptr;
     const uint32_t first = ZMD_NodeOperand(node.w0);
     const uint32_t setting = ZMD_NodeHigh(node.w1);
     const uint32_t count = ZMD_NodeLow(node.w1);
+    const char *value = "";
     for (uint32_t i = 0; i < count; ++i) {
         ZMD_Node c;
-        if (!ZMD_GetNode(image, static_cast<uint64_t>(first) + i, &c)) {
+        if (!ZMD_GetNode(&image, static_cast<uint64_t>(first) + i, &c)) {
             return ZMD_ERROR;
         }
         if (ZMD_NodeKindOf(c.w0) == ZMD_KIND_CASE_DEFAULT) {
-            if (w.env->observer) {
+            if (observed) {
                 NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, c);
             }
             return CaseTarget(w, c, next);
         }
 
         ZMD_Case decoded;
-        if (ZMD_DecodeCase(image, c, true, &decoded) != ZMD_OK) {
+        if (ZMD_DecodeCase(&image, c, true, &decoded) != ZMD_OK) {
             return ZMD_ERROR;
         }
-        const ZMD_SettingsRecord *rec = w.record;
-        if (!rec || !rec->ppszStrings || setting >= rec->cStrings) {
-            if (w.env->observer) {
-                NoteRead(w, node, setting, 0, 0, ZMD_BAD_STRING_SETTING);
+        // Every case before this one was a string case, so the setting is
+        // read (and judged) at the first case.
+        if (i == 0) {
+            const ZMD_SettingsRecord *rec = w.record;
+            if (!rec || !rec->ppszStrings || setting >= rec->cStrings) {
+                if (observed) {
+                    NoteRead(w, node, setting, 0, 0, ZMD_BAD_STRING_SETTING);
+                }
+                return ZMD_BAD_STRING_SETTING;
             }
-            return ZMD_BAD_STRING_SETTING;
+            if (rec->ppszStrings[setting]) {
+                value = rec->ppszStrings[setting];
+            }
+            if (observed) {
+                NoteRead(w, node, setting, 0, 0, 0, value);
+            }
         }
-        const char *value = rec->ppszStrings[setting] ? rec->ppszStrings[setting] : "";
-        if (w.env->observer && i == 0) {
-            NoteRead(w, node, setting, 0, 0, 0, value);
-        }
-        if (BoundedLength(value, decoded.length) == decoded.length &&
-            ZMD_CompareChars(decoded.text, value, decoded.length)) {
-            if (w.env->observer) {
+        if (EqualsCaseText(value, decoded.text, decoded.length)) {
+            if (observed) {
                 NoteCase(w, ZMD_SEEN_CASE, static_cast<uint64_t>(first) + i, c);
             }
             return CaseTarget(w, c, next);
         }
     }
-    if (w.env->observer) {
+    if (observed) {
         NoteCase(w, ZMD_SEEN_NO_CASE, first, ZMD_Node{0, 0});
     }
     return ZMD_NOT_FOUND;
