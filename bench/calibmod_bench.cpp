@@ -97,9 +97,10 @@ struct PeakHeap {
             h->real->free(h->real->ctx, p);
         };
         // The file functions keep the real backend's context.
-        table.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size) {
+        table.open = [](void *ctx, CalHandle dir, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out,
+                        int64_t *size) {
             const CalPlatform *r = static_cast<PeakHeap *>(ctx)->real;
-            return r->open(r->ctx, path, kind, out, size);
+            return r->open(r->ctx, dir, path, kind, out, size);
         };
         table.remove = [](void *ctx, const KZ_WCHAR *path) {
             const CalPlatform *r = static_cast<PeakHeap *>(ctx)->real;

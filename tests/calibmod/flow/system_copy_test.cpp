@@ -220,8 +220,8 @@ TEST(SystemCopy, BackendCopiesFromAndToTheCurrentPositions)
     const std::basic_string<KZ_WCHAR> to = toWideString(dir.file("to.dat"));
     CalHandle a = nullptr;
     CalHandle b = nullptr;
-    ASSERT_EQ(CAL_IO_OK, p->open(p->ctx, from.c_str(), CAL_OPEN_READ_FOLLOW, &a, nullptr));
-    ASSERT_EQ(CAL_IO_OK, p->open(p->ctx, to.c_str(), CAL_OPEN_CREATE_NEW, &b, nullptr));
+    ASSERT_EQ(CAL_IO_OK, p->open(p->ctx, nullptr, from.c_str(), CAL_OPEN_READ_FOLLOW, &a, nullptr));
+    ASSERT_EQ(CAL_IO_OK, p->open(p->ctx, nullptr, to.c_str(), CAL_OPEN_CREATE_NEW, &b, nullptr));
     uint32_t n = 0;
     ASSERT_TRUE(p->write(p->ctx, b, "ab", 2, &n));
     ASSERT_TRUE(p->seek(p->ctx, a, 3));

@@ -24,6 +24,7 @@ struct Recorder {
     CalPlatform table;
     const CalPlatform *real = calDefaultPlatform();
     std::vector<std::string> opens; // "r path" or "w path" (anything but read-only)
+    std::vector<bool> throughLock;  // per open: given the token of its directory's lock
     int removes = 0, writes = 0, reads = 0, seeks = 0, sizes = 0, closes = 0, allocs = 0, frees = 0;
 
     static Recorder *self(void *ctx) { return static_cast<Recorder *>(ctx); }
@@ -32,13 +33,15 @@ struct Recorder {
     {
         table = *real;
         table.ctx = this;
-        table.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size) {
+        table.open = [](void *ctx, CalHandle dir, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out,
+                        int64_t *size) {
             std::string p;
             for (const KZ_WCHAR *c = path; *c; ++c) {
                 p.push_back(static_cast<char>(*c));
             }
+            self(ctx)->throughLock.push_back(dir != nullptr);
             self(ctx)->opens.push_back((kind == CAL_OPEN_READ || kind == CAL_OPEN_READ_FOLLOW ? "r " : "w ") + p);
-            return self(ctx)->real->open(self(ctx)->real->ctx, path, kind, out, size);
+            return self(ctx)->real->open(self(ctx)->real->ctx, dir, path, kind, out, size);
         };
         table.remove = [](void *ctx, const KZ_WCHAR *path) {
             ++self(ctx)->removes;
@@ -95,6 +98,9 @@ TEST(WarmCallFiles, OpensAndReadsTheListTheCopyAndTheSourceOnceAndWritesNothing)
         "r " + s.source.file("Table0.dat"),
     };
     EXPECT_EQ(want, rec.opens);
+    // The list and the copy are opened in the locked calibration directory
+    // through the lock's handle; the source's directory is the caller's.
+    EXPECT_EQ(std::vector<bool>({true, true, false}), rec.throughLock);
     EXPECT_EQ(3, rec.reads);
     EXPECT_EQ(0, rec.seeks);
     EXPECT_EQ(0, rec.sizes) << "the sizes are those the opens found";

@@ -170,8 +170,9 @@ TEST_F(FileLayerTest, ReadHeadReadsOnceAtTheSizeTheOpenFound)
     for (bool sizeKnown : {true, false}) {
         CalPlatform host = fake.table;
         if (!sizeKnown) {
-            host.open = [](void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size) {
-                CalIo io = static_cast<FakePlatform *>(ctx)->table.open(ctx, path, kind, out, size);
+            host.open = [](void *ctx, CalHandle dir, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out,
+                           int64_t *size) {
+                CalIo io = static_cast<FakePlatform *>(ctx)->table.open(ctx, dir, path, kind, out, size);
                 if (size != nullptr) {
                     *size = -1;
                 }
@@ -234,6 +235,38 @@ TEST_F(FileLayerTest, ListingThroughTheLockRewindsAndKeepsTheLock)
     dirUnlock(fake.platform(), lock);
     ASSERT_EQ(dirLock(fake.platform(), dir.wide(), 0, &other), CAL_OK);
     dirUnlock(fake.platform(), other);
+}
+
+// A record bound to a held lock opens the names of the locked directory
+// through it, telling absence, links and directories as an open by the path
+// does; a name assigned in another directory is opened there, not in the
+// locked one.
+TEST_F(FileLayerTest, OpensThroughTheLockFindTheFilesOfTheLockedDirectoryOnly)
+{
+    TempDir other;
+    dir.write("a.dat", "here");
+    other.write("a.dat", "there!");
+    dir.makeSubdir("sub");
+    ASSERT_EQ(0, symlink(other.file("a.dat").c_str(), dir.file("link.dat").c_str()));
+    CalHandle lock = nullptr;
+    ASSERT_EQ(dirLock(fake.platform(), dir.wide(), 0, &lock), CAL_OK);
+
+    FileRef f;
+    fileInit(&f, fake.platform());
+    fileBindDir(&f, dir.wide(), lock);
+    ASSERT_EQ(fileOpenNamed(&f, dir.wide(), "a.dat", CAL_MODE_READ), CAL_OK);
+    EXPECT_EQ(fileSizeAtOpen(&f), 4);
+    fileClose(&f);
+    EXPECT_EQ(fileProbe(&f, dir.wide(), "a.dat"), CAL_PROBE_REGULAR);
+    EXPECT_EQ(fileProbe(&f, dir.wide(), "none.dat"), CAL_PROBE_ABSENT);
+    EXPECT_EQ(fileProbe(&f, dir.wide(), "link.dat"), CAL_PROBE_FAILED) << "a link is not followed";
+    EXPECT_EQ(fileOpenNamed(&f, dir.wide(), "sub", CAL_MODE_READ), CAL_ERR_FILE);
+    EXPECT_EQ(f.dirLock, lock) << "names of the same directory keep the lock";
+
+    ASSERT_EQ(fileOpenNamed(&f, other.wide(), "a.dat", CAL_MODE_READ), CAL_OK);
+    EXPECT_EQ(fileSizeAtOpen(&f), 6) << "the file of the other directory, not the locked one's";
+    fileClose(&f);
+    dirUnlock(fake.platform(), lock);
 }
 
 TEST_F(FileLayerTest, ShortWriteIsAFailure)

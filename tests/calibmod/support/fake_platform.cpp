@@ -51,7 +51,7 @@ bool ioIsShort(FakePlatform *f, long &ioCount)
     return f->shortIoAt != 0 && ioCount == f->shortIoAt;
 }
 
-CalIo fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
+CalIo fakeOpen(void *ctx, CalHandle dir, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     FakePlatform *f = self(ctx);
     f->lastPath = path;
@@ -61,7 +61,7 @@ CalIo fakeOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out
     if (fileOpFails(f, "open", baseName(path))) {
         return f->failedOpenIs;
     }
-    CalIo io = f->real->open(f->real->ctx, path, kind, out, size);
+    CalIo io = f->real->open(f->real->ctx, dir, path, kind, out, size);
     if (io != CAL_IO_OK) {
         return io;
     }

@@ -200,7 +200,7 @@ void nodeFreeze(PowerCut *pc, int node)
     n.isFrozen = true;
 }
 
-CalIo pcOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
+CalIo pcOpen(void *ctx, CalHandle dir, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     PowerCut *pc = self(ctx);
     if (opCut(pc)) {
@@ -209,7 +209,7 @@ CalIo pcOpen(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, 
     CalIo io;
     {
         SyncWatch w(pc);
-        io = pc->real->open(pc->real->ctx, path, kind, out, size);
+        io = pc->real->open(pc->real->ctx, dir, path, kind, out, size);
     }
     if (io != CAL_IO_OK) {
         return io;

@@ -34,6 +34,7 @@ struct CopyJob {
     const char *sourceName;      // a file of sourceDir
     const KZ_WCHAR *calibDir;    // where copies are made
     const char *copyName;        // the copy that answers the request, in calibDir
+    CalHandle calibLock;         // calibDir's lock while the call holds it, else null; borrowed
     TableWork *table;            // updates the copy's tables; its file record holds the temporary copy
 };
 

@@ -148,18 +148,18 @@ int16_t identLocate(FileRef *file, IdentString *ident)
     return fileIdent(file, fileSize(file), &head, ident);
 }
 
-CalCompare copyCurrency(const CopyJob *job)
-{
-    return copyCompare(job->platform, job->sourceDir, job->sourceName, job->calibDir, job->copyName);
-}
+namespace {
 
-CalCompare copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, const char *sourceName,
-                       const KZ_WCHAR *calibDir, const char *copyName)
+// copyCompare with the token of calibDir's lock when the caller holds it
+// (the copy is then opened through it), else null.
+CalCompare compareIn(const CalPlatform *platform, const KZ_WCHAR *sourceDir, const char *sourceName,
+                     const KZ_WCHAR *calibDir, CalHandle calibLock, const char *copyName)
 {
     FileRef source;
     FileRef copy;
     fileInit(&source, platform);
     fileInit(&copy, platform);
+    fileBindDir(&copy, calibDir, calibLock);
     FileHead sourceHead;
     FileHead copyHead;
     IdentString a;
@@ -189,4 +189,17 @@ CalCompare copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, c
     fileClose(&copy);
     fileClose(&source);
     return rc;
+}
+
+} // namespace
+
+CalCompare copyCurrency(const CopyJob *job)
+{
+    return compareIn(job->platform, job->sourceDir, job->sourceName, job->calibDir, job->calibLock, job->copyName);
+}
+
+CalCompare copyCompare(const CalPlatform *platform, const KZ_WCHAR *sourceDir, const char *sourceName,
+                       const KZ_WCHAR *calibDir, const char *copyName)
+{
+    return compareIn(platform, sourceDir, sourceName, calibDir, nullptr, copyName);
 }

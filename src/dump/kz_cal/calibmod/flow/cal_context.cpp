@@ -17,6 +17,7 @@ void contextInit(CalibContext *ctx, const CalPlatform *platform, const CalibRequ
     ctx->copy.sourceName = names != nullptr ? names->sourceName : nullptr;
     ctx->copy.calibDir = calibDir;
     ctx->copy.copyName = ctx->list.chosenName;
+    ctx->copy.calibLock = nullptr;
     ctx->copy.table = &ctx->table;
     ctx->dirLock = nullptr;
 }

@@ -151,12 +151,15 @@ int16_t flowCalibrate(const CalPlatform *platform, const CalibRequest *request, 
 
     // One call at a time per calibration directory, from the decision to
     // the list update.
-    // The listings of the directory read through the lock's own handle.
+    // The listings of the directory, and the reads of the list and of the
+    // copy, go through the lock's own handle.
     rc = dirLock(platform, calibDir, CAL_LOCK_WAIT_MS, &ctx->dirLock);
     if (rc == CAL_OK) {
         ctx->list.dirLock = ctx->dirLock;
+        ctx->copy.calibLock = ctx->dirLock;
         rc = flowRun(ctx);
         ctx->list.dirLock = nullptr;
+        ctx->copy.calibLock = nullptr;
         dirUnlock(platform, ctx->dirLock);
         ctx->dirLock = nullptr;
     }

@@ -11,7 +11,7 @@ InspectMemFile *memFile(void *ctx)
     return static_cast<InspectMemFile *>(ctx);
 }
 
-CalIo memOpen(void *ctx, const KZ_WCHAR *, CalOpenKind kind, CalHandle *out, int64_t *size)
+CalIo memOpen(void *ctx, CalHandle, const KZ_WCHAR *, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     if (kind != CAL_OPEN_READ && kind != CAL_OPEN_READ_FOLLOW) {
         return CAL_IO_ERROR; // the bytes are never written

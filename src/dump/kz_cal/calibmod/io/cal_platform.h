@@ -68,8 +68,12 @@ struct CalPlatform {
     // non-null handle in *out; otherwise *out is unspecified. When size is
     // not null, *size is the file's size in bytes as found by the open's own
     // check that the file is regular (no further system call), or -1 when
-    // the backend does not know it.
-    CalIo (*open)(void *ctx, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size);
+    // the backend does not know it. dir is the token of the lock of the
+    // directory the path names the file in when the caller holds it (from
+    // lock), else null: POSIX then opens the last name of the path relative
+    // to the lock's own descriptor, without walking the directory's path
+    // again; Windows opens by the path either way.
+    CalIo (*open)(void *ctx, CalHandle dir, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size);
     // Deletes the file (or link) at the wide path. CAL_IO_ABSENT when there
     // was none.
     CalIo (*remove)(void *ctx, const KZ_WCHAR *path);

@@ -25,7 +25,7 @@ int16_t pathOpen(FileRef *file, CalOpenKind kind)
         const CalPlatform *p = hostOf(file);
         CalHandle h = nullptr;
         int64_t size = -1;
-        CalIo io = p->open(p->ctx, path.path, kind, &h, &size);
+        CalIo io = p->open(p->ctx, file->dirLock, path.path, kind, &h, &size);
         if (io == CAL_IO_OK && h != nullptr) {
             file->handle = h;
             file->openSize = size;
@@ -66,7 +66,14 @@ void fileInit(FileRef *file, const CalPlatform *platform)
     file->handle = nullptr;
     file->openSize = -1;
     file->dir = nullptr;
+    file->dirLock = nullptr;
     file->platform = platform;
+}
+
+void fileBindDir(FileRef *file, const KZ_WCHAR *dir, CalHandle lock)
+{
+    file->dir = dir;
+    file->dirLock = dir != nullptr ? lock : nullptr;
 }
 
 void bufferedFileInit(BufferedFile *bf, const CalPlatform *platform)
@@ -78,8 +85,9 @@ void bufferedFileInit(BufferedFile *bf, const CalPlatform *platform)
 
 void fileAssign(FileRef *file, const KZ_WCHAR *dir, const char *name)
 {
-    if (dir != nullptr) {
+    if (dir != nullptr && dir != file->dir) {
         file->dir = dir;
+        file->dirLock = nullptr; // the lock held is another directory's
     }
     memset(file->name, 0, sizeof file->name);
     if (name == nullptr) {
@@ -263,7 +271,7 @@ CalProbe fileProbe(FileRef *file, const KZ_WCHAR *dir, const char *name)
     if (pathBuild(file, &path) == CAL_OK) {
         const CalPlatform *p = hostOf(file);
         CalHandle h = nullptr;
-        CalIo io = p->open(p->ctx, path.path, CAL_OPEN_READ, &h, nullptr);
+        CalIo io = p->open(p->ctx, file->dirLock, path.path, CAL_OPEN_READ, &h, nullptr);
         if (io == CAL_IO_OK && h != nullptr) {
             p->close(p->ctx, h);
             rc = CAL_PROBE_REGULAR;

@@ -23,6 +23,7 @@ struct FileRef {
     CalHandle handle;              // the open file between fileOpen and fileClose; null when none
     int64_t openSize;              // the size the backend found at the open; -1 when unknown
     const KZ_WCHAR *dir;           // borrowed from the caller, never freed here
+    CalHandle dirLock;             // dir's lock while the caller holds it (fileBindDir), else null; borrowed
     const CalPlatform *platform;   // the host it runs on; null means the default backend
 };
 
@@ -41,6 +42,10 @@ struct BufferedFile {
 
 // Clears the record (no name, no directory, not open) and binds it to a host.
 void fileInit(FileRef *file, const CalPlatform *platform);
+// Sets dir and the token of its lock, which the caller holds for as long as
+// the record opens files: opens then go through the lock (CalPlatform::open).
+// A later fileAssign to another directory drops the token.
+void fileBindDir(FileRef *file, const KZ_WCHAR *dir, CalHandle lock);
 // fileInit of the file and an empty buffer on the same host; length 0.
 void bufferedFileInit(BufferedFile *bf, const CalPlatform *platform);
 

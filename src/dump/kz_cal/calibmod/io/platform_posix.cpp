@@ -83,7 +83,7 @@ CalIo failure()
     return errno == ENOENT ? CAL_IO_ABSENT : CAL_IO_ERROR;
 }
 
-CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
+CalIo posixOpen(void *, CalHandle dir, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     // O_NONBLOCK: a FIFO or device at the name must not hang the call; it is
     // refused below as not a regular file. O_NOFOLLOW: a link at the name is
@@ -115,9 +115,18 @@ CalIo posixOpen(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, 
     if (p == nullptr) {
         return CAL_IO_ERROR;
     }
+    // Under a held lock the name is opened in the directory the lock holds
+    // open: the same file, without the walk of the directory's path.
+    const char *name = p;
+    int at = AT_FDCWD;
+    if (dir != nullptr) {
+        const char *slash = strrchr(p, '/');
+        name = slash != nullptr ? slash + 1 : p;
+        at = fdOf(dir);
+    }
     int fd;
     do {
-        fd = open(p, flags | O_CLOEXEC, 0666);
+        fd = openat(at, name, flags | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     CalIo io = fd < 0 ? failure() : CAL_IO_OK;
     free(p);

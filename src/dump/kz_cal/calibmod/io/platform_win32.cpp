@@ -37,7 +37,7 @@ bool fileIsPlain(HANDLE h)
     return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-CalIo w32Open(void *, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
+CalIo w32Open(void *, CalHandle, const KZ_WCHAR *path, CalOpenKind kind, CalHandle *out, int64_t *size)
 {
     DWORD access;
     DWORD share;

@@ -38,8 +38,12 @@ int16_t listRead(ListState *list)
     if (!listBuildName(list)) {
         return CAL_ERR_REQUEST;
     }
-    // Only as much as is parsed, and one byte more to tell that more follows.
-    return fileReadHead(&list->listFile, list->calibDir, list->listFileName, CAL_LIST_READ_MAX + 1);
+    // Only as much as is parsed, and one byte more to tell that more follows;
+    // opened through the directory's lock when the call holds it.
+    fileBindDir(&list->listFile.file, list->calibDir, list->dirLock);
+    int16_t rc = fileReadHead(&list->listFile, list->calibDir, list->listFileName, CAL_LIST_READ_MAX + 1);
+    fileBindDir(&list->listFile.file, list->calibDir, nullptr);
+    return rc;
 }
 
 namespace {
