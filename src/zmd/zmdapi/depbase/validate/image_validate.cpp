@@ -1,9 +1,8 @@
 // Validating an image (see image_validate.h). The messages name the node,
 // table or rule at fault; dbc prints them as they are.
 #include "image_validate.h"
+#include "validate_fault.h"
 
-#include <cstdarg>
-#include <cstdio>
 
 #include "depbase.h"
 #include "image_format.h"
@@ -11,26 +10,7 @@
 
 namespace {
 
-struct Checker {
-    const ZMD_ImageView &v;
-    ZMD_ImageFaultFn report;
-    void *ctx;
-    bool ok;
-};
-
-void Fault(Checker *c, const char *format, ...)
-{
-    c->ok = false;
-    if (!c->report) {
-        return;
-    }
-    char message[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(message, sizeof message, format, args);
-    va_end(args);
-    c->report(c->ctx, message);
-}
+using Checker = ZMD_ValidateState;
 
 bool IsIntCase(uint32_t k)
 {
@@ -46,7 +26,7 @@ void CheckRun(Checker *c, uint32_t i, uint32_t start, uint32_t count, const char
 {
     const uint32_t n = c->v.counts.nodes;
     if (count != 0 && (start >= n || count > n - start)) {
-        Fault(c, "node %u: %s %u..%u lie beyond the node table", i, what, start, start + count - 1);
+        ZMD_ValidateFault(c, "node %u: %s %u..%u lie beyond the node table", i, what, start, start + count - 1);
     }
 }
 
@@ -57,7 +37,8 @@ void CheckEvaluable(Checker *c, uint32_t from, uint32_t to, const char *role)
     }
     const uint32_t k = ZMD_NodeKindOf(c->v.nodes[to].w0);
     if (!ZMD_IsEvaluableKind(k)) {
-        Fault(c, "node %u: %s node %u is of kind %u, which cannot be evaluated as a node", from, role, to, k);
+        ZMD_ValidateFault(c, "node %u: %s node %u is of kind %u, which cannot be evaluated as a node", from, role, to,
+                          k);
     }
 }
 
@@ -68,8 +49,9 @@ void CheckCases(Checker *c, uint32_t i, uint32_t start, uint32_t count, bool str
     for (uint32_t j = 0; j < count && start + j < n; ++j) {
         const uint32_t k = ZMD_NodeKindOf(c->v.nodes[start + j].w0);
         if (strings ? !IsStringCase(k) : !IsIntCase(k)) {
-            Fault(c, "node %u: case node %u is of kind %u%s", i, start + j, k,
-                  strings ? ", not CASE_STRING or CASE_DEFAULT" : ", not CASE_EQUAL, CASE_RANGE or CASE_DEFAULT");
+            ZMD_ValidateFault(c, "node %u: case node %u is of kind %u%s", i, start + j, k,
+                              strings ? ", not CASE_STRING or CASE_DEFAULT"
+                                      : ", not CASE_EQUAL, CASE_RANGE or CASE_DEFAULT");
         }
     }
 }
@@ -78,7 +60,7 @@ void CheckPool(Checker *c, uint32_t i, const void *base, uint32_t size, uint32_t
                const char *pool)
 {
     if (!base || static_cast<uint64_t>(offset) + count > size) {
-        Fault(c, "node %u: value %u+%u lies beyond the %s", i, offset, count, pool);
+        ZMD_ValidateFault(c, "node %u: value %u+%u lies beyond the %s", i, offset, count, pool);
     }
 }
 
@@ -93,7 +75,7 @@ void CheckNode(Checker *c, uint32_t i, bool caseString)
         if (caseString) {
             CheckPool(c, i, v.caseStringPool, v.counts.caseStringPool, op, lo, "case-string pool");
             if (hi != 0) {
-                Fault(c, "node %u: a case string must carry key 0", i);
+                ZMD_ValidateFault(c, "node %u: a case string must carry key 0", i);
             }
         } else {
             CheckPool(c, i, v.bytePool, v.counts.bytePool, op, lo, "byte pool");
@@ -107,7 +89,7 @@ void CheckNode(Checker *c, uint32_t i, bool caseString)
         CheckPool(c, i, v.bytePool, v.counts.bytePool, op, lo, "byte pool");
         if (lo == 0 ||
             (v.bytePool && static_cast<uint64_t>(op) + lo <= v.counts.bytePool && v.bytePool[op + lo - 1] != 0)) {
-            Fault(c, "node %u: a text must end in its NUL", i);
+            ZMD_ValidateFault(c, "node %u: a text must end in its NUL", i);
         }
         break;
     case ZMD_KIND_INT32_ARRAY:
@@ -119,7 +101,7 @@ void CheckNode(Checker *c, uint32_t i, bool caseString)
         break;
     case ZMD_KIND_COMPUTED:
         if (lo < 1 || lo > 7) {
-            Fault(c, "node %u: computed type %u is not served", i, lo);
+            ZMD_ValidateFault(c, "node %u: computed type %u is not served", i, lo);
         }
         break;
     case ZMD_KIND_LIST:
@@ -136,7 +118,7 @@ void CheckNode(Checker *c, uint32_t i, bool caseString)
         break;
     case ZMD_KIND_SELECT_COUNTRY:
         if (hi != ZMD_COUNTRY_SELECTOR) {
-            Fault(c, "node %u: select_country needs the selector 0x500F", i);
+            ZMD_ValidateFault(c, "node %u: select_country needs the selector 0x500F", i);
         }
         CheckCases(c, i, op, lo, false);
         break;
@@ -145,7 +127,7 @@ void CheckNode(Checker *c, uint32_t i, bool caseString)
         break;
     case ZMD_KIND_SELECT_MASKED:
         if (op >= n || ZMD_NodeKindOf(v.nodes[op].w0) != ZMD_KIND_MASK) {
-            Fault(c, "node %u: select_masked must point at a MASK node", i);
+            ZMD_ValidateFault(c, "node %u: select_masked must point at a MASK node", i);
             break;
         }
         CheckCases(c, i, ZMD_NodeOperand(v.nodes[op].w0), lo, false);
@@ -153,32 +135,32 @@ void CheckNode(Checker *c, uint32_t i, bool caseString)
     case ZMD_KIND_CASE_EQUAL:
     case ZMD_KIND_CASE_DEFAULT:
         if (op >= n) {
-            Fault(c, "node %u: target beyond the node table", i);
+            ZMD_ValidateFault(c, "node %u: target beyond the node table", i);
         }
         CheckEvaluable(c, i, op, "target");
         break;
     case ZMD_KIND_CASE_RANGE:
         if (op >= n) {
-            Fault(c, "node %u: target beyond the node table", i);
+            ZMD_ValidateFault(c, "node %u: target beyond the node table", i);
         }
         CheckEvaluable(c, i, op, "target");
         if (!v.int32Pool || static_cast<uint64_t>(w1) + 1 >= v.counts.int32Pool) {
-            Fault(c, "node %u: range pair %u lies beyond the int32 pool", i, w1);
+            ZMD_ValidateFault(c, "node %u: range pair %u lies beyond the int32 pool", i, w1);
         }
         break;
     case ZMD_KIND_CASE_STRING:
         if (op >= n) {
-            Fault(c, "node %u: target beyond the node table", i);
+            ZMD_ValidateFault(c, "node %u: target beyond the node table", i);
         }
         CheckEvaluable(c, i, op, "target");
         if (w1 >= n || ZMD_NodeKindOf(v.nodes[w1].w0) != ZMD_KIND_BYTES) {
-            Fault(c, "node %u: case string must point at a BYTES node", i);
+            ZMD_ValidateFault(c, "node %u: case string must point at a BYTES node", i);
         }
         break;
     case ZMD_KIND_MASK:
         break;
     default:
-        Fault(c, "node %u: invalid node kind %u", i, k);
+        ZMD_ValidateFault(c, "node %u: invalid node kind %u", i, k);
         break;
     }
 }
@@ -281,7 +263,7 @@ bool CheckAcyclic(Checker *c, const ZMD_Platform *platform)
             }
             const uint32_t m = EdgeAt(EdgesOf(v, top), --left[depth - 1]);
             if (state[m] == 1) {
-                Fault(c, "node %u: cycle through node %u", top, m);
+                ZMD_ValidateFault(c, "node %u: cycle through node %u", top, m);
                 s = n;
                 break;
             }
@@ -326,7 +308,8 @@ bool CheckValueNameTree(Checker *c, const ZMD_Platform *platform)
     while (depth > 0) {
         const uint32_t at = stack[--depth];
         if (ZMD_NodeKindOf(v.nodes[at].w0) == ZMD_KIND_SELECT_PRINTER_DATA) {
-            Fault(c, "node %u: the value-name key %u reads printer data, whose name it gives", at, ZMD_VALUE_NAME_KEY);
+            ZMD_ValidateFault(c, "node %u: the value-name key %u reads printer data, whose name it gives", at,
+                              ZMD_VALUE_NAME_KEY);
             break;
         }
         const Edges e = EdgesOf(v, at);
@@ -347,30 +330,30 @@ void CheckRules(Checker *c)
 {
     const ZMD_ImageView &v = c->v;
     if (v.counts.queryRules && !v.queryRules) {
-        Fault(c, "query rule table missing");
+        ZMD_ValidateFault(c, "query rule table missing");
         return;
     }
     for (uint32_t i = 0; i < v.counts.queryRules; ++i) {
         const ZMD_QueryRule &r = v.queryRules[i];
         for (uint32_t j = 0; j < i; ++j) {
             if (v.queryRules[j].key == r.key) {
-                Fault(c, "query rule %u: key %u has a rule before", i, r.key);
+                ZMD_ValidateFault(c, "query rule %u: key %u has a rule before", i, r.key);
                 break;
             }
         }
         const uint32_t faults = ZMD_QueryRuleFaults(&r);
         if (faults & ZMD_RULE_UNKNOWN_FORM) {
-            Fault(c, "query rule %u: unknown form %u", i, r.form);
+            ZMD_ValidateFault(c, "query rule %u: unknown form %u", i, r.form);
         }
         if (faults & ZMD_RULE_UNKNOWN_FLAGS) {
-            Fault(c, "query rule %u: unknown flags %u", i, r.flags);
+            ZMD_ValidateFault(c, "query rule %u: unknown flags %u", i, r.flags);
         }
         if (faults & ZMD_RULE_SECOND_KEY_ALONE) {
-            Fault(c, "query rule %u: second per-choice key without a first", i);
+            ZMD_ValidateFault(c, "query rule %u: second per-choice key without a first", i);
         }
         for (uint32_t f = 0; f < 2; ++f) {
             if (faults & (f == 0 ? ZMD_RULE_BAD_FIELD_0 : ZMD_RULE_BAD_FIELD_1)) {
-                Fault(c, "query rule %u: per-choice key fills item word %u", i, r.choiceFields[f]);
+                ZMD_ValidateFault(c, "query rule %u: per-choice key fills item word %u", i, r.choiceFields[f]);
             }
         }
     }
@@ -381,49 +364,49 @@ void CheckTables(Checker *c)
     const ZMD_ImageView &v = c->v;
     const ZMD_ImageCounts &n = v.counts;
     if (n.seqKeys && (!v.seqKeys || !v.seqPartCounts || !v.seqStarts)) {
-        Fault(c, "sequence table: missing array");
+        ZMD_ValidateFault(c, "sequence table: missing array");
     }
     if (n.seqParts && !v.seqParts) {
-        Fault(c, "sequence table: missing parts");
+        ZMD_ValidateFault(c, "sequence table: missing parts");
     }
     for (uint32_t i = 0; i < n.seqKeys && v.seqKeys && v.seqPartCounts && v.seqStarts; ++i) {
         if (static_cast<uint64_t>(v.seqStarts[i]) + v.seqPartCounts[i] > n.seqParts) {
-            Fault(c, "sequence %u: parts beyond the part table", i);
+            ZMD_ValidateFault(c, "sequence %u: parts beyond the part table", i);
         }
     }
     for (uint32_t i = 0; i < n.seqParts && v.seqParts; ++i) {
         if (v.seqParts[i] >= n.nodes) {
-            Fault(c, "sequence part %u: node beyond the node table", i);
+            ZMD_ValidateFault(c, "sequence part %u: node beyond the node table", i);
         } else if (!ZMD_IsEvaluableKind(ZMD_NodeKindOf(v.nodes[v.seqParts[i]].w0))) {
-            Fault(c, "sequence part %u: its node cannot be evaluated", i);
+            ZMD_ValidateFault(c, "sequence part %u: its node cannot be evaluated", i);
         }
     }
     if (n.lists && (!v.listNumbers || !v.listLengths || !v.listStarts)) {
-        Fault(c, "list catalogue: missing array");
+        ZMD_ValidateFault(c, "list catalogue: missing array");
     }
     if (n.listEntries && (!v.listIds || !v.listNameIds)) {
-        Fault(c, "list catalogue: missing pool");
+        ZMD_ValidateFault(c, "list catalogue: missing pool");
     }
     for (uint32_t i = 0; i < n.lists && v.listLengths && v.listStarts; ++i) {
         if (static_cast<uint64_t>(v.listStarts[i]) + v.listLengths[i] > n.listEntries) {
-            Fault(c, "list %u: entries beyond the pool", i);
+            ZMD_ValidateFault(c, "list %u: entries beyond the pool", i);
         }
     }
     const uint8_t *blocks[4] = {v.blocksA, v.blocksB, v.blocksC, v.blocksD};
     const uint32_t blockCounts[4] = {n.blocksA, n.blocksB, n.blocksC, n.blocksD};
     for (int t = 0; t < 4; ++t) {
         if (blockCounts[t] && !blocks[t]) {
-            Fault(c, "block table %c missing", 'A' + t);
+            ZMD_ValidateFault(c, "block table %c missing", 'A' + t);
         }
     }
     if (n.selectionRows && !v.selectionRows) {
-        Fault(c, "selection table missing");
+        ZMD_ValidateFault(c, "selection table missing");
     }
     for (uint32_t r = 0; r < n.selectionRows && v.selectionRows; ++r) {
         for (int t = 0; t < 4; ++t) {
             const int16_t b = v.selectionRows[r].block[t];
             if (b < 0 || static_cast<uint32_t>(b) >= blockCounts[t]) {
-                Fault(c, "selection row %u: block %c %d does not exist", r, 'A' + t, b);
+                ZMD_ValidateFault(c, "selection row %u: block %c %d does not exist", r, 'A' + t, b);
             }
         }
     }
@@ -453,27 +436,27 @@ int32_t ZMD_ValidateImage(const ZMD_ImageView *image, const ZMD_Platform *platfo
     const ZMD_ImageView &view = *image;
     const ZMD_ImageCounts &n = view.counts;
     if (!view.nodes || n.nodes == 0) {
-        Fault(&c, "the node table is missing");
+        ZMD_ValidateFault(&c, "the node table is missing");
     }
     if (!view.keys || !view.keyNodes || n.keys == 0) {
-        Fault(&c, "the key table is missing or empty");
+        ZMD_ValidateFault(&c, "the key table is missing or empty");
     }
     if (!c.ok) {
         return ZMD_ERROR;
     }
     for (uint32_t i = 0; i < n.keys; ++i) {
         if (i > 0 && view.keys[i] <= view.keys[i - 1]) {
-            Fault(&c, "key table: key %u at %u is not above the key before it", view.keys[i], i);
+            ZMD_ValidateFault(&c, "key table: key %u at %u is not above the key before it", view.keys[i], i);
         }
         if (view.keyNodes[i] >= n.nodes) {
-            Fault(&c, "key table: node of key %u beyond the node table", view.keys[i]);
+            ZMD_ValidateFault(&c, "key table: node of key %u beyond the node table", view.keys[i]);
         } else if (!ZMD_IsEvaluableKind(ZMD_NodeKindOf(view.nodes[view.keyNodes[i]].w0))) {
-            Fault(&c, "key table: top node of key %u cannot be evaluated", view.keys[i]);
+            ZMD_ValidateFault(&c, "key table: top node of key %u cannot be evaluated", view.keys[i]);
         }
     }
     uint8_t *caseStrings = CaseStrings(view, platform);
     if (!caseStrings) {
-        Fault(&c, "out of memory");
+        ZMD_ValidateFault(&c, "out of memory");
         return ZMD_ERROR;
     }
     for (uint32_t i = 0; i < n.nodes; ++i) {
@@ -481,7 +464,7 @@ int32_t ZMD_ValidateImage(const ZMD_ImageView *image, const ZMD_Platform *platfo
     }
     platform->free(platform->ctx, caseStrings);
     if (!CheckAcyclic(&c, platform) || !CheckValueNameTree(&c, platform)) {
-        Fault(&c, "out of memory");
+        ZMD_ValidateFault(&c, "out of memory");
         return ZMD_ERROR;
     }
     CheckTables(&c);

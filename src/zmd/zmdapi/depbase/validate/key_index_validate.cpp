@@ -3,32 +3,12 @@
 // checked both ways: each names an entry of its own key, and each entry is
 // named.
 #include "key_index_validate.h"
+#include "validate_fault.h"
 
-#include <cstdarg>
-#include <cstdio>
 
 namespace {
 
-struct IndexCheck {
-    const ZMD_ImageView &v;
-    ZMD_ImageFaultFn report;
-    void *ctx;
-    bool ok;
-};
-
-void Fault(IndexCheck *c, const char *format, ...)
-{
-    c->ok = false;
-    if (!c->report) {
-        return;
-    }
-    char message[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(message, sizeof message, format, args);
-    va_end(args);
-    c->report(c->ctx, message);
-}
+using IndexCheck = ZMD_ValidateState;
 
 // The ranges: one per nibble, each inside its nibble, tiling the slots in
 // order. False when the slots cannot be located.
@@ -36,25 +16,26 @@ bool CheckRanges(IndexCheck *c)
 {
     const ZMD_ImageView &v = c->v;
     if (v.counts.keyRanges != ZMD_KEY_RANGES) {
-        Fault(c, "key index: %u ranges, not %u", v.counts.keyRanges, static_cast<uint32_t>(ZMD_KEY_RANGES));
+        ZMD_ValidateFault(c, "key index: %u ranges, not %u", v.counts.keyRanges, static_cast<uint32_t>(ZMD_KEY_RANGES));
         return false;
     }
     uint64_t next = 0;
     for (uint32_t r = 0; r < ZMD_KEY_RANGES; ++r) {
         const ZMD_KeyRange &range = v.keyRanges[r];
         if (range.slotStart != next) {
-            Fault(c, "key index: range %u starts at slot %u, not %llu", r, range.slotStart,
-                  static_cast<unsigned long long>(next));
+            ZMD_ValidateFault(c, "key index: range %u starts at slot %u, not %llu", r, range.slotStart,
+                              static_cast<unsigned long long>(next));
         }
         const uint32_t last = static_cast<uint32_t>(range.first) + range.count - 1;
         if (range.count != 0 && ((range.first >> 12) != r || (last >> 12) != r)) {
-            Fault(c, "key index: range %u covers keys 0x%04X..0x%04X, outside its nibble", r, range.first, last);
+            ZMD_ValidateFault(c, "key index: range %u covers keys 0x%04X..0x%04X, outside its nibble", r, range.first,
+                              last);
         }
         next += range.count;
     }
     if (next != v.counts.keySlots) {
-        Fault(c, "key index: the ranges cover %llu slots, the arrays hold %u", static_cast<unsigned long long>(next),
-              v.counts.keySlots);
+        ZMD_ValidateFault(c, "key index: the ranges cover %llu slots, the arrays hold %u",
+                          static_cast<unsigned long long>(next), v.counts.keySlots);
     }
     return c->ok;
 }
@@ -78,7 +59,7 @@ void CheckSlots(IndexCheck *c, const uint16_t *slots, uint32_t count, KeyOf entr
 {
     const ZMD_ImageView &v = c->v;
     if (count >= ZMD_NO_SLOT) {
-        Fault(c, "key index: the %s holds %u entries, too many to index", table, count);
+        ZMD_ValidateFault(c, "key index: the %s holds %u entries, too many to index", table, count);
         return;
     }
     for (uint32_t r = 0; r < ZMD_KEY_RANGES; ++r) {
@@ -86,7 +67,8 @@ void CheckSlots(IndexCheck *c, const uint16_t *slots, uint32_t count, KeyOf entr
         for (uint32_t i = 0; i < range.count; ++i) {
             const uint32_t key = range.first + i, at = slots[range.slotStart + i];
             if (at != ZMD_NO_SLOT && (at >= count || entryKey(at) != key)) {
-                Fault(c, "key index: the %s slot of key 0x%04X names entry %u, not one of that key", table, key, at);
+                ZMD_ValidateFault(c, "key index: the %s slot of key 0x%04X names entry %u, not one of that key", table,
+                                  key, at);
             }
         }
     }
@@ -94,9 +76,9 @@ void CheckSlots(IndexCheck *c, const uint16_t *slots, uint32_t count, KeyOf entr
         const uint32_t key = entryKey(at);
         uint32_t slot = 0;
         if (!SlotOf(v, key, &slot)) {
-            Fault(c, "key index: key 0x%04X of %s entry %u lies outside every range", key, table, at);
+            ZMD_ValidateFault(c, "key index: key 0x%04X of %s entry %u lies outside every range", key, table, at);
         } else if (slots[slot] != at) {
-            Fault(c, "key index: %s entry %u of key 0x%04X is not named by its slot", table, at, key);
+            ZMD_ValidateFault(c, "key index: %s entry %u of key 0x%04X is not named by its slot", table, at, key);
         }
     }
 }
@@ -111,7 +93,7 @@ bool ZMD_CheckKeyIndex(const ZMD_ImageView *image, uint32_t parts, ZMD_ImageFaul
         return true;
     }
     if (!v.keyRanges || !v.keySlots || !v.ruleSlots) {
-        Fault(&c, "key index: a table is missing");
+        ZMD_ValidateFault(&c, "key index: a table is missing");
         return false;
     }
     if (!CheckRanges(&c)) {
