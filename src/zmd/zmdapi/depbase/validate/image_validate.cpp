@@ -1,12 +1,11 @@
 // Validating an image (see image_validate.h). The messages name the node,
 // table or rule at fault; dbc prints them as they are.
 #include "image_validate.h"
-#include "validate_fault.h"
-
 
 #include "depbase.h"
 #include "image_format.h"
 #include "key_index_validate.h"
+#include "validate_fault.h"
 
 namespace {
 

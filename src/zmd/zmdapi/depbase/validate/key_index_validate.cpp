@@ -3,8 +3,8 @@
 // checked both ways: each names an entry of its own key, and each entry is
 // named.
 #include "key_index_validate.h"
-#include "validate_fault.h"
 
+#include "validate_fault.h"
 
 namespace {
 
